@@ -1,0 +1,92 @@
+#pragma once
+// The one window, as a model: its controls and its event handlers. The
+// controls are the program's working memory; handlers read and write them
+// by name. Services that reach outside are handed in.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/Controls.h"
+#include "platform/Services.h"
+#include "recording/Series.h"
+
+namespace vantoril {
+
+struct Form1Services {
+  Downloader& downloader;
+  ProcessStarter& processStarter;
+  InputBox& inputBox;
+  ErrorReport& errorReport;
+  RunObserver* runObserver = nullptr;
+};
+
+// The one character that opens the debug panel.
+inline constexpr std::u16string_view kDebugAccessCode = u"7";
+
+class Form1 {
+ public:
+  Form1(std::string programFolder, Form1Services services);
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  TextBox Text1, Text2, Text3, Text4, Text5, Text6, Text7, Text8, Text9, Text10, Text11, Text12, Text13, Text14,
+      Text15;
+  Label Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10, Label11, Label12, Label13,
+      Label14, Label15;
+  CommandButton Command1, Command2, Command3, Command4, Command5, Command6, Command7, Command8;
+  ListBox List1;
+
+  // Every visible control by its design name; nullptr for Inet1 or an unknown name.
+  Control* control(std::string_view name);
+  const std::vector<Control*>& controls() const { return controls_; }
+  void setListener(ControlListener* listener);
+
+  const std::string& programFolder() const { return programFolder_; }
+
+  // Events, as the window system delivers them. Each runs its operation to
+  // the end; a failure stops the operation and is reported, and the window
+  // goes on. They return false when the operation failed.
+  bool load();
+  bool click(const CommandButton& button);
+  bool userSelect(int index);
+  bool userEdit(TextBox& box, std::u16string_view text);
+
+  // The window's own methods.
+  void sosuofile1(const std::u16string& MyPath);
+  void proc1(const std::u16string& path);
+  void listRefresh();
+
+  // The page of the last download, whole; Text1 holds its first 30000 characters.
+  const std::u16string& pageText() const { return pageText_; }
+
+ private:
+  template <class F>
+  bool atEventBoundary(F&& operation);
+
+  // Debug panel.
+  void startupDebugTest();
+  void Text1_Change();
+  void Text5_Change();
+  void Text13_Change();
+  // Catalogue.
+  void List1_Click();
+  void Command4_Click();
+  void Command5_Click();
+  void Command6_Click();
+  void Command7_Click();
+  // Shell.
+  void Command2_Click();
+  void Command3_Click();
+  void Command8_Click();
+  // Recording.
+  void Command1_Click();
+  // False when the place was skipped for want of its catalogue file.
+  bool recordPlace(int index, SeriesLists& lists);
+
+  std::string programFolder_;
+  Form1Services services_;
+  std::vector<Control*> controls_;
+  std::u16string pageText_;
+};
+
+}  // namespace vantoril

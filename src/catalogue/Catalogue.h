@@ -1,0 +1,35 @@
+#pragma once
+// The catalogue folder "WebSite" beside the program: one file
+// "<place name>.txt" per place, holding the place's page address.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantoril::catalogue {
+
+// program folder + "/WebSite"
+std::string folder(const std::string& programFolder);
+// program folder + "/WebSite/" + place + ".txt"; the empty place gives the stray file ".txt".
+std::string filePath(const std::string& programFolder, std::u16string_view place);
+// The stray file, which every list refresh deletes.
+std::string strayFilePath(const std::string& programFolder);
+
+// The place name of a file name found by the scan: the name without its
+// last four characters. A name of fewer than four characters gives none.
+bool placeNameOf(std::u16string_view fileName, std::u16string& placeName);
+
+// Files of `folder` first, in listing order, then each subfolder's whole
+// result, depth first; `add` receives each place name.
+template <class Add>
+void scan(const std::string& folder, Add&& add);
+
+// Throws Failure when `name` cannot be a place name: it would put the file
+// outside the catalogue folder or no file system accepts it.
+void checkNewPlaceName(std::u16string_view name);
+
+// The catalogue file's lines, each followed by CR LF.
+std::u16string addressText(const std::string& path);
+
+}  // namespace vantoril::catalogue
+
+#include "catalogue/CatalogueScan.inl"

@@ -1,0 +1,81 @@
+// The list refresh, the folder scan and the catalogue commands of the window.
+#include "app/Form1.h"
+#include "catalogue/Catalogue.h"
+#include "platform/Cp936.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace vantoril {
+
+void Form1::sosuofile1(const std::u16string& MyPath) {
+  catalogue::scan(toUtf8(MyPath), [this](const std::u16string& place) { List1.addEntry(place); });
+}
+
+void Form1::listRefresh() {
+  List1.clear();
+  sosuofile1(fromUtf8(catalogue::folder(programFolder_)));
+  const std::string stray = catalogue::strayFilePath(programFolder_);
+  if (fileExists(stray)) removeFile(stray);
+}
+
+void Form1::List1_Click() {
+  const std::u16string place = List1.selectedText();
+  List1.setTooltip(place);
+  Text15.setText(u"");
+  Text15.setText(place);
+  const std::string path = catalogue::filePath(programFolder_, place);
+  std::u16string address;
+  if (fileExists(path)) {
+    address = catalogue::addressText(path);
+  } else {
+    // A place without its file gets one holding the placeholder address,
+    // and the box shows what was written.
+    address = std::u16string(u"http:") + std::u16string(CRLF);
+    createNewFile(path, cp936::encode(address));
+  }
+  Text14.setText(u"");
+  Text14.setText(address);
+}
+
+void Form1::Command6_Click() {
+  const std::u16string place = services_.inputBox.ask(u"输入地名 Input location:", u"添加地名 Add location", u"");
+  if (!place.empty()) {
+    catalogue::checkNewPlaceName(place);
+    ensureFolder(catalogue::folder(programFolder_));
+    const std::string path = catalogue::filePath(programFolder_, place);
+    if (!fileExists(path)) {
+      const std::u16string address = services_.inputBox.ask(u"粘贴该地在“中国天气”的网址:", u"添加天气网址", u"");
+      createNewFile(path, cp936::encode(address + std::u16string(CRLF)));
+    }
+  }
+  listRefresh();
+}
+
+void Form1::Command5_Click() {
+  const std::u16string oldName = List1.selectedText();
+  const std::string oldPath = catalogue::filePath(programFolder_, oldName);
+  const std::u16string newName = services_.inputBox.ask(u"输入新地名:", u"重命名", oldName);
+  if (!newName.empty()) {
+    const std::string newPath = catalogue::filePath(programFolder_, newName);
+    if (newPath != oldPath) {
+      catalogue::checkNewPlaceName(newName);
+      renameFile(oldPath, newPath);
+    }
+  }
+  listRefresh();
+}
+
+void Form1::Command7_Click() {
+  const std::string path = catalogue::filePath(programFolder_, List1.selectedText());
+  if (fileExists(path)) removeFile(path);
+  listRefresh();
+}
+
+void Form1::Command4_Click() {
+  const std::u16string place = List1.selectedText();
+  const std::string path = catalogue::filePath(programFolder_, place);
+  if (!place.empty() && !fileExists(path)) createNewFile(path, cp936::encode(place + u":" + std::u16string(CRLF)));
+  proc1(fromUtf8(path));
+}
+
+}  // namespace vantoril

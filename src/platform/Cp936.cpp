@@ -1,0 +1,158 @@
+#include "platform/Cp936.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Failure.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace vantoril::cp936 {
+
+namespace {
+
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (ok()) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t get() const { return cd_; }
+
+ private:
+  iconv_t cd_;
+};
+
+// Converts `in` with `cd`. On an input sequence the target cannot take or
+// that is not valid, appends `replacement` and skips `skip` input bytes.
+std::string convert(iconv_t cd, std::string_view in, std::string_view replacement, std::size_t skip) {
+  std::string out;
+  out.resize(in.size() * 2 + 16);
+  char* src = const_cast<char*>(in.data());
+  std::size_t srcLeft = in.size();
+  char* dst = out.data();
+  std::size_t dstLeft = out.size();
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  while (srcLeft > 0) {
+    const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    if (r != static_cast<std::size_t>(-1)) break;
+    if (errno == E2BIG) {
+      const std::size_t used = out.size() - dstLeft;
+      out.resize(out.size() * 2);
+      dst = out.data() + used;
+      dstLeft = out.size() - used;
+      continue;
+    }
+    // EILSEQ or EINVAL (truncated sequence at the end)
+    if (dstLeft < replacement.size()) {
+      const std::size_t used = out.size() - dstLeft;
+      out.resize(out.size() * 2 + replacement.size());
+      dst = out.data() + used;
+      dstLeft = out.size() - used;
+    }
+    std::memcpy(dst, replacement.data(), replacement.size());
+    dst += replacement.size();
+    dstLeft -= replacement.size();
+    const std::size_t n = std::min(skip, srcLeft);
+    src += n;
+    srcLeft -= n;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  out.resize(out.size() - dstLeft);
+  return out;
+}
+
+std::u16string fromUtf16le(const std::string& bytes) {
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  return out;
+}
+
+std::u16string decodeWith(const char* charset, std::string_view bytes) {
+  Converter cd("UTF-16LE", charset);
+  if (!cd.ok()) failWithErrno(std::string("无法使用字符集 ") + charset, errno);
+  return fromUtf16le(convert(cd.get(), bytes, std::string_view("\xFD\xFF", 2), 1));
+}
+
+std::string lower(std::string_view s) {
+  std::string r(s);
+  std::transform(r.begin(), r.end(), r.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return r;
+}
+
+}  // namespace
+
+std::string encode(std::u16string_view text) {
+  // UTF-32 input lets one bad character be skipped as one unit (4 bytes).
+  std::string utf32;
+  utf32.reserve(text.size() * 4);
+  auto put = [&](char32_t cp) {
+    for (int k = 0; k < 4; ++k) utf32.push_back(static_cast<char>((cp >> (8 * k)) & 0xFF));
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = u'?';
+    }
+    put(cp);
+  }
+  Converter cd("GBK", "UTF-32LE");
+  if (!cd.ok()) failWithErrno("无法使用字符集 GBK", errno);
+  return convert(cd.get(), utf32, "?", 4);
+}
+
+std::u16string decode(std::string_view bytes) { return decodeWith("GBK", bytes); }
+
+std::u16string decodeCharset(std::string_view bytes, std::string_view charset) {
+  const std::string name = lower(charset);
+  if (name == "gbk" || name == "gb2312" || name == "gb18030" || name == "cp936" || name == "x-gbk" ||
+      name == "euc-cn")
+    return decodeWith("GB18030", bytes);  // a superset of the other two
+  if (name.empty() || name == "utf-8" || name == "utf8") return fromUtf8(bytes);
+  Converter probe("UTF-16LE", name.c_str());
+  if (!probe.ok()) return fromUtf8(bytes);
+  return fromUtf16le(convert(probe.get(), bytes, std::string_view("\xFD\xFF", 2), 1));
+}
+
+std::vector<std::u16string> splitLines(std::string_view bytes) {
+  // CR and LF never occur inside a GBK double-byte character, so the bytes
+  // can be split before they are decoded.
+  std::vector<std::u16string> lines;
+  std::size_t start = 0;
+  const std::size_t n = bytes.size();
+  while (start < n) {
+    const std::size_t cr = bytes.find('\r', start);
+    if (cr == std::string_view::npos) {
+      lines.push_back(decode(bytes.substr(start)));
+      break;
+    }
+    lines.push_back(decode(bytes.substr(start, cr - start)));
+    start = cr + 1;
+    if (start < n && bytes[start] == '\n') ++start;
+  }
+  return lines;
+}
+
+std::vector<std::u16string> readLines(const std::string& path) { return splitLines(readWholeFile(path)); }
+
+void writeLines(const std::string& path, const std::vector<std::u16string>& lines) {
+  std::u16string text;
+  for (const auto& line : lines) {
+    text += line;
+    text += CRLF;
+  }
+  writeWholeFile(path, encode(text));
+}
+
+}  // namespace vantoril::cp936

@@ -1,0 +1,18 @@
+#pragma once
+// The one error type of the program: a step that failed, with a message a
+// user can act on (UTF-8, in the interface's language, the system's cause
+// appended). Event boundaries catch it and report what().
+#include <stdexcept>
+#include <string>
+
+namespace vantoril {
+
+class Failure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// "<what>：<system message for errno>"
+[[noreturn]] void failWithErrno(const std::string& what, int error);
+
+}  // namespace vantoril

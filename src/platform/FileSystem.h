@@ -1,0 +1,43 @@
+#pragma once
+// Files and folders as the program sees them. Paths are UTF-8.
+//
+// Attribute rules: nothing counts as hidden; an entry that is neither a
+// regular file nor a folder (socket, FIFO, device, broken link) counts as a
+// system entry, so it is never listed and is missing for the existence test.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantoril {
+
+struct FolderEntry {
+  std::string name;
+  bool isFolder = false;
+};
+
+// The folder that holds the program file.
+std::string programFolder();
+
+// True when `path` names a regular file (through links).
+bool fileExists(const std::string& path);
+
+// The files and folders of `folder` in the file system's own order, "." and
+// ".." left out. A folder reached through a symbolic link is not listed as a
+// folder (a scan never follows a link loop). A missing folder gives no entries.
+std::vector<FolderEntry> listFolder(const std::string& folder);
+
+std::string readWholeFile(const std::string& path);
+// Creates or truncates the file and writes `bytes`.
+void writeWholeFile(const std::string& path, std::string_view bytes);
+// Creates the file, which must not exist yet, and writes `bytes`.
+void createNewFile(const std::string& path, std::string_view bytes);
+// Appends `bytes` in one piece: on any failure the file is cut back to the
+// size it had, so nothing half-written stays.
+void appendToFile(const std::string& path, std::string_view bytes);
+void removeFile(const std::string& path);
+// Renames within one folder; never replaces an existing file.
+void renameFile(const std::string& from, const std::string& to);
+// Creates the folder if it does not exist (not its parents).
+void ensureFolder(const std::string& path);
+
+}  // namespace vantoril

@@ -1,0 +1,163 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "platform/Failure.h"
+#include "platform/FileSystem.h"
+
+namespace vantoril {
+
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  // Closes now and reports a failed close (data that did not reach the file).
+  int close() {
+    const int r = ::close(fd_);
+    fd_ = -1;
+    return r;
+  }
+
+ private:
+  int fd_;
+};
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+void writeNew(const std::string& path, std::string_view bytes, int flags) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644));
+  if (fd.get() < 0) failWithErrno("无法创建文件 " + path, errno);
+  if (!writeAll(fd.get(), bytes)) failWithErrno("无法写入文件 " + path, errno);
+  if (fd.close() != 0) failWithErrno("无法写入文件 " + path, errno);
+}
+
+}  // namespace
+
+std::string programFolder() {
+  std::string buf(4096, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+  if (n <= 0) failWithErrno("无法确定程序文件夹", errno);
+  buf.resize(static_cast<std::size_t>(n));
+  const auto slash = buf.rfind('/');
+  return slash == 0 ? std::string("/") : buf.substr(0, slash);
+}
+
+bool fileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::vector<FolderEntry> listFolder(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) {
+    if (errno == ENOENT || errno == ENOTDIR) return entries;
+    failWithErrno("无法列出文件夹 " + folder, errno);
+  }
+  std::string base = folder;
+  if (base.empty() || base.back() != '/') base += '/';
+  for (;;) {
+    errno = 0;
+    const dirent* e = ::readdir(dir.get());
+    if (!e) {
+      if (errno != 0) failWithErrno("无法列出文件夹 " + folder, errno);
+      break;
+    }
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    unsigned char type = e->d_type;
+    if (type == DT_UNKNOWN || type == DT_LNK) {
+      struct stat st {};
+      const std::string full = base + name;
+      if (::lstat(full.c_str(), &st) != 0) failWithErrno("无法读取 " + full + " 的属性", errno);
+      if (S_ISLNK(st.st_mode)) {
+        // A link counts as what it points to, except that a linked folder
+        // is not a folder of the catalogue.
+        type = ::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+      } else {
+        type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+      }
+    }
+    if (type == DT_REG) entries.push_back({name, false});
+    else if (type == DT_DIR) entries.push_back({name, true});
+  }
+  return entries;
+}
+
+std::string readWholeFile(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) failWithErrno("无法打开文件 " + path, errno);
+  std::string bytes;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      failWithErrno("无法读取文件 " + path, errno);
+    }
+    if (n == 0) break;
+    bytes.append(buf, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+void writeWholeFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, O_TRUNC); }
+
+void createNewFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, O_EXCL); }
+
+void appendToFile(const std::string& path, std::string_view bytes) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) failWithErrno("无法打开文件 " + path + " 以追加数据", errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) failWithErrno("无法读取文件 " + path, errno);
+  if (!S_ISREG(st.st_mode)) throw Failure("无法追加数据：" + path + " 不是普通文件");
+  if (!writeAll(fd.get(), bytes)) {
+    const int error = errno;
+    [[maybe_unused]] const int cut = ::ftruncate(fd.get(), st.st_size);
+    failWithErrno("无法写入文件 " + path, error);
+  }
+  if (fd.close() != 0) failWithErrno("无法写入文件 " + path, errno);
+}
+
+void removeFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) failWithErrno("无法删除文件 " + path, errno);
+}
+
+void renameFile(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (errno == EEXIST) throw Failure("无法改名：文件 " + to + " 已经存在");
+  if (errno != EINVAL && errno != ENOSYS) failWithErrno("无法把文件 " + from + " 改名为 " + to, errno);
+  // A file system without the no-replace rename: test, then rename.
+  struct stat st {};
+  if (::lstat(to.c_str(), &st) == 0) throw Failure("无法改名：文件 " + to + " 已经存在");
+  if (::rename(from.c_str(), to.c_str()) != 0) failWithErrno("无法把文件 " + from + " 改名为 " + to, errno);
+}
+
+void ensureFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return;
+  failWithErrno("无法创建文件夹 " + path, errno);
+}
+
+}  // namespace vantoril

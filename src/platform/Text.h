@@ -1,0 +1,28 @@
+#pragma once
+// UTF-16 text, the way the window holds it, and its conversions.
+#include <string>
+#include <string_view>
+
+namespace vantoril {
+
+// UTF-8 to UTF-16; a byte sequence that is not UTF-8 becomes U+FFFD.
+std::u16string fromUtf8(std::string_view bytes);
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+std::string toUtf8(std::u16string_view text);
+
+// A whole number as decimal digits ("-12", "0").
+std::u16string decimal(long long n);
+
+// The general number-to-text rule for a count held as a single-precision
+// number: plain digits below 10,000,000, else seven significant digits in
+// exponent form ("1.234568E+07").
+std::u16string countText(long long count);
+
+// 1-based position of the first occurrence of `what` in `text`, 0 when absent.
+std::size_t findPosition(std::u16string_view text, std::u16string_view what);
+
+inline constexpr char16_t CR = u'\r';
+inline constexpr char16_t LF = u'\n';
+inline constexpr std::u16string_view CRLF = u"\r\n";
+
+}  // namespace vantoril

@@ -1,0 +1,23 @@
+#pragma once
+// The data file of a place: "WeatherData/<place>-WeatherData.xls", GBK
+// text with CR LF line ends, a header line and one 28-line record per run.
+#include <string>
+#include <string_view>
+
+#include "recording/Series.h"
+
+namespace vantoril::datafile {
+
+std::string folder(const std::string& programFolder);
+std::string path(const std::string& programFolder, std::u16string_view place);
+
+// The 27 lines of a record, each ending in CR LF: the time line, the header
+// row and 25 rows from entry 25 down to entry 1.
+std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists);
+
+// Creates the folder and the file (with its header line) where they are
+// missing, then appends the record followed by one more CR LF in one write.
+// A failed append leaves the file as it was.
+void appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record);
+
+}  // namespace vantoril::datafile

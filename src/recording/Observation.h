@@ -1,0 +1,38 @@
+#pragma once
+// Cutting a place's page: the observation block, the observation time and
+// the four series.
+#include <string>
+#include <string_view>
+
+#include "recording/Series.h"
+
+namespace vantoril {
+
+struct BlockCut {
+  std::size_t start = 0;   // 1-based position of "observe24h_data"
+  std::size_t length = 0;  // through the 2nd character after "weatherChart"
+  std::u16string block;
+};
+
+// The block from the first "observe24h_data" through the second character
+// after the first "weatherChart" (fewer where the page ends sooner).
+// Throws Failure when a marker is missing or the end lies before the start.
+BlockCut cutBlock(std::u16string_view page);
+
+struct ObservationTime {
+  std::size_t keyPosition = 0;  // 1-based position of "od0"; 0 when absent
+  std::u16string time;          // the 10 characters from keyPosition + 6
+};
+ObservationTime observationTime(std::u16string_view block);
+
+// One series: every occurrence of `key` (a key whose last character is the
+// block's last is not counted), at most 25. A value runs from its value
+// start (key position + 7) up to the next quotation mark. Throws Failure
+// when the key does not occur at all, naming the series ("hourly").
+void extractSeries(std::u16string_view block, std::u16string_view key, std::string_view seriesName,
+                   SeriesList& list);
+
+// Entries 25 down to 1, each followed by CR LF.
+std::u16string displayText(const std::array<std::u16string, kSeriesEntries + 1>& entries);
+
+}  // namespace vantoril
