@@ -1,0 +1,115 @@
+#pragma once
+// Stand-ins for the services of the window, and a throw-away program folder.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/Form1.h"
+#include "platform/Cp936.h"
+#include "platform/Failure.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace vantoril::test {
+
+// Pages by address; an unknown address fails like a refused download.
+class FakeDownloader final : public Downloader {
+ public:
+  std::map<std::u16string, std::u16string> pages;
+  std::vector<std::u16string> requested;
+  std::u16string download(const std::u16string& address) override {
+    requested.push_back(address);
+    const auto it = pages.find(address);
+    if (it == pages.end()) throw Failure("下载 " + toUtf8(address) + " 失败：没有这个网页");
+    return it->second;
+  }
+};
+
+class RecordingStarter final : public ProcessStarter {
+ public:
+  struct Call {
+    std::u16string commandLine;
+    WindowStyle style;
+  };
+  std::vector<Call> calls;
+  void start(const std::u16string& commandLine, WindowStyle style) override { calls.push_back({commandLine, style}); }
+};
+
+// Answers the input boxes in order; an exhausted script answers as Cancel.
+class ScriptedInput final : public InputBox {
+ public:
+  struct Question {
+    std::u16string prompt, title, defaultText;
+  };
+  std::deque<std::u16string> answers;
+  std::vector<Question> asked;
+  std::u16string ask(const std::u16string& prompt, const std::u16string& title,
+                     const std::u16string& defaultText) override {
+    asked.push_back({prompt, title, defaultText});
+    if (answers.empty()) return {};
+    std::u16string a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+class CollectingReport final : public ErrorReport {
+ public:
+  std::vector<std::string> messages;
+  void report(const std::string& message) override { messages.push_back(message); }
+};
+
+// A fresh folder under the temporary folder, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vantoril-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+ private:
+  std::string path_;
+};
+
+// Writes `text` as GBK bytes, creating the parent folders.
+inline void writeGbk(const std::string& path, std::u16string_view text) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  writeWholeFile(path, cp936::encode(text));
+}
+
+inline std::string readBytes(const std::string& path) { return readWholeFile(path); }
+
+// A Form1 on a temporary program folder, with every service faked.
+struct FormFixture {
+  TempFolder folder;
+  FakeDownloader downloader;
+  RecordingStarter starter;
+  ScriptedInput input;
+  CollectingReport report;
+  std::unique_ptr<Form1> form;
+  explicit FormFixture(RunObserver* observer = nullptr) {
+    form = std::make_unique<Form1>(folder.path(), Form1Services{downloader, starter, input, report, observer});
+  }
+  std::string website(const std::string& relative = "") const { return folder / ("WebSite/" + relative); }
+  std::string weatherData(const std::string& relative = "") const { return folder / ("WeatherData/" + relative); }
+};
+
+}  // namespace vantoril::test
