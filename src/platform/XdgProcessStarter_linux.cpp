@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "platform/CommandLine.h"
 #include "platform/Failure.h"
@@ -17,27 +18,23 @@ namespace vantoril {
 
 namespace {
 
-// Starts `program argument` detached (the started program is never waited
-// for). The short-lived middle process reports whether the start worked.
+// Starts `program argument` and returns at once; a detached thread reaps
+// the started program when it ends, so no zombie stays behind. posix_spawn
+// reports a program that cannot be started.
 void startDetached(const std::string& program, const std::string& argument) {
-  const pid_t middle = ::fork();
-  if (middle < 0) failWithErrno("无法启动 " + program, errno);
-  if (middle == 0) {
-    ::setsid();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()), nullptr};
-    pid_t child = 0;
-    const int rc = ::posix_spawnp(&child, program.c_str(), &actions, nullptr, argv, environ);
-    ::_exit(rc == 0 ? 0 : (rc & 0xFF));
-  }
-  int status = 0;
-  while (::waitpid(middle, &status, 0) < 0) {
-    if (errno != EINTR) failWithErrno("无法启动 " + program, errno);
-  }
-  if (!WIFEXITED(status)) throw Failure("无法启动 " + program);
-  if (const int code = WEXITSTATUS(status); code != 0) failWithErrno("无法启动 " + program, code);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()), nullptr};
+  pid_t child = 0;
+  const int rc = ::posix_spawnp(&child, program.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) failWithErrno("无法启动 " + program + " 来打开 " + argument, rc);
+  std::thread([child] {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
 }
 
 }  // namespace

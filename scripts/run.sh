@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the program: the window where
+# there is a display, else one recording run without a window.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh
+scripts/demo-catalogue.sh build
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec build/vantoril
+fi
+echo "no display: recording headless (build/vantoril --record)"
+exec build/vantoril --record
