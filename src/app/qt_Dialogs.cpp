@@ -1,0 +1,47 @@
+#include "app/qt_Dialogs.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+#include "app/ControlTable.h"
+
+namespace vantoril {
+
+std::u16string DialogInputBox::ask(const std::u16string& prompt, const std::u16string& title,
+                                   const std::u16string& defaultText) {
+  QDialog dialog(parent_);
+  dialog.setObjectName(QStringLiteral("InputBox"));
+  dialog.setWindowTitle(QString::fromStdU16String(title));
+  dialog.setModal(true);
+
+  auto* label = new QLabel(QString::fromStdU16String(prompt), &dialog);
+  label->setTextFormat(Qt::PlainText);
+  label->setWordWrap(true);
+  auto* edit = new QLineEdit(QString::fromStdU16String(defaultText), &dialog);
+  edit->setObjectName(QStringLiteral("InputBoxText"));
+  edit->setMinimumWidth(360);
+  edit->selectAll();
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(label);
+  layout->addWidget(edit);
+  layout->addWidget(buttons);
+  edit->setFocus();
+
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return edit->text().toStdU16String();
+}
+
+void MessageBoxReport::report(const std::string& message) {
+  QMessageBox::warning(parent_, QString::fromStdU16String(std::u16string(kWindowCaption)),
+                       QString::fromStdString(message));
+}
+
+}  // namespace vantoril

@@ -1,0 +1,266 @@
+#include "app/qt_MainWindow.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStringList>
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "app/ControlTable.h"
+#include "app/Form1.h"
+
+namespace vantoril {
+
+namespace {
+
+QString qText(std::u16string_view text) { return QString::fromStdU16String(std::u16string(text)); }
+
+QString rgb(const Rgb& c) { return QStringLiteral("rgb(%1, %2, %3)").arg(c.red).arg(c.green).arg(c.blue); }
+
+// A multi-line box holds its line breaks as CR LF, the editor as paragraphs.
+std::u16string modelText(const QPlainTextEdit& edit) {
+  QString text = edit.toPlainText();
+  text.replace(QChar(u'\n'), QStringLiteral("\r\n"));
+  return text.toStdU16String();
+}
+
+void showText(QPlainTextEdit& edit, const std::u16string& text) {
+  if (modelText(edit) == text) return;
+  const QSignalBlocker blocker(edit);
+  edit.setPlainText(qText(text));
+}
+
+void showText(QLineEdit& edit, const std::u16string& text) {
+  const QString shown = qText(text);
+  if (edit.text() == shown) return;
+  const QSignalBlocker blocker(edit);
+  edit.setText(shown);
+}
+
+// The coloured button style: the background colour shows, with a raised
+// border that sinks while pressed.
+QString buttonStyle(const Rgb& background) {
+  const QString colour = rgb(background);
+  return QStringLiteral(
+             "QPushButton { background-color: %1; border: 2px outset %1; padding: 0px; }"
+             "QPushButton:focus { border: 2px solid rgb(64, 64, 64); }"
+             "QPushButton:pressed { border: 2px inset %1; }")
+      .arg(colour);
+}
+
+// Captions are plain text: an ampersand is shown, never an access key.
+QString buttonCaption(std::u16string_view caption) {
+  QString text = qText(caption);
+  text.replace(QChar(u'&'), QStringLiteral("&&"));
+  return text;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Form1& form) : form_(form) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(qText(kWindowCaption));
+  setWindowIcon(QIcon(QStringLiteral(":/vantoril.png")));
+  setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
+
+  std::vector<std::pair<int, QWidget*>> tabOrder;
+  for (const ControlDesign& design : controlTable()) {
+    if (design.kind == ControlKind::TransferControl) continue;  // Inet1 has no widget
+    Control* control = form_.control(design.name);
+    if (!control) continue;
+    QWidget* widget = createWidget(design, *control);
+    widget->setObjectName(QString::fromUtf8(design.name.data(), static_cast<qsizetype>(design.name.size())));
+    widget->setGeometry(design.left / kTwipsPerPixel, design.top / kTwipsPerPixel, design.width / kTwipsPerPixel,
+                        design.height / kTwipsPerPixel);
+    if (design.font) {
+      QFont font = widget->font();
+      // The Song face of the design; fontconfig falls back to the installed
+      // Chinese face where it is missing.
+      font.setFamilies({qText(design.font->face), QStringLiteral("SimSun")});
+      font.setPointSizeF(design.font->points);
+      widget->setFont(font);
+    }
+    if (design.foreground) {
+      QPalette palette = widget->palette();
+      const QColor colour(design.foreground->red, design.foreground->green, design.foreground->blue);
+      palette.setColor(QPalette::Text, colour);
+      palette.setColor(QPalette::WindowText, colour);
+      palette.setColor(QPalette::ButtonText, colour);
+      widget->setPalette(palette);
+    }
+    if (design.tab >= 0 && widget->focusPolicy() != Qt::NoFocus) tabOrder.emplace_back(design.tab, widget);
+    widgets_.emplace(control, widget);
+    mirror(*control);
+  }
+
+  std::sort(tabOrder.begin(), tabOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 1; i < tabOrder.size(); ++i) QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+  if (!tabOrder.empty()) tabOrder.front().second->setFocus();  // the record button
+
+  form_.setListener(this);
+}
+
+MainWindow::~MainWindow() { form_.setListener(nullptr); }
+
+QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control) {
+  switch (design.kind) {
+    case ControlKind::Label: {
+      auto* label = new QLabel(this);
+      label->setTextFormat(Qt::PlainText);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setWordWrap(true);
+      return label;
+    }
+    case ControlKind::CommandButton: {
+      auto* button = new QPushButton(this);
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      if (design.background) button->setStyleSheet(buttonStyle(*design.background));
+      auto& model = static_cast<CommandButton&>(control);
+      connect(button, &QPushButton::clicked, this, [this, &model] { form_.click(model); });
+      return button;
+    }
+    case ControlKind::TextBox: {
+      auto& box = static_cast<TextBox&>(control);
+      if (design.multiLine) {
+        auto* edit = new QPlainTextEdit(this);
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->setTabChangesFocus(true);
+        connect(edit, &QPlainTextEdit::textChanged, this, [this, &box, edit] {
+          form_.userEdit(box, modelText(*edit));
+          mirror(box);
+        });
+        return edit;
+      }
+      auto* edit = new QLineEdit(this);
+      edit->setMaxLength(design.maxLength > 0 ? design.maxLength : std::numeric_limits<int>::max());
+      if (design.passwordChar) {
+        edit->setEchoMode(QLineEdit::Password);
+        edit->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: %1; }")
+                                .arg(static_cast<int>(design.passwordChar)));
+      }
+      if (design.centred) edit->setAlignment(Qt::AlignCenter);
+      connect(edit, &QLineEdit::textEdited, this, [this, &box](const QString& text) {
+        form_.userEdit(box, text.toStdU16String());
+        mirror(box);
+      });
+      return edit;
+    }
+    case ControlKind::ListBox: {
+      auto* list = new QListWidget(this);
+      list->setSelectionMode(QAbstractItemView::SingleSelection);
+      list->setUniformItemSizes(true);  // keeps a list of thousands of places cheap
+      list->viewport()->installEventFilter(this);
+      connect(list, &QListWidget::itemSelectionChanged, this, [this, list] { listSelectionChanged(*list); });
+      connect(list, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) { listPressed(index.row()); });
+      return list;
+    }
+    case ControlKind::TransferControl:
+      break;
+  }
+  return nullptr;
+}
+
+QWidget* MainWindow::widgetOf(std::string_view name) const {
+  for (const auto& [control, widget] : widgets_)
+    if (control->name() == name) return widget;
+  return nullptr;
+}
+
+void MainWindow::controlChanged(const Control& control) { mirror(control); }
+
+void MainWindow::mirror(const Control& control) {
+  const auto it = widgets_.find(&control);
+  if (it == widgets_.end()) return;
+  QWidget* widget = it->second;
+  if (widget->isHidden() == control.visible()) widget->setVisible(control.visible());
+  // A hidden widget is brought up to date when it is shown again, so a run
+  // does not lay out page text that nobody sees.
+  if (!control.visible()) return;
+
+  if (const auto* box = dynamic_cast<const TextBox*>(&control)) {
+    if (auto* line = qobject_cast<QLineEdit*>(widget)) showText(*line, box->text());
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) showText(*plain, box->text());
+  } else if (const auto* label = dynamic_cast<const Label*>(&control)) {
+    auto* shown = static_cast<QLabel*>(widget);
+    const QString caption = qText(label->caption());
+    if (shown->text() != caption) shown->setText(caption);
+  } else if (const auto* button = dynamic_cast<const CommandButton*>(&control)) {
+    auto* shown = static_cast<QPushButton*>(widget);
+    const QString caption = buttonCaption(button->caption());
+    if (shown->text() != caption) shown->setText(caption);
+  } else if (const auto* list = dynamic_cast<const ListBox*>(&control)) {
+    mirrorList(*list, *static_cast<QListWidget*>(widget));
+  }
+}
+
+void MainWindow::mirrorList(const ListBox& list, QListWidget& widget) {
+  const QSignalBlocker blocker(widget);
+  // Entries change only by clearing and appending one at a time, so the
+  // count tells what happened; a scan of many places stays linear.
+  const auto& entries = list.entries();
+  const int count = list.entryCount();
+  const int shown = widget.count();
+  if (count == 0) {
+    if (shown != 0) widget.clear();
+  } else if (count == shown + 1) {
+    widget.addItem(qText(entries.back()));
+  } else if (count != shown) {
+    widget.clear();
+    QStringList all;
+    all.reserve(count);
+    for (const auto& entry : entries) all.append(qText(entry));
+    widget.addItems(all);
+  }
+
+  const int selected = list.selectedIndex();
+  const QModelIndexList rows = widget.selectionModel()->selectedIndexes();
+  const int shownSelection = rows.size() == 1 ? rows.front().row() : -1;
+  if (shownSelection != selected || widget.currentRow() != selected) {
+    if (selected < 0) {
+      widget.clearSelection();
+      widget.setCurrentRow(-1, QItemSelectionModel::Clear);
+    } else {
+      widget.setCurrentRow(selected, QItemSelectionModel::ClearAndSelect);
+    }
+  }
+
+  const QString tooltip = qText(list.tooltip());
+  if (widget.toolTip() != tooltip) widget.setToolTip(tooltip);
+}
+
+// A row selected by mouse or keyboard is a click on the list.
+void MainWindow::listSelectionChanged(QListWidget& widget) {
+  const QModelIndexList rows = widget.selectionModel()->selectedIndexes();
+  if (rows.size() == 1 && rows.front().row() != form_.List1.selectedIndex()) form_.userSelect(rows.front().row());
+  mirror(form_.List1);
+}
+
+// A click on the row that was already selected is a click too.
+void MainWindow::listPressed(int row) {
+  if (row >= 0 && row == selectedBeforePress_) {
+    form_.userSelect(row);
+    mirror(form_.List1);
+  }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) selectedBeforePress_ = form_.List1.selectedIndex();
+  return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (busy_) event->ignore();
+  else event->accept();
+}
+
+}  // namespace vantoril

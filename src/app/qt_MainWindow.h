@@ -1,0 +1,50 @@
+#pragma once
+// The Qt window over Form1: one widget per control of the design, placed
+// and styled from the control table. It holds no state of its own: user
+// actions go to the model's event entry points, and every change of a
+// control comes back through ControlListener and is copied to its widget.
+#include <QWidget>
+#include <unordered_map>
+
+#include "app/Controls.h"
+
+class QListWidget;
+
+namespace vantoril {
+
+class Form1;
+struct ControlDesign;
+
+class MainWindow final : public QWidget, public ControlListener {
+ public:
+  explicit MainWindow(Form1& form);
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  void controlChanged(const Control& control) override;
+
+  // While a recording run works the window repaints but cannot be closed.
+  void setBusy(bool busy) { busy_ = busy; }
+
+  // The widget that shows the control of that design name; nullptr for none.
+  QWidget* widgetOf(std::string_view name) const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QWidget* createWidget(const ControlDesign& design, Control& control);
+  void mirror(const Control& control);
+  void mirrorList(const ListBox& list, QListWidget& widget);
+  void listSelectionChanged(QListWidget& widget);
+  void listPressed(int row);
+
+  Form1& form_;
+  std::unordered_map<const Control*, QWidget*> widgets_;
+  bool busy_ = false;
+  int selectedBeforePress_ = -1;
+};
+
+}  // namespace vantoril

@@ -1,0 +1,76 @@
+#!/bin/bash
+# A place made, shown and deleted through the real buttons and input boxes.
+. "$(dirname "$0")/lib.sh"
+
+PLACE="广州"
+ADDRESS="http://www.weather.com.cn/weather1d/101280101.shtml"
+LIST_AREA=(11 27 219 46)
+LIST_ROW0=(11 27 219 16)
+TEXT14_AREA=(244 28 769 41)
+TEXT15_AREA=(28 244 217 33)
+
+# Pixels of the dark red of the place-name box.
+red_pixels() {
+  convert "$1" -crop "$4x$5+$2+$3" +repage -fx '(r>0.45 && g<0.35 && b<0.35) ? 1 : 0' \
+    -format '%[fx:round(mean*w*h)]' info:
+}
+
+start_x
+make_program_folder  # no catalogue folder yet: New makes it
+start_program
+catalogue="$PROGRAM_FOLDER/WebSite"
+
+# Cancel in the first input box makes nothing.
+click_twips 1680 120 855 255
+dialog=$(wait_window 'Add location' 10)
+[ -n "$dialog" ] || fail "New did not ask for a place name"
+xdotool key --window "$dialog" Escape 2>/dev/null || xdotool key Escape
+timeout 10 bash -c "while xdotool search --onlyvisible --name 'Add location' >/dev/null; do sleep 0.2; done" ||
+  fail "the input box did not close on Escape"
+sleep 0.5
+[ -z "$(ls -A "$catalogue" 2>/dev/null)" ] || fail "Cancel still made a catalogue file: $(ls "$catalogue")"
+
+# New: name, then address; each box is confirmed with Enter.
+click_twips 1680 120 855 255
+dialog=$(wait_window 'Add location' 10)
+[ -n "$dialog" ] || fail "New did not ask for a place name"
+xdotool type --delay 60 "$PLACE"
+sleep 0.3
+screenshot catalogue-name-box "$dialog" >/dev/null
+xdotool key Return
+dialog=$(wait_window '添加天气网址' 10)
+[ -n "$dialog" ] || fail "New did not ask for the address"
+xdotool type --delay 20 "$ADDRESS"
+xdotool key Return
+sleep 1
+
+file="$catalogue/$PLACE.txt"
+[ -f "$file" ] || fail "no catalogue file $PLACE.txt; the folder holds: $(ls -A "$catalogue" 2>&1)"
+expected=$(printf '%s\r\n' "$ADDRESS" | od -An -tx1)
+actual=$(od -An -tx1 <"$file")
+[ "$actual" = "$expected" ] || fail "the catalogue file holds$actual instead of$expected"
+
+shot=$(screenshot catalogue-created)
+dark=$(dark_pixels "$shot" "${LIST_ROW0[@]}")
+[ "$dark" -gt 20 ] || fail "the new place is not in the list ($dark dark pixels in its row)"
+[ "$(dark_pixels "$shot" "${TEXT14_AREA[@]}")" -eq 0 ] || fail "an address is shown before any place is selected"
+
+# A click on the row shows the place name in Text15 and its address in Text14.
+xdotool mousemove --window "$WINDOW" 60 34 click 1
+sleep 1
+shot=$(screenshot catalogue-selected)
+red=$(red_pixels "$shot" "${TEXT15_AREA[@]}")
+[ "$red" -gt 30 ] || fail "the selected place's name is not shown in Text15 ($red dark red pixels)"
+dark=$(dark_pixels "$shot" "${TEXT14_AREA[@]}")
+[ "$dark" -gt 50 ] || fail "the selected place's address is not shown in Text14 ($dark dark pixels)"
+
+# Delete removes the selected place's file and its row.
+click_twips 2520 120 855 255
+sleep 0.5
+[ ! -e "$file" ] || fail "Delete left $PLACE.txt in place"
+shot=$(screenshot catalogue-deleted)
+dark=$(dark_pixels "$shot" "${LIST_AREA[@]}")
+[ "$dark" -eq 0 ] || fail "the deleted place is still listed ($dark dark pixels)"
+grep -q . "$WORK/program.log" && echo "program output: $(cat "$WORK/program.log")"
+
+echo "PASS: $TEST_NAME"

@@ -1,0 +1,107 @@
+# Shared steps of the window tests: a private X server, a fresh program
+# folder with its catalogue, the running program and its screenshots.
+# Sourced by the *_test.sh scripts; every process started here is ended by
+# the exit trap.
+set -u
+
+PROGRAM=${1:?usage: $0 <program> <artefacts folder>}
+ARTEFACTS=${2:?usage: $0 <program> <artefacts folder>}
+TEST_NAME=$(basename "$0" .sh)
+mkdir -p "$ARTEFACTS"
+WORK=$(mktemp -d "/tmp/vantoril-$TEST_NAME.XXXXXX")
+XVFB_PID=
+APP_PID=
+
+cleanup() {
+  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL ($TEST_NAME): $*" >&2
+  [ -n "${WINDOW:-}" ] && screenshot "$TEST_NAME-failure" >/dev/null 2>&1
+  exit 1
+}
+
+for tool in Xvfb xdotool xprop import convert iconv; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed"
+done
+
+# Starts Xvfb on a display number it picks itself.
+start_x() {
+  local fifo="$WORK/displayfd"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  local number
+  read -r -t 20 number <"$fifo" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+  export DISPLAY=":$number"
+}
+
+# A program folder of its own: the program file, and WebSite/ with one
+# catalogue file per argument "name=address" (GBK, CR LF). No argument: no
+# WebSite folder at all.
+make_program_folder() {
+  PROGRAM_FOLDER="$WORK/program"
+  rm -rf "$PROGRAM_FOLDER"
+  mkdir -p "$PROGRAM_FOLDER"
+  cp "$PROGRAM" "$PROGRAM_FOLDER/vantoril"
+  local entry
+  for entry in "$@"; do
+    mkdir -p "$PROGRAM_FOLDER/WebSite"
+    printf '%s\r\n' "${entry#*=}" | iconv -f UTF-8 -t GBK >"$PROGRAM_FOLDER/WebSite/${entry%%=*}.txt" ||
+      fail "cannot write the catalogue file of ${entry%%=*}"
+  done
+}
+
+# Starts the program and waits for its window; WINDOW is its X id.
+start_program() {
+  (cd "$PROGRAM_FOLDER" && exec ./vantoril) >"$WORK/program.log" 2>&1 &
+  APP_PID=$!
+  WINDOW=$(timeout 20 xdotool search --sync --onlyvisible --name '^Vantoril v 1\.0$' | head -n 1)
+  [ -n "$WINDOW" ] || fail "the window did not appear; program output: $(cat "$WORK/program.log")"
+  xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
+  sleep 1
+}
+
+stop_program() {
+  if [ -n "$APP_PID" ]; then
+    kill "$APP_PID" 2>/dev/null
+    wait "$APP_PID" 2>/dev/null
+  fi
+  APP_PID=
+  WINDOW=
+}
+
+# Saves the window's client area as <name>.png in the artefacts folder and
+# prints its path.
+screenshot() {
+  local file="$ARTEFACTS/$1.png"
+  import -window "${2:-$WINDOW}" "$file" || fail "no screenshot $1"
+  echo "$file"
+}
+
+# Number of dark pixels (text) in a rectangle of a screenshot: x y w h.
+dark_pixels() {
+  convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 45% -negate \
+    -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Mean grey level (0..1) of a rectangle and its standard deviation.
+area_stats() {
+  convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -format '%[fx:mean] %[fx:standard_deviation]' info:
+}
+
+# Clicks the centre of a control given in twips: left top width height.
+click_twips() {
+  local x=$((($1 + $3 / 2) / 15)) y=$((($2 + $4 / 2) / 15))
+  xdotool mousemove --window "$WINDOW" "$x" "$y" click 1
+  sleep 0.5
+}
+
+# Waits up to $2 seconds for a window whose name matches $1; prints its id.
+wait_window() {
+  timeout "$2" xdotool search --sync --onlyvisible --name "$1" | head -n 1
+}

@@ -1,0 +1,200 @@
+// The real window over a Form1 with faked services, on Qt's offscreen
+// platform: widgets are found by their design names and read directly.
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/ControlTable.h"
+#include "app/qt_MainWindow.h"
+#include "support/Fakes.h"
+
+using namespace vantoril;
+
+namespace {
+
+template <class W>
+W* widget(MainWindow& window, const char* name) {
+  auto* w = window.findChild<W*>(QString::fromLatin1(name));
+  if (!w) qFatal("no widget %s of the expected kind", name);
+  return w;
+}
+
+QString q(std::u16string_view text) { return QString::fromStdU16String(std::u16string(text)); }
+
+}  // namespace
+
+class WindowTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void opensAsDesigned() {
+    test::FormFixture f;
+    test::writeGbk(f.website("北京.txt"), u"http://a/1\r\n");
+    test::writeGbk(f.website("上海.txt"), u"http://a/2\r\n");
+    MainWindow window(*f.form);
+    QVERIFY(f.form->load());
+
+    QCOMPARE(window.size(), QSize(1022, 570));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Vantoril v 1.0"));
+    QVERIFY(window.findChild<QWidget*>(QStringLiteral("Inet1")) == nullptr);
+    QCOMPARE(widget<QPushButton>(window, "Command6")->geometry(), QRect(112, 8, 57, 17));
+    QCOMPARE(widget<QPushButton>(window, "Command6")->text(), QStringLiteral("新建"));
+    QCOMPARE(widget<QLineEdit>(window, "Text13")->text(), QStringLiteral("********"));
+    QCOMPARE(widget<QLineEdit>(window, "Text13")->echoMode(), QLineEdit::Password);
+    QCOMPARE(widget<QLineEdit>(window, "Text15")->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    QCOMPARE(widget<QLabel>(window, "Label5")->text(), QStringLiteral("全文字符数："));
+    QVERIFY(widget<QPlainTextEdit>(window, "Text1")->isHidden());
+    QVERIFY(widget<QPlainTextEdit>(window, "Text5")->isHidden());
+    QVERIFY(!widget<QPlainTextEdit>(window, "Text4")->isHidden());
+
+    auto* list = widget<QListWidget>(window, "List1");
+    QCOMPARE(list->count(), 2);
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
+    shown.sort();
+    QCOMPARE(shown, (QStringList{QStringLiteral("上海"), QStringLiteral("北京")}));
+    QVERIFY(list->selectedItems().isEmpty());
+
+    // Focus starts on the record button and Tab walks the design's order;
+    // the hidden boxes and the labels are passed over.
+    window.show();
+    QCOMPARE(window.focusWidget(), widget<QWidget>(window, "Command1"));
+    const QStringList expected = {"Command1", "Text2",    "Text3",    "Text4",    "Text6",    "Text7",
+                                  "Text8",    "Text9",    "Text10",   "Text11",   "Text12",   "Text13",
+                                  "Command3", "Command2", "List1",    "Text14",   "Command4", "Command5",
+                                  "Command6", "Command7", "Command8", "Text15"};
+    QStringList order;
+    QWidget* w = widget<QWidget>(window, "Command1");
+    for (int i = 0; i < expected.size(); ++i) {
+      order << w->objectName();
+      do w = w->nextInFocusChain();
+      while (w->focusPolicy() == Qt::NoFocus || w->isHidden() || w->parentWidget() != &window);
+    }
+    QCOMPARE(order, expected);
+    QVERIFY(f.report.messages.empty());
+  }
+
+  void accessCodeShowsThePanelAndCountersFollowEdits() {
+    test::FormFixture f;
+    MainWindow window(*f.form);
+    f.form->load();
+    window.show();
+
+    // What the model puts into a hidden box is there when the box is shown.
+    f.form->Text1.setText(u"hidden page");
+    QCOMPARE(widget<QLabel>(window, "Label5")->text(), QStringLiteral("全文字符数：11"));
+
+    auto* code = widget<QLineEdit>(window, "Text13");
+    code->selectAll();
+    QTest::keyClick(code, Qt::Key_Backspace);
+    QTest::keyClicks(code, QStringLiteral("7"));
+    QCOMPARE(f.form->Text13.text(), u"7");
+    QVERIFY(!widget<QPlainTextEdit>(window, "Text1")->isHidden());
+    QVERIFY(!widget<QPlainTextEdit>(window, "Text5")->isHidden());
+    QCOMPARE(widget<QPlainTextEdit>(window, "Text1")->toPlainText(), QStringLiteral("hidden page"));
+    QTest::keyClicks(code, QStringLiteral("7"));
+    QVERIFY(widget<QPlainTextEdit>(window, "Text1")->isHidden());
+    QTest::keyClick(code, Qt::Key_Backspace);
+    QVERIFY(!widget<QPlainTextEdit>(window, "Text1")->isHidden());
+
+    // Text put into the page box is cut by the model, and the box shows the cut text.
+    auto* page = widget<QPlainTextEdit>(window, "Text1");
+    page->setPlainText(QString(30005, QChar(u'x')));
+    QCOMPARE(f.form->Text1.text().size(), 30000u);
+    QCOMPARE(page->toPlainText().size(), 30000);
+    QCOMPARE(widget<QLabel>(window, "Label5")->text(), QStringLiteral("全文字符数：30000"));
+
+    // A line break typed by the user reaches the model as CR LF.
+    auto* block = widget<QPlainTextEdit>(window, "Text5");
+    block->setFocus();
+    QTest::keyClicks(block, QStringLiteral("ab"));
+    QTest::keyClick(block, Qt::Key_Return);
+    QTest::keyClicks(block, QStringLiteral("c"));
+    QCOMPARE(f.form->Text5.text(), u"ab\r\nc");
+    QCOMPARE(widget<QLabel>(window, "Label7")->text(), QStringLiteral("截文字符数：5"));
+  }
+
+  void modelTextWithLineBreaksIsShownWithoutFeedback() {
+    test::FormFixture f;
+    MainWindow window(*f.form);
+    f.form->load();
+    f.form->Text9.setText(u"12\r\n13\r\n14");
+    QCOMPARE(widget<QPlainTextEdit>(window, "Text9")->toPlainText(), QStringLiteral("12\n13\n14"));
+    QCOMPARE(f.form->Text9.text(), u"12\r\n13\r\n14");
+    f.form->Text9.setText(u"");
+    QCOMPARE(widget<QPlainTextEdit>(window, "Text9")->toPlainText(), QString());
+  }
+
+  void listClicksReachTheModel() {
+    test::FormFixture f;
+    test::writeGbk(f.website("Alpha.txt"), u"http://a/1\r\n");
+    test::writeGbk(f.website("Beta.txt"), u"http://a/2\r\n");
+    MainWindow window(*f.form);
+    f.form->load();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    auto* list = widget<QListWidget>(window, "List1");
+    auto* name = widget<QLineEdit>(window, "Text15");
+    const int row = 1;
+    const QString place = list->item(row)->text();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    QCOMPARE(f.form->List1.selectedIndex(), row);
+    QCOMPARE(name->text(), place);
+    QCOMPARE(list->toolTip(), place);
+    QCOMPARE(widget<QLineEdit>(window, "Text14")->text(), q(f.form->Text14.text()));
+    QVERIFY(widget<QLineEdit>(window, "Text14")->text().startsWith(QStringLiteral("http://a/%1").arg(place == "Alpha" ? 1 : 2)));
+
+    // A click on the row already selected runs the list click again.
+    QTest::keyClicks(name, QStringLiteral("!"));
+    QCOMPARE(f.form->Text15.text(), (place + "!").toStdU16String());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    QCOMPARE(name->text(), place);
+
+    // The keyboard moves the selection as a click does.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(f.form->List1.selectedIndex(), 0);
+    QCOMPARE(name->text(), list->item(0)->text());
+
+    // A selection made by the model shows; a refresh empties it.
+    f.form->List1.select(1);
+    QCOMPARE(list->currentRow(), 1);
+    QCOMPARE(list->selectedItems().size(), 1);
+    f.form->listRefresh();
+    QCOMPARE(list->count(), 2);
+    QVERIFY(list->selectedItems().isEmpty());
+    QVERIFY(f.report.messages.empty());
+  }
+
+  void buttonsAndDialogsGoThroughTheModel() {
+    test::FormFixture f;
+    f.input.answers = {u"Gamma", u"http://g/"};
+    MainWindow window(*f.form);
+    f.form->load();
+    window.show();
+    QTest::mouseClick(widget<QPushButton>(window, "Command6"), Qt::LeftButton);
+    QCOMPARE(f.input.asked.size(), 2u);
+    auto* list = widget<QListWidget>(window, "List1");
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("Gamma"));
+  }
+
+  void aLongCatalogueIsListedWhole() {
+    test::FormFixture f;
+    for (int i = 0; i < 3000; ++i) test::writeGbk(f.website("p" + std::to_string(i) + ".txt"), u"http:\r\n");
+    MainWindow window(*f.form);
+    f.form->load();
+    auto* list = widget<QListWidget>(window, "List1");
+    QCOMPARE(list->count(), 3000);
+    for (int i : {0, 1234, 2999}) QCOMPARE(list->item(i)->text(), q(f.form->List1.entries()[i]));
+    f.form->listRefresh();
+    QCOMPARE(list->count(), 3000);
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "qt_window_test.moc"
