@@ -1,6 +1,7 @@
 #include "app/Controls.h"
 
 #include <stdexcept>
+#include <string>
 
 namespace vantoril {
 
@@ -39,7 +40,7 @@ void ListBox::addEntry(std::u16string_view text) {
 }
 
 void ListBox::select(int index) {
-  if (index < 0 || index >= entryCount()) throw std::out_of_range("list entry out of range");
+  if (index < 0 || index >= entryCount()) throw std::out_of_range("列表中没有第 " + std::to_string(index) + " 项");
   selected_ = index;
   changed();
   if (onClick) onClick();

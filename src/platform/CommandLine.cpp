@@ -52,11 +52,16 @@ std::vector<std::u16string> thingsToOpen(std::u16string_view line) {
     return {std::u16string(path)};
   }
   if (line.starts_with(kBrowserPath) && (line.size() == kBrowserPath.size() || line[kBrowserPath.size()] == u' ')) {
+    // Each line of an address read from a file is a thing of its own.
     std::vector<std::u16string> things;
-    for (auto& arg : splitArguments(line.substr(kBrowserPath.size()))) {
-      while (!arg.empty() && (arg.back() == CR || arg.back() == LF)) arg.pop_back();
-      while (!arg.empty() && (arg.front() == CR || arg.front() == LF)) arg.erase(0, 1);
-      if (!arg.empty()) things.push_back(std::move(arg));
+    for (const auto& arg : splitArguments(line.substr(kBrowserPath.size()))) {
+      std::size_t from = 0;
+      while (from <= arg.size()) {
+        std::size_t end = arg.find_first_of(u"\r\n", from);
+        if (end == std::u16string::npos) end = arg.size();
+        if (end > from) things.push_back(arg.substr(from, end - from));
+        from = end + 1;
+      }
     }
     return things;
   }

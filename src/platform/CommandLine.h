@@ -18,7 +18,7 @@ std::vector<std::u16string> splitArguments(std::u16string_view arguments);
 
 // What a command line opens: the protocol handler's argument (the rest of
 // the line less its enclosing quotes), or the
-// browser's arguments (each without the line ends an address read from a
+// browser's arguments (split also at the line ends an address read from a
 // file brings along). Throws Failure for any other command line.
 std::vector<std::u16string> thingsToOpen(std::u16string_view commandLine);
 

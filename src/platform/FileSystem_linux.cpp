@@ -107,8 +107,12 @@ std::vector<FolderEntry> listFolder(const std::string& folder) {
 }
 
 std::string readWholeFile(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a FIFO in the file's place cannot hang the window.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) failWithErrno("无法打开文件 " + path, errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) failWithErrno("无法读取文件 " + path, errno);
+  if (!S_ISREG(st.st_mode)) throw Failure("无法读取：" + path + " 不是普通文件");
   std::string bytes;
   char buf[65536];
   for (;;) {
@@ -156,8 +160,12 @@ void renameFile(const std::string& from, const std::string& to) {
 }
 
 void ensureFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return;
-  failWithErrno("无法创建文件夹 " + path, errno);
+  if (::mkdir(path.c_str(), 0755) == 0) return;
+  const int error = errno;
+  struct stat st {};
+  if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+  if (error == EEXIST) throw Failure("无法创建文件夹 " + path + "：同名的文件已经存在");
+  failWithErrno("无法创建文件夹 " + path, error);
 }
 
 }  // namespace vantoril

@@ -1,0 +1,283 @@
+// The catalogue folder: place names, the folder scan and the list refresh.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalogue/Catalogue.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "support/Fakes.h"
+
+namespace vantoril {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FormFixture;
+using test::writeGbk;
+using Entries = std::vector<std::u16string>;
+
+// The names of `folder` in the order readdir gives them, "." and ".." left out.
+std::vector<std::string> readdirNames(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return names;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+// What the scan must give for a tree of plain files and real folders: a
+// folder's own files in readdir order, then each subfolder's whole result in
+// readdir order, and each file name without its last four characters.
+void expectedScan(const std::string& folder, Entries& out) {
+  std::vector<std::string> folders;
+  for (const std::string& name : readdirNames(folder)) {
+    if (fs::is_directory(fs::symlink_status(folder + "/" + name))) {
+      folders.push_back(name);
+      continue;
+    }
+    const std::u16string wide = fromUtf8(name);
+    if (wide.size() >= 4) out.push_back(wide.substr(0, wide.size() - 4));
+  }
+  for (const std::string& sub : folders) expectedScan(folder + "/" + sub, out);
+}
+
+Entries expectedScan(const std::string& folder) {
+  Entries out;
+  expectedScan(folder, out);
+  return out;
+}
+
+void touch(const std::string& path) { writeGbk(path, u"http://www.weather.com.cn/\r\n"); }
+
+std::ptrdiff_t indexOf(const Entries& entries, std::u16string_view entry) {
+  const auto it = std::find(entries.begin(), entries.end(), entry);
+  return it == entries.end() ? -1 : it - entries.begin();
+}
+
+// A Unix socket at `path`, left bound (closed at once; the file stays).
+void makeSocket(const std::string& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
+  ::close(fd);
+}
+
+// ---------------------------------------------------------------- names
+
+TEST(PlaceName, IsTheFileNameWithoutItsLastFourCharacters) {
+  struct Case {
+    std::u16string_view file;
+    bool gives;
+    std::u16string_view place;
+  };
+  const Case cases[] = {
+      {u"北京.txt", true, u"北京"},    {u"abc.url", true, u"abc"},  {u"abcd", true, u""},
+      {u".txt", true, u""},            {u"a.txt.txt", true, u"a.txt"}, {u"北京市区", true, u""},
+      {u"a.b", false, u""},            {u"", false, u""},          {u"abc", false, u""},
+      // Four UTF-16 code units: an emoji counts two.
+      {u"\U0001F600.x", true, u""},
+  };
+  for (const Case& c : cases) {
+    std::u16string place = u"unchanged";
+    EXPECT_EQ(catalogue::placeNameOf(c.file, place), c.gives) << toUtf8(c.file);
+    if (c.gives) {
+      EXPECT_EQ(place, c.place) << toUtf8(c.file);
+    }
+  }
+  std::u16string place;
+  ASSERT_TRUE(catalogue::placeNameOf(u"\U0001F600x.txt", place));
+  EXPECT_EQ(place, u"\U0001F600x");
+}
+
+// ----------------------------------------------------------------- scan
+
+TEST(FolderScan, ListsFilesInReaddirOrderCuttingEveryNameAndSkippingShortOnes) {
+  FormFixture f;
+  for (const char* name : {"北京.txt", "上海.txt", "abc.url", "abcd", "a.b", "ab", "abc.doc", "abc.txt", ".hidden.txt",
+                           "x.txt.bak"})
+    touch(f.website(name));
+  f.form->sosuofile1(fromUtf8(f.website()));
+  const Entries& entries = f.form->List1.entries();
+  EXPECT_EQ(entries, expectedScan(f.website()));
+  // Names shorter than four characters give nothing; the rest are cut;
+  // dot-files are ordinary files.
+  EXPECT_EQ(std::multiset<std::u16string>(entries.begin(), entries.end()),
+            (std::multiset<std::u16string>{u"北京", u"上海", u"abc", u"", u"abc", u"abc", u".hidden", u"x.txt"}));
+}
+
+TEST(FolderScan, AFoldersOwnFilesComeBeforeItsSubfoldersResultsDepthFirst) {
+  FormFixture f;
+  touch(f.website("广州.txt"));
+  touch(f.website("重庆.txt"));
+  touch(f.website("east/杭州.txt"));
+  touch(f.website("east/温州.txt"));
+  touch(f.website("east/inner/宁波.txt"));
+  touch(f.website("east/inner/deeper/舟山.txt"));
+  touch(f.website("west/成都.txt"));
+  touch(f.website("west/deep/拉萨.txt"));
+  fs::create_directories(f.website("empty"));
+  f.form->sosuofile1(fromUtf8(f.website()));
+  const Entries& entries = f.form->List1.entries();
+  EXPECT_EQ(entries, expectedScan(f.website()));
+  ASSERT_EQ(entries.size(), 8u);
+
+  // The orders the rule fixes whatever readdir gives.
+  const auto at = [&](std::u16string_view e) { return indexOf(entries, e); };
+  for (auto top : {u"广州", u"重庆"})
+    for (auto below : {u"杭州", u"温州", u"宁波", u"舟山", u"成都", u"拉萨"}) EXPECT_LT(at(top), at(below));
+  for (auto own : {u"杭州", u"温州"}) EXPECT_LT(at(own), at(u"宁波"));
+  EXPECT_EQ(at(u"舟山"), at(u"宁波") + 1);
+  EXPECT_EQ(at(u"拉萨"), at(u"成都") + 1);
+  // Each subfolder's result is one unbroken block.
+  const bool eastFirst = at(u"杭州") < at(u"成都");
+  if (eastFirst) {
+    EXPECT_EQ(at(u"成都"), at(u"舟山") + 1);
+  } else {
+    EXPECT_EQ(at(u"杭州"), at(u"拉萨") + 1);
+  }
+}
+
+TEST(FolderScan, AFolderNamedLikeACatalogueFileGivesNoEntryButIsScanned) {
+  FormFixture f;
+  touch(f.website("x.txt/inside.txt"));
+  touch(f.website("top.txt"));
+  f.form->sosuofile1(fromUtf8(f.website()));
+  EXPECT_EQ(f.form->List1.entries(), (Entries{u"top", u"inside"}));
+}
+
+TEST(FolderScan, ListsNoFifoOrSocketAndTheExistenceTestMissesThem) {
+  FormFixture f;
+  touch(f.website("real.txt"));
+  ASSERT_EQ(::mkfifo(f.website("pipe.txt").c_str(), 0644), 0);
+  makeSocket(f.website("sock.txt"));
+  f.form->sosuofile1(fromUtf8(f.website()));
+  EXPECT_EQ(f.form->List1.entries(), (Entries{u"real"}));
+  EXPECT_FALSE(fileExists(f.website("pipe.txt")));
+  EXPECT_FALSE(fileExists(f.website("sock.txt")));
+  EXPECT_TRUE(fileExists(f.website("real.txt")));
+}
+
+TEST(FolderScan, FollowsLinksToFilesButNeverIntoLinkedFolders) {
+  FormFixture f;
+  touch(f.website("sub/inner.txt"));
+  touch(f.folder / "elsewhere/far.txt");
+  fs::create_symlink(f.website(), f.website("loop"));          // a loop back to the catalogue
+  fs::create_symlink(f.folder / "elsewhere", f.website("far"));  // a folder outside
+  fs::create_symlink(f.website("sub/inner.txt"), f.website("alias.txt"));
+  fs::create_symlink(f.website("gone.txt"), f.website("broken.txt"));
+  f.form->sosuofile1(fromUtf8(f.website()));
+  const Entries& entries = f.form->List1.entries();
+  EXPECT_EQ(std::multiset<std::u16string>(entries.begin(), entries.end()),
+            (std::multiset<std::u16string>{u"alias", u"inner"}));
+  EXPECT_LT(indexOf(entries, u"alias"), indexOf(entries, u"inner"));
+  EXPECT_TRUE(fileExists(f.website("alias.txt")));
+  EXPECT_FALSE(fileExists(f.website("broken.txt")));
+  EXPECT_FALSE(fileExists(f.website("sub")));
+}
+
+TEST(FolderScan, ATrailingSlashIsNotDoubledAndTheListIsNotEmptiedFirst) {
+  FormFixture f;
+  touch(f.website("a/北京.txt"));
+  touch(f.website("上海.txt"));
+  f.form->sosuofile1(fromUtf8(f.website()));
+  const Entries once = f.form->List1.entries();
+  f.form->List1.clear();
+  f.form->sosuofile1(fromUtf8(f.website()) + u"/");
+  EXPECT_EQ(f.form->List1.entries(), once);
+  f.form->sosuofile1(fromUtf8(f.website()));
+  EXPECT_EQ(f.form->List1.entryCount(), 4);
+  EXPECT_EQ(once, (Entries{u"上海", u"北京"}));
+}
+
+TEST(FolderScan, MissingEmptyOrNonFolderCatalogueGivesNoEntries) {
+  FormFixture f;
+  f.form->sosuofile1(fromUtf8(f.website()));
+  EXPECT_EQ(f.form->List1.entryCount(), 0);
+  fs::create_directories(f.website());
+  f.form->sosuofile1(fromUtf8(f.website()));
+  EXPECT_EQ(f.form->List1.entryCount(), 0);
+  fs::remove(f.website());
+  writeWholeFile(f.folder / "WebSite", "not a folder");
+  f.form->sosuofile1(fromUtf8(f.website()));
+  EXPECT_EQ(f.form->List1.entryCount(), 0);
+}
+
+// --------------------------------------------------------------- refresh
+
+TEST(ListRefresh, AMissingCatalogueOpensWithAnEmptyListAndNoReport) {
+  FormFixture f;
+  EXPECT_TRUE(f.form->load());
+  EXPECT_EQ(f.form->List1.entryCount(), 0);
+  EXPECT_TRUE(f.report.messages.empty());
+  EXPECT_FALSE(fs::exists(f.website())) << "the refresh created the catalogue folder";
+}
+
+TEST(ListRefresh, ListsTheStrayFileAsAnEmptyEntryThenDeletesIt) {
+  FormFixture f;
+  touch(f.website("北京.txt"));
+  touch(f.website(".txt"));
+  touch(f.website("abcd"));
+  touch(f.website("sub/.txt"));
+  const Entries expected = expectedScan(f.website());
+  f.form->listRefresh();
+  const Entries first = f.form->List1.entries();
+  EXPECT_EQ(first, expected);
+  EXPECT_EQ(std::count(first.begin(), first.end(), u""), 3);
+  EXPECT_FALSE(fs::exists(f.website(".txt")));
+  // Only the top-level ".txt" is the stray file.
+  EXPECT_TRUE(fs::exists(f.website("abcd")));
+  EXPECT_TRUE(fs::exists(f.website("sub/.txt")));
+
+  f.form->listRefresh();
+  const Entries second = f.form->List1.entries();
+  EXPECT_EQ(second.size(), 3u);
+  EXPECT_EQ(std::count(second.begin(), second.end(), u""), 2);
+}
+
+TEST(ListRefresh, AFolderNamedLikeTheStrayFileIsScannedAndKept) {
+  FormFixture f;
+  touch(f.website(".txt/inner.txt"));
+  EXPECT_TRUE(f.form->load());
+  EXPECT_EQ(f.form->List1.entries(), (Entries{u"inner"}));
+  EXPECT_TRUE(fs::is_directory(f.website(".txt")));
+  EXPECT_TRUE(f.report.messages.empty());
+}
+
+TEST(ListRefresh, EmptiesTheListAndItsSelectionButLeavesNameAndAddress) {
+  FormFixture f;
+  touch(f.website("北京.txt"));
+  ASSERT_TRUE(f.form->load());
+  ASSERT_TRUE(f.form->userSelect(0));
+  ASSERT_EQ(f.form->Text15.text(), u"北京");
+  const std::u16string address = f.form->Text14.text();
+  touch(f.website("上海.txt"));
+  fs::remove(f.website("北京.txt"));
+  f.form->listRefresh();
+  EXPECT_EQ(f.form->List1.entries(), (Entries{u"上海"}));
+  EXPECT_EQ(f.form->List1.selectedIndex(), -1);
+  EXPECT_EQ(f.form->List1.selectedText(), u"");
+  EXPECT_EQ(f.form->Text15.text(), u"北京");
+  EXPECT_EQ(f.form->Text14.text(), address);
+  EXPECT_EQ(f.form->List1.tooltip(), u"北京");
+}
+
+}  // namespace
+}  // namespace vantoril

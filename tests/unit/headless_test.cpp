@@ -1,0 +1,182 @@
+// The real program's --record mode, run from a program folder of its own
+// against pages on a loopback server; and the downloader's time-out.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../support/Fakes.h"
+#include "../support/HttpServer.h"
+#include "platform/Cp936.h"
+#include "platform/CurlDownloader.h"
+#include "platform/Failure.h"
+#include "platform/Text.h"
+
+namespace vantoril {
+namespace {
+
+using test::HttpServer;
+using test::TempFolder;
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::size_t crlfCount(const std::string& bytes) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string::npos; at += 2) ++n;
+  return n;
+}
+
+const std::string kSamplePages = std::string(VANTORIL_TEST_DATA) + "/";
+
+// A program folder holding a copy of the program and a catalogue.
+struct ProgramFolder {
+  TempFolder folder;
+  std::string program = folder / "vantoril";
+  ProgramFolder() {
+    std::filesystem::copy_file(VANTORIL_PROGRAM, program);
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  }
+  void place(const std::string& name, const std::string& address) {
+    test::writeGbk(folder / ("WebSite/" + name + ".txt"), fromUtf8(address + "\r\n"));
+  }
+  std::string dataFile(const std::string& name) const { return folder / ("WeatherData/" + name + "-WeatherData.xls"); }
+
+  struct Result {
+    int exitCode = -1;
+    std::vector<std::string> out;
+    std::string err;
+  };
+  // Runs "vantoril --record" from another current folder, so only the
+  // program's own folder can lead it to the catalogue.
+  Result record() const {
+    const std::string command = "cd / && '" + program + "' --record >'" + (folder / "out.txt") + "' 2>'" +
+                                (folder / "err.txt") + "' </dev/null";
+    const int status = std::system(command.c_str());
+    Result r;
+    if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+    r.out = linesOf(readFile(folder / "out.txt"));
+    r.err = readFile(folder / "err.txt");
+    return r;
+  }
+};
+
+HttpServer::Response htmlOf(const std::string& file) {
+  return {200, "text/html; charset=utf-8", readFile(kSamplePages + file)};
+}
+
+// The place a stdout line is about: the text before its tab.
+std::string placeOf(const std::string& line) { return line.substr(0, line.find('\t')); }
+
+TEST(HeadlessRecord, RecordsEveryPlaceAndExitsWithZero) {
+  HttpServer server;
+  server.route("/weather1d/101210101.shtml", htmlOf("hangzhou-2014.html"));
+  server.route("/weather1d/101050101.shtml", htmlOf("harbin-2016.html"));
+  server.route("/weather1d/101280101.shtml", htmlOf("../../demo/pages/guangzhou.html"));
+  const std::map<std::string, std::string> times = {
+      {"杭州", "2014061914"}, {"哈尔滨", "2016030208"}, {"广州", "2020060923"}};
+  ProgramFolder program;
+  program.place("杭州", server.url("/weather1d/101210101.shtml"));
+  program.place("哈尔滨", server.url("/weather1d/101050101.shtml"));
+  program.place("广州", server.url("/weather1d/101280101.shtml"));
+
+  const bool rootHadDataFolder = std::filesystem::exists("/WeatherData");
+  const auto result = program.record();
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  ASSERT_EQ(result.out.size(), 3u);
+  std::vector<std::string> seen;
+  for (const std::string& line : result.out) {
+    const std::string place = placeOf(line);
+    ASSERT_EQ(times.count(place), 1u) << line;
+    EXPECT_EQ(line, place + "\t" + times.at(place));
+    seen.push_back(place);
+    const std::string bytes = readFile(program.dataFile(place));
+    EXPECT_EQ(crlfCount(bytes), 29u) << place;
+    EXPECT_TRUE(cp936::decode(bytes).starts_with(u"天气数据文件\r\n数据记录时间:" + fromUtf8(times.at(place)) + u"\r\n"))
+        << place;
+  }
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
+  // The harbin record holds the page's longer values whole.
+  const std::u16string harbin = cp936::decode(readFile(program.dataFile("哈尔滨")));
+  EXPECT_NE(harbin.find(u"\r\n07\t-10.5\t0.0\t70\r\n"), std::u16string::npos);
+  EXPECT_NE(harbin.find(u"\r\n01\t-10\t12.5\t73\r\n"), std::u16string::npos);
+  // Nothing was written beside the current folder "/".
+  if (!rootHadDataFolder) {
+    EXPECT_FALSE(std::filesystem::exists("/WeatherData"));
+  }
+}
+
+TEST(HeadlessRecord, AFailingPlaceStopsTheRunAndTheExitCodeSaysSo) {
+  HttpServer server;
+  server.route("/a.shtml", htmlOf("hangzhou-2014.html"));
+  server.route("/c.shtml", htmlOf("harbin-2016.html"));
+  server.route("/nomarkers.shtml", {200, "text/html; charset=utf-8", "<html><body>天气预报</body></html>"});
+  for (const char* failing : {"/missing.shtml", "/nomarkers.shtml"}) {
+    SCOPED_TRACE(failing);
+    ProgramFolder program;
+    program.place("杭州", server.url("/a.shtml"));
+    program.place("北京", server.url(failing));  // 404, or a page without the block
+    program.place("哈尔滨", server.url("/c.shtml"));
+
+    const auto result = program.record();
+    EXPECT_EQ(result.exitCode, 1);
+    // One line per place processed; the run stops at 北京, whatever its place in the list.
+    ASSERT_FALSE(result.out.empty());
+    ASSERT_LE(result.out.size(), 3u);
+    EXPECT_EQ(placeOf(result.out.back()), "北京");
+    EXPECT_NE(result.out.back().find("北京: "), std::string::npos) << result.out.back();
+    EXPECT_NE(result.err.find("北京: "), std::string::npos) << result.err;
+    for (std::size_t i = 0; i + 1 < result.out.size(); ++i) {
+      const std::string place = placeOf(result.out[i]);
+      EXPECT_TRUE(place == "杭州" || place == "哈尔滨") << result.out[i];
+      EXPECT_EQ(crlfCount(readFile(program.dataFile(place))), 29u) << place;
+    }
+    EXPECT_FALSE(std::filesystem::exists(program.dataFile("北京")));
+    for (const char* other : {"杭州", "哈尔滨"}) {
+      const bool printed = std::any_of(result.out.begin(), result.out.end(),
+                                       [&](const std::string& line) { return placeOf(line) == other; });
+      EXPECT_EQ(std::filesystem::exists(program.dataFile(other)), printed) << other;
+    }
+  }
+}
+
+TEST(HeadlessRecord, AnEmptyCatalogueRecordsNothing) {
+  ProgramFolder program;
+  const auto result = program.record();
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(result.out.empty());
+  EXPECT_FALSE(std::filesystem::exists(program.folder / "WeatherData"));
+}
+
+TEST(DownloadTimeOut, AServerThatNeverAnswersFails) {
+  HttpServer server;
+  server.neverAnswer("/slow");
+  CurlDownloader::Options options;
+  options.connectTimeoutMs = 300;
+  options.totalTimeoutMs = 300;
+  CurlDownloader downloader(options);
+  EXPECT_THROW(downloader.download(fromUtf8(server.url("/slow"))), Failure);
+}
+
+}  // namespace
+}  // namespace vantoril

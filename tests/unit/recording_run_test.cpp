@@ -1,0 +1,398 @@
+// The record button's run on a window model with a fake downloader: the
+// places in list order, the boxes it fills, and where a failure stops it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../support/Fakes.h"
+#include "platform/Cp936.h"
+#include "platform/Text.h"
+
+namespace vantoril {
+namespace {
+
+using test::FormFixture;
+
+class Events final : public RunObserver {
+ public:
+  std::vector<std::u16string> recorded, skipped, failed;
+  int started = 0, ended = 0;
+  void runStarted() override { ++started; }
+  void placeRecorded(const std::u16string& place, const std::u16string&) override { recorded.push_back(place); }
+  void placeSkipped(const std::u16string& place, const std::string&) override { skipped.push_back(place); }
+  void placeFailed(const std::u16string& place, const std::string&) override { failed.push_back(place); }
+  void runEnded() override { ++ended; }
+};
+
+struct Obs {
+  std::u16string hour, temperature, precipitation, humidity;
+};
+
+std::vector<Obs> dayOf(int newestHour, int seed) {
+  std::vector<Obs> day;
+  for (int i = 0; i < 25; ++i)
+    day.push_back({decimal((newestHour + 24 - i) % 24), decimal(seed + i % 9 - 4), i == 3 ? u"12.5" : u"0.0",
+                   decimal(40 + (seed + i) % 50)});
+  return day;
+}
+
+std::u16string blockOf(const std::vector<Obs>& day, std::u16string_view od0) {
+  std::u16string s = u"observe24h_data = {\"od\":{\"od0\":\"" + std::u16string(od0) + u"\",\"od1\":\"测站\",\"od2\":[";
+  for (std::size_t i = 0; i < day.size(); ++i) {
+    if (i) s += u",";
+    s += u"{\"od21\":\"" + day[i].hour + u"\",\"od22\":\"" + day[i].temperature +
+         u"\",\"od23\":\"180\",\"od24\":\"南风\",\"od25\":\"1\",\"od26\":\"" + day[i].precipitation +
+         u"\",\"od27\":\"" + day[i].humidity + u"\",\"od28\":\"88\"}";
+  }
+  return s + u"]}};\n</script>\n<div id=\"weatherChart\">";
+}
+
+std::u16string pageAround(std::u16string_view block) {
+  return u"\n<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\" /><title>天气预报</title></head><body>\n"
+         u"<div class=\"left-div\">\n<script>\nvar " +
+         std::u16string(block) + u"\n</div>\n<p>中国气象局公共气象服务中心</p></body></html>\n";
+}
+
+// A place with its catalogue file and its page.
+struct Place {
+  std::u16string name, address, od0;
+  std::vector<Obs> day;
+  std::u16string block() const { return blockOf(day, od0); }
+  std::u16string page() const { return pageAround(block()); }
+};
+
+std::vector<Place> threePlaces() {
+  return {{u"北京", u"http://www.weather.com.cn/weather1d/101010100.shtml", u"20160619140000", dayOf(14, 27)},
+          {u"广州", u"http://www.weather.com.cn/weather1d/101280101.shtml", u"202006092300", dayOf(23, 29)},
+          {u"哈尔滨", u"http://www.weather.com.cn/weather1d/101050101.shtml", u"202001140800", dayOf(8, -18)}};
+}
+
+std::string utf8(std::u16string_view text) { return toUtf8(text); }
+
+struct Recorder {
+  Events events;
+  FormFixture f{&events};
+
+  void catalogue(const std::u16string& place, std::u16string_view fileText) {
+    test::writeGbk(f.website(utf8(place) + ".txt"), fileText);
+  }
+  void add(const Place& p) {
+    catalogue(p.name, p.address + u"\r\n");
+    f.downloader.pages[p.address] = p.page();
+  }
+  std::string dataFile(const std::u16string& place) const { return f.weatherData(utf8(place) + "-WeatherData.xls"); }
+  std::u16string dataText(const std::u16string& place) const { return cp936::decode(test::readBytes(dataFile(place))); }
+  // The places in the order the list shows them.
+  std::vector<Place> loaded(std::vector<Place> places) {
+    EXPECT_TRUE(f.form->load());
+    std::vector<Place> ordered;
+    for (const std::u16string& entry : f.form->List1.entries())
+      for (const Place& p : places)
+        if (p.name == entry) ordered.push_back(p);
+    EXPECT_EQ(ordered.size(), places.size());
+    return ordered;
+  }
+  bool record() { return f.form->click(f.form->Command1); }
+};
+
+// The record the data file gets for a place, entry 25 first.
+std::u16string recordOf(std::u16string_view time, const std::vector<Obs>& day) {
+  std::u16string text = u"数据记录时间:" + std::u16string(time) + u"\r\n整点\t气温\t降水\t湿度\r\n";
+  for (int e = 25; e >= 1; --e) {
+    const Obs& o = day[e - 1];
+    text += o.hour + u"\t" + o.temperature + u"\t" + o.precipitation + u"\t" + o.humidity + u"\r\n";
+  }
+  return text + u"\r\n";
+}
+
+// Entries 25 down to 1, one per line.
+template <class Get>
+std::u16string shown(const std::vector<Obs>& day, Get get) {
+  std::u16string text;
+  for (int e = 25; e >= 1; --e) text += get(day[e - 1]) + u"\r\n";
+  return text;
+}
+
+std::u16string positionsShown(std::u16string_view block, std::u16string_view key) {
+  std::vector<std::u16string> positions;
+  for (std::size_t at = block.find(key); at != std::u16string_view::npos; at = block.find(key, at + 1))
+    positions.push_back(decimal(static_cast<long long>(at + 1)));
+  EXPECT_EQ(positions.size(), 25u);
+  std::u16string text;
+  for (auto it = positions.rbegin(); it != positions.rend(); ++it) text += *it + u"\r\n";
+  return text;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(RecordingRun, RecordsEveryPlaceInListOrderAndLeavesTheLastSelected) {
+  Recorder run;
+  for (const Place& p : threePlaces()) run.add(p);
+  const std::vector<Place> places = run.loaded(threePlaces());
+
+  EXPECT_TRUE(run.record());
+  EXPECT_TRUE(run.f.report.messages.empty());
+  ASSERT_EQ(run.f.downloader.requested.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(utf8(places[i].name));
+    EXPECT_EQ(run.f.downloader.requested[i], places[i].address);
+    EXPECT_EQ(run.events.recorded[i], places[i].name);
+    EXPECT_EQ(run.dataText(places[i].name),
+              u"天气数据文件\r\n" + recordOf(places[i].od0.substr(0, 10), places[i].day));
+  }
+  EXPECT_EQ(run.f.form->List1.selectedIndex(), 2);
+  EXPECT_EQ(run.events.started, 1);
+  EXPECT_EQ(run.events.ended, 1);
+
+  // A second run adds one record to each file.
+  EXPECT_TRUE(run.record());
+  for (const Place& p : places)
+    EXPECT_EQ(run.dataText(p.name), u"天气数据文件\r\n" + recordOf(p.od0.substr(0, 10), p.day) +
+                                        recordOf(p.od0.substr(0, 10), p.day));
+}
+
+TEST(RecordingRun, TheBoxesHoldTheLastPlacesResults) {
+  Recorder run;
+  for (const Place& p : threePlaces()) run.add(p);
+  const Place last = run.loaded(threePlaces()).back();
+  ASSERT_TRUE(run.record());
+
+  Form1& form = *run.f.form;
+  const std::u16string block = last.block();
+  EXPECT_EQ(form.Text15.text(), last.name);
+  EXPECT_EQ(form.Text14.text(), last.address);
+  EXPECT_EQ(form.Text1.text(), last.page());
+  EXPECT_EQ(form.Label5.caption(), u"全文字符数：" + decimal(static_cast<long long>(last.page().size())));
+  EXPECT_EQ(form.Text5.text(), block);
+  EXPECT_EQ(form.Label7.caption(), u"截文字符数：" + decimal(static_cast<long long>(block.size())));
+  EXPECT_EQ(form.Text2.text(), decimal(static_cast<long long>(block.find(u"od0") + 1)));
+  EXPECT_EQ(form.Text3.text(), last.od0.substr(0, 10));
+  EXPECT_EQ(form.Text4.text(), positionsShown(block, u"od21"));
+  EXPECT_EQ(form.Text6.text(), positionsShown(block, u"od22"));
+  EXPECT_EQ(form.Text7.text(), positionsShown(block, u"od26"));
+  EXPECT_EQ(form.Text8.text(), positionsShown(block, u"od27"));
+  EXPECT_EQ(form.Text9.text(), shown(last.day, [](const Obs& o) { return o.hour; }));
+  EXPECT_EQ(form.Text10.text(), shown(last.day, [](const Obs& o) { return o.temperature; }));
+  EXPECT_EQ(form.Text11.text(), shown(last.day, [](const Obs& o) { return o.precipitation; }));
+  EXPECT_EQ(form.Text12.text(), shown(last.day, [](const Obs& o) { return o.humidity; }));
+}
+
+TEST(RecordingRun, JoinsAnAddressSplitOverLines) {
+  Recorder run;
+  Place p = threePlaces()[0];
+  run.catalogue(p.name, u"http://www.weather.com.cn/\r\nweather1d/101010100.shtml\r\n\r\n\r\n");
+  run.f.downloader.pages[p.address] = p.page();
+  run.loaded({p});
+  EXPECT_TRUE(run.record());
+  EXPECT_EQ(run.f.downloader.requested, std::vector<std::u16string>{p.address});
+  EXPECT_EQ(run.f.form->Text14.text(), p.address);
+}
+
+TEST(RecordingRun, WithoutTimeKeyTheTimeComesFromTheMarker) {
+  Recorder run;
+  Place p = threePlaces()[0];
+  run.catalogue(p.name, p.address + u"\r\n");
+  std::u16string block = p.block();
+  block.replace(block.find(u"od0"), 3, u"ob0");
+  run.f.downloader.pages[p.address] = pageAround(block);
+  run.loaded({p});
+  EXPECT_TRUE(run.record());
+  EXPECT_EQ(run.f.form->Text2.text(), u"0");
+  EXPECT_EQ(run.f.form->Text3.text(), u"ve24h_data");
+  EXPECT_EQ(run.dataText(p.name), u"天气数据文件\r\n" + recordOf(u"ve24h_data", p.day));
+}
+
+// The site's pages put the block past the 30000 characters that Text1 holds.
+TEST(RecordingRun, FindsTheBlockPastWhatTheTextBoxHolds) {
+  Recorder run;
+  const std::u16string page = fromUtf8(readFile(std::string(VANTORIL_TEST_DATA) + "/harbin-2016.html"));
+  ASSERT_GT(page.find(u"observe24h_data"), 30000u);
+  const std::u16string address = u"http://www.weather.com.cn/weather1d/101050101.shtml";
+  run.catalogue(u"哈尔滨", address + u"\r\n");
+  run.f.downloader.pages[address] = page;
+  run.loaded({{u"哈尔滨", address, u"", {}}});
+
+  EXPECT_TRUE(run.record()) << (run.f.report.messages.empty() ? "" : run.f.report.messages[0]);
+  Form1& form = *run.f.form;
+  EXPECT_EQ(form.Text1.text(), page.substr(0, 30000));
+  EXPECT_EQ(form.Label5.caption(), u"全文字符数：30000");
+  EXPECT_EQ(form.pageText(), page);
+  EXPECT_TRUE(form.Text5.text().starts_with(u"observe24h_data = {\"od\":{\"od0\":\"20160302080000\""));
+  EXPECT_TRUE(form.Text5.text().ends_with(u"<div id=\"weatherChart\">"));
+  EXPECT_EQ(form.Text3.text(), u"2016030208");
+
+  // The record, against what the page's maker wrote down.
+  std::istringstream expected(readFile(std::string(VANTORIL_TEST_DATA) + "/harbin-2016.expected.txt"));
+  std::string line;
+  std::getline(expected, line);
+  std::vector<Obs> day;
+  while (std::getline(expected, line)) {
+    std::vector<std::u16string> f;
+    std::size_t from = 0;
+    for (std::size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
+      f.push_back(fromUtf8(line.substr(from, tab - from)));
+    f.push_back(fromUtf8(line.substr(from)));
+    ASSERT_EQ(f.size(), 4u);
+    day.push_back({f[0], f[1], f[2], f[3]});
+  }
+  ASSERT_EQ(day.size(), 25u);
+  EXPECT_EQ(run.dataText(u"哈尔滨"), u"天气数据文件\r\n" + recordOf(u"2016030208", day));
+}
+
+// ---------------------------------------------------------------------------
+
+struct FailureCase {
+  const char* what;
+  // Spoils the second place of the list; returns a text the message must hold.
+  std::function<std::string(Recorder&, const Place&)> spoil;
+};
+
+TEST(RecordingRunFailure, AFailingPlaceStopsTheRunAfterTheEarlierPlacesAreRecorded) {
+  auto pageWith = [](Recorder& run, const Place& p, std::u16string page) { run.f.downloader.pages[p.address] = page; };
+  const std::vector<FailureCase> cases = {
+      {"no start marker",
+       [&](Recorder& run, const Place& p) {
+         std::u16string page = p.page();
+         page.replace(page.find(u"observe24h_data"), 15, u"observe_data");
+         pageWith(run, p, page);
+         return std::string("observe24h_data");
+       }},
+      {"no end marker",
+       [&](Recorder& run, const Place& p) {
+         std::u16string page = p.page();
+         page.replace(page.find(u"weatherChart"), 12, u"chart");
+         pageWith(run, p, page);
+         return std::string("weatherChart");
+       }},
+      {"end marker well before the start",
+       [&](Recorder& run, const Place& p) {
+         pageWith(run, p, u"<div id=\"weatherChart\"></div><p>天气实况</p>" + p.page());
+         return std::string("weatherChart");
+       }},
+      {"no temperatures",
+       [&](Recorder& run, const Place& p) {
+         std::u16string page = p.page();
+         for (std::size_t at; (at = page.find(u"od22")) != std::u16string::npos;) page.replace(at, 4, u"t22");
+         pageWith(run, p, page);
+         return utf8(p.name) + ": no temperature values (od22) in the observation block";
+       }},
+      {"download refused",
+       [&](Recorder& run, const Place& p) {
+         run.f.downloader.pages.erase(p.address);
+         return utf8(p.address);
+       }},
+      {"data file that is a folder",
+       [&](Recorder& run, const Place& p) {
+         std::filesystem::create_directories(run.dataFile(p.name));
+         return utf8(p.name) + ": ";
+       }},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recorder run;
+    for (const Place& p : threePlaces()) run.add(p);
+    const std::vector<Place> places = run.loaded(threePlaces());
+    const std::string cause = c.spoil(run, places[1]);
+
+    EXPECT_FALSE(run.record());
+    ASSERT_EQ(run.f.report.messages.size(), 1u);
+    const std::string& message = run.f.report.messages[0];
+    EXPECT_TRUE(startsWith(message, utf8(places[1].name) + ": ")) << message;
+    EXPECT_TRUE(contains(message, cause)) << message;
+    EXPECT_EQ(run.events.recorded, std::vector<std::u16string>{places[0].name});
+    EXPECT_EQ(run.events.failed, std::vector<std::u16string>{places[1].name});
+    EXPECT_EQ(run.events.ended, 1);
+    // The place before is recorded; the failing one and the one after are not.
+    EXPECT_EQ(run.dataText(places[0].name),
+              u"天气数据文件\r\n" + recordOf(places[0].od0.substr(0, 10), places[0].day));
+    EXPECT_FALSE(std::filesystem::is_regular_file(run.dataFile(places[1].name)));
+    EXPECT_FALSE(std::filesystem::exists(run.dataFile(places[2].name)));
+    EXPECT_EQ(run.f.downloader.requested.size(), 2u);
+    EXPECT_EQ(run.f.form->List1.selectedIndex(), 1);
+  }
+}
+
+TEST(RecordingRunFailure, AnEmptyListTouchesNothing) {
+  Recorder run;
+  EXPECT_TRUE(run.f.form->load());
+  ASSERT_EQ(run.f.form->List1.entryCount(), 0);
+  EXPECT_TRUE(run.record());
+  EXPECT_TRUE(run.f.downloader.requested.empty());
+  EXPECT_TRUE(run.f.report.messages.empty());
+  EXPECT_FALSE(std::filesystem::exists(run.f.weatherData()));
+}
+
+TEST(RecordingRunFailure, APlaceWhoseFileVanishedGetsThePlaceholderAddress) {
+  Recorder run;
+  const Place p = threePlaces()[0];
+  run.add(p);
+  run.loaded({p});
+  std::filesystem::remove(run.f.website("北京.txt"));
+
+  EXPECT_FALSE(run.record());
+  // The list click wrote the placeholder, and the run tried to download it.
+  EXPECT_EQ(test::readBytes(run.f.website("北京.txt")), "http:\r\n");
+  EXPECT_EQ(run.f.downloader.requested, std::vector<std::u16string>{u"http:"});
+  ASSERT_EQ(run.f.report.messages.size(), 1u);
+  EXPECT_TRUE(startsWith(run.f.report.messages[0], "北京: ")) << run.f.report.messages[0];
+  EXPECT_TRUE(contains(run.f.report.messages[0], "http:")) << run.f.report.messages[0];
+  EXPECT_FALSE(std::filesystem::exists(run.dataFile(p.name)));
+}
+
+// Deletes a place's catalogue file whenever Text15 turns to that place, as
+// another program might between the list click and the reading of the file.
+class FileThief final : public ControlListener {
+ public:
+  FileThief(Form1& form, std::u16string place, std::string path)
+      : form_(form), place_(std::move(place)), path_(std::move(path)) {}
+  void controlChanged(const Control& control) override {
+    if (&control == &form_.Text15 && form_.Text15.text() == place_) {
+      std::error_code ignored;
+      std::filesystem::remove(path_, ignored);
+      ++thefts;
+    }
+  }
+  int thefts = 0;
+
+ private:
+  Form1& form_;
+  std::u16string place_;
+  std::string path_;
+};
+
+TEST(RecordingRunFailure, APlaceWithoutCatalogueFileIsSkippedNotRecordedFromThePageBefore) {
+  Recorder run;
+  for (const Place& p : threePlaces()) run.add(p);
+  const std::vector<Place> places = run.loaded(threePlaces());
+  FileThief thief(*run.f.form, places[1].name, run.f.website(utf8(places[1].name) + ".txt"));
+  run.f.form->setListener(&thief);
+
+  EXPECT_FALSE(run.record());
+  run.f.form->setListener(nullptr);
+  ASSERT_GT(thief.thefts, 0);
+  EXPECT_EQ(run.events.skipped, std::vector<std::u16string>{places[1].name});
+  EXPECT_EQ(run.events.recorded, (std::vector<std::u16string>{places[0].name, places[2].name}));
+  EXPECT_EQ(run.f.downloader.requested, (std::vector<std::u16string>{places[0].address, places[2].address}));
+  EXPECT_FALSE(std::filesystem::exists(run.dataFile(places[1].name)));
+  EXPECT_EQ(run.dataText(places[2].name), u"天气数据文件\r\n" + recordOf(places[2].od0.substr(0, 10), places[2].day));
+  ASSERT_EQ(run.f.report.messages.size(), 1u);
+  EXPECT_TRUE(contains(run.f.report.messages[0], utf8(places[1].name))) << run.f.report.messages[0];
+}
+
+}  // namespace
+}  // namespace vantoril

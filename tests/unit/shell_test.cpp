@@ -1,0 +1,238 @@
+// Handing files, folders and addresses to other programs: the command lines
+// of proc1 and of the three shell buttons, and how they are read back.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "catalogue/Shell.h"
+#include "platform/CommandLine.h"
+#include "platform/Cp936.h"
+#include "platform/Failure.h"
+#include "platform/Text.h"
+#include "support/Fakes.h"
+
+namespace vantoril {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FormFixture;
+using test::writeGbk;
+using Args = std::vector<std::u16string>;
+
+const std::u16string kPrefix = u"rundll32 url.dll,FileProtocolHandler ";
+const std::u16string kBrowser = u"C:\\\\Program Files\\\\Internet Explorer\\\\IEXPLORE.exe";
+
+// A started window with one place, its file holding `content`, selected.
+struct OnePlace : FormFixture {
+  explicit OnePlace(std::u16string_view content) {
+    writeGbk(website("北京.txt"), content);
+    if (!form->load() || !form->userSelect(0)) throw std::runtime_error("set-up failed");
+  }
+};
+
+// ------------------------------------------------------------- constants
+
+TEST(ShellConstants, AreTheFixedLiterals) {
+  EXPECT_EQ(commandline::kProtocolHandlerPrefix, kPrefix);
+  EXPECT_EQ(commandline::kProtocolHandlerPrefix.size(), 37u);
+  EXPECT_EQ(commandline::kBrowserPath, kBrowser);
+  EXPECT_EQ(commandline::kBrowserPath.size(), 50u);
+  EXPECT_EQ(toUtf8(commandline::kBrowserPath), R"(C:\\Program Files\\Internet Explorer\\IEXPLORE.exe)");
+  EXPECT_FALSE(shell::kMakersPage.empty());
+  EXPECT_EQ(shell::kMakersPage.find(u' '), std::u16string_view::npos);
+}
+
+// ------------------------------------------------------------------ proc1
+
+TEST(Proc1, QuotesThePathUnchangedAndStartsANormalWindow) {
+  FormFixture f;
+  for (std::u16string_view path : {u"/opt/v/WebSite/北京.txt", u"a \"quoted\" path", u"", u"C:\\dir\\"}) {
+    f.starter.calls.clear();
+    f.form->proc1(std::u16string(path));
+    ASSERT_EQ(f.starter.calls.size(), 1u);
+    EXPECT_EQ(f.starter.calls[0].commandLine, kPrefix + u"\"" + std::u16string(path) + u"\"");
+    EXPECT_EQ(f.starter.calls[0].style, WindowStyle::NormalFocus);
+    // What is opened is the path as given.
+    EXPECT_EQ(commandline::thingsToOpen(f.starter.calls[0].commandLine), Args{std::u16string(path)});
+  }
+}
+
+// ---------------------------------------------------------------- buttons
+
+TEST(MakersPage, StartsTheBrowserMinimisedWithTheMakersAddress) {
+  FormFixture f;
+  ASSERT_TRUE(f.form->click(f.form->Command2));
+  ASSERT_EQ(f.starter.calls.size(), 1u);
+  EXPECT_EQ(f.starter.calls[0].commandLine, kBrowser + u" " + std::u16string(shell::kMakersPage));
+  EXPECT_EQ(f.starter.calls[0].style, WindowStyle::MinimizedFocus);
+  EXPECT_EQ(commandline::thingsToOpen(f.starter.calls[0].commandLine), Args{std::u16string(shell::kMakersPage)});
+}
+
+TEST(DataFolder, HandsTheDataFolderWithItsTrailingSeparatorEvenWhenMissing) {
+  FormFixture f;
+  ASSERT_FALSE(fs::exists(f.weatherData()));
+  ASSERT_TRUE(f.form->click(f.form->Command3));
+  ASSERT_EQ(f.starter.calls.size(), 1u);
+  const std::u16string folder = fromUtf8(f.folder.path()) + u"/WeatherData/";
+  EXPECT_EQ(f.starter.calls[0].commandLine, kPrefix + u"\"" + folder + u"\"");
+  EXPECT_EQ(f.starter.calls[0].style, WindowStyle::NormalFocus);
+  EXPECT_FALSE(fs::exists(f.weatherData())) << "opening the data folder created it";
+}
+
+TEST(OpenWebPage, PassesEveryLineOfTheFileFollowedByCrLfUnquoted) {
+  struct Case {
+    std::u16string content, arguments;
+  };
+  const Case cases[] = {
+      {u"http://www.weather.com.cn/weather1d/101010100.shtml\r\n",
+       u"http://www.weather.com.cn/weather1d/101010100.shtml\r\n"},
+      {u"http://one/", u"http://one/\r\n"},
+      {u"http://one/\r\nhttp://two/\r\n", u"http://one/\r\nhttp://two/\r\n"},
+      {u"", u""},
+      {u"http://a b/ c\r\n", u"http://a b/ c\r\n"},
+      {u"http://中国天气/\r\n", u"http://中国天气/\r\n"},
+  };
+  for (const Case& c : cases) {
+    OnePlace f(c.content);
+    const std::u16string text14 = f.form->Text14.text();
+    ASSERT_TRUE(f.form->click(f.form->Command8)) << toUtf8(c.content);
+    ASSERT_EQ(f.starter.calls.size(), 1u);
+    EXPECT_EQ(f.starter.calls[0].commandLine, kBrowser + u" " + c.arguments) << toUtf8(c.content);
+    EXPECT_EQ(f.starter.calls[0].style, WindowStyle::MinimizedFocus);
+    // No control and no file changes.
+    EXPECT_EQ(f.form->Text14.text(), text14);
+    EXPECT_EQ(test::readBytes(f.website("北京.txt")), cp936::encode(c.content));
+  }
+}
+
+TEST(OpenWebPage, ReadsTheFileAfreshOnEveryClick) {
+  OnePlace f(u"http://old/\r\n");
+  writeGbk(f.website("北京.txt"), u"http://new/\r\n");
+  ASSERT_TRUE(f.form->click(f.form->Command8));
+  ASSERT_EQ(f.starter.calls.size(), 1u);
+  EXPECT_EQ(f.starter.calls[0].commandLine, kBrowser + u" http://new/\r\n");
+}
+
+TEST(OpenWebPage, AMissingFileIsReportedAndStartsNothing) {
+  {
+    OnePlace f(u"http://x/\r\n");
+    fs::remove(f.website("北京.txt"));
+    EXPECT_FALSE(f.form->click(f.form->Command8));
+    EXPECT_EQ(f.report.messages.size(), 1u);
+    EXPECT_TRUE(f.starter.calls.empty());
+    EXPECT_FALSE(fs::exists(f.website("北京.txt"))) << "the button created the file";
+  }
+  {
+    // Nothing selected right after start, and no stray file.
+    FormFixture f;
+    writeGbk(f.website("北京.txt"), u"http://x/\r\n");
+    ASSERT_TRUE(f.form->load());
+    EXPECT_FALSE(f.form->click(f.form->Command8));
+    EXPECT_EQ(f.report.messages.size(), 1u);
+    EXPECT_TRUE(f.starter.calls.empty());
+  }
+}
+
+TEST(OpenWebPage, ACatalogueFileThatIsAFifoCountsAsMissingAndIsNotRead) {
+  FormFixture f;
+  writeGbk(f.website("east/北京.txt"), u"http://x/\r\n");
+  ASSERT_TRUE(f.form->load());
+  const std::string fifo = f.website("北京.txt");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  f.form->userSelect(0);  // cannot create the placeholder over the FIFO; the entry stays selected
+  ASSERT_EQ(f.form->List1.selectedText(), u"北京");
+  f.report.messages.clear();
+  // A writer that opens and closes at once, so that reading the FIFO ends
+  // instead of waiting forever; released below if nothing reads.
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    if (fd >= 0) ::close(fd);
+  });
+  const bool clicked = f.form->click(f.form->Command8);
+  const int release = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  writer.join();
+  if (release >= 0) ::close(release);
+  EXPECT_FALSE(clicked) << "Command8 read a FIFO as the catalogue file (it waits for a writer: the window hangs)";
+  EXPECT_TRUE(f.starter.calls.empty());
+}
+
+TEST(OpenWebPage, ReadsTheProgramFoldersFileWhateverTheCurrentDirectory) {
+  OnePlace f(u"http://right/\r\n");
+  test::TempFolder elsewhere;
+  writeGbk(elsewhere / "WebSite/北京.txt", u"http://wrong/\r\n");
+  const fs::path previous = fs::current_path();
+  fs::current_path(elsewhere.path());
+  const bool clicked = f.form->click(f.form->Command8);
+  fs::current_path(previous);
+  ASSERT_TRUE(clicked);
+  ASSERT_EQ(f.starter.calls.size(), 1u);
+  EXPECT_EQ(f.starter.calls[0].commandLine, kBrowser + u" http://right/\r\n");
+}
+
+// --------------------------------------------------- reading command lines
+
+TEST(SplitArguments, BlanksAndTabsSeparate) {
+  EXPECT_EQ(commandline::splitArguments(u"a b\tc"), (Args{u"a", u"b", u"c"}));
+  EXPECT_EQ(commandline::splitArguments(u"  a  \t b  "), (Args{u"a", u"b"}));
+  EXPECT_EQ(commandline::splitArguments(u""), Args{});
+  EXPECT_EQ(commandline::splitArguments(u" \t "), Args{});
+  // Line ends are no separators.
+  EXPECT_EQ(commandline::splitArguments(u"a\r\nb"), Args{u"a\r\nb"});
+}
+
+TEST(SplitArguments, DoubleQuotesGroupAndMayJoinWithText) {
+  EXPECT_EQ(commandline::splitArguments(u"\"a b\" c"), (Args{u"a b", u"c"}));
+  EXPECT_EQ(commandline::splitArguments(u"x\"a b\"y z"), (Args{u"xa by", u"z"}));
+  EXPECT_EQ(commandline::splitArguments(u"\"\""), Args{u""});
+  EXPECT_EQ(commandline::splitArguments(u"a \"\" b"), (Args{u"a", u"", u"b"}));
+  // An unclosed quote runs to the end.
+  EXPECT_EQ(commandline::splitArguments(u"\"a b"), Args{u"a b"});
+  // Two quotes inside a quoted part give one literal quote.
+  EXPECT_EQ(commandline::splitArguments(u"\"a\"\"b\" c"), (Args{u"a\"b", u"c"}));
+}
+
+TEST(SplitArguments, BackslashesEscapeOnlyBeforeAQuote) {
+  EXPECT_EQ(commandline::splitArguments(u"C:\\dir\\file"), Args{u"C:\\dir\\file"});
+  EXPECT_EQ(commandline::splitArguments(u"C:\\\\dir"), Args{u"C:\\\\dir"});
+  EXPECT_EQ(commandline::splitArguments(u"a\\\"b"), Args{u"a\"b"});           // 1 + quote: literal quote
+  EXPECT_EQ(commandline::splitArguments(u"a\\\\\"b c\""), Args{u"a\\b c"});   // 2 + quote: one backslash, quote groups
+  EXPECT_EQ(commandline::splitArguments(u"a\\\\\\\"b"), Args{u"a\\\"b"});     // 3 + quote
+  EXPECT_EQ(commandline::splitArguments(u"\"C:\\dir\\\\\" x"), (Args{u"C:\\dir\\", u"x"}));
+}
+
+TEST(ThingsToOpen, TheProtocolHandlerOpensItsArgumentLessItsQuotes) {
+  EXPECT_EQ(commandline::thingsToOpen(kPrefix + u"\"/a b/c.txt\""), Args{u"/a b/c.txt"});
+  EXPECT_EQ(commandline::thingsToOpen(kPrefix + u"\"/x/WeatherData/\""), Args{u"/x/WeatherData/"});
+  // A quote inside the path stays.
+  EXPECT_EQ(commandline::thingsToOpen(kPrefix + u"\"a\"b\""), Args{u"a\"b"});
+  EXPECT_EQ(commandline::thingsToOpen(kPrefix + u"unquoted path"), Args{u"unquoted path"});
+}
+
+TEST(ThingsToOpen, TheBrowserOpensEachArgumentWithoutTheLineEndsAFileBrings) {
+  EXPECT_EQ(commandline::thingsToOpen(kBrowser + u" http://x/\r\n"), Args{u"http://x/"});
+  EXPECT_EQ(commandline::thingsToOpen(kBrowser + u" http://a b/\r\n"), (Args{u"http://a", u"b/"}));
+  EXPECT_EQ(commandline::thingsToOpen(kBrowser + u" "), Args{});
+  EXPECT_EQ(commandline::thingsToOpen(kBrowser), Args{});
+  EXPECT_EQ(commandline::thingsToOpen(kBrowser + u" \r\n"), Args{});
+  // Each line of a two-line address file is opened on its own.
+  EXPECT_EQ(commandline::thingsToOpen(kBrowser + u" http://one/\r\nhttp://two/\r\n"),
+            (Args{u"http://one/", u"http://two/"}));
+  EXPECT_EQ(commandline::thingsToOpen(kBrowser + u" " + std::u16string(shell::kMakersPage)),
+            Args{std::u16string(shell::kMakersPage)});
+}
+
+TEST(ThingsToOpen, AnyOtherCommandLineFails) {
+  EXPECT_THROW(commandline::thingsToOpen(u"notepad x.txt"), Failure);
+  EXPECT_THROW(commandline::thingsToOpen(u""), Failure);
+  EXPECT_THROW(commandline::thingsToOpen(kBrowser + u"x http://a/"), Failure);
+  EXPECT_THROW(commandline::thingsToOpen(u"rundll32 url.dll,FileProtocolHandler"), Failure);  // no blank
+}
+
+}  // namespace
+}  // namespace vantoril

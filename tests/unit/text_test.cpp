@@ -1,0 +1,160 @@
+// The text foundation: GBK bytes, the line reader, UTF-8 and the count text.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Cp936.h"
+#include "platform/Failure.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "support/Fakes.h"
+
+namespace vantoril {
+namespace {
+
+using test::TempFolder;
+using Lines = std::vector<std::u16string>;
+
+// "CC EC 3A" -> the three bytes.
+std::string hexBytes(std::string_view hex) {
+  std::string out;
+  for (std::size_t i = 0; i < hex.size();) {
+    if (hex[i] == ' ') {
+      ++i;
+      continue;
+    }
+    out.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    i += 2;
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------- GBK codec
+
+TEST(Gbk, FixedTextsOfTheDataFileEncodeToTheirExactBytes) {
+  struct Case {
+    std::u16string_view text;
+    std::string_view bytes;
+  };
+  const Case cases[] = {
+      {u"天气数据文件", "CC EC C6 F8 CA FD BE DD CE C4 BC FE"},
+      {u"数据记录时间:", "CA FD BE DD BC C7 C2 BC CA B1 BC E4 3A"},
+      {u"整点", "D5 FB B5 E3"},
+      {u"气温", "C6 F8 CE C2"},
+      {u"降水", "BD B5 CB AE"},
+      {u"湿度", "CA AA B6 C8"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(cp936::encode(c.text), hexBytes(c.bytes)) << toUtf8(c.text);
+    EXPECT_EQ(cp936::decode(hexBytes(c.bytes)), c.text) << toUtf8(c.text);
+  }
+}
+
+TEST(Gbk, ACharacterGbkCannotHoldBecomesOneQuestionMark) {
+  // An emoji (a surrogate pair) and a lone surrogate: one "?" each, the
+  // characters around them untouched.
+  EXPECT_EQ(cp936::encode(u"a\U0001F600b"), "a?b");
+  EXPECT_EQ(cp936::encode(std::u16string(u"北") + char16_t(0xD800) + u"京"), hexBytes("B1 B1 3F BE A9"));
+  EXPECT_EQ(cp936::encode(std::u16string(1, char16_t(0xDC00))), "?");
+  // Thai has no place in GBK.
+  EXPECT_EQ(cp936::encode(u"x\u0E01\u0E02y"), "x??y");
+}
+
+TEST(Gbk, InvalidBytesDecodeToReplacementCharacters) {
+  // A lead byte at the very end, a lead byte followed by a byte that cannot
+  // trail it, and a byte that is never a lead byte.
+  EXPECT_EQ(cp936::decode(hexBytes("41 81")), u"A\uFFFD");
+  EXPECT_EQ(cp936::decode(hexBytes("81 20 42")), u"\uFFFD B");
+  EXPECT_EQ(cp936::decode(hexBytes("FF 43")), u"\uFFFDC");
+  // Good text after a bad byte is still read.
+  EXPECT_EQ(cp936::decode(hexBytes("FF B1 B1 BE A9")), u"\uFFFD北京");
+}
+
+TEST(Gbk, AsciiPassesThroughAndLongTextsConvertWhole) {
+  const std::u16string ascii = u"http://www.weather.com.cn/weather1d/101010100.shtml\t\r\n\"x\"";
+  EXPECT_EQ(cp936::encode(ascii), toUtf8(ascii));
+  EXPECT_EQ(cp936::decode(toUtf8(ascii)), ascii);
+  // Larger than any first guess of the output size.
+  std::u16string big;
+  for (int i = 0; i < 20000; ++i) big += u"气温a";
+  const std::string bytes = cp936::encode(big);
+  EXPECT_EQ(bytes.size(), 20000u * 5);
+  EXPECT_EQ(cp936::decode(bytes), big);
+}
+
+// -------------------------------------------------------------- line reader
+
+TEST(LineReader, ALineEndsOnlyAtCrOptionallyFollowedByLf) {
+  EXPECT_EQ(cp936::splitLines("a\r\nb\r\n"), (Lines{u"a", u"b"}));
+  EXPECT_EQ(cp936::splitLines("a\rb\r"), (Lines{u"a", u"b"}));
+  EXPECT_EQ(cp936::splitLines("a\r\rb"), (Lines{u"a", u"", u"b"}));
+  EXPECT_EQ(cp936::splitLines("\r\n"), (Lines{u""}));
+  // Only the one LF right after the CR belongs to the line end; a lone LF
+  // stays inside the line.
+  EXPECT_EQ(cp936::splitLines("a\r\n\nb"), (Lines{u"a", u"\nb"}));
+  EXPECT_EQ(cp936::splitLines("a\nb\r\n"), (Lines{u"a\nb"}));
+  EXPECT_EQ(cp936::splitLines("a\nb\n"), (Lines{u"a\nb\n"}));
+  // A last line without end is read; no text, no lines.
+  EXPECT_EQ(cp936::splitLines("a\r\nlast"), (Lines{u"a", u"last"}));
+  EXPECT_TRUE(cp936::splitLines("").empty());
+}
+
+TEST(LineReader, ReadsGbkFilesAndFailsOnAMissingOne) {
+  TempFolder folder;
+  const std::string path = folder / "place.txt";
+  writeWholeFile(path, hexBytes("B1 B1 BE A9 0D 0A C9 CF BA A3 0D 74 68 69 72 64"));
+  EXPECT_EQ(cp936::readLines(path), (Lines{u"北京", u"上海", u"third"}));
+  writeWholeFile(path, "");
+  EXPECT_TRUE(cp936::readLines(path).empty());
+  EXPECT_THROW(cp936::readLines(folder / "missing.txt"), Failure);
+}
+
+TEST(LineReader, WriteLinesEndsEveryLineInCrLfAndTruncates) {
+  TempFolder folder;
+  const std::string path = folder / "out.txt";
+  cp936::writeLines(path, {u"天气数据文件", u"", u"a"});
+  EXPECT_EQ(readWholeFile(path), hexBytes("CC EC C6 F8 CA FD BE DD CE C4 BC FE 0D 0A 0D 0A 61 0D 0A"));
+  cp936::writeLines(path, {});
+  EXPECT_EQ(readWholeFile(path), "");
+}
+
+// ------------------------------------------------------------------- UTF-8
+
+TEST(Utf8, RoundTripsChineseAndCharactersBeyondTheBasicPlane) {
+  const std::u16string text = u"北京 a\U0001F600z";
+  EXPECT_EQ(toUtf8(text), "\xE5\x8C\x97\xE4\xBA\xAC a\xF0\x9F\x98\x80z");
+  EXPECT_EQ(fromUtf8(toUtf8(text)), text);
+  EXPECT_EQ(fromUtf8("\xF0\x9F\x98\x80").size(), 2u);  // one surrogate pair
+}
+
+TEST(Utf8, BytesThatAreNotUtf8BecomeReplacementCharacters) {
+  EXPECT_EQ(fromUtf8("a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(fromUtf8("\xC0\x80"), u"\uFFFD\uFFFD");          // overlong: C0 is never valid
+  EXPECT_EQ(fromUtf8("\xE0\x80\x80" "x"), u"\uFFFDx");        // overlong three-byte form
+  EXPECT_EQ(fromUtf8("\xED\xA0\x80"), u"\uFFFD");            // an encoded surrogate
+  EXPECT_EQ(fromUtf8("\xE5\x8C" "x"), u"\uFFFDx");            // cut short, the next character kept
+  EXPECT_EQ(fromUtf8("\xE5\x8C"), u"\uFFFD");                // cut short at the end
+  EXPECT_EQ(fromUtf8("\xF4\x90\x80\x80"), u"\uFFFD");        // beyond U+10FFFF
+  // A lone surrogate becomes the replacement character.
+  EXPECT_EQ(toUtf8(std::u16string(u"a") + char16_t(0xD83D) + u"b"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(toUtf8(std::u16string(1, char16_t(0xDE00))), "\xEF\xBF\xBD");
+}
+
+// ------------------------------------------------------------ count text
+
+TEST(CountText, PlainDigitsBelowTenMillionExponentFormAbove) {
+  EXPECT_EQ(countText(0), u"0");
+  EXPECT_EQ(countText(8), u"8");
+  EXPECT_EQ(countText(12345), u"12345");
+  EXPECT_EQ(countText(30000), u"30000");
+  EXPECT_EQ(countText(9999999), u"9999999");
+  EXPECT_EQ(countText(10000000), u"1E+07");
+  EXPECT_EQ(countText(12345678), u"1.234568E+07");
+  EXPECT_EQ(countText(123456789), u"1.234568E+08");
+  EXPECT_EQ(countText(20000000), u"2E+07");
+  EXPECT_EQ(countText(15000000), u"1.5E+07");
+}
+
+}  // namespace
+}  // namespace vantoril
