@@ -1,0 +1,293 @@
+#!/usr/bin/env bash
+# Benchmarks of the program, each beside a baseline:
+#   1. start-up with 10,000 places in 100 folders: the list refresh without a
+#      window, and the real window under Xvfb, against `find | wc -l`;
+#   2. a recording run over 1,000 pages served from 127.0.0.1, against curl
+#      fetching the same pages in one process.
+#
+#   bench/run.sh [build folder]     (default: build-bench beside this folder)
+#
+# Builds with -DVANTORIL_BENCH=ON, works in a temporary folder that it
+# removes, and stops every process it started. Environment:
+#   BENCH_PAGES=DIR     serve the *.html pages of DIR (default: demo/pages when
+#                       it holds pages, else pages made by serve_pages);
+#                       BENCH_PAGES=made always uses made pages
+#   BENCH_RUNS=N        runs per start-up measurement (default 7)
+#   BENCH_RECORD_RUNS=N runs per recording measurement (default 5)
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+build=${1:-$root/build-bench}
+case $build in /*) ;; *) build=$PWD/$build ;; esac
+runs=${BENCH_RUNS:-7}
+record_runs=${BENCH_RECORD_RUNS:-5}
+places=10000
+folders=100
+pages=1000
+
+say() { printf '%s\n' "$*" >&2; }
+
+# --- build ------------------------------------------------------------------
+say "== building in $build"
+mkdir -p "$build"
+cmake -S "$root" -B "$build" -G Ninja -DVANTORIL_BENCH=ON >"$build/bench-configure.log" 2>&1 ||
+  { cat "$build/bench-configure.log" >&2; exit 1; }
+ninja -C "$build" -j2 vantoril startup_headless serve_pages record_stages >&2
+
+# --- clean-up -----------------------------------------------------------------
+work=$(mktemp -d "${TMPDIR:-/tmp}/vantoril-bench.XXXXXX")
+started=()  # pids of every background process started here
+cleanup() {
+  { exec 7>&-; } 2>/dev/null || true
+  local pid i
+  for pid in "${started[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  # A server that was still starting may miss the first signal.
+  for pid in "${started[@]}"; do
+    for ((i = 0; i < 30; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+# Drops a pid that has been waited for, so clean-up never signals a reused one.
+forget() {
+  local keep=() pid
+  for pid in "${started[@]}"; do [[ $pid == "$1" ]] || keep+=("$pid"); done
+  started=("${keep[@]}")
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+# --- helpers -------------------------------------------------------------------
+# Microseconds of the wall clock (bash 5).
+now() { local t=$EPOCHREALTIME; REPLY=${t//[.,]/}; }
+
+# The median of the numbers given.
+median() {
+  local sorted
+  sorted=$(printf '%s\n' "$@" | sort -n)
+  sed -n "$(( ($# + 1) / 2 ))p" <<<"$sorted"
+}
+
+# Runs "$@" `runs` times (after one warm-up) and prints the median in µs.
+time_median() {
+  local n=$1; shift
+  local samples=() i t0
+  "$@" >/dev/null 2>&1 || true
+  for ((i = 0; i < n; i++)); do
+    now; t0=$REPLY
+    "$@" >/dev/null 2>&1 || true
+    now; samples+=($(( REPLY - t0 )))
+  done
+  median "${samples[@]}"
+}
+
+ms() { printf '%d.%d' $(( $1 / 1000 )) $(( ($1 % 1000) / 100 )); }
+ratio() { printf '%d.%02d' $(( $1 / $2 )) $(( ($1 % $2) * 100 / $2 )); }
+
+# --- 1. start-up -----------------------------------------------------------------
+say "== start-up: $places places in $folders folders"
+startup=$work/startup
+mkdir -p "$startup/WebSite"
+cp "$build/vantoril" "$build/bench/startup_headless" "$startup/"
+for ((f = 1; f <= folders; f++)); do
+  dir=$(printf '%s/WebSite/区域%03d' "$startup" "$f")
+  mkdir "$dir"
+  for ((p = 1; p <= places / folders; p++)); do
+    n=$(( (f - 1) * (places / folders) + p ))
+    # Every other place has an ASCII name.
+    if (( n % 2 )); then name=$(printf '站点%05d' "$n"); else name=$(printf 'station%05d' "$n"); fi
+    printf 'http://www.weather.com.cn/weather1d/1012%05d.shtml\r\n' "$n" >"$dir/$name.txt"
+  done
+done
+
+listed=$("$startup/startup_headless")
+[[ $listed == "$places" ]] || { say "startup_headless listed $listed places, not $places"; exit 1; }
+
+find_catalogue() { cd "$startup" && find WebSite -type f | wc -l; }
+found=$(find_catalogue)
+[[ $found == "$places" ]] || { say "find counted $found files, not $places"; exit 1; }
+
+t_find=$(time_median "$runs" find_catalogue)
+t_headless=$(time_median "$runs" "$startup/startup_headless")
+
+# The window is shown only once the start-up has filled the list, so the
+# time from the start of the process until the window is visible bounds it.
+t_window=""
+t_window_empty=""
+window_note=""
+if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
+  window_note="Xvfb or xdotool missing"
+else
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  started+=($!)
+  exec 3>&-
+  for ((i = 0; i < 100; i++)); do [[ -s $work/display ]] && break; sleep 0.1; done
+  if [[ ! -s $work/display ]]; then
+    window_note="Xvfb did not start"
+  else
+    export DISPLAY=:$(head -n1 "$work/display")
+    # Sets `shown` to the µs until the window of the program in folder $1
+    # was visible, or to a reason.
+    window_once() {
+      local t0 pid tries
+      shown=""
+      now; t0=$REPLY
+      "$1/vantoril" >/dev/null 2>&1 &
+      pid=$!
+      started+=("$pid")
+      for ((tries = 0; tries < 3000; tries++)); do  # at most about 30 s
+        if xdotool search --onlyvisible --name '^Vantoril v 1\.0$' >/dev/null 2>&1; then
+          now; shown=$(( REPLY - t0 ))
+          break
+        fi
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.005
+      done
+      kill "$pid" 2>/dev/null || true
+      wait "$pid" 2>/dev/null || true
+      forget "$pid"
+      if [[ -z $shown ]]; then
+        if (( tries >= 3000 )); then shown="timeout"; else shown="exited"; fi
+      fi
+    }
+    # The same program with an empty catalogue: what the window costs
+    # without the list.
+    mkdir -p "$work/empty/WebSite"
+    cp "$build/vantoril" "$work/empty/"
+    window_once "$startup"  # warm-up
+    case $shown in
+      exited) window_note="the program ended without showing its window" ;;
+      timeout) window_note="no window within 30 s" ;;
+      *)
+        samples=()
+        empty_samples=()
+        for ((i = 0; i < runs; i++)); do
+          window_once "$startup"
+          [[ $shown =~ ^[0-9]+$ ]] || { window_note="a run gave: $shown"; break; }
+          samples+=("$shown")
+          window_once "$work/empty"
+          [[ $shown =~ ^[0-9]+$ ]] || { window_note="a run with no places gave: $shown"; break; }
+          empty_samples+=("$shown")
+        done
+        if [[ -z $window_note ]]; then
+          t_window=$(median "${samples[@]}")
+          t_window_empty=$(median "${empty_samples[@]}")
+        fi
+        ;;
+    esac
+  fi
+fi
+
+# --- 2. recording run --------------------------------------------------------------
+say "== recording run: $pages pages from 127.0.0.1"
+record=$work/record
+mkdir -p "$record"
+cp "$build/vantoril" "$record/"
+
+page_folder=${BENCH_PAGES:-}
+if [[ $page_folder == made ]]; then
+  page_folder=""
+elif [[ -z $page_folder ]] && compgen -G "$root/demo/pages/*.html" >/dev/null; then page_folder=$root/demo/pages; fi
+
+port=""
+server_pid=""
+start_server() {  # [folder]
+  mkfifo "$work/server.in"
+  "$build/bench/serve_pages" --count "$pages" ${1:+--pages "$1"} <"$work/server.in" >"$work/port" 2>"$work/server.log" &
+  server_pid=$!
+  started+=("$server_pid")
+  exec 7>"$work/server.in"  # the server ends when this closes
+  local i
+  for ((i = 0; i < 600; i++)); do [[ -s $work/port ]] && break; sleep 0.1; done
+  port=$(head -n1 "$work/port")
+  [[ $port =~ ^[0-9]+$ ]] || { cat "$work/server.log" >&2; say "serve_pages did not start"; exit 1; }
+}
+stop_server() {
+  exec 7>&-
+  local i
+  for ((i = 0; i < 50; i++)); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$server_pid" 2>/dev/null || true
+  wait "$server_pid" 2>/dev/null || true
+  forget "$server_pid"
+  rm -f "$work/server.in" "$work/port"
+}
+
+make_catalogue() {
+  rm -rf "$record/WebSite" "$record/WeatherData"
+  mkdir "$record/WebSite"
+  local i
+  for ((i = 0; i < pages; i++)); do
+    printf 'http://127.0.0.1:%s/p%04d\r\n' "$port" "$i" >"$record/WebSite/$(printf '地点%04d' "$i").txt"
+  done
+  : >"$work/curl.conf"
+  for ((i = 0; i < pages; i++)); do
+    printf 'url = "http://127.0.0.1:%s/p%04d"\noutput = "/dev/null"\n' "$port" "$i" >>"$work/curl.conf"
+  done
+}
+
+# The data files exist after the first run, as they do for a user who
+# records every day: a run appends (creating 1,000 files would measure the
+# file system).
+record_once() { "$record/vantoril" --record; }
+curl_once() { curl -s --config "$work/curl.conf"; }
+
+start_server "$page_folder"
+make_catalogue
+recorded=$(record_once | grep -c $'\t2' || true)  # a recorded place prints its time
+if [[ $recorded != "$pages" && -n $page_folder ]]; then
+  say "only $recorded of $pages places recorded from the pages of $page_folder; using made pages"
+  stop_server
+  page_folder=""
+  start_server ""
+  make_catalogue
+  recorded=$(record_once | grep -c $'\t2' || true)
+fi
+[[ $recorded == "$pages" ]] || { say "vantoril --record recorded $recorded of $pages places"; exit 1; }
+read -r fetched connections < <(curl -s --config "$work/curl.conf" -w '%{http_code} %{num_connects}\n' |
+  awk '$1 == 200 { ok++ } { c += $2 } END { print ok + 0, c + 0 }')
+[[ $fetched == "$pages" ]] || { say "curl fetched $fetched of $pages pages"; exit 1; }
+page_bytes=$(sed -n 's/.* pages, \([0-9]*\) bytes.*/\1/p' "$work/server.log")
+
+t_curl=$(time_median "$record_runs" curl_once)
+t_record=$(time_median "$record_runs" record_once)
+# What a run costs before its first place: loading the program and libcurl.
+mkdir -p "$work/none/WebSite"
+cp "$build/vantoril" "$work/none/"
+t_record_none=$(time_median "$record_runs" "$work/none/vantoril" --record)
+stages=""
+if (( t_record * 100 > t_curl * 115 )); then
+  say "== above the target: timing the steps of a run"
+  stages=$("$build/bench/record_stages" "$port" "$pages" "$work/stages")
+fi
+stop_server
+
+# --- table -----------------------------------------------------------------------------
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
+printf '\nVantoril benchmarks  (%s cores, shared: %s; load %s; medians)\n' \
+  "$(nproc)" "${cpu:-cpu unknown}" "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf '\nStart-up, %d places in %d folders (%d runs each)\n' "$places" "$folders" "$runs"
+printf '  %-40s %10s ms\n' "find WebSite -type f | wc -l" "$(ms "$t_find")"
+printf '  %-40s %10s ms   %6s x find\n' "startup_headless (list filled)" "$(ms "$t_headless")" \
+  "$(ratio "$t_headless" "$t_find")"
+if [[ -n $t_window ]]; then
+  printf '  %-40s %10s ms   %6s x find\n' "vantoril window shown (Xvfb)" "$(ms "$t_window")" \
+    "$(ratio "$t_window" "$t_find")"
+  printf '  %-40s %10s ms   %6s x find\n' "  same, empty catalogue" "$(ms "$t_window_empty")" \
+    "$(ratio "$t_window_empty" "$t_find")"
+else
+  printf '  %-40s %10s      (%s)\n' "vantoril window shown (Xvfb)" "n/a" "$window_note"
+fi
+printf '\nRecording run, %d pages (%s MB, %s) from 127.0.0.1 (%d runs each)\n' "$pages" \
+  "$(ms $(( page_bytes / 1000 )))" "${page_folder:-made by serve_pages}" "$record_runs"
+printf '  %-40s %10s ms   (%s connection(s))\n' "curl, one process, keep-alive" "$(ms "$t_curl")" "$connections"
+printf '  %-40s %10s ms   %6s x curl (target <= 1.15)\n' "vantoril --record" "$(ms "$t_record")" \
+  "$(ratio "$t_record" "$t_curl")"
+printf '  %-40s %10s ms\n' "  same, empty catalogue (start-up only)" "$(ms "$t_record_none")"
+if [[ -n $stages ]]; then
+  printf '\nSteps of a run over the same %d pages, each timed alone (record_stages)\n%s\n' "$pages" "$stages"
+fi
