@@ -75,12 +75,13 @@ int runWindow(int argc, char** argv, const std::string& programFolder) {
   MessageBoxReport errorReport;
   BusyWindow busy;
   Form1 form(programFolder, {downloader, processStarter, inputBox, errorReport, &busy});
+  // The start-up sequence runs before the window exists; the window then
+  // shows the filled list in one go rather than place by place.
+  form.load();
   MainWindow window(form);
   inputBox.setParent(&window);
   errorReport.setParent(&window);
   busy.setWindow(&window);
-
-  form.load();  // the start-up sequence runs before the window is first shown
   window.show();
   return QApplication::exec();
 }

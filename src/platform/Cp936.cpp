@@ -76,10 +76,19 @@ std::u16string fromUtf16le(const std::string& bytes) {
   return out;
 }
 
-std::u16string decodeWith(const char* charset, std::string_view bytes) {
-  Converter cd("UTF-16LE", charset);
-  if (!cd.ok()) failWithErrno(std::string("无法使用字符集 ") + charset, errno);
-  return fromUtf16le(convert(cd.get(), bytes, std::string_view("\xFD\xFF", 2), 1));
+// The converters of the program's own code pages are opened once per thread
+// and kept: opening one loads and relocates conversion modules.
+enum class Conversion { GbkToUtf16, Gb18030ToUtf16, Utf32ToGbk };
+
+iconv_t kept(Conversion conversion) {
+  thread_local Converter converters[] = {{"UTF-16LE", "GBK"}, {"UTF-16LE", "GB18030"}, {"GBK", "UTF-32LE"}};
+  Converter& cd = converters[static_cast<int>(conversion)];
+  if (!cd.ok()) failWithErrno("无法使用字符集 GBK", errno);
+  return cd.get();
+}
+
+std::u16string decodeWith(Conversion conversion, std::string_view bytes) {
+  return fromUtf16le(convert(kept(conversion), bytes, std::string_view("\xFD\xFF", 2), 1));
 }
 
 std::string lower(std::string_view s) {
@@ -107,18 +116,16 @@ std::string encode(std::u16string_view text) {
     }
     put(cp);
   }
-  Converter cd("GBK", "UTF-32LE");
-  if (!cd.ok()) failWithErrno("无法使用字符集 GBK", errno);
-  return convert(cd.get(), utf32, "?", 4);
+  return convert(kept(Conversion::Utf32ToGbk), utf32, "?", 4);
 }
 
-std::u16string decode(std::string_view bytes) { return decodeWith("GBK", bytes); }
+std::u16string decode(std::string_view bytes) { return decodeWith(Conversion::GbkToUtf16, bytes); }
 
 std::u16string decodeCharset(std::string_view bytes, std::string_view charset) {
   const std::string name = lower(charset);
   if (name == "gbk" || name == "gb2312" || name == "gb18030" || name == "cp936" || name == "x-gbk" ||
       name == "euc-cn")
-    return decodeWith("GB18030", bytes);  // a superset of the other two
+    return decodeWith(Conversion::Gb18030ToUtf16, bytes);  // a superset of the other two
   if (name.empty() || name == "utf-8" || name == "utf8") return fromUtf8(bytes);
   Converter probe("UTF-16LE", name.c_str());
   if (!probe.ok()) return fromUtf8(bytes);

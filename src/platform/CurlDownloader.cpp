@@ -61,23 +61,31 @@ std::string charsetOfContentType(std::string_view type) {
 // form: <meta charset="utf-8"> or
 // <meta http-equiv="Content-Type" content="text/html; charset=gb2312">.
 // "" when none is found.
+bool startsWithNoCase(std::string_view text, std::size_t at, std::string_view word) {
+  if (text.size() - std::min(at, text.size()) < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i)
+    if (lowerAscii(text[at + i]) != word[i]) return false;
+  return true;
+}
+
 std::string charsetOfMeta(std::string_view body) {
-  const std::string head = lowerAscii(body.substr(0, metaSearchLength));
-  std::size_t tag = head.find("<meta");
-  while (tag != std::string::npos) {
-    std::size_t end = head.find('>', tag);
-    if (end == std::string::npos) end = head.size();
-    for (std::size_t name = head.find("charset", tag); name < end; name = head.find("charset", name + 1)) {
+  // Only the tags of the head are looked at; the page itself is not copied.
+  const std::string_view page = body.substr(0, metaSearchLength);
+  for (std::size_t lt = page.find('<'); lt != std::string_view::npos; lt = page.find('<', lt + 1)) {
+    if (startsWithNoCase(page, lt + 1, "/head") || startsWithNoCase(page, lt + 1, "body")) break;
+    if (!startsWithNoCase(page, lt + 1, "meta")) continue;
+    const std::size_t close = page.find('>', lt);
+    const std::string tag = lowerAscii(page.substr(lt, close == std::string_view::npos ? page.npos : close - lt));
+    for (std::size_t name = tag.find("charset"); name != std::string::npos; name = tag.find("charset", name + 1)) {
       std::size_t i = name + 7;
-      while (i < end && isSpace(head[i])) ++i;
-      if (i >= end || head[i] != '=') continue;
+      while (i < tag.size() && isSpace(tag[i])) ++i;
+      if (i >= tag.size() || tag[i] != '=') continue;
       ++i;
-      while (i < end && (isSpace(head[i]) || head[i] == '"' || head[i] == '\'')) ++i;
+      while (i < tag.size() && (isSpace(tag[i]) || tag[i] == '"' || tag[i] == '\'')) ++i;
       const std::size_t first = i;
-      while (i < end && isCharsetChar(head[i])) ++i;
-      if (i > first) return head.substr(first, i - first);
+      while (i < tag.size() && isCharsetChar(tag[i])) ++i;
+      if (i > first) return tag.substr(first, i - first);
     }
-    tag = head.find("<meta", end);
   }
   return {};
 }
@@ -170,14 +178,15 @@ std::u16string CurlDownloader::download(const std::u16string& address) {
     throw Failure("网址 “" + url + "” 无法下载：只支持 http、https 和 file 网址");
 
   State& s = *state_;
+  // The body buffer is kept from page to page, unless a huge page grew it.
+  if (s.body.capacity() > (4u << 20)) s.body = std::string();
   s.body.clear();
   s.tooLarge = false;
   s.errors[0] = '\0';
   s.set(CURLOPT_URL, url.c_str());
 
   const CURLcode result = curl_easy_perform(s.handle.get());
-  std::string bytes = std::move(s.body);  // leaves no page-sized buffer behind
-  s.body = std::string();
+  const std::string& bytes = s.body;
 
   if (s.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
     throw Failure("下载 " + url + " 失败：网页超过 " + std::to_string(s.options.maxBytes) + " 字节的上限");

@@ -1,33 +1,48 @@
 #include "platform/Text.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 
 namespace vantoril {
 
-namespace {
-void appendCodePoint(std::u16string& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
-  } else {
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
-}
-}  // namespace
-
 std::u16string fromUtf8(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
-  std::size_t i = 0;
-  const std::size_t n = s.size();
-  while (i < n) {
-    const auto b = static_cast<unsigned char>(s[i]);
+  // Never more UTF-16 units than bytes: write straight into a buffer of
+  // that size and cut it to what was written.
+  std::u16string out(s.size(), u'\0');
+  char16_t* o = out.data();
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const unsigned char* const end = p + s.size();
+  while (p < end) {
+    // Runs of ASCII, eight bytes at a time.
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      const std::uint64_t high = word & 0x8080808080808080ull;
+      // The ASCII bytes before the first other byte (little-endian order).
+      const int ascii = high ? std::countr_zero(high) / 8 : 8;
+      for (int k = 0; k < ascii; ++k) o[k] = p[k];
+      o += ascii;
+      p += ascii;
+      if (ascii < 8) break;
+    }
+    if (p >= end) break;
+    const unsigned char b = *p;
     if (b < 0x80) {
-      out.push_back(b);
-      ++i;
+      *o++ = b;
+      ++p;
       continue;
+    }
+    // The common case of Chinese text: a well-formed three-byte character.
+    if ((b & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+      const char32_t cp = ((b & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+        *o++ = static_cast<char16_t>(cp);
+        p += 3;
+        continue;
+      }
     }
     int extra = 0;
     char32_t cp = 0;
@@ -35,21 +50,30 @@ std::u16string fromUtf8(std::string_view s) {
     if (b >= 0xC2 && b <= 0xDF) { extra = 1; cp = b & 0x1F; min = 0x80; }
     else if (b >= 0xE0 && b <= 0xEF) { extra = 2; cp = b & 0x0F; min = 0x800; }
     else if (b >= 0xF0 && b <= 0xF4) { extra = 3; cp = b & 0x07; min = 0x10000; }
-    else { out.push_back(0xFFFD); ++i; continue; }
-    std::size_t j = i + 1;
+    else { *o++ = 0xFFFD; ++p; continue; }
+    const unsigned char* q = p + 1;
     bool ok = true;
-    for (int k = 0; k < extra; ++k, ++j) {
-      if (j >= n || (static_cast<unsigned char>(s[j]) & 0xC0) != 0x80) { ok = false; break; }
-      cp = (cp << 6) | (static_cast<unsigned char>(s[j]) & 0x3F);
+    for (int k = 0; k < extra; ++k, ++q) {
+      if (q >= end || (*q & 0xC0) != 0x80) { ok = false; break; }
+      cp = (cp << 6) | (*q & 0x3F);
     }
     if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(0xFFFD);
-      i = ok ? j : (j > i + 1 ? j : i + 1);
+      // A broken sequence gives one replacement character and never
+      // swallows the byte that broke it.
+      *o++ = 0xFFFD;
+      p = ok ? q : (q > p + 1 ? q : p + 1);
       continue;
     }
-    appendCodePoint(out, cp);
-    i = j;
+    if (cp < 0x10000) {
+      *o++ = static_cast<char16_t>(cp);
+    } else {
+      cp -= 0x10000;
+      *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    }
+    p = q;
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 
@@ -102,8 +126,30 @@ std::u16string countText(long long count) {
   return std::u16string(s.begin(), s.end());
 }
 
+// Horspool's search, its shift table indexed by the low byte of a
+// character: where characters share a low byte the smallest shift holds, so
+// no occurrence is skipped.
+TextSearch::TextSearch(std::u16string_view what) : what_(what) {
+  const std::size_t m = what_.size();
+  shift_.fill(m == 0 ? 1 : m);
+  for (std::size_t i = 0; i + 1 < m; ++i) shift_[what_[i] & 0xFF] = m - 1 - i;
+}
+
+std::size_t TextSearch::find(std::u16string_view text, std::size_t from) const {
+  const std::size_t n = text.size(), m = what_.size();
+  if (m == 0) return from <= n ? from : std::u16string_view::npos;
+  if (m > n) return std::u16string_view::npos;
+  const char16_t last = what_[m - 1];
+  for (std::size_t at = from; at + m <= n;) {
+    const char16_t c = text[at + m - 1];
+    if (c == last && text.compare(at, m - 1, what_, 0, m - 1) == 0) return at;
+    at += shift_[c & 0xFF];
+  }
+  return std::u16string_view::npos;
+}
+
 std::size_t findPosition(std::u16string_view text, std::u16string_view what) {
-  const auto at = text.find(what);
+  const std::size_t at = TextSearch(what).find(text);
   return at == std::u16string_view::npos ? 0 : at + 1;
 }
 

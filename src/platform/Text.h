@@ -1,5 +1,6 @@
 #pragma once
 // UTF-16 text, the way the window holds it, and its conversions.
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,18 @@ std::u16string decimal(long long n);
 // number: plain digits below 10,000,000, else seven significant digits in
 // exponent form ("1.234568E+07").
 std::u16string countText(long long count);
+
+// A fast search for one text (a marker or key) in longer texts.
+class TextSearch {
+ public:
+  explicit TextSearch(std::u16string_view what);
+  // 0-based index of the first occurrence at or after `from`; npos when none.
+  std::size_t find(std::u16string_view text, std::size_t from = 0) const;
+
+ private:
+  std::u16string what_;
+  std::array<std::size_t, 256> shift_;
+};
 
 // 1-based position of the first occurrence of `what` in `text`, 0 when absent.
 std::size_t findPosition(std::u16string_view text, std::u16string_view what);

@@ -50,8 +50,9 @@ void extractSeries(std::u16string_view block, std::u16string_view key, std::stri
   int count = 0;
   if (block.size() > key.size()) {
     const std::u16string_view searched = block.substr(0, block.size() - 1);
-    for (std::size_t at = searched.find(key); at != std::u16string_view::npos && count < kSeriesEntries;
-         at = searched.find(key, at + 1)) {
+    const TextSearch search(key);
+    for (std::size_t at = search.find(searched); at != std::u16string_view::npos && count < kSeriesEntries;
+         at = search.find(searched, at + 1)) {
       list.keyPositions[++count] = decimal(static_cast<long long>(at + 1));
     }
   }

@@ -141,6 +141,32 @@ TEST(Utf8, BytesThatAreNotUtf8BecomeReplacementCharacters) {
   EXPECT_EQ(toUtf8(std::u16string(1, char16_t(0xDE00))), "\xEF\xBF\xBD");
 }
 
+TEST(Utf8, LongTextDecodesAsItsPartsDoWhereverABrokenSequenceFalls) {
+  // Long runs take the fast paths; parts shorter than eight bytes do not.
+  const std::string broken[] = {"\xFF", "\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xE5\x8C", "\xF0\x9F\x98\x80", "\xE5\x8C\x97"};
+  for (std::size_t pad = 0; pad < 9; ++pad) {
+    for (const std::string& bad : broken) {
+      const std::string before = std::string(pad, 'a'), after = "\xE4\xBA\xAC" "bcdefg";
+      EXPECT_EQ(fromUtf8(before + bad + after), fromUtf8(before) + fromUtf8(bad) + fromUtf8(after))
+          << "pad " << pad << ", bytes " << bad.size();
+    }
+  }
+}
+
+// ---------------------------------------------------------------- search
+
+TEST(TextSearch, FindsEveryOccurrenceAlsoAmongCharactersSharingALowByte) {
+  // U+4E61 and U+4F64 share their low bytes with "a" and "d".
+  const std::u16string text = u"\u4E61\u4F64data\u4E61da\u4F64datadata";
+  const TextSearch search(u"data");
+  std::vector<std::size_t> found;
+  for (auto at = search.find(text); at != std::u16string_view::npos; at = search.find(text, at + 1)) found.push_back(at);
+  EXPECT_EQ(found, (std::vector<std::size_t>{2, 10, 14}));
+  EXPECT_EQ(findPosition(u"observe24h_data", u"observe24h_data"), 1u);
+  EXPECT_EQ(findPosition(u"xobserve24h_dat", u"observe24h_data"), 0u);
+  EXPECT_EQ(findPosition(u"aaab", u"ab"), 3u);
+}
+
 // ------------------------------------------------------------ count text
 
 TEST(CountText, PlainDigitsBelowTenMillionExponentFormAbove) {
