@@ -8,7 +8,9 @@ program_folder=${1:-$repo/build}
 catalogue=$program_folder/WebSite
 [ -e "$catalogue" ] && exit 0
 mkdir -p "$catalogue"
+# file:// addresses carry the folder percent-encoded (a blank or # in it).
+pages=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1]))' "$repo/demo/pages")
 while IFS='|' read -r place page; do
-  printf 'file://%s/demo/pages/%s\r\n' "$repo" "$page" | iconv -f UTF-8 -t GBK >"$catalogue/$(printf '%s' "$place").txt"
+  printf 'file://%s/%s\r\n' "$pages" "$page" | iconv -f UTF-8 -t GBK >"$catalogue/$place.txt"
 done <"$repo/demo/places.txt"
 echo "demo catalogue written to $catalogue"

@@ -56,6 +56,12 @@ class TextBox final : public Control {
   std::size_t maxLength_;
 };
 
+// How an operation fills a box: first the empty text, then the new one.
+inline void fill(TextBox& box, std::u16string_view text) {
+  box.setText(u"");
+  box.setText(text);
+}
+
 class Label final : public Control {
  public:
   Label(std::string_view name, std::u16string_view caption) : Control(name), caption_(caption) {}

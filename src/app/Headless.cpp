@@ -30,8 +30,8 @@ class PrintingObserver final : public RunObserver {
   void placeSkipped(const std::u16string& place, const std::string& why) override {
     std::cout << toUtf8(place) << "\t跳过：" << why << std::endl;
   }
-  void placeFailed(const std::u16string& place, const std::string& message) override {
-    std::cout << toUtf8(place) << "\t错误：" << message << std::endl;
+  void placeFailed(const std::u16string& place, const std::string& cause) override {
+    std::cout << toUtf8(place) << "\t错误：" << cause << std::endl;
   }
   int recorded = 0;
 };

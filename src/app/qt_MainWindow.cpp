@@ -258,9 +258,21 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+void MainWindow::setBusy(bool busy) {
+  busy_ = busy;
+  if (!busy_ && closeAsked_) {
+    closeAsked_ = false;
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+  }
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (busy_) event->ignore();
-  else event->accept();
+  if (busy_) {
+    closeAsked_ = true;
+    event->ignore();
+  } else {
+    event->accept();
+  }
 }
 
 }  // namespace vantoril

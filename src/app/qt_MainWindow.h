@@ -25,7 +25,9 @@ class MainWindow final : public QWidget, public ControlListener {
   void controlChanged(const Control& control) override;
 
   // While a recording run works the window repaints but cannot be closed.
-  void setBusy(bool busy) { busy_ = busy; }
+  // While busy the window cannot be closed; a close asked for meanwhile
+  // happens when the run ends.
+  void setBusy(bool busy);
 
   // The widget that shows the control of that design name; nullptr for none.
   QWidget* widgetOf(std::string_view name) const;
@@ -44,6 +46,7 @@ class MainWindow final : public QWidget, public ControlListener {
   Form1& form_;
   std::unordered_map<const Control*, QWidget*> widgets_;
   bool busy_ = false;
+  bool closeAsked_ = false;
   int selectedBeforePress_ = -1;
 };
 

@@ -8,7 +8,7 @@ namespace vantoril::catalogue {
 std::string folder(const std::string& programFolder) { return programFolder + "/WebSite"; }
 
 std::string filePath(const std::string& programFolder, std::u16string_view place) {
-  return folder(programFolder) + "/" + toUtf8(place) + ".txt";
+  return folder(programFolder) + "/" + fileNameBytes(place) + ".txt";
 }
 
 std::string strayFilePath(const std::string& programFolder) { return filePath(programFolder, u""); }

@@ -8,12 +8,12 @@
 namespace vantoril {
 
 void Form1::sosuofile1(const std::u16string& MyPath) {
-  catalogue::scan(toUtf8(MyPath), [this](const std::u16string& place) { List1.addEntry(place); });
+  catalogue::scan(fileNameBytes(MyPath), [this](const std::u16string& place) { List1.addEntry(place); });
 }
 
 void Form1::listRefresh() {
   List1.clear();
-  sosuofile1(fromUtf8(catalogue::folder(programFolder_)));
+  sosuofile1(fileNameText(catalogue::folder(programFolder_)));
   const std::string stray = catalogue::strayFilePath(programFolder_);
   if (fileExists(stray)) removeFile(stray);
 }
@@ -21,8 +21,7 @@ void Form1::listRefresh() {
 void Form1::List1_Click() {
   const std::u16string place = List1.selectedText();
   List1.setTooltip(place);
-  Text15.setText(u"");
-  Text15.setText(place);
+  fill(Text15, place);
   const std::string path = catalogue::filePath(programFolder_, place);
   std::u16string address;
   if (fileExists(path)) {
@@ -30,11 +29,10 @@ void Form1::List1_Click() {
   } else {
     // A place without its file gets one holding the placeholder address,
     // and the box shows what was written.
+    cp936::createWithLine(path, u"http:");
     address = std::u16string(u"http:") + std::u16string(CRLF);
-    createNewFile(path, cp936::encode(address));
   }
-  Text14.setText(u"");
-  Text14.setText(address);
+  fill(Text14, address);
 }
 
 void Form1::Command6_Click() {
@@ -45,7 +43,7 @@ void Form1::Command6_Click() {
     const std::string path = catalogue::filePath(programFolder_, place);
     if (!fileExists(path)) {
       const std::u16string address = services_.inputBox.ask(u"粘贴该地在“中国天气”的网址:", u"添加天气网址", u"");
-      createNewFile(path, cp936::encode(address + std::u16string(CRLF)));
+      cp936::createWithLine(path, address);
     }
   }
   listRefresh();
@@ -74,8 +72,8 @@ void Form1::Command7_Click() {
 void Form1::Command4_Click() {
   const std::u16string place = List1.selectedText();
   const std::string path = catalogue::filePath(programFolder_, place);
-  if (!place.empty() && !fileExists(path)) createNewFile(path, cp936::encode(place + u":" + std::u16string(CRLF)));
-  proc1(fromUtf8(path));
+  if (!place.empty() && !fileExists(path)) cp936::createWithLine(path, place + u":");
+  proc1(fileNameText(path));
 }
 
 }  // namespace vantoril

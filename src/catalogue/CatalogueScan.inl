@@ -13,7 +13,7 @@ void scan(const std::string& folderPath, Add&& add) {
   for (const FolderEntry& entry : listFolder(base)) {
     if (entry.isFolder) {
       pending.push_back(entry.name);
-    } else if (placeNameOf(fromUtf8(entry.name), place)) {
+    } else if (placeNameOf(fileNameText(entry.name), place)) {
       add(place);
     }
   }

@@ -93,7 +93,8 @@ std::u16string decodeWith(Conversion conversion, std::string_view bytes) {
 
 std::string lower(std::string_view s) {
   std::string r(s);
-  std::transform(r.begin(), r.end(), r.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return r;
 }
 
@@ -153,13 +154,10 @@ std::vector<std::u16string> splitLines(std::string_view bytes) {
 
 std::vector<std::u16string> readLines(const std::string& path) { return splitLines(readWholeFile(path)); }
 
-void writeLines(const std::string& path, const std::vector<std::u16string>& lines) {
-  std::u16string text;
-  for (const auto& line : lines) {
-    text += line;
-    text += CRLF;
-  }
-  writeWholeFile(path, encode(text));
+void createWithLine(const std::string& path, std::u16string_view line) {
+  std::u16string text(line);
+  text += CRLF;
+  createNewFile(path, encode(text));
 }
 
 }  // namespace vantoril::cp936

@@ -23,7 +23,7 @@ std::vector<std::u16string> readLines(const std::string& path);
 // The lines of GBK bytes, by the same rule.
 std::vector<std::u16string> splitLines(std::string_view bytes);
 
-// Creates or truncates the file and writes each line followed by CR LF.
-void writeLines(const std::string& path, const std::vector<std::u16string>& lines);
+// Creates the file, which must not exist yet, holding `line` and CR LF.
+void createWithLine(const std::string& path, std::u16string_view line);
 
 }  // namespace vantoril::cp936

@@ -49,8 +49,12 @@ bool writeAll(int fd, std::string_view bytes) {
 void writeNew(const std::string& path, std::string_view bytes, int flags) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644));
   if (fd.get() < 0) failWithErrno("无法创建文件 " + path, errno);
-  if (!writeAll(fd.get(), bytes)) failWithErrno("无法写入文件 " + path, errno);
-  if (fd.close() != 0) failWithErrno("无法写入文件 " + path, errno);
+  if (!writeAll(fd.get(), bytes) || fd.close() != 0) {
+    const int error = errno;
+    // A file this call created is not left behind half-written.
+    if (flags & O_EXCL) ::unlink(path.c_str());
+    failWithErrno("无法写入文件 " + path, error);
+  }
 }
 
 }  // namespace
@@ -59,6 +63,7 @@ std::string programFolder() {
   std::string buf(4096, '\0');
   const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
   if (n <= 0) failWithErrno("无法确定程序文件夹", errno);
+  if (static_cast<std::size_t>(n) == buf.size()) throw Failure("无法确定程序文件夹：路径太长");
   buf.resize(static_cast<std::size_t>(n));
   const auto slash = buf.rfind('/');
   return slash == 0 ? std::string("/") : buf.substr(0, slash);
@@ -142,7 +147,11 @@ void appendToFile(const std::string& path, std::string_view bytes) {
     [[maybe_unused]] const int cut = ::ftruncate(fd.get(), st.st_size);
     failWithErrno("无法写入文件 " + path, error);
   }
-  if (fd.close() != 0) failWithErrno("无法写入文件 " + path, errno);
+  if (fd.close() != 0) {
+    const int error = errno;
+    [[maybe_unused]] const int cut = ::truncate(path.c_str(), st.st_size);
+    failWithErrno("无法写入文件 " + path, error);
+  }
 }
 
 void removeFile(const std::string& path) {

@@ -47,7 +47,7 @@ class RunObserver {
   virtual void runStarted() {}
   virtual void placeRecorded(const std::u16string& /*place*/, const std::u16string& /*observationTime*/) {}
   virtual void placeSkipped(const std::u16string& /*place*/, const std::string& /*why*/) {}
-  virtual void placeFailed(const std::u16string& /*place*/, const std::string& /*message*/) {}
+  virtual void placeFailed(const std::u16string& /*place*/, const std::string& /*cause*/) {}
   virtual void runEnded() {}
 };
 

@@ -8,7 +8,11 @@
 
 namespace vantoril {
 
-std::u16string fromUtf8(std::string_view s) {
+namespace {
+
+// `escape`: a byte that is not part of UTF-8 becomes U+DC80 + byte instead
+// of U+FFFD.
+std::u16string decodeUtf8(std::string_view s, bool escape) {
   // Never more UTF-16 units than bytes: write straight into a buffer of
   // that size and cut it to what was written.
   std::u16string out(s.size(), u'\0');
@@ -50,7 +54,7 @@ std::u16string fromUtf8(std::string_view s) {
     if (b >= 0xC2 && b <= 0xDF) { extra = 1; cp = b & 0x1F; min = 0x80; }
     else if (b >= 0xE0 && b <= 0xEF) { extra = 2; cp = b & 0x0F; min = 0x800; }
     else if (b >= 0xF0 && b <= 0xF4) { extra = 3; cp = b & 0x07; min = 0x10000; }
-    else { *o++ = 0xFFFD; ++p; continue; }
+    else { *o++ = escape ? static_cast<char16_t>(0xDC00 + b) : u'\uFFFD'; ++p; continue; }
     const unsigned char* q = p + 1;
     bool ok = true;
     for (int k = 0; k < extra; ++k, ++q) {
@@ -58,6 +62,11 @@ std::u16string fromUtf8(std::string_view s) {
       cp = (cp << 6) | (*q & 0x3F);
     }
     if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      if (escape) {  // every byte of the broken sequence stands for itself
+        *o++ = static_cast<char16_t>(0xDC00 + b);
+        ++p;
+        continue;
+      }
       // A broken sequence gives one replacement character and never
       // swallows the byte that broke it.
       *o++ = 0xFFFD;
@@ -74,6 +83,25 @@ std::u16string fromUtf8(std::string_view s) {
     p = q;
   }
   out.resize(static_cast<std::size_t>(o - out.data()));
+  return out;
+}
+
+}  // namespace
+
+std::u16string fromUtf8(std::string_view s) { return decodeUtf8(s, false); }
+
+std::u16string fileNameText(std::string_view bytes) { return decodeUtf8(bytes, true); }
+
+std::string fileNameBytes(std::u16string_view text) {
+  std::string out;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || (text[i] >= 0xDC80 && text[i] <= 0xDCFF && (i == 0 || text[i - 1] < 0xD800 || text[i - 1] > 0xDBFF))) {
+      out += toUtf8(text.substr(from, i - from));
+      if (i < text.size()) out.push_back(static_cast<char>(text[i] - 0xDC00));
+      from = i + 1;
+    }
+  }
   return out;
 }
 

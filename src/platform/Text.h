@@ -11,6 +11,12 @@ std::u16string fromUtf8(std::string_view bytes);
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string toUtf8(std::u16string_view text);
 
+// File names are bytes. As text, each byte that is not part of UTF-8
+// becomes U+DC80 + byte, and back, so any name found on disk names the same
+// file again when it is turned back into a path.
+std::u16string fileNameText(std::string_view bytes);
+std::string fileNameBytes(std::u16string_view text);
+
 // A whole number as decimal digits ("-12", "0").
 std::u16string decimal(long long n);
 
@@ -34,8 +40,6 @@ class TextSearch {
 // 1-based position of the first occurrence of `what` in `text`, 0 when absent.
 std::size_t findPosition(std::u16string_view text, std::u16string_view what);
 
-inline constexpr char16_t CR = u'\r';
-inline constexpr char16_t LF = u'\n';
 inline constexpr std::u16string_view CRLF = u"\r\n";
 
 }  // namespace vantoril

@@ -40,7 +40,9 @@ void startDetached(const std::string& program, const std::string& argument) {
 }  // namespace
 
 void XdgProcessStarter::start(const std::u16string& commandLine, WindowStyle) {
-  for (const auto& thing : commandline::thingsToOpen(commandLine)) startDetached(opener_, toUtf8(thing));
+  const auto things = commandline::thingsToOpen(commandLine);
+  if (things.empty()) throw Failure("没有要打开的网址：命令行 “" + toUtf8(commandLine) + "” 里只有浏览器");
+  for (const auto& thing : things) startDetached(opener_, fileNameBytes(thing));
 }
 
 }  // namespace vantoril

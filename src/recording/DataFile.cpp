@@ -9,7 +9,7 @@ namespace vantoril::datafile {
 std::string folder(const std::string& programFolder) { return programFolder + "/WeatherData"; }
 
 std::string path(const std::string& programFolder, std::u16string_view place) {
-  return folder(programFolder) + "/" + toUtf8(place) + "-WeatherData.xls";
+  return folder(programFolder) + "/" + fileNameBytes(place) + "-WeatherData.xls";
 }
 
 std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists) {
@@ -34,7 +34,7 @@ std::u16string recordText(std::u16string_view observationTime, const SeriesLists
 void appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record) {
   ensureFolder(folder(programFolder));
   const std::string file = path(programFolder, place);
-  if (!fileExists(file)) createNewFile(file, cp936::encode(std::u16string(u"天气数据文件") + std::u16string(CRLF)));
+  if (!fileExists(file)) cp936::createWithLine(file, u"天气数据文件");
   std::u16string text(record);
   text += CRLF;
   appendToFile(file, cp936::encode(text));

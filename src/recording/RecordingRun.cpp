@@ -13,44 +13,28 @@
 
 namespace vantoril {
 
-namespace {
-
-// Tells the observer that the run ended, however it ends.
-class RunGuard {
- public:
-  explicit RunGuard(RunObserver* observer) : observer_(observer) {
-    if (observer_) observer_->runStarted();
-  }
-  ~RunGuard() {
-    if (observer_) observer_->runEnded();
-  }
-  RunGuard(const RunGuard&) = delete;
-  RunGuard& operator=(const RunGuard&) = delete;
-
- private:
-  RunObserver* observer_;
-};
-
-void fill(TextBox& box, std::u16string_view text) {
-  box.setText(u"");
-  box.setText(text);
-}
-
-}  // namespace
-
 void Form1::Command1_Click() {
-  RunGuard guard(services_.runObserver);
+  RunObserver* observer = services_.runObserver;
+  if (observer) observer->runStarted();
   SeriesLists lists;
   std::u16string skipped;
-  const int count = List1.entryCount();
-  for (int i = 0; i < count; ++i) {
-    if (!recordPlace(i, lists)) skipped += (skipped.empty() ? u"" : u"、") + List1.entries()[i];
+  try {
+    const int count = List1.entryCount();
+    for (int i = 0; i < count; ++i) {
+      if (!recordPlace(i, lists)) skipped += (skipped.empty() ? u"" : u"、") + List1.entries()[i];
+    }
+  } catch (const std::exception& e) {
+    if (observer) observer->runEnded();
+    if (skipped.empty()) throw;
+    throw Failure(std::string(e.what()) + "\n以下地名没有目录文件，没有记录：" + toUtf8(skipped));
   }
+  if (observer) observer->runEnded();
   if (!skipped.empty()) throw Failure("以下地名没有目录文件，没有记录：" + toUtf8(skipped));
 }
 
 bool Form1::recordPlace(int index, SeriesLists& lists) {
   std::u16string place = List1.entries()[index];
+  std::u16string address;
   try {
     List1.select(index);
     fill(Text15, List1.selectedText());
@@ -62,7 +46,6 @@ bool Form1::recordPlace(int index, SeriesLists& lists) {
       if (services_.runObserver) services_.runObserver->placeSkipped(place, "没有目录文件 " + path);
       return false;
     }
-    std::u16string address;
     for (const auto& line : cp936::readLines(path)) address += line;
     fill(Text14, address);
     Text1.setText(u"");
@@ -98,9 +81,14 @@ bool Form1::recordPlace(int index, SeriesLists& lists) {
     if (services_.runObserver) services_.runObserver->placeRecorded(place, time.time);
     return true;
   } catch (const std::exception& e) {
-    const std::string message = toUtf8(place) + ": " + e.what();
-    if (services_.runObserver) services_.runObserver->placeFailed(place, message);
-    throw Failure(message);
+    // The message names the place (an empty name by its place in the list)
+    // and, once it is known, the address.
+    std::string cause = e.what();
+    if (!address.empty() && cause.find(toUtf8(address)) == std::string::npos)
+      cause += "（网址 " + toUtf8(address) + "）";
+    if (services_.runObserver) services_.runObserver->placeFailed(place, cause);
+    const std::string name = place.empty() ? "第 " + std::to_string(index + 1) + " 项（空地名）" : toUtf8(place);
+    throw Failure(name + ": " + cause);
   }
 }
 

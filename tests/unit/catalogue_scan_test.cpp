@@ -279,5 +279,19 @@ TEST(ListRefresh, EmptiesTheListAndItsSelectionButLeavesNameAndAddress) {
   EXPECT_EQ(f.form->List1.tooltip(), u"北京");
 }
 
+// A catalogue copied from another system may name its files in another
+// code page: the place still names the very file it was listed from.
+TEST(CatalogueScan, AFileNameThatIsNotUtf8StillNamesItsOwnFile) {
+  FormFixture f;
+  const std::string gbkName = "\xB1\xB1\xBE\xA9";  // 北京 in GBK
+  writeGbk(f.website(gbkName + ".txt"), u"http://example.org/page\r\n");
+  ASSERT_TRUE(f.form->load());
+  ASSERT_EQ(f.form->List1.entryCount(), 1);
+  EXPECT_EQ(fileNameBytes(f.form->List1.entries()[0]), gbkName);
+  ASSERT_TRUE(f.form->userSelect(0));
+  EXPECT_EQ(f.form->Text14.text(), u"http://example.org/page\r\n");
+  EXPECT_EQ(readdirNames(f.website()).size(), 1u) << "the list click created another file";
+}
+
 }  // namespace
 }  // namespace vantoril

@@ -394,5 +394,34 @@ TEST(RecordingRunFailure, APlaceWithoutCatalogueFileIsSkippedNotRecordedFromTheP
   EXPECT_TRUE(contains(run.f.report.messages[0], utf8(places[1].name))) << run.f.report.messages[0];
 }
 
+TEST(RecordingRunFailure, AFailureAfterASkippedPlaceStillNamesTheSkippedPlace) {
+  Recorder run;
+  for (const Place& p : threePlaces()) run.add(p);
+  const std::vector<Place> places = run.loaded(threePlaces());
+  run.f.downloader.pages.erase(places[2].address);  // the last place fails
+  FileThief thief(*run.f.form, places[1].name, run.f.website(utf8(places[1].name) + ".txt"));
+  run.f.form->setListener(&thief);
+
+  EXPECT_FALSE(run.record());
+  run.f.form->setListener(nullptr);
+  ASSERT_EQ(run.f.report.messages.size(), 1u);
+  const std::string& message = run.f.report.messages[0];
+  EXPECT_TRUE(startsWith(message, utf8(places[2].name) + ": ")) << message;
+  EXPECT_TRUE(contains(message, "没有目录文件，没有记录：" + utf8(places[1].name))) << message;
+}
+
+TEST(RecordingRunFailure, APlaceWithAnEmptyNameIsNamedByItsPlaceInTheList) {
+  Recorder run;
+  // "abcd" is listed as the empty name; its catalogue file is the stray file,
+  // which the list click creates with the placeholder address.
+  test::writeGbk(run.f.website("abcd"), u"");
+  EXPECT_TRUE(run.f.form->load());
+  ASSERT_EQ(run.f.form->List1.entries(), std::vector<std::u16string>{u""});
+
+  EXPECT_FALSE(run.record());
+  ASSERT_EQ(run.f.report.messages.size(), 1u);
+  EXPECT_TRUE(startsWith(run.f.report.messages[0], "第 1 项（空地名）: ")) << run.f.report.messages[0];
+}
+
 }  // namespace
 }  // namespace vantoril

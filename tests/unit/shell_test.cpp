@@ -12,6 +12,7 @@
 
 #include "catalogue/Shell.h"
 #include "platform/CommandLine.h"
+#include "platform/XdgProcessStarter.h"
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
@@ -232,6 +233,17 @@ TEST(ThingsToOpen, AnyOtherCommandLineFails) {
   EXPECT_THROW(commandline::thingsToOpen(u""), Failure);
   EXPECT_THROW(commandline::thingsToOpen(kBrowser + u"x http://a/"), Failure);
   EXPECT_THROW(commandline::thingsToOpen(u"rundll32 url.dll,FileProtocolHandler"), Failure);  // no blank
+}
+
+TEST(XdgStarter, FailsClearlyWhenThereIsNothingToOpenOrNoProgramToOpenIt) {
+  EXPECT_THROW(XdgProcessStarter("true").start(kBrowser + u" \r\n", WindowStyle::MinimizedFocus), Failure);
+  try {
+    XdgProcessStarter("vantoril-no-such-opener").start(shell::openCommand(u"/tmp"), WindowStyle::NormalFocus);
+    ADD_FAILURE() << "a missing program was started";
+  } catch (const Failure& e) {
+    EXPECT_NE(std::string(e.what()).find("vantoril-no-such-opener"), std::string::npos) << e.what();
+  }
+  EXPECT_NO_THROW(XdgProcessStarter("true").start(shell::openCommand(u"/tmp"), WindowStyle::NormalFocus));
 }
 
 }  // namespace

@@ -110,13 +110,15 @@ TEST(LineReader, ReadsGbkFilesAndFailsOnAMissingOne) {
   EXPECT_THROW(cp936::readLines(folder / "missing.txt"), Failure);
 }
 
-TEST(LineReader, WriteLinesEndsEveryLineInCrLfAndTruncates) {
+TEST(LineReader, CreateWithLineWritesOneGbkLineAndNeverReplacesAFile) {
   TempFolder folder;
   const std::string path = folder / "out.txt";
-  cp936::writeLines(path, {u"天气数据文件", u"", u"a"});
-  EXPECT_EQ(readWholeFile(path), hexBytes("CC EC C6 F8 CA FD BE DD CE C4 BC FE 0D 0A 0D 0A 61 0D 0A"));
-  cp936::writeLines(path, {});
-  EXPECT_EQ(readWholeFile(path), "");
+  cp936::createWithLine(path, u"天气数据文件");
+  EXPECT_EQ(readWholeFile(path), hexBytes("CC EC C6 F8 CA FD BE DD CE C4 BC FE 0D 0A"));
+  EXPECT_THROW(cp936::createWithLine(path, u""), Failure);
+  EXPECT_EQ(readWholeFile(path), hexBytes("CC EC C6 F8 CA FD BE DD CE C4 BC FE 0D 0A"));
+  cp936::createWithLine(folder / "empty.txt", u"");
+  EXPECT_EQ(readWholeFile(folder / "empty.txt"), "\r\n");
 }
 
 // ------------------------------------------------------------------- UTF-8
