@@ -157,6 +157,7 @@ CurlDownloader::CurlDownloader(Options options) : state_(std::make_unique<State>
   s.set(CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
   s.set(CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
   s.set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
+  s.set(CURLOPT_BUFFERSIZE, 256L * 1024);  // a page in a few reads, not dozens
   s.set(CURLOPT_ACCEPT_ENCODING, "");  // whatever compression libcurl can undo
   s.set(CURLOPT_USERAGENT, "Mozilla/5.0 (compatible; Vantoril/1.0)");
   // A server may redirect to another web page but never into the local

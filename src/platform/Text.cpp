@@ -27,7 +27,17 @@ std::u16string decodeUtf8(std::string_view s, bool escape) {
       const std::uint64_t high = word & 0x8080808080808080ull;
       // The ASCII bytes before the first other byte (little-endian order).
       const int ascii = high ? std::countr_zero(high) / 8 : 8;
-      for (int k = 0; k < ascii; ++k) o[k] = p[k];
+      if (ascii == 0) break;
+      // Widen all eight bytes at once (the output never runs ahead of the
+      // input, so there is room) and keep the ASCII ones.
+      std::uint64_t units[2];
+      for (int half = 0; half < 2; ++half) {
+        std::uint64_t x = (word >> (32 * half)) & 0xFFFFFFFFull;
+        x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+        x = (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+        units[half] = x;
+      }
+      std::memcpy(o, units, sizeof units);
       o += ascii;
       p += ascii;
       if (ascii < 8) break;
@@ -39,14 +49,22 @@ std::u16string decodeUtf8(std::string_view s, bool escape) {
       ++p;
       continue;
     }
-    // The common case of Chinese text: a well-formed three-byte character.
-    if ((b & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
-      const char32_t cp = ((b & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
-      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
-        *o++ = static_cast<char16_t>(cp);
+    // The common case of Chinese text: a run of well-formed three-byte
+    // characters, 1110xxxx 10xxxxxx 10xxxxxx, neither overlong (E0 below A0)
+    // nor a surrogate (ED from A0).
+    if ((b & 0xF0) == 0xE0) {
+      const unsigned char* const run = p;
+      while (end - p >= 4) {
+        std::uint32_t w;
+        std::memcpy(&w, p, 4);
+        if (std::endian::native != std::endian::little) w = ((w & 0xFF) << 16) | (w & 0xFF00) | ((w >> 16) & 0xFF);
+        if ((w & 0xC0C0F0u) != 0x8080E0u) break;
+        const std::uint32_t lead = w & 0xFF, second = (w >> 8) & 0xFF;
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0)) break;
+        *o++ = static_cast<char16_t>(((lead & 0x0F) << 12) | ((second & 0x3F) << 6) | ((w >> 16) & 0x3F));
         p += 3;
-        continue;
       }
+      if (p != run) continue;
     }
     int extra = 0;
     char32_t cp = 0;
