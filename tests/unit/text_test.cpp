@@ -1,6 +1,7 @@
 // The text foundation: GBK bytes, the line reader, UTF-8 and the count text.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -152,6 +153,49 @@ TEST(Utf8, LongTextDecodesAsItsPartsDoWhereverABrokenSequenceFalls) {
       EXPECT_EQ(fromUtf8(before + bad + after), fromUtf8(before) + fromUtf8(bad) + fromUtf8(after))
           << "pad " << pad << ", bytes " << bad.size();
     }
+  }
+}
+
+// The plain rule, one character at a time: a broken sequence gives one
+// replacement character and never swallows the byte that broke it.
+std::u16string plainUtf8(std::string_view s) {
+  std::u16string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const int extra = b < 0x80 ? 0 : (b >= 0xC2 && b <= 0xDF) ? 1 : (b >= 0xE0 && b <= 0xEF) ? 2 : (b >= 0xF0 && b <= 0xF4) ? 3 : -1;
+    if (extra < 0) { out += u'\uFFFD'; ++i; continue; }
+    char32_t cp = extra == 0 ? b : b & (0x3F >> extra);
+    std::size_t j = i + 1;
+    while (j < i + 1 + extra && j < s.size() && (static_cast<unsigned char>(s[j]) & 0xC0) == 0x80)
+      cp = (cp << 6) | (static_cast<unsigned char>(s[j++]) & 0x3F);
+    const char32_t min = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
+    if (j != i + 1 + extra || (extra > 0 && cp < min) || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out += u'\uFFFD';
+      i = j;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+    i = j;
+  }
+  return out;
+}
+
+TEST(Utf8, TheFastPathsGiveWhatThePlainRuleGivesOnMixedBytes) {
+  // Pieces of Chinese pages, broken sequences among them, in random order.
+  const std::string pieces[] = {"<li>", "\xE5\x8C\x97\xE4\xBA\xAC", "abcdefghij", "\xE4\xBA", "\xED\xA0\x80", "\xE0\x9F\xBF",
+                                "\xF0\x9F\x98\x80", "\xC3\xA9", "\xFF", "\x80", "\xEF\xBF\xBD", "\xE3\x80\x81\xE3"};
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes;
+    const int count = static_cast<int>(random() % 24);
+    for (int k = 0; k < count; ++k) bytes += pieces[random() % std::size(pieces)];
+    ASSERT_EQ(fromUtf8(bytes), plainUtf8(bytes)) << "round " << round;
+    ASSERT_EQ(fileNameBytes(fileNameText(bytes)), bytes) << "round " << round;
   }
 }
 
