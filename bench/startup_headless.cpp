@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/ConsoleServices.h"
 #include "app/Form1.h"
 #include "platform/FileSystem.h"
 
@@ -19,16 +20,6 @@ class NoDownload final : public Downloader {
 class NoStart final : public ProcessStarter {
  public:
   void start(const std::u16string&, WindowStyle) override {}
-};
-
-class NoInput final : public InputBox {
- public:
-  std::u16string ask(const std::u16string&, const std::u16string&, const std::u16string&) override { return {}; }
-};
-
-class StderrReport final : public ErrorReport {
- public:
-  void report(const std::string& message) override { std::cerr << message << '\n'; }
 };
 
 }  // namespace

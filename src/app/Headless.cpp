@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/ConsoleServices.h"
 #include "app/Form1.h"
 #include "platform/CurlDownloader.h"
 #include "platform/Text.h"
@@ -10,16 +11,6 @@
 namespace vantoril {
 
 namespace {
-
-class NoInput final : public InputBox {
- public:
-  std::u16string ask(const std::u16string&, const std::u16string&, const std::u16string&) override { return {}; }
-};
-
-class StderrReport final : public ErrorReport {
- public:
-  void report(const std::string& message) override { std::cerr << message << '\n'; }
-};
 
 class PrintingObserver final : public RunObserver {
  public:
