@@ -155,11 +155,20 @@ else
         if (( tries >= 3000 )); then shown="timeout"; else shown="exited"; fi
       fi
     }
+    # A start that could not reach the X server (this Xvfb sometimes refuses
+    # a connection while xdotool polls it) is tried again, at most 3 times.
+    window_try() {
+      local k
+      for ((k = 0; k < 3; k++)); do
+        window_once "$1"
+        [[ $shown == exited ]] || return 0
+      done
+    }
     # The same program with an empty catalogue: what the window costs
     # without the list.
     mkdir -p "$work/empty/WebSite"
     cp "$build/vantoril" "$work/empty/"
-    window_once "$startup"  # warm-up
+    window_try "$startup"  # warm-up
     case $shown in
       exited) window_note="the program ended without showing its window" ;;
       timeout) window_note="no window within 30 s" ;;
@@ -167,10 +176,10 @@ else
         samples=()
         empty_samples=()
         for ((i = 0; i < runs; i++)); do
-          window_once "$startup"
+          window_try "$startup"
           [[ $shown =~ ^[0-9]+$ ]] || { window_note="a run gave: $shown"; break; }
           samples+=("$shown")
-          window_once "$work/empty"
+          window_try "$work/empty"
           [[ $shown =~ ^[0-9]+$ ]] || { window_note="a run with no places gave: $shown"; break; }
           empty_samples+=("$shown")
         done
