@@ -16,7 +16,7 @@ namespace {
 
 class Converter {
  public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)), error_(ok() ? 0 : errno) {}
   ~Converter() {
     if (ok()) iconv_close(cd_);
   }
@@ -24,9 +24,11 @@ class Converter {
   Converter& operator=(const Converter&) = delete;
   bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
   iconv_t get() const { return cd_; }
+  int error() const { return error_; }
 
  private:
   iconv_t cd_;
+  int error_;
 };
 
 // Converts `in` with `cd`. On an input sequence the target cannot take or
@@ -83,7 +85,7 @@ enum class Conversion { GbkToUtf16, Gb18030ToUtf16, Utf32ToGbk };
 iconv_t kept(Conversion conversion) {
   thread_local Converter converters[] = {{"UTF-16LE", "GBK"}, {"UTF-16LE", "GB18030"}, {"GBK", "UTF-32LE"}};
   Converter& cd = converters[static_cast<int>(conversion)];
-  if (!cd.ok()) failWithErrno("无法使用字符集 GBK", errno);
+  if (!cd.ok()) failWithErrno("无法使用 GBK 字符集的转换", cd.error());
   return cd.get();
 }
 
@@ -91,12 +93,6 @@ std::u16string decodeWith(Conversion conversion, std::string_view bytes) {
   return fromUtf16le(convert(kept(conversion), bytes, std::string_view("\xFD\xFF", 2), 1));
 }
 
-std::string lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return r;
-}
 
 }  // namespace
 
@@ -123,7 +119,7 @@ std::string encode(std::u16string_view text) {
 std::u16string decode(std::string_view bytes) { return decodeWith(Conversion::GbkToUtf16, bytes); }
 
 std::u16string decodeCharset(std::string_view bytes, std::string_view charset) {
-  const std::string name = lower(charset);
+  const std::string name = lowerAscii(charset);
   if (name == "gbk" || name == "gb2312" || name == "gb18030" || name == "cp936" || name == "x-gbk" ||
       name == "euc-cn")
     return decodeWith(Conversion::Gb18030ToUtf16, bytes);  // a superset of the other two

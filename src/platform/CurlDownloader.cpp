@@ -16,14 +16,6 @@ namespace {
 // How far into a page its <meta> charset is looked for.
 constexpr std::size_t metaSearchLength = 64 * 1024;
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lowerAscii(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), [](char c) { return lowerAscii(c); });
-  return out;
-}
-
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
 std::string_view trim(std::string_view text) {

@@ -153,6 +153,14 @@ std::string toUtf8(std::u16string_view t) {
   return out;
 }
 
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = lowerAscii(c);
+  return out;
+}
+
 std::u16string decimal(long long n) {
   const std::string s = std::to_string(n);
   return std::u16string(s.begin(), s.end());

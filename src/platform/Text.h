@@ -17,6 +17,10 @@ std::string toUtf8(std::u16string_view text);
 std::u16string fileNameText(std::string_view bytes);
 std::string fileNameBytes(std::u16string_view text);
 
+// ASCII letters in lower case, other bytes unchanged (no locale involved).
+char lowerAscii(char c);
+std::string lowerAscii(std::string_view text);
+
 // A whole number as decimal digits ("-12", "0").
 std::u16string decimal(long long n);
 

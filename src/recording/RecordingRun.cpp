@@ -13,6 +13,14 @@
 
 namespace vantoril {
 
+namespace {
+
+std::string skippedNote(std::u16string_view places) {
+  return "以下地名没有目录文件，没有记录：" + toUtf8(places);
+}
+
+}  // namespace
+
 void Form1::Command1_Click() {
   RunObserver* observer = services_.runObserver;
   if (observer) observer->runStarted();
@@ -26,10 +34,10 @@ void Form1::Command1_Click() {
   } catch (const std::exception& e) {
     if (observer) observer->runEnded();
     if (skipped.empty()) throw;
-    throw Failure(std::string(e.what()) + "\n以下地名没有目录文件，没有记录：" + toUtf8(skipped));
+    throw Failure(std::string(e.what()) + "\n" + skippedNote(skipped));
   }
   if (observer) observer->runEnded();
-  if (!skipped.empty()) throw Failure("以下地名没有目录文件，没有记录：" + toUtf8(skipped));
+  if (!skipped.empty()) throw Failure(skippedNote(skipped));
 }
 
 bool Form1::recordPlace(int index, SeriesLists& lists) {
