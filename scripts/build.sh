@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (the program is build/vantoril).
+# Configures and builds.
+#   scripts/build.sh                      build/ (the program is build/vantoril)
+#   scripts/build.sh DIR [cmake options]  DIR, configured with the options
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build
+dir=${1:-build}
+shift $(($# > 0 ? 1 : 0))
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+ninja -C "$dir"

@@ -1,8 +1,32 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test (the window tests
-# under Xvfb). Screenshots of the window tests land in build/artefacts.
+# under Xvfb) twice: in build/, then in build-asan/ built with
+# AddressSanitizer and UndefinedBehaviorSanitizer. Any sanitizer report, in
+# a test or in a program a test started, fails the run. Screenshots of the
+# window tests land in <build folder>/artefacts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 ctest --test-dir build --output-on-failure
+
+echo "== the same tests with AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/build.sh build-asan -DVANTORIL_SANITIZE=ON
+reports=$PWD/build-asan/sanitizer-reports
+rm -rf "$reports"
+mkdir -p "$reports"
+# Reports go to files as well as failing the process, so that one from a
+# program whose exit status a test does not look at is still seen.
+export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1:detect_stack_use_after_return=1"
+export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="log_path=$reports/ubsan:print_stacktrace=1:halt_on_error=1"
+status=0
+ctest --test-dir build-asan --output-on-failure || status=$?
+if [ -n "$(ls -A "$reports")" ]; then
+  for f in "$reports"/*; do
+    echo "== sanitizer report $f"
+    cat "$f"
+  done
+  status=1
+fi
+exit "$status"
