@@ -84,7 +84,12 @@ bool Form1::recordPlace(int index, SeriesLists& lists) {
       fill(s.values, displayText(s.list.values));
     }
 
-    datafile::appendRecord(programFolder_, Text15.text(), datafile::recordText(time.time, lists));
+    const std::u16string record = datafile::recordText(time.time, lists);
+    // Bytes the page's encoding could not decode would be stored as "?":
+    // such a record is refused, not written.
+    if (record.find(u'\uFFFD') != std::u16string::npos)
+      throw Failure("观测数据中有无法解码的字符（网页的内容与它声明的编码不符），没有记录");
+    datafile::appendRecord(programFolder_, Text15.text(), record);
     lists.empty();
     if (services_.runObserver) services_.runObserver->placeRecorded(place, time.time);
     return true;

@@ -9,6 +9,10 @@
 //   server.neverAnswer("/slow");
 //   download(fromUtf8(server.url("/a")));
 //
+// Faults, for the failure tests: a path can also close the connection as
+// soon as its request is read, reset it in the middle of the body, or send
+// its answer one byte per interval.
+//
 // Unknown paths get 404. Each connection is served on its own thread; the
 // destructor wakes and joins them all, whatever the clients are doing.
 #include <arpa/inet.h>
@@ -20,6 +24,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -78,19 +83,23 @@ class HttpServer {
 
   // Serves `response` for requests of `path` (the request target, with any
   // query string). May be called while clients are connected.
-  void route(const std::string& path, Response response) {
-    std::lock_guard lock(mutex_);
-    routes_[path] = std::make_shared<const Route>(Route{std::move(response), false});
-  }
+  void route(const std::string& path, Response response) { fault(path, Fault::None, std::move(response)); }
   // Answers `path` with a redirect to `location` (absolute, or a path).
   void redirect(const std::string& path, const std::string& location, int status = 302) {
     route(path, Response{status, "text/html", "moved", {{"Location", location}}});
   }
   // Reads requests of `path` and never answers them; the connection stays
   // open until the client gives up or the server stops.
-  void neverAnswer(const std::string& path) {
-    std::lock_guard lock(mutex_);
-    routes_[path] = std::make_shared<const Route>(Route{Response{}, true});
+  void neverAnswer(const std::string& path) { fault(path, Fault::Silent, Response{}); }
+  // Reads the request of `path`, then closes the connection without a word.
+  void closeAtOnce(const std::string& path) { fault(path, Fault::CloseAtOnce, Response{}); }
+  // Sends the head and half the body of `response`, then resets the connection.
+  void resetMidBody(const std::string& path, Response response) {
+    fault(path, Fault::ResetMidBody, std::move(response));
+  }
+  // Sends `response` one byte per `interval`.
+  void drip(const std::string& path, Response response, std::chrono::milliseconds interval) {
+    fault(path, Fault::Drip, std::move(response), interval);
   }
 
   std::uint16_t port() const { return port_; }
@@ -109,10 +118,25 @@ class HttpServer {
   }
 
  private:
+  enum class Fault { None, Silent, CloseAtOnce, ResetMidBody, Drip };
   struct Route {
     Response response;
-    bool silent = false;
+    Fault fault = Fault::None;
+    std::chrono::milliseconds interval{0};
   };
+
+  void fault(const std::string& path, Fault fault, Response response,
+             std::chrono::milliseconds interval = std::chrono::milliseconds(0)) {
+    std::lock_guard lock(mutex_);
+    routes_[path] = std::make_shared<const Route>(Route{std::move(response), fault, interval});
+  }
+
+  // Waits `interval` unless the server stops first; false when it stops.
+  bool pause(std::chrono::milliseconds interval) const {
+    pollfd wake{wake_, POLLIN, 0};
+    const int n = ::poll(&wake, 1, static_cast<int>(interval.count()));
+    return n == 0 && !stopping_;
+  }
 
   [[noreturn]] static void fail(const char* what) {
     throw std::runtime_error(std::string("HttpServer: ") + what + ": " + std::strerror(errno));
@@ -270,9 +294,28 @@ class HttpServer {
         if (auto found = routes_.find(path); found != routes_.end()) route = found->second;
       }
       ++requestCount_;
-      if (route->silent) {
-        while (receive(socket, buffer)) buffer.clear();
-        return;
+      switch (route->fault) {
+        case Fault::None:
+          break;
+        case Fault::Silent:
+          while (receive(socket, buffer)) buffer.clear();
+          return;
+        case Fault::CloseAtOnce:
+          return;
+        case Fault::ResetMidBody: {
+          const std::string all = render(route->response, false, true);
+          sendAll(socket, all.substr(0, all.size() - route->response.body.size() / 2));
+          const linger reset{1, 0};  // closing now sends RST
+          ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+          return;
+        }
+        case Fault::Drip: {
+          const std::string all = render(route->response, false, true);
+          for (char c : all)
+            if (!sendAll(socket, std::string_view(&c, 1)) || !pause(route->interval)) return;
+          ::shutdown(socket, SHUT_WR);
+          return;
+        }
       }
       if (!sendAll(socket, render(route->response, method == "HEAD", close)) || close) {
         ::shutdown(socket, SHUT_WR);
@@ -290,7 +333,7 @@ class HttpServer {
   mutable std::mutex mutex_;
   std::map<std::string, std::shared_ptr<const Route>> routes_;
   const std::shared_ptr<const Route> notFound_ =
-      std::make_shared<const Route>(Route{Response{404, "text/html", "not found"}, false});
+      std::make_shared<const Route>(Route{Response{404, "text/html", "not found"}});
   std::vector<std::string> requested_;
   std::vector<std::thread> connections_;  // touched by the acceptor only, until it is joined
   std::thread acceptor_;

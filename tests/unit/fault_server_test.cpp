@@ -1,0 +1,193 @@
+// A recording run over three places whose middle page comes from a faulty
+// server: the run must name that place and the cause, keep the first place's
+// record, append nothing for the faulty place, and end within its time-out.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "../support/Fakes.h"
+#include "../support/HttpServer.h"
+#include "platform/Cp936.h"
+#include "platform/CurlDownloader.h"
+#include "platform/Text.h"
+
+namespace vantoril {
+namespace {
+
+using test::HttpServer;
+using namespace std::chrono_literals;
+
+std::string samplePage(const std::string& name) {
+  return readWholeFile(std::string(VANTORIL_TEST_DATA) + "/" + name + ".html");
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+std::size_t crlfCount(std::string_view bytes) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string_view::npos; at += 2) ++n;
+  return n;
+}
+
+// Keeps every page the real downloader returns.
+class KeepingDownloader final : public Downloader {
+ public:
+  explicit KeepingDownloader(CurlDownloader::Options options) : curl_(options) {}
+  std::vector<std::u16string> pages;
+  std::u16string download(const std::u16string& address) override {
+    pages.push_back(curl_.download(address));
+    return pages.back();
+  }
+
+ private:
+  CurlDownloader curl_;
+};
+
+// Time-outs short enough for tests; every fault must end within them.
+constexpr long kConnectMs = 1000, kTotalMs = 2000;
+// What a loaded machine may add to the time-out.
+constexpr auto kSlack = 4s;
+
+// Three places, in the order the list shows them; the middle one's address
+// is `faultyPath` on the server, the others get a good page.
+class FaultRun : public ::testing::Test {
+ protected:
+  test::TempFolder folder;
+  HttpServer server;
+  KeepingDownloader downloader{{kConnectMs, kTotalMs, 16u << 20, 5}};
+  test::RecordingStarter starter;
+  test::ScriptedInput input;
+  test::CollectingReport report;
+  Form1 form{folder.path(), {downloader, starter, input, report, nullptr}};
+  std::vector<std::u16string> places;
+  // The data files before the run.
+  std::vector<std::string> before;
+
+  std::string catalogueFile(const std::u16string& place) const { return folder / ("WebSite/" + toUtf8(place) + ".txt"); }
+  std::string dataFile(const std::u16string& place) const {
+    return folder / ("WeatherData/" + toUtf8(place) + "-WeatherData.xls");
+  }
+
+  void SetUp() override {
+    server.route("/good", {200, "text/html; charset=utf-8", samplePage("hangzhou-2014")});
+    for (const char16_t* name : {u"杭州甲", u"杭州乙", u"杭州丙"}) test::writeGbk(catalogueFile(name), u"http:\r\n");
+    ASSERT_TRUE(form.load());
+    places = form.List1.entries();
+    ASSERT_EQ(places.size(), 3u);
+    // Earlier records, which the run must keep.
+    for (const auto& place : places) test::writeGbk(dataFile(place), u"天气数据文件\r\n数据记录时间:2014061814\r\n");
+  }
+
+  // Runs the record button with the middle place at `faultyPath`; returns
+  // the reported message ("" when the run succeeded) and checks the time.
+  std::string runWith(const std::string& faultyPath) {
+    const std::string paths[] = {"/good", faultyPath, "/good"};
+    for (int i = 0; i < 3; ++i) test::writeGbk(catalogueFile(places[i]), fromUtf8(server.url(paths[i]) + "\r\n"));
+    for (const auto& place : places) before.push_back(readWholeFile(dataFile(place)));
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = form.click(form.Command1);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::milliseconds(kTotalMs) + kSlack) << "the run outlasted its time-out";
+    EXPECT_EQ(ok, report.messages.empty());
+    return ok ? "" : report.messages.back();
+  }
+
+  // The first place got one record more; the faulty one is as it was; the
+  // run stopped before the third.
+  void expectStoppedAtTheFaultyPlace(const std::string& message, const std::string& cause) {
+    SCOPED_TRACE(message);
+    EXPECT_EQ(message.rfind(toUtf8(places[1]) + ": ", 0), 0u) << "the message does not start with the place";
+    EXPECT_NE(message.find(cause), std::string::npos) << "the message does not name the cause " << cause;
+    EXPECT_NE(message.find(server.url("")), std::string::npos) << "the message does not name the address";
+
+    const std::string first = readWholeFile(dataFile(places[0]));
+    ASSERT_EQ(first.substr(0, before[0].size()), before[0]);
+    const std::string added = first.substr(before[0].size());
+    EXPECT_EQ(added.rfind(cp936::encode(u"数据记录时间:2014061914\r\n整点\t气温\t降水\t湿度\r\n"), 0), 0u);
+    EXPECT_TRUE(added.ends_with("\r\n14\t30\t0\t58\r\n\r\n"));  // entry 1, the newest hour, comes last
+    EXPECT_EQ(crlfCount(added), 28u);
+    EXPECT_EQ(readWholeFile(dataFile(places[1])), before[1]);
+    EXPECT_EQ(readWholeFile(dataFile(places[2])), before[2]);
+  }
+};
+
+TEST_F(FaultRun, AServerThatNeverAnswersTimesOut) {
+  server.neverAnswer("/silent");
+  expectStoppedAtTheFaultyPlace(runWith("/silent"), "超时");
+}
+
+TEST_F(FaultRun, AServerThatDripsOneByteASecondTimesOut) {
+  server.drip("/drip", {200, "text/html; charset=utf-8", samplePage("hangzhou-2014")}, 1s);
+  expectStoppedAtTheFaultyPlace(runWith("/drip"), "超时");
+}
+
+TEST_F(FaultRun, AConnectionClosedAtOnceFails) {
+  server.closeAtOnce("/closed");
+  expectStoppedAtTheFaultyPlace(runWith("/closed"), "Empty reply");
+}
+
+TEST_F(FaultRun, AConnectionResetInTheBodyFails) {
+  server.resetMidBody("/reset", {200, "text/html; charset=utf-8", samplePage("hangzhou-2014")});
+  expectStoppedAtTheFaultyPlace(runWith("/reset"), "失败：");
+}
+
+TEST_F(FaultRun, ARedirectLoopStopsAtTheRedirectLimit) {
+  server.redirect("/loop", "/loop");
+  expectStoppedAtTheFaultyPlace(runWith("/loop"), "redirect");
+}
+
+TEST_F(FaultRun, ErrorStatusesFailNamingTheStatus) {
+  server.route("/missing", {404, "text/html", "<html>not here</html>"});
+  expectStoppedAtTheFaultyPlace(runWith("/missing"), "HTTP 状态 404");
+}
+
+TEST_F(FaultRun, AServerErrorFailsNamingTheStatus) {
+  // Even with the observation block in the body: an error page is no page.
+  server.route("/broken", {500, "text/html; charset=utf-8", samplePage("hangzhou-2014")});
+  expectStoppedAtTheFaultyPlace(runWith("/broken"), "HTTP 状态 500");
+}
+
+TEST_F(FaultRun, A20MegabytePageFailsAtTheSizeLimit) {
+  server.route("/huge", {200, "text/html; charset=utf-8", std::string(20u << 20, 'x')});
+  expectStoppedAtTheFaultyPlace(runWith("/huge"), "字节的上限");
+}
+
+TEST_F(FaultRun, AnEmptyBodyHasNoObservationBlock) {
+  server.route("/empty", {200, "text/html; charset=utf-8", ""});
+  expectStoppedAtTheFaultyPlace(runWith("/empty"), "observe24h_data");
+}
+
+TEST_F(FaultRun, BytesThatAreNotUtf8InAValueFailThePlace) {
+  server.route("/invalid", {200, "text/html; charset=utf-8",
+                            replaced(samplePage("hangzhou-2014"), "\"od22\":\"30\"", "\"od22\":\"3\xff\xfe\"")});
+  expectStoppedAtTheFaultyPlace(runWith("/invalid"), "无法解码");
+}
+
+TEST_F(FaultRun, BytesThatAreNotUtf8OutsideTheValuesAreRecorded) {
+  // A GBK page sent as UTF-8: its Chinese text is lost, its numbers are not.
+  const std::string page = samplePage("hangzhou-2014");
+  const std::size_t block = page.find("observe24h_data");
+  server.route("/mislabelled", {200, "text/html; charset=utf-8",
+                                cp936::encode(fromUtf8(page.substr(0, block))) + page.substr(block)});
+  EXPECT_EQ(runWith("/mislabelled"), "");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(crlfCount(readWholeFile(dataFile(places[i])).substr(before[i].size())), 28u);
+  EXPECT_NE(downloader.pages[1].find(u'\uFFFD'), std::u16string::npos);
+}
+
+TEST_F(FaultRun, AGbkPageDeclaredInItsMetaTagIsDecodedAndRecorded) {
+  const std::string page = replaced(replaced(samplePage("hangzhou-2014"), "charset=\"utf-8\"", "charset=\"gbk\""),
+                                    "charset=UTF-8", "charset=GBK");
+  server.route("/gbk", {200, "text/html", cp936::encode(fromUtf8(page))});
+  EXPECT_EQ(runWith("/gbk"), "");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(crlfCount(readWholeFile(dataFile(places[i])).substr(before[i].size())), 28u);
+  EXPECT_EQ(downloader.pages[1], fromUtf8(page));
+}
+
+}  // namespace
+}  // namespace vantoril
