@@ -1,6 +1,7 @@
 #include "recording/DataFile.h"
 
 #include "platform/Cp936.h"
+#include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -34,10 +35,24 @@ std::u16string recordText(std::u16string_view observationTime, const SeriesLists
 void appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record) {
   ensureFolder(folder(programFolder));
   const std::string file = path(programFolder, place);
-  if (!fileExists(file)) cp936::createWithLine(file, u"天气数据文件");
+  const bool created = !fileExists(file);
+  if (created) cp936::createWithLine(file, u"天气数据文件");
   std::u16string text(record);
   text += CRLF;
-  appendToFile(file, cp936::encode(text));
+  try {
+    appendToFile(file, cp936::encode(text));
+  } catch (...) {
+    // A file this append created holds nothing but its header: gone again,
+    // the next run starts it afresh.
+    if (created) {
+      try {
+        removeFile(file);
+      } catch (const Failure&) {
+        // The append's own failure is the one to report.
+      }
+    }
+    throw;
+  }
 }
 
 }  // namespace vantoril::datafile

@@ -17,7 +17,7 @@ std::u16string recordText(std::u16string_view observationTime, const SeriesLists
 
 // Creates the folder and the file (with its header line) where they are
 // missing, then appends the record followed by one more CR LF in one write.
-// A failed append leaves the file as it was.
+// A failed append leaves the file as it was, or missing when it was.
 void appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record);
 
 }  // namespace vantoril::datafile

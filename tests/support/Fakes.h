@@ -1,6 +1,9 @@
 #pragma once
 // Stand-ins for the services of the window, and a throw-away program folder.
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <deque>
@@ -96,6 +99,31 @@ inline void writeGbk(const std::string& path, std::u16string_view text) {
 }
 
 inline std::string readBytes(const std::string& path) { return readWholeFile(path); }
+
+// Lowers the file size limit for its lifetime, so writes past `bytes` fail
+// with EFBIG (root ignores file modes, not this limit).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = bytes;
+    ok_ = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  rlimit saved_{};
+  sighandler_t previousHandler_ = SIG_DFL;
+  bool ok_ = false;
+};
 
 // A Form1 on a temporary program folder, with every service faked.
 struct FormFixture {

@@ -1,8 +1,6 @@
 // The data file of a place: bytes of a record, header of a new file, and
 // what a failed append leaves behind.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <filesystem>
 #include <string>
@@ -65,31 +63,6 @@ std::size_t lineCount(const std::string& bytes) {
   for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string::npos; at += 2) ++n;
   return n;
 }
-
-// Lowers the file size limit for its lifetime, so writes past `bytes` fail
-// with EFBIG (root ignores file modes, not this limit).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = saved_;
-    lowered.rlim_cur = bytes;
-    ok_ = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  rlimit saved_{};
-  sighandler_t previousHandler_ = SIG_DFL;
-  bool ok_ = false;
-};
 
 // ---------------------------------------------------------------------------
 
@@ -172,7 +145,7 @@ TEST(DataFileFailure, AFailedAppendLeavesTheFileAsItWas) {
   const std::string before = test::readBytes(examplePath(folder));
   {
     // Room for a few bytes of the record only: the write starts, then fails.
-    FileSizeLimit limit(before.size() + 10);
+    test::FileSizeLimit limit(before.size() + 10);
     ASSERT_TRUE(limit.ok());
     try {
       append(folder, example, u"2015061915");
@@ -183,10 +156,11 @@ TEST(DataFileFailure, AFailedAppendLeavesTheFileAsItWas) {
   EXPECT_EQ(test::readBytes(examplePath(folder)), before);
 }
 
-TEST(DataFileFailure, AFailureAfterTheHeaderLeavesTheHeaderOnly) {
+TEST(DataFileFailure, AFailedFirstAppendLeavesNoFileBehind) {
   TempFolder folder;
   {
-    FileSizeLimit limit(kHeaderLine.size());
+    // Room for the header line only.
+    test::FileSizeLimit limit(kHeaderLine.size());
     ASSERT_TRUE(limit.ok());
     try {
       append(folder, Example());
@@ -194,7 +168,10 @@ TEST(DataFileFailure, AFailureAfterTheHeaderLeavesTheHeaderOnly) {
     } catch (const Failure&) {
     }
   }
-  EXPECT_EQ(test::readBytes(examplePath(folder)), kHeaderLine);
+  EXPECT_FALSE(std::filesystem::exists(examplePath(folder)));
+  // The next run starts the file afresh, header and all.
+  append(folder, Example());
+  EXPECT_EQ(test::readBytes(examplePath(folder)), kHeaderLine + Example().recordBytes("2015061914"));
 }
 
 TEST(SeriesLists, EmptyingClearsEntriesOneTo25AndLeavesEntryZero) {

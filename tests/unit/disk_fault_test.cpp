@@ -1,0 +1,107 @@
+// Recording runs over three places when the disk does not cooperate: the
+// data folder is a file, a data file is a folder, a write stops part-way.
+// Whatever fails, every data file is byte for byte what it was or holds one
+// whole record more, and the message names the place and the file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../support/Fakes.h"
+#include "platform/Cp936.h"
+#include "platform/Text.h"
+
+namespace vantoril {
+namespace {
+
+std::size_t crlfCount(std::string_view bytes) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string_view::npos; at += 2) ++n;
+  return n;
+}
+
+class DiskFaultRun : public ::testing::Test {
+ protected:
+  test::FormFixture f;
+  std::vector<std::u16string> places;
+
+  std::string dataFile(const std::u16string& place) const {
+    return f.weatherData(toUtf8(place) + "-WeatherData.xls");
+  }
+
+  void SetUp() override {
+    const std::u16string page = fromUtf8(readWholeFile(std::string(VANTORIL_TEST_DATA) + "/hangzhou-2014.html"));
+    for (const char16_t* name : {u"杭州甲", u"杭州乙", u"杭州丙"}) {
+      const std::u16string address = u"http://www.weather.com.cn/" + std::u16string(name);
+      test::writeGbk(f.website(toUtf8(name) + ".txt"), address + u"\r\n");
+      f.downloader.pages[address] = page;
+    }
+    ASSERT_TRUE(f.form->load());
+    places = f.form->List1.entries();
+    ASSERT_EQ(places.size(), 3u);
+  }
+
+  // Runs the record button; the reported message.
+  std::string record() {
+    EXPECT_FALSE(f.form->click(f.form->Command1)) << "the run did not fail";
+    return f.report.messages.empty() ? "" : f.report.messages.back();
+  }
+};
+
+TEST_F(DiskFaultRun, ADataFolderThatIsAFileStopsTheRunAtTheFirstPlaceAndStaysAsItWas) {
+  const std::string dataFolder = f.folder / "WeatherData";
+  test::writeGbk(dataFolder, u"not a folder");
+  const std::string message = record();
+  EXPECT_EQ(message.rfind(toUtf8(places[0]) + ": ", 0), 0u) << message;
+  EXPECT_NE(message.find(dataFolder), std::string::npos) << message;
+  EXPECT_NE(message.find("同名的文件已经存在"), std::string::npos) << message;
+  EXPECT_EQ(test::readBytes(dataFolder), cp936::encode(u"not a folder"));
+  EXPECT_EQ(f.downloader.requested.size(), 1u);
+}
+
+TEST_F(DiskFaultRun, ADataFileThatIsAFolderFailsThatPlaceAfterTheFirstIsRecorded) {
+  std::filesystem::create_directories(dataFile(places[1]));
+  test::writeGbk(dataFile(places[1]) + "/inside", u"keep");
+  const std::string message = record();
+  EXPECT_EQ(message.rfind(toUtf8(places[1]) + ": ", 0), 0u) << message;
+  EXPECT_NE(message.find(dataFile(places[1])), std::string::npos) << message;
+  EXPECT_EQ(crlfCount(test::readBytes(dataFile(places[0]))), 29u);  // header and one record
+  EXPECT_EQ(test::readBytes(dataFile(places[1]) + "/inside"), "keep");
+  EXPECT_FALSE(std::filesystem::exists(dataFile(places[2])));
+}
+
+TEST_F(DiskFaultRun, AWriteThatFailsPartWayLeavesTheDataFileAsItWas) {
+  // The middle place has a long history, so the limit stops its append
+  // part-way while the first place's short file still has room.
+  std::u16string history = u"天气数据文件\r\n";
+  while (history.size() < 40000) history += u"数据记录时间:2014061814\r\n整点\t气温\t降水\t湿度\r\n";
+  test::writeGbk(dataFile(places[1]), history);
+  const std::string before = test::readBytes(dataFile(places[1]));
+  std::string message;
+  {
+    test::FileSizeLimit limit(before.size() + 100);
+    ASSERT_TRUE(limit.ok());
+    message = record();
+  }
+  EXPECT_EQ(message.rfind(toUtf8(places[1]) + ": ", 0), 0u) << message;
+  EXPECT_NE(message.find(dataFile(places[1])), std::string::npos) << message;
+  EXPECT_EQ(test::readBytes(dataFile(places[1])), before);
+  EXPECT_EQ(crlfCount(test::readBytes(dataFile(places[0]))), 29u);
+  EXPECT_FALSE(std::filesystem::exists(dataFile(places[2])));
+}
+
+TEST_F(DiskFaultRun, AFirstRecordThatCannotBeWrittenLeavesNoDataFile) {
+  std::string message;
+  {
+    // Room for the header line only, for every file.
+    test::FileSizeLimit limit(cp936::encode(u"天气数据文件\r\n").size());
+    ASSERT_TRUE(limit.ok());
+    message = record();
+  }
+  EXPECT_EQ(message.rfind(toUtf8(places[0]) + ": ", 0), 0u) << message;
+  EXPECT_TRUE(std::filesystem::is_empty(f.weatherData()));
+}
+
+}  // namespace
+}  // namespace vantoril
