@@ -48,7 +48,16 @@ bool writeAll(int fd, std::string_view bytes) {
 
 void writeNew(const std::string& path, std::string_view bytes, int flags) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644));
-  if (fd.get() < 0) failWithErrno("无法创建文件 " + path, errno);
+  if (fd.get() < 0) {
+    const int error = errno;
+    struct stat st {};
+    // Say what is in the way, not only "exists".
+    if ((error == EEXIST || error == EISDIR) && ::lstat(path.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) throw Failure("无法创建文件 " + path + "：同名的文件夹已经存在");
+      if (!S_ISREG(st.st_mode)) throw Failure("无法创建文件 " + path + "：同名的链接或特殊文件已经存在");
+    }
+    failWithErrno("无法创建文件 " + path, error);
+  }
   if (!writeAll(fd.get(), bytes) || fd.close() != 0) {
     const int error = errno;
     // A file this call created is not left behind half-written.

@@ -65,7 +65,7 @@ TEST_F(DiskFaultRun, ADataFileThatIsAFolderFailsThatPlaceAfterTheFirstIsRecorded
   test::writeGbk(dataFile(places[1]) + "/inside", u"keep");
   const std::string message = record();
   EXPECT_EQ(message.rfind(toUtf8(places[1]) + ": ", 0), 0u) << message;
-  EXPECT_NE(message.find(dataFile(places[1])), std::string::npos) << message;
+  EXPECT_NE(message.find(dataFile(places[1]) + "：同名的文件夹已经存在"), std::string::npos) << message;
   EXPECT_EQ(crlfCount(test::readBytes(dataFile(places[0]))), 29u);  // header and one record
   EXPECT_EQ(test::readBytes(dataFile(places[1]) + "/inside"), "keep");
   EXPECT_FALSE(std::filesystem::exists(dataFile(places[2])));
