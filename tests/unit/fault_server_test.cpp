@@ -86,9 +86,10 @@ class FaultRun : public ::testing::Test {
 
   // Runs the record button with the middle place at `faultyPath`; returns
   // the reported message ("" when the run succeeded) and checks the time.
-  std::string runWith(const std::string& faultyPath) {
-    const std::string paths[] = {"/good", faultyPath, "/good"};
-    for (int i = 0; i < 3; ++i) test::writeGbk(catalogueFile(places[i]), fromUtf8(server.url(paths[i]) + "\r\n"));
+  std::string runWith(const std::string& faultyPath, const std::string& faultyAddress = "") {
+    const std::string addresses[] = {server.url("/good"), faultyAddress.empty() ? server.url(faultyPath) : faultyAddress,
+                                     server.url("/good")};
+    for (int i = 0; i < 3; ++i) test::writeGbk(catalogueFile(places[i]), fromUtf8(addresses[i] + "\r\n"));
     for (const auto& place : places) before.push_back(readWholeFile(dataFile(place)));
     const auto start = std::chrono::steady_clock::now();
     const bool ok = form.click(form.Command1);
@@ -104,7 +105,7 @@ class FaultRun : public ::testing::Test {
     SCOPED_TRACE(message);
     EXPECT_EQ(message.rfind(toUtf8(places[1]) + ": ", 0), 0u) << "the message does not start with the place";
     EXPECT_NE(message.find(cause), std::string::npos) << "the message does not name the cause " << cause;
-    EXPECT_NE(message.find(server.url("")), std::string::npos) << "the message does not name the address";
+    EXPECT_NE(message.find("http://127.0.0.1:"), std::string::npos) << "the message does not name the address";
 
     const std::string first = readWholeFile(dataFile(places[0]));
     ASSERT_EQ(first.substr(0, before[0].size()), before[0]);
@@ -120,6 +121,17 @@ class FaultRun : public ::testing::Test {
 TEST_F(FaultRun, AServerThatNeverAnswersTimesOut) {
   server.neverAnswer("/silent");
   expectStoppedAtTheFaultyPlace(runWith("/silent"), "超时");
+}
+
+TEST_F(FaultRun, ARefusedConnectionFails) {
+  // A port nothing listens on: the server's, once it is gone.
+  std::uint16_t closedPort;
+  {
+    HttpServer gone;
+    closedPort = gone.port();
+  }
+  const std::string message = runWith("/good", "http://127.0.0.1:" + std::to_string(closedPort) + "/page");
+  expectStoppedAtTheFaultyPlace(message, "Couldn't connect to server");
 }
 
 TEST_F(FaultRun, AServerThatDripsOneByteASecondTimesOut) {
