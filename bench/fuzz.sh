@@ -33,9 +33,10 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ -DVANTORIL_FUZZ=ON >"$build.configure.log" 2>&1 ||
-  { cat "$build.configure.log" >&2; exit 1; }
+  -DCMAKE_CXX_COMPILER=clang++ -DVANTORIL_FUZZ=ON >"$build/fuzz-configure.log" 2>&1 ||
+  { cat "$build/fuzz-configure.log" >&2; exit 1; }
 ninja -C "$build" "${targets[@]/#/fuzz_}"
 
 found=0
