@@ -3,21 +3,11 @@
 // reads again as the same lines.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "Check.h"
 #include "platform/Cp936.h"
-
-// A broken invariant: says which, then aborts, which the fuzzer reports.
-#define CHECK(condition)                                                    \
-  do {                                                                      \
-    if (!(condition)) {                                                     \
-      std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                         \
-    }                                                                       \
-  } while (false)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantoril;

@@ -100,6 +100,13 @@ inline void writeGbk(const std::string& path, std::u16string_view text) {
 
 inline std::string readBytes(const std::string& path) { return readWholeFile(path); }
 
+// CR LF pairs in `bytes`: a data file's lines.
+inline std::size_t crlfCount(std::string_view bytes) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string_view::npos; at += 2) ++n;
+  return n;
+}
+
 // Lowers the file size limit for its lifetime, so writes past `bytes` fail
 // with EFBIG (root ignores file modes, not this limit).
 class FileSizeLimit {

@@ -15,12 +15,6 @@
 namespace vantoril {
 namespace {
 
-std::size_t crlfCount(std::string_view bytes) {
-  std::size_t n = 0;
-  for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string_view::npos; at += 2) ++n;
-  return n;
-}
-
 class DiskFaultRun : public ::testing::Test {
  protected:
   test::FormFixture f;
@@ -66,7 +60,7 @@ TEST_F(DiskFaultRun, ADataFileThatIsAFolderFailsThatPlaceAfterTheFirstIsRecorded
   const std::string message = record();
   EXPECT_EQ(message.rfind(toUtf8(places[1]) + ": ", 0), 0u) << message;
   EXPECT_NE(message.find(dataFile(places[1]) + "：同名的文件夹已经存在"), std::string::npos) << message;
-  EXPECT_EQ(crlfCount(test::readBytes(dataFile(places[0]))), 29u);  // header and one record
+  EXPECT_EQ(test::crlfCount(test::readBytes(dataFile(places[0]))), 29u);  // header and one record
   EXPECT_EQ(test::readBytes(dataFile(places[1]) + "/inside"), "keep");
   EXPECT_FALSE(std::filesystem::exists(dataFile(places[2])));
 }
@@ -87,7 +81,7 @@ TEST_F(DiskFaultRun, AWriteThatFailsPartWayLeavesTheDataFileAsItWas) {
   EXPECT_EQ(message.rfind(toUtf8(places[1]) + ": ", 0), 0u) << message;
   EXPECT_NE(message.find(dataFile(places[1])), std::string::npos) << message;
   EXPECT_EQ(test::readBytes(dataFile(places[1])), before);
-  EXPECT_EQ(crlfCount(test::readBytes(dataFile(places[0]))), 29u);
+  EXPECT_EQ(test::crlfCount(test::readBytes(dataFile(places[0]))), 29u);
   EXPECT_FALSE(std::filesystem::exists(dataFile(places[2])));
 }
 

@@ -29,12 +29,6 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-std::size_t crlfCount(std::string_view bytes) {
-  std::size_t n = 0;
-  for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string_view::npos; at += 2) ++n;
-  return n;
-}
-
 // Keeps every page the real downloader returns.
 class KeepingDownloader final : public Downloader {
  public:
@@ -99,6 +93,14 @@ class FaultRun : public ::testing::Test {
     return ok ? "" : report.messages.back();
   }
 
+  void expectOneRecordMoreEach() {
+    for (int i = 0; i < 3; ++i) {
+      const std::string after = readWholeFile(dataFile(places[i]));
+      EXPECT_EQ(after.substr(0, before[i].size()), before[i]);
+      EXPECT_EQ(test::crlfCount(after.substr(before[i].size())), 28u);
+    }
+  }
+
   // The first place got one record more; the faulty one is as it was; the
   // run stopped before the third.
   void expectStoppedAtTheFaultyPlace(const std::string& message, const std::string& cause) {
@@ -112,7 +114,7 @@ class FaultRun : public ::testing::Test {
     const std::string added = first.substr(before[0].size());
     EXPECT_EQ(added.rfind(cp936::encode(u"数据记录时间:2014061914\r\n整点\t气温\t降水\t湿度\r\n"), 0), 0u);
     EXPECT_TRUE(added.ends_with("\r\n14\t30\t0\t58\r\n\r\n"));  // entry 1, the newest hour, comes last
-    EXPECT_EQ(crlfCount(added), 28u);
+    EXPECT_EQ(test::crlfCount(added), 28u);
     EXPECT_EQ(readWholeFile(dataFile(places[1])), before[1]);
     EXPECT_EQ(readWholeFile(dataFile(places[2])), before[2]);
   }
@@ -188,7 +190,7 @@ TEST_F(FaultRun, BytesThatAreNotUtf8OutsideTheValuesAreRecorded) {
   server.route("/mislabelled", {200, "text/html; charset=utf-8",
                                 cp936::encode(fromUtf8(page.substr(0, block))) + page.substr(block)});
   EXPECT_EQ(runWith("/mislabelled"), "");
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(crlfCount(readWholeFile(dataFile(places[i])).substr(before[i].size())), 28u);
+  expectOneRecordMoreEach();
   EXPECT_NE(downloader.pages[1].find(u'\uFFFD'), std::u16string::npos);
 }
 
@@ -197,7 +199,7 @@ TEST_F(FaultRun, AGbkPageDeclaredInItsMetaTagIsDecodedAndRecorded) {
                                     "charset=UTF-8", "charset=GBK");
   server.route("/gbk", {200, "text/html", cp936::encode(fromUtf8(page))});
   EXPECT_EQ(runWith("/gbk"), "");
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(crlfCount(readWholeFile(dataFile(places[i])).substr(before[i].size())), 28u);
+  expectOneRecordMoreEach();
   EXPECT_EQ(downloader.pages[1], fromUtf8(page));
 }
 

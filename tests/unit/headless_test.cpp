@@ -39,12 +39,6 @@ std::vector<std::string> linesOf(const std::string& text) {
   return lines;
 }
 
-std::size_t crlfCount(const std::string& bytes) {
-  std::size_t n = 0;
-  for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string::npos; at += 2) ++n;
-  return n;
-}
-
 const std::string kSamplePages = std::string(VANTORIL_TEST_DATA) + "/";
 
 // A program folder holding a copy of the program and a catalogue.
@@ -110,7 +104,7 @@ TEST(HeadlessRecord, RecordsEveryPlaceAndExitsWithZero) {
     EXPECT_EQ(line, place + "\t" + times.at(place));
     seen.push_back(place);
     const std::string bytes = readFile(program.dataFile(place));
-    EXPECT_EQ(crlfCount(bytes), 29u) << place;
+    EXPECT_EQ(test::crlfCount(bytes), 29u) << place;
     EXPECT_TRUE(cp936::decode(bytes).starts_with(u"天气数据文件\r\n数据记录时间:" + fromUtf8(times.at(place)) + u"\r\n"))
         << place;
   }
@@ -149,7 +143,7 @@ TEST(HeadlessRecord, AFailingPlaceStopsTheRunAndTheExitCodeSaysSo) {
     for (std::size_t i = 0; i + 1 < result.out.size(); ++i) {
       const std::string place = placeOf(result.out[i]);
       EXPECT_TRUE(place == "杭州" || place == "哈尔滨") << result.out[i];
-      EXPECT_EQ(crlfCount(readFile(program.dataFile(place))), 29u) << place;
+      EXPECT_EQ(test::crlfCount(readFile(program.dataFile(place))), 29u) << place;
     }
     EXPECT_FALSE(std::filesystem::exists(program.dataFile("北京")));
     for (const char* other : {"杭州", "哈尔滨"}) {
