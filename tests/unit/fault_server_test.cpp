@@ -2,6 +2,7 @@
 // server: the run must name that place and the cause, keep the first place's
 // record, append nothing for the faulty place, and end within its time-out.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <string>
@@ -170,6 +171,20 @@ TEST_F(FaultRun, AServerErrorFailsNamingTheStatus) {
 TEST_F(FaultRun, A20MegabytePageFailsAtTheSizeLimit) {
   server.route("/huge", {200, "text/html; charset=utf-8", std::string(20u << 20, 'x')});
   expectStoppedAtTheFaultyPlace(runWith("/huge"), "字节的上限");
+}
+
+TEST_F(FaultRun, ACompressedPageThatExpandsPastTheLimitFails) {
+  // 20 MB of text in about 20 KB on the wire: the limit counts what the
+  // page expands to.
+  const std::string page(20u << 20, 'x');
+  std::string packed(compressBound(page.size()), '\0');
+  uLongf packedSize = packed.size();
+  ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                      reinterpret_cast<const Bytef*>(page.data()), page.size(), 9),
+            Z_OK);
+  packed.resize(packedSize);
+  server.route("/bomb", {200, "text/html; charset=utf-8", packed, {{"Content-Encoding", "deflate"}}});
+  expectStoppedAtTheFaultyPlace(runWith("/bomb"), "字节的上限");
 }
 
 TEST_F(FaultRun, AnEmptyBodyHasNoObservationBlock) {
