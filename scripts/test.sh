@@ -18,7 +18,6 @@ mkdir -p "$reports"
 # Reports go to files as well as failing the process, so that one from a
 # program whose exit status a test does not look at is still seen.
 export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1:detect_stack_use_after_return=1"
-export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="log_path=$reports/ubsan:print_stacktrace=1:halt_on_error=1"
 status=0
 ctest --test-dir build-asan --output-on-failure || status=$?

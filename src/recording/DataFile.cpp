@@ -1,7 +1,6 @@
 #include "recording/DataFile.h"
 
 #include "platform/Cp936.h"
-#include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -35,23 +34,14 @@ std::u16string recordText(std::u16string_view observationTime, const SeriesLists
 void appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record) {
   ensureFolder(folder(programFolder));
   const std::string file = path(programFolder, place);
-  const bool created = !fileExists(file);
-  if (created) cp936::createWithLine(file, u"天气数据文件");
   std::u16string text(record);
   text += CRLF;
-  try {
+  if (fileExists(file)) {
     appendToFile(file, cp936::encode(text));
-  } catch (...) {
-    // A file this append created holds nothing but its header: gone again,
-    // the next run starts it afresh.
-    if (created) {
-      try {
-        removeFile(file);
-      } catch (const Failure&) {
-        // The append's own failure is the one to report.
-      }
-    }
-    throw;
+  } else {
+    // A new file gets its header line and first record in one write: a
+    // failed write leaves no file, never one with the header only.
+    createNewFile(file, cp936::encode(u"天气数据文件" + std::u16string(CRLF) + text));
   }
 }
 

@@ -15,9 +15,10 @@ std::string path(const std::string& programFolder, std::u16string_view place);
 // row and 25 rows from entry 25 down to entry 1.
 std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists);
 
-// Creates the folder and the file (with its header line) where they are
-// missing, then appends the record followed by one more CR LF in one write.
-// A failed append leaves the file as it was, or missing when it was.
+// Creates the folder where it is missing, then appends the record followed
+// by one more CR LF in one write; a missing file is created with its header
+// line in that same write. A failed write leaves the file as it was, or
+// missing when it was.
 void appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record);
 
 }  // namespace vantoril::datafile

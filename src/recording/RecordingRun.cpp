@@ -85,10 +85,10 @@ bool Form1::recordPlace(int index, SeriesLists& lists) {
     }
 
     const std::u16string record = datafile::recordText(time.time, lists);
-    // Bytes the page's encoding could not decode would be stored as "?":
-    // such a record is refused, not written.
-    if (record.find(u'\uFFFD') != std::u16string::npos)
-      throw Failure("观测数据中有无法解码的字符（网页的内容与它声明的编码不符），没有记录");
+    // A character GBK cannot hold, or one the page's bytes did not decode
+    // to (U+FFFD), would be stored as "?": such a record is refused.
+    if (cp936::decode(cp936::encode(record)) != record)
+      throw Failure("观测数据中有无法解码或无法以 GBK 保存的字符，没有记录");
     datafile::appendRecord(programFolder_, Text15.text(), record);
     lists.empty();
     if (services_.runObserver) services_.runObserver->placeRecorded(place, time.time);

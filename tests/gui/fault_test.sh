@@ -1,7 +1,7 @@
 #!/bin/bash
-# A recording run that fails at one place, in the real window: the message
-# box names the place, nothing is written for it, and once the box is
-# closed the window takes clicks again.
+# A recording run that fails at one place, in the real window: a message
+# box comes up (its screenshot is kept), nothing is written for the place,
+# the run stops there, and once the box is closed the window takes clicks.
 . "$(dirname "$0")/lib.sh"
 
 GOOD="北京"
@@ -28,9 +28,14 @@ sleep 0.5
 screenshot fault-message "$box" >/dev/null
 
 [ ! -e "$data/$BAD-WeatherData.xls" ] || fail "a data file was written for the place that failed"
-if [ -e "$data/$GOOD-WeatherData.xls" ]; then
+# The list, and so the run, takes the catalogue in the folder's own order.
+first=$(ls -f "$PROGRAM_FOLDER/WebSite" | grep -v '^\.' | head -n 1)
+if [ "$first" = "$GOOD.txt" ]; then
+  [ -e "$data/$GOOD-WeatherData.xls" ] || fail "the place before the failing one was not recorded"
   lines=$(grep -c $'\r$' "$data/$GOOD-WeatherData.xls")
   [ "$lines" -eq 29 ] || fail "the place recorded before the failure has $lines lines instead of 29"
+else
+  [ ! -e "$data/$GOOD-WeatherData.xls" ] || fail "the run went on past the place that failed"
 fi
 
 xdotool key --window "$box" Return 2>/dev/null || xdotool key Return

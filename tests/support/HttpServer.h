@@ -20,9 +20,11 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cerrno>
@@ -133,9 +135,14 @@ class HttpServer {
 
   // Waits `interval` unless the server stops first; false when it stops.
   bool pause(std::chrono::milliseconds interval) const {
-    pollfd wake{wake_, POLLIN, 0};
-    const int n = ::poll(&wake, 1, static_cast<int>(interval.count()));
-    return n == 0 && !stopping_;
+    const auto until = std::chrono::steady_clock::now() + interval;
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      pollfd wake{wake_, POLLIN, 0};
+      const int n = ::poll(&wake, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+      if (n < 0 && errno == EINTR) continue;
+      return n == 0 && !stopping_;
+    }
   }
 
   [[noreturn]] static void fail(const char* what) {
@@ -305,6 +312,9 @@ class HttpServer {
         case Fault::ResetMidBody: {
           const std::string all = render(route->response, false, true);
           sendAll(socket, all.substr(0, all.size() - route->response.body.size() / 2));
+          // The half body leaves first: a reset throws away what is unsent.
+          for (int unsent = 1; ::ioctl(socket, TIOCOUTQ, &unsent) == 0 && unsent > 0;)
+            if (!pause(std::chrono::milliseconds(1))) return;
           const linger reset{1, 0};  // closing now sends RST
           ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
           return;

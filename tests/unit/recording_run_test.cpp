@@ -291,6 +291,13 @@ TEST(RecordingRunFailure, AFailingPlaceStopsTheRunAfterTheEarlierPlacesAreRecord
          pageWith(run, p, page);
          return utf8(p.name) + ": no temperature values (od22) in the observation block";
        }},
+      {"a value GBK cannot hold",
+       [&](Recorder& run, const Place& p) {
+         Place spoilt = p;
+         spoilt.day[3].temperature = u"2😀";  // would be stored as "2?"
+         pageWith(run, p, spoilt.page());
+         return std::string("无法以 GBK 保存");
+       }},
       {"download refused",
        [&](Recorder& run, const Place& p) {
          run.f.downloader.pages.erase(p.address);
