@@ -53,8 +53,9 @@ constexpr long kConnectMs = 1000, kTotalMs = 2000;
 // What a loaded machine may add to the time-out.
 constexpr auto kSlack = 4s;
 
-// Three places, in the order the list shows them; the middle one's address
-// is `faultyPath` on the server, the others get a good page.
+// Three places, in the order the list shows them, each with an earlier
+// record; the middle one's address is the faulty one, the others get a good
+// page.
 class FaultRun : public ::testing::Test {
  protected:
   test::TempFolder folder;
@@ -83,8 +84,9 @@ class FaultRun : public ::testing::Test {
     for (const auto& place : places) test::writeGbk(dataFile(place), u"天气数据文件\r\n数据记录时间:2014061814\r\n");
   }
 
-  // Runs the record button with the middle place at `faultyPath`; returns
-  // the reported message ("" when the run succeeded) and checks the time.
+  // Runs the record button with the middle place at `faultyPath` on the
+  // server (or at `faultyAddress` when given); returns the reported message
+  // ("" when the run succeeded) and checks the time.
   std::string runWith(const std::string& faultyPath, const std::string& faultyAddress = "") {
     const std::string addresses[] = {server.url("/good"), faultyAddress.empty() ? server.url(faultyPath) : faultyAddress,
                                      server.url("/good")};
