@@ -99,6 +99,8 @@ inline void writeGbk(const std::string& path, std::u16string_view text) {
 
 inline std::string readBytes(const std::string& path) { return readWholeFile(path); }
 
+inline bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
 // CR LF pairs in `bytes`: a data file's lines.
 inline std::size_t crlfCount(std::string_view bytes) {
   std::size_t n = 0;

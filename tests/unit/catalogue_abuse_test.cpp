@@ -11,6 +11,7 @@
 #include <string>
 
 #include "../support/Fakes.h"
+#include "../support/SampleData.h"
 #include "platform/Cp936.h"
 #include "platform/Text.h"
 
@@ -21,13 +22,9 @@ using test::FormFixture;
 
 const std::u16string kAddress = u"http://www.weather.com.cn/weather1d/101210101.shtml";
 
-std::u16string samplePage() {
-  return fromUtf8(readWholeFile(std::string(VANTORIL_TEST_DATA) + "/hangzhou-2014.html"));
-}
-
 // Gives every listed place the sample page.
 void serveEveryPlace(FormFixture& f) {
-  f.downloader.pages[kAddress] = samplePage();
+  f.downloader.pages[kAddress] = fromUtf8(test::sampleData("hangzhou-2014.html"));
 }
 
 TEST(CatalogueAbuse, AHundredThousandPlacesAreListedAndCanBeUsed) {

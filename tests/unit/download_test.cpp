@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "../support/Fakes.h"
 #include "../support/HttpServer.h"
 #include "platform/Cp936.h"
 #include "platform/CurlDownloader.h"
@@ -14,6 +15,8 @@
 
 namespace vantoril {
 namespace {
+
+using test::contains;
 
 using test::HttpServer;
 
@@ -27,8 +30,6 @@ std::string failureOf(Downloader& downloader, const std::u16string& address) {
   ADD_FAILURE() << "downloading " << toUtf8(address) << " did not fail";
   return {};
 }
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::u16string address(const HttpServer& server, const std::string& path) { return fromUtf8(server.url(path)); }
 

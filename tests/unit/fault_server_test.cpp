@@ -14,6 +14,7 @@
 
 #include "../support/Fakes.h"
 #include "../support/HttpServer.h"
+#include "../support/SampleData.h"
 #include "platform/Cp936.h"
 #include "platform/CurlDownloader.h"
 #include "platform/Text.h"
@@ -23,10 +24,6 @@ namespace {
 
 using test::HttpServer;
 using namespace std::chrono_literals;
-
-std::string samplePage(const std::string& name) {
-  return readWholeFile(std::string(VANTORIL_TEST_DATA) + "/" + name + ".html");
-}
 
 std::string replaced(std::string text, const std::string& from, const std::string& to) {
   for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
@@ -75,7 +72,7 @@ class FaultRun : public ::testing::Test {
   }
 
   void SetUp() override {
-    server.route("/good", {200, "text/html; charset=utf-8", samplePage("hangzhou-2014")});
+    server.route("/good", {200, "text/html; charset=utf-8", test::sampleData("hangzhou-2014.html")});
     for (const char16_t* name : {u"杭州甲", u"杭州乙", u"杭州丙"}) test::writeGbk(catalogueFile(name), u"http:\r\n");
     ASSERT_TRUE(form.load());
     places = form.List1.entries();
@@ -149,7 +146,7 @@ TEST_F(FaultRun, ARefusedConnectionFails) {
 }
 
 TEST_F(FaultRun, AServerThatDripsOneByteASecondTimesOut) {
-  server.drip("/drip", {200, "text/html; charset=utf-8", samplePage("hangzhou-2014")}, 1s);
+  server.drip("/drip", {200, "text/html; charset=utf-8", test::sampleData("hangzhou-2014.html")}, 1s);
   expectStoppedAtTheFaultyPlace(runWith("/drip"), "超时");
 }
 
@@ -159,7 +156,7 @@ TEST_F(FaultRun, AConnectionClosedAtOnceFails) {
 }
 
 TEST_F(FaultRun, AConnectionResetInTheBodyFails) {
-  server.resetMidBody("/reset", {200, "text/html; charset=utf-8", samplePage("hangzhou-2014")});
+  server.resetMidBody("/reset", {200, "text/html; charset=utf-8", test::sampleData("hangzhou-2014.html")});
   const std::string message = runWith("/reset");
   // Which of the two curl sees depends on when the reset arrives.
   expectStoppedAtTheFaultyPlace(message, message.find("transfer closed") != std::string::npos
@@ -179,7 +176,7 @@ TEST_F(FaultRun, ErrorStatusesFailNamingTheStatus) {
 
 TEST_F(FaultRun, AServerErrorFailsNamingTheStatus) {
   // Even with the observation block in the body: an error page is no page.
-  server.route("/broken", {500, "text/html; charset=utf-8", samplePage("hangzhou-2014")});
+  server.route("/broken", {500, "text/html; charset=utf-8", test::sampleData("hangzhou-2014.html")});
   expectStoppedAtTheFaultyPlace(runWith("/broken"), "HTTP 状态 500");
 }
 
@@ -209,13 +206,13 @@ TEST_F(FaultRun, AnEmptyBodyHasNoObservationBlock) {
 
 TEST_F(FaultRun, BytesThatAreNotUtf8InAValueFailThePlace) {
   server.route("/invalid", {200, "text/html; charset=utf-8",
-                            replaced(samplePage("hangzhou-2014"), "\"od22\":\"30\"", "\"od22\":\"3\xff\xfe\"")});
+                            replaced(test::sampleData("hangzhou-2014.html"), "\"od22\":\"30\"", "\"od22\":\"3\xff\xfe\"")});
   expectStoppedAtTheFaultyPlace(runWith("/invalid"), "无法解码");
 }
 
 TEST_F(FaultRun, BytesThatAreNotUtf8OutsideTheValuesAreRecorded) {
   // A GBK page sent as UTF-8: its Chinese text is lost, its numbers are not.
-  const std::string page = samplePage("hangzhou-2014");
+  const std::string page = test::sampleData("hangzhou-2014.html");
   const std::size_t block = page.find("observe24h_data");
   server.route("/mislabelled", {200, "text/html; charset=utf-8",
                                 cp936::encode(fromUtf8(page.substr(0, block))) + page.substr(block)});
@@ -225,7 +222,7 @@ TEST_F(FaultRun, BytesThatAreNotUtf8OutsideTheValuesAreRecorded) {
 }
 
 TEST_F(FaultRun, AGbkPageDeclaredInItsMetaTagIsDecodedAndRecorded) {
-  const std::string page = replaced(replaced(samplePage("hangzhou-2014"), "charset=\"utf-8\"", "charset=\"gbk\""),
+  const std::string page = replaced(replaced(test::sampleData("hangzhou-2014.html"), "charset=\"utf-8\"", "charset=\"gbk\""),
                                     "charset=UTF-8", "charset=GBK");
   server.route("/gbk", {200, "text/html", cp936::encode(fromUtf8(page))});
   EXPECT_EQ(runWith("/gbk"), "");

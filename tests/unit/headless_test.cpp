@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -14,6 +13,7 @@
 
 #include "../support/Fakes.h"
 #include "../support/HttpServer.h"
+#include "../support/SampleData.h"
 #include "platform/Cp936.h"
 #include "platform/CurlDownloader.h"
 #include "platform/Failure.h"
@@ -25,21 +25,12 @@ namespace {
 using test::HttpServer;
 using test::TempFolder;
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
-
-const std::string kSamplePages = std::string(VANTORIL_TEST_DATA) + "/";
 
 // A program folder holding a copy of the program and a catalogue.
 struct ProgramFolder {
@@ -67,14 +58,14 @@ struct ProgramFolder {
     const int status = std::system(command.c_str());
     Result r;
     if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-    r.out = linesOf(readFile(folder / "out.txt"));
-    r.err = readFile(folder / "err.txt");
+    r.out = linesOf(test::readBytes(folder / "out.txt"));
+    r.err = test::readBytes(folder / "err.txt");
     return r;
   }
 };
 
 HttpServer::Response htmlOf(const std::string& file) {
-  return {200, "text/html; charset=utf-8", readFile(kSamplePages + file)};
+  return {200, "text/html; charset=utf-8", test::sampleData(file)};
 }
 
 // The place a stdout line is about: the text before its tab.
@@ -103,7 +94,7 @@ TEST(HeadlessRecord, RecordsEveryPlaceAndExitsWithZero) {
     ASSERT_EQ(times.count(place), 1u) << line;
     EXPECT_EQ(line, place + "\t" + times.at(place));
     seen.push_back(place);
-    const std::string bytes = readFile(program.dataFile(place));
+    const std::string bytes = test::readBytes(program.dataFile(place));
     EXPECT_EQ(test::crlfCount(bytes), 29u) << place;
     EXPECT_TRUE(cp936::decode(bytes).starts_with(u"天气数据文件\r\n数据记录时间:" + fromUtf8(times.at(place)) + u"\r\n"))
         << place;
@@ -111,7 +102,7 @@ TEST(HeadlessRecord, RecordsEveryPlaceAndExitsWithZero) {
   std::sort(seen.begin(), seen.end());
   EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
   // The harbin record holds the page's longer values whole.
-  const std::u16string harbin = cp936::decode(readFile(program.dataFile("哈尔滨")));
+  const std::u16string harbin = cp936::decode(test::readBytes(program.dataFile("哈尔滨")));
   EXPECT_NE(harbin.find(u"\r\n07\t-10.5\t0.0\t70\r\n"), std::u16string::npos);
   EXPECT_NE(harbin.find(u"\r\n01\t-10\t12.5\t73\r\n"), std::u16string::npos);
   // Nothing was written beside the current folder "/".
@@ -143,7 +134,7 @@ TEST(HeadlessRecord, AFailingPlaceStopsTheRunAndTheExitCodeSaysSo) {
     for (std::size_t i = 0; i + 1 < result.out.size(); ++i) {
       const std::string place = placeOf(result.out[i]);
       EXPECT_TRUE(place == "杭州" || place == "哈尔滨") << result.out[i];
-      EXPECT_EQ(test::crlfCount(readFile(program.dataFile(place))), 29u) << place;
+      EXPECT_EQ(test::crlfCount(test::readBytes(program.dataFile(place))), 29u) << place;
     }
     EXPECT_FALSE(std::filesystem::exists(program.dataFile("北京")));
     for (const char* other : {"杭州", "哈尔滨"}) {

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "../support/Fakes.h"
+#include "../support/SampleData.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
 #include "recording/Observation.h"
@@ -16,13 +17,7 @@
 namespace vantoril {
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << "cannot read " << path;
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using test::contains;
 
 // What a sample page holds, as its generator wrote it down.
 struct Expected {
@@ -32,7 +27,7 @@ struct Expected {
 
 Expected expectedOf(const std::string& page) {
   Expected e;
-  std::istringstream in(readFile(std::string(VANTORIL_TEST_DATA) + "/" + page + ".expected.txt"));
+  std::istringstream in(test::sampleData(page + ".expected.txt"));
   std::string line;
   std::getline(in, line);
   e.od0 = fromUtf8(line.substr(line.find('\t') + 1));
@@ -54,7 +49,7 @@ Expected expectedOf(const std::string& page) {
 }
 
 std::u16string samplePage(const std::string& page) {
-  return fromUtf8(readFile(std::string(VANTORIL_TEST_DATA) + "/" + page + ".html"));
+  return fromUtf8(test::sampleData(page + ".html"));
 }
 
 // `count` characters that are none of the markers or keys.
@@ -114,8 +109,6 @@ std::string failureOf(const std::function<void()>& step) {
   ADD_FAILURE() << "no failure";
   return {};
 }
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // ---------------------------------------------------------------------------
 

@@ -4,17 +4,19 @@
 
 #include <filesystem>
 #include <functional>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "../support/Fakes.h"
+#include "../support/SampleData.h"
 #include "platform/Cp936.h"
 #include "platform/Text.h"
 
 namespace vantoril {
 namespace {
+
+using test::contains;
 
 using test::FormFixture;
 
@@ -128,16 +130,6 @@ std::u16string positionsShown(std::u16string_view block, std::u16string_view key
   return text;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 // ---------------------------------------------------------------------------
 
 TEST(RecordingRun, RecordsEveryPlaceInListOrderAndLeavesTheLastSelected) {
@@ -220,7 +212,7 @@ TEST(RecordingRun, WithoutTimeKeyTheTimeComesFromTheMarker) {
 // The site's pages put the block past the 30000 characters that Text1 holds.
 TEST(RecordingRun, FindsTheBlockPastWhatTheTextBoxHolds) {
   Recorder run;
-  const std::u16string page = fromUtf8(readFile(std::string(VANTORIL_TEST_DATA) + "/harbin-2016.html"));
+  const std::u16string page = fromUtf8(test::sampleData("harbin-2016.html"));
   ASSERT_GT(page.find(u"observe24h_data"), 30000u);
   const std::u16string address = u"http://www.weather.com.cn/weather1d/101050101.shtml";
   run.catalogue(u"哈尔滨", address + u"\r\n");
@@ -237,7 +229,7 @@ TEST(RecordingRun, FindsTheBlockPastWhatTheTextBoxHolds) {
   EXPECT_EQ(form.Text3.text(), u"2016030208");
 
   // The record, against what the page's maker wrote down.
-  std::istringstream expected(readFile(std::string(VANTORIL_TEST_DATA) + "/harbin-2016.expected.txt"));
+  std::istringstream expected(test::sampleData("harbin-2016.expected.txt"));
   std::string line;
   std::getline(expected, line);
   std::vector<Obs> day;
@@ -319,7 +311,7 @@ TEST(RecordingRunFailure, AFailingPlaceStopsTheRunAfterTheEarlierPlacesAreRecord
     EXPECT_FALSE(run.record());
     ASSERT_EQ(run.f.report.messages.size(), 1u);
     const std::string& message = run.f.report.messages[0];
-    EXPECT_TRUE(startsWith(message, utf8(places[1].name) + ": ")) << message;
+    EXPECT_TRUE(message.starts_with(utf8(places[1].name) + ": ")) << message;
     EXPECT_TRUE(contains(message, cause)) << message;
     EXPECT_EQ(run.events.recorded, std::vector<std::u16string>{places[0].name});
     EXPECT_EQ(run.events.failed, std::vector<std::u16string>{places[1].name});
@@ -356,7 +348,7 @@ TEST(RecordingRunFailure, APlaceWhoseFileVanishedGetsThePlaceholderAddress) {
   EXPECT_EQ(test::readBytes(run.f.website("北京.txt")), "http:\r\n");
   EXPECT_EQ(run.f.downloader.requested, std::vector<std::u16string>{u"http:"});
   ASSERT_EQ(run.f.report.messages.size(), 1u);
-  EXPECT_TRUE(startsWith(run.f.report.messages[0], "北京: ")) << run.f.report.messages[0];
+  EXPECT_TRUE(run.f.report.messages[0].starts_with("北京: ")) << run.f.report.messages[0];
   EXPECT_TRUE(contains(run.f.report.messages[0], "http:")) << run.f.report.messages[0];
   EXPECT_FALSE(std::filesystem::exists(run.dataFile(p.name)));
 }
@@ -413,7 +405,7 @@ TEST(RecordingRunFailure, AFailureAfterASkippedPlaceStillNamesTheSkippedPlace) {
   run.f.form->setListener(nullptr);
   ASSERT_EQ(run.f.report.messages.size(), 1u);
   const std::string& message = run.f.report.messages[0];
-  EXPECT_TRUE(startsWith(message, utf8(places[2].name) + ": ")) << message;
+  EXPECT_TRUE(message.starts_with(utf8(places[2].name) + ": ")) << message;
   EXPECT_TRUE(contains(message, "没有目录文件，没有记录：" + utf8(places[1].name))) << message;
 }
 
@@ -427,7 +419,7 @@ TEST(RecordingRunFailure, APlaceWithAnEmptyNameIsNamedByItsPlaceInTheList) {
 
   EXPECT_FALSE(run.record());
   ASSERT_EQ(run.f.report.messages.size(), 1u);
-  EXPECT_TRUE(startsWith(run.f.report.messages[0], "第 1 项（空地名）: ")) << run.f.report.messages[0];
+  EXPECT_TRUE(run.f.report.messages[0].starts_with("第 1 项（空地名）: ")) << run.f.report.messages[0];
 }
 
 }  // namespace
