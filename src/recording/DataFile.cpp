@@ -1,6 +1,7 @@
 #include "recording/DataFile.h"
 
 #include "platform/Cp936.h"
+#include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -36,12 +37,16 @@ void appendRecord(const std::string& programFolder, std::u16string_view place, s
   const std::string file = path(programFolder, place);
   std::u16string text(record);
   text += CRLF;
+  const std::string bytes = cp936::encode(text);
+  // A character GBK cannot hold, or one a page's bytes did not decode to
+  // (U+FFFD), would be stored as "?": such a record is refused.
+  if (cp936::decode(bytes) != text) throw Failure("观测数据中有无法解码或无法以 GBK 保存的字符，没有记录");
   if (fileExists(file)) {
-    appendToFile(file, cp936::encode(text));
+    appendToFile(file, bytes);
   } else {
     // A new file gets its header line and first record in one write: a
     // failed write leaves no file, never one with the header only.
-    createNewFile(file, cp936::encode(u"天气数据文件" + std::u16string(CRLF) + text));
+    createNewFile(file, cp936::encode(u"天气数据文件\r\n") + bytes);
   }
 }
 

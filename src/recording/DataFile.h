@@ -18,7 +18,8 @@ std::u16string recordText(std::u16string_view observationTime, const SeriesLists
 // Creates the folder where it is missing, then appends the record followed
 // by one more CR LF in one write; a missing file is created with its header
 // line in that same write. A failed write leaves the file as it was, or
-// missing when it was.
+// missing when it was. A record GBK cannot hold unchanged is refused
+// (Failure) before anything is written.
 void appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record);
 
 }  // namespace vantoril::datafile

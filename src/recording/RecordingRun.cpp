@@ -84,12 +84,7 @@ bool Form1::recordPlace(int index, SeriesLists& lists) {
       fill(s.values, displayText(s.list.values));
     }
 
-    const std::u16string record = datafile::recordText(time.time, lists);
-    // A character GBK cannot hold, or one the page's bytes did not decode
-    // to (U+FFFD), would be stored as "?": such a record is refused.
-    if (cp936::decode(cp936::encode(record)) != record)
-      throw Failure("观测数据中有无法解码或无法以 GBK 保存的字符，没有记录");
-    datafile::appendRecord(programFolder_, Text15.text(), record);
+    datafile::appendRecord(programFolder_, Text15.text(), datafile::recordText(time.time, lists));
     lists.empty();
     if (services_.runObserver) services_.runObserver->placeRecorded(place, time.time);
     return true;
