@@ -21,10 +21,14 @@ std::string programFolder();
 // True when `path` names a regular file (through links).
 bool fileExists(const std::string& path);
 
-// The files and folders of `folder` in the file system's own order, "." and
-// ".." left out. A folder reached through a symbolic link is not listed as a
+// The files and folders of `folder` in the order NTFS lists them (see
+// sortLikeNtfs), "." and ".." left out. A folder reached through a symbolic link is not listed as a
 // folder (a scan never follows a link loop). A missing folder gives no entries.
 std::vector<FolderEntry> listFolder(const std::string& folder);
+
+// Puts entries in the order NTFS lists a folder: by ordinal comparison of
+// the names upper-cased, in UTF-16 code units.
+void sortLikeNtfs(std::vector<FolderEntry>& entries);
 
 std::string readWholeFile(const std::string& path);
 // Creates or truncates the file and writes `bytes`.

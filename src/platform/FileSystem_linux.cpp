@@ -117,6 +117,7 @@ std::vector<FolderEntry> listFolder(const std::string& folder) {
     if (type == DT_REG) entries.push_back({name, false});
     else if (type == DT_DIR) entries.push_back({name, true});
   }
+  sortLikeNtfs(entries);
   return entries;
 }
 

@@ -2,15 +2,49 @@
 // What the window needs from the outside world. Each is handed to Form1,
 // so tests answer them from a script and never touch a network, a browser
 // or a display.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace vantoril {
 
-// A synchronous download: the page at `address`, as text. Throws Failure.
+// Downloads pages. `download` is synchronous: the page at `address`, as
+// text; it throws Failure naming the address.
+//
+// A recording run also fetches ahead: `fetchAhead` starts the download of a
+// page the run will want soon and returns at once with a ticket; `collect`
+// gives that page, waiting for it if need be and calling `whileWaiting`
+// now and then (the window repaints there), and throws the Failure that
+// `download` would have thrown; `abandon` drops a page that will never be
+// collected. Every ticket is collected or abandoned exactly once. The
+// defaults fetch nothing ahead: `collect` downloads at once.
 class Downloader {
  public:
+  using Ticket = std::uint64_t;
   virtual ~Downloader() = default;
   virtual std::u16string download(const std::u16string& address) = 0;
+
+  virtual Ticket fetchAhead(const std::u16string& address) {
+    const Ticket ticket = nextTicket_++;
+    ahead_.emplace(ticket, address);
+    return ticket;
+  }
+  virtual std::u16string collect(Ticket ticket, const std::function<void()>& whileWaiting) {
+    (void)whileWaiting;
+    const auto it = ahead_.find(ticket);
+    if (it == ahead_.end()) throw std::logic_error("collect: unknown ticket");
+    const std::u16string address = std::move(it->second);
+    ahead_.erase(it);
+    return download(address);
+  }
+  virtual void abandon(Ticket ticket) { ahead_.erase(ticket); }
+
+ private:
+  Ticket nextTicket_ = 1;
+  std::map<Ticket, std::u16string> ahead_;
 };
 
 // Window styles of a started program.

@@ -26,7 +26,7 @@ using test::FormFixture;
 using test::writeGbk;
 using Entries = std::vector<std::u16string>;
 
-// The names of `folder` in the order readdir gives them, "." and ".." left out.
+// The names of `folder` in listing order, "." and ".." left out.
 std::vector<std::string> readdirNames(const std::string& folder) {
   std::vector<std::string> names;
   DIR* dir = ::opendir(folder.c_str());
@@ -36,6 +36,10 @@ std::vector<std::string> readdirNames(const std::string& folder) {
     if (name != "." && name != "..") names.push_back(name);
   }
   ::closedir(dir);
+  std::vector<FolderEntry> entries;
+  for (const auto& n : names) entries.push_back({n, false});
+  sortLikeNtfs(entries);
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = entries[i].name;
   return names;
 }
 
