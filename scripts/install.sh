@@ -97,6 +97,7 @@ Exec=$(exec_argument "$program")
 Icon=vantoril
 Terminal=false
 Categories=Utility;
+StartupWMClass=vantoril
 ENTRY
 
 # The data files are GBK text with tabs named .xls; the glob outweighs the
