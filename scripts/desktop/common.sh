@@ -14,18 +14,17 @@ icon=$data_home/icons/hicolor/64x64/apps/vantoril.png
 mime_package=$data_home/mime/packages/vantoril-weatherdata.xml
 data_type=application/x-vantoril-weatherdata
 
-# Rebuilds the user's menu and file-type caches. Without the tools the menu
-# still finds the entries, but file types wait for the next login.
+# Rebuilds the user's caches of file types and of the programs for them.
 update_databases() {
-  if ! [ -d "$data_home/mime/packages" ]; then
-    :
-  elif command -v update-mime-database >/dev/null; then
-    update-mime-database "$data_home/mime"
-  else
-    echo "update-mime-database is missing (package shared-mime-info): the file type of the data files is not known until it runs" >&2
+  if [ -d "$data_home/mime/packages" ]; then
+    if command -v update-mime-database >/dev/null; then
+      XDG_DATA_HOME=$data_home update-mime-database "$data_home/mime"
+    else
+      echo "update-mime-database is missing (package shared-mime-info): the data files get their type when it runs" >&2
+    fi
   fi
   if [ -d "$data_home/applications" ] && command -v update-desktop-database >/dev/null; then
-    update-desktop-database "$data_home/applications"
+    XDG_DATA_HOME=$data_home update-desktop-database "$data_home/applications"
   fi
   # Icon themes look again when the theme folder changes.
   [ -d "$data_home/icons/hicolor" ] && touch "$data_home/icons/hicolor"
@@ -36,7 +35,7 @@ update_databases() {
 forget_default() {
   local list
   for list in "${XDG_CONFIG_HOME:-$HOME/.config}/mimeapps.list" "$data_home/applications/mimeapps.list"; do
-    [ -f "$list" ] && grep -q "^$data_type=" "$list" && sed -i "\\|^$data_type=|d" "$list"
+    [ -f "$list" ] && grep -q "^$data_type=" "$list" && sed -i --follow-symlinks "\\|^$data_type=|d" "$list"
   done
   return 0
 }
