@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # Where the user-level install puts things; sourced by scripts/install.sh
 # and scripts/uninstall.sh.
 

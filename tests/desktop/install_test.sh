@@ -50,7 +50,7 @@ expect_type() {
 }
 
 # Installed while LibreOffice is missing: no entry for the data files.
-VANTORIL_SOFFICE= run "$REPO/scripts/install.sh" "$PROGRAM"
+VANTORIL_SOFFICE='' run "$REPO/scripts/install.sh" "$PROGRAM"
 grep -q 'LibreOffice is not installed' "$WORK/log" || fail "the install does not say that LibreOffice is missing: $(cat "$WORK/log")"
 [ ! -e "$data_entry" ] || fail "the data-file entry was made without LibreOffice"
 [ -d "$folder/WebSite" ] && [ -d "$folder/WeatherData" ] || fail "the install made no WebSite and WeatherData in $folder"
@@ -68,6 +68,9 @@ done
 data_file=$folder/WeatherData/哈尔滨-WeatherData.xls
 [ -s "$data_file" ] || fail "the run through the link wrote no $data_file: $(cat "$WORK/log")"
 cp -a "$folder/WebSite" "$folder/WeatherData" "$WORK/"
+kept_as_recorded() {
+  diff -r "$WORK/WebSite" "$folder/WebSite" && diff -r "$WORK/WeatherData" "$folder/WeatherData"
+}
 
 # Installed with LibreOffice (where it is missing, a stand-in), then once
 # more: the second install changes nothing.
@@ -87,8 +90,7 @@ snapshot >"$WORK/first"
 run "$REPO/scripts/install.sh" "$PROGRAM"
 snapshot >"$WORK/second"
 diff "$WORK/first" "$WORK/second" >"$WORK/diff" || fail "installing again changed the home folder: $(cat "$WORK/diff")"
-diff -r "$WORK/WebSite" "$folder/WebSite" && diff -r "$WORK/WeatherData" "$folder/WeatherData" ||
-  fail "installing again changed the places or the data"
+kept_as_recorded || fail "installing again changed the places or the data"
 
 run desktop-file-validate "$menu_entry" "$data_entry"
 mapfile -t command < <(exec_arguments "$data_entry")
@@ -141,8 +143,7 @@ for f in "$folder/vantoril" "$HOME/.local/bin/vantoril" "$menu_entry" "$data_ent
   "$XDG_DATA_HOME/icons/hicolor/64x64/apps/vantoril.png" "$XDG_DATA_HOME/mime/packages/vantoril-weatherdata.xml"; do
   [ ! -e "$f" ] && [ ! -L "$f" ] || fail "the uninstall left $f"
 done
-diff -r "$WORK/WebSite" "$folder/WebSite" && diff -r "$WORK/WeatherData" "$folder/WeatherData" ||
-  fail "the uninstall changed the places or the data"
+kept_as_recorded || fail "the uninstall changed the places or the data"
 expect_type "$data_file" application/vnd.ms-excel
 ! grep -rqs "$data_type" "$XDG_CONFIG_HOME" || fail "the uninstall left the data files' default program"
 echo "PASS (install_test)"
