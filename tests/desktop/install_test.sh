@@ -74,7 +74,8 @@ kept_as_recorded() {
 
 # Installed with LibreOffice (where it is missing, a stand-in), then once
 # more: the second install changes nothing.
-soffice=$(command -v soffice || true)
+libreoffice=$(command -v soffice || true)
+soffice=$libreoffice
 if [ -z "$soffice" ]; then
   soffice=$WORK/bin/soffice
   mkdir -p "$(dirname "$soffice")"
@@ -101,7 +102,7 @@ expect_type "$WORK/other.xls" application/vnd.ms-excel
 default=$(xdg-mime query default "$data_type")
 [ "$default" = vantoril-weatherdata.desktop ] || fail "the default program of the data files is '$default'"
 
-if [ ! -x "$(command -v soffice || true)" ]; then
+if [ -z "$libreoffice" ]; then
   echo "SKIP: LibreOffice (soffice) is not installed; the data file was not read through the entry's command line"
 else
   # The entry's command line, run headless, writes the sheet as UTF-8 text
