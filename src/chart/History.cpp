@@ -101,6 +101,7 @@ CivilHour civilHour(HourIndex hour) {
 History readHistory(const std::vector<std::u16string>& lines) {
   History history;
   std::vector<Record> records;
+  records.reserve(lines.size() / (kRows + 3) + 1);
   std::size_t i = 0;
   if (!lines.empty() && lines[0] == kHeaderLine) ++i;
   while (i < lines.size()) {
