@@ -179,6 +179,15 @@ TEST(ChartPage, WrittenFromTheGbkFileAndOpenedFromTheList) {
   EXPECT_TRUE(test::contains(test::readBytes(page), "<h1>示例</h1>"));
   EXPECT_EQ(f.form->List1.selectedIndex(), -1);
 
+  // A page that cannot be written whole leaves the old one as it was.
+  const std::string before = test::readBytes(page);
+  {
+    test::FileSizeLimit limit(before.size() / 2);
+    ASSERT_TRUE(limit.ok());
+    EXPECT_THROW(chart::writePage(f.folder.path(), u"示例"), Failure);
+  }
+  EXPECT_EQ(test::readBytes(page), before);
+
   // A place without records: the message, nothing written, nothing opened.
   EXPECT_FALSE(f.form->userShowChart(1));
   EXPECT_EQ(f.report.messages, std::vector<std::string>{"北京 还没有记录"});
