@@ -337,6 +337,8 @@ std::string pageText(std::u16string_view place, const History& history) {
 }
 
 std::string writePage(const std::string& programFolder, std::u16string_view place) {
+  if (place.empty() || place.find_first_of(u"/\\") != std::u16string_view::npos)
+    throw Failure("“" + toUtf8(place) + "” 不是地名：地名不能为空，也不能含有 / 或 \\");
   const std::string data = datafile::path(programFolder, place);
   const std::string none = toUtf8(place) + " 还没有记录";
   if (!fileExists(data)) throw Failure(none);

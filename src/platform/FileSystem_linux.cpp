@@ -147,14 +147,13 @@ void writeWholeFile(const std::string& path, std::string_view bytes) { writeNew(
 void replaceFile(const std::string& path, std::string_view bytes) {
   std::string temporary = path + ".XXXXXX";
   Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (fd.get() < 0) failWithErrno("无法创建文件 " + temporary, errno);
-  const auto fail = [&temporary](const std::string& what, int error) {
+  if (fd.get() < 0) failWithErrno("无法写入文件 " + path, errno);
+  if (::fchmod(fd.get(), 0644) != 0 || !writeAll(fd.get(), bytes) || fd.close() != 0 ||
+      ::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
     ::unlink(temporary.c_str());
-    failWithErrno(what, error);
-  };
-  if (::fchmod(fd.get(), 0644) != 0 || !writeAll(fd.get(), bytes) || fd.close() != 0)
-    fail("无法写入文件 " + temporary, errno);
-  if (::rename(temporary.c_str(), path.c_str()) != 0) fail("无法写入文件 " + path, errno);
+    failWithErrno("无法写入文件 " + path, error);
+  }
 }
 
 void createNewFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, O_EXCL); }

@@ -187,6 +187,9 @@ TEST(ChartPage, WrittenFromTheGbkFileAndOpenedFromTheList) {
     EXPECT_THROW(chart::writePage(f.folder.path(), u"示例"), Failure);
   }
   EXPECT_EQ(test::readBytes(page), before);
+  // A name that would lead out of the data folder, or back into it.
+  for (const auto* name : {u"../WeatherData/示例", u"WeatherData\\示例", u""})
+    EXPECT_THROW(chart::writePage(f.folder.path(), name), Failure);
 
   // A place without records: the message, nothing written, nothing opened.
   EXPECT_FALSE(f.form->userShowChart(1));
