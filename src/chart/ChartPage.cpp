@@ -58,8 +58,10 @@ std::string number(double v) {
   return std::string(buf, r.ptr);
 }
 
-// Coordinates with one decimal.
+// Coordinates with one decimal; a value far off the page (a wild number
+// in the data file) is kept within a million pixels.
 std::string px(double v) {
+  v = std::clamp(v, -1e6, 1e6);
   char buf[32];
   const auto r = std::to_chars(buf, buf + sizeof buf, std::round(v * 10) / 10, std::chars_format::fixed, 1);
   std::string s(buf, r.ptr);
@@ -137,9 +139,11 @@ class Chart {
       if (!std::isnan(h.precipitation)) rain = std::max(rain, h.precipitation);
     }
     if (lo > hi) lo = 0, hi = 30;
-    tempLow_ = std::floor(lo / 5) * 5;
-    tempHigh_ = std::max(std::ceil(hi / 5) * 5, tempLow_ + 5);
-    tempStep_ = (tempHigh_ - tempLow_) / 5 > 12 ? 10 : 5;
+    // Grid lines every 5 degrees, or 10, 20, ...: at most 12 of them.
+    while ((hi - lo) / tempStep_ > 12) tempStep_ *= 2;
+    tempLow_ = std::floor(lo / tempStep_) * tempStep_;
+    tempHigh_ = std::max(std::ceil(hi / tempStep_) * tempStep_, tempLow_ + tempStep_);
+    if (!(tempHigh_ > tempLow_)) tempLow_ = 0, tempHigh_ = 30, tempStep_ = 5;  // beyond a double's precision
     rainHigh_ = niceCeiling(std::max(rain, 1.0));
   }
 
@@ -182,7 +186,9 @@ class Chart {
     const double right = kLeft + width_;
     out_ += "<rect x=\"" + px(kLeft) + "\" y=\"" + px(kTop) + "\" width=\"" + px(width_) + "\" height=\"" +
             px(kPlotHeight) + "\" fill=\"none\" stroke=\"#888\"/>\n";
-    for (double v = tempLow_; v <= tempHigh_ + 1e-9; v += tempStep_) {
+    for (int k = 0; k <= 13; ++k) {
+      const double v = tempLow_ + k * tempStep_;
+      if (v > tempHigh_) break;
       segment(kLeft, yTemperature(v), right, yTemperature(v), "stroke=\"#eee\"");
       text(kLeft - 6, yTemperature(v) + 4, number(v), "end");
     }
