@@ -232,28 +232,27 @@ class Chart {
       }
       return;
     }
+    // Month boundaries: a label every `every` months, a line at each month
+    // where they stand 4 pixels apart, else only at the labels.
     const double monthWidth = 730 * perHour_;
-    int every = 12;
-    for (const int n : {1, 2, 3, 6})
+    int every = 12000;
+    for (const int n : {1, 2, 3, 6, 12, 24, 60, 120, 240, 600, 1200, 2400, 6000})
       if (n * monthWidth >= 80) {
         every = n;
         break;
       }
+    const int lineEvery = monthWidth >= 4 ? 1 : every;
     const CivilHour start = civilHour(first_);
-    for (int year = start.year, m = start.month;; ++m) {
-      if (m > 12) {
-        m = 1;
-        ++year;
-      }
+    for (int month = start.year * 12 + start.month - 1;; ++month) {
       namespace c = std::chrono;
+      const int year = month / 12, m = month % 12 + 1;
       const c::year_month_day monthStart{c::year{year}, c::month{static_cast<unsigned>(m)}, c::day{1}};
       const HourIndex boundary = HourIndex{c::sys_days{monthStart}.time_since_epoch().count()} * 24;
       if (boundary > last_) break;
-      if (boundary < first_) continue;
+      if (boundary < first_ || month % lineEvery != 0) continue;
       const double bx = x(boundary) - perHour_ / 2;
       segment(bx, kTop, bx, bottom + 36, "stroke=\"#bbb\" stroke-dasharray=\"3,3\"");
-      if ((m - 1) % every == 0)
-        text(bx + 3, bottom + 34, std::to_string(year) + "年" + std::to_string(m) + "月", "start");
+      if (month % every == 0) text(bx + 3, bottom + 34, std::to_string(year) + "年" + std::to_string(m) + "月", "start");
     }
   }
 

@@ -161,6 +161,10 @@ TEST(ChartPage, ManyHoursAreThinnedKeepingHighsAndLows) {
   h.hours[6].temperature = -1e300;
   const std::string page = chart::pageText(u"x", h);
   EXPECT_LT(page.size(), 1'000'000u);
+  // Two hours eight thousand years apart: a page of a few lines.
+  History far = h;
+  far.hours = {h.hours.front(), {chart::parseHour(u"9999123123").value(), 1, 1, 1}};
+  EXPECT_LT(chart::pageText(u"x", far).size(), 20'000u);
   EXPECT_LE(count(page, "<circle"), 4 * chart::kBuckets);
   EXPECT_TRUE(test::contains(page, " 气温 48 °C</title>"));
   EXPECT_TRUE(test::contains(page, " 气温 -31 °C</title>"));
