@@ -223,12 +223,16 @@ class Chart {
           every = n;
           break;
         }
+      // The first label, and the first of each new year, name the year.
+      int labelledYear = 0;
       for (HourIndex d = dayFirst; d * 24 <= last_; ++d) {
         const double bx = x(d * 24) - perHour_ / 2;
         segment(bx, kTop, bx, bottom + 36, "stroke=\"#bbb\" stroke-dasharray=\"3,3\"");
         if (d % every != 0) continue;
         const CivilHour c = civilHour(d * 24);
-        text(bx + 3, bottom + 34, std::to_string(c.month) + "月" + std::to_string(c.day) + "日", "start");
+        const std::string year = c.year != labelledYear ? std::to_string(c.year) + "年" : "";
+        labelledYear = c.year;
+        text(bx + 3, bottom + 34, year + std::to_string(c.month) + "月" + std::to_string(c.day) + "日", "start");
       }
       return;
     }
