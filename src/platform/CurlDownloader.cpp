@@ -461,7 +461,7 @@ CurlDownloader::CurlDownloader(Options options) {
 
 CurlDownloader::~CurlDownloader() = default;
 
-const CurlDownloader::Options& CurlDownloader::options() const { return transfers_->options; }
+CurlDownloader::Options CurlDownloader::options() const { return transfers_->options; }
 
 std::u16string CurlDownloader::download(const std::u16string& address) {
   return transfers_->take(transfers_->add(toUtf8(address), true), nullptr);

@@ -31,7 +31,7 @@ class CurlDownloader final : public Downloader {
   CurlDownloader(const CurlDownloader&) = delete;
   CurlDownloader& operator=(const CurlDownloader&) = delete;
 
-  const Options& options() const;
+  Options options() const;
 
   // Fetches an http, https or file address, follows redirects and decodes
   // the page by the charset of its Content-Type header, else of its meta
