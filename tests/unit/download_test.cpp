@@ -280,6 +280,9 @@ TEST(DownloadAhead, PagesComeAsDownloadWouldGiveThemWhenTheyAreCollected) {
          const Ticket next = downloader.fetchAhead(address(server, "/2"));
          EXPECT_TRUE(waitUntil([&] { return server.requestedPaths().back() == "/2"; }));
          EXPECT_EQ(downloader.collect(next, Repaints().call()), u"page 2");
+         // The downloader can go with a page still in flight.
+         downloader.fetchAhead(address(server, "/never"));
+         ASSERT_TRUE(waitUntil([&] { return server.requestCount() == CurlDownloader::maxTransfers + 2; }));
        }},
       {"past six pages held, an address waits for a place, unless it is collected",
        [&](HttpServer& server, CurlDownloader& downloader) {
