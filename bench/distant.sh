@@ -10,9 +10,13 @@
 #
 #   bench/distant.sh [build folder]     (default: build-bench beside this folder)
 #
+# The three run in turn, round after round (after one warm-up round), so
+# that a burst of load on a shared machine falls on all three alike; each
+# figure is the median of its rounds.
+#
 # Environment: BENCH_PAGES as for bench/run.sh; BENCH_DELAYS (default
-# "0 50 150", in ms); BENCH_RUNS runs per measurement after one warm-up
-# (default 3).
+# "0 50 150", in ms); BENCH_RUNS rounds per delay (default 3; five times as
+# many without delay, where a round is short).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -22,6 +26,7 @@ case $build in /*) ;; *) build=$PWD/$build ;; esac
 places=200
 read -r -a delays <<<"${BENCH_DELAYS:-0 50 150}"
 runs=${BENCH_RUNS:-3}
+# shellcheck source=bench/lib.sh
 source "$here/lib.sh"
 
 say "== building in $build"
@@ -41,6 +46,23 @@ parallel() { curl -s --parallel --parallel-max 6 --config "$work/curl.conf"; }
 # records every day: a run appends.
 run() { "$record/vantoril" --record; }
 
+# Runs the commands given in turn, N rounds after a warm-up round, and
+# sets took[command] to the µs of each round.
+declare -A took
+in_rounds() {  # N command...
+  local n=$1 round command t0
+  shift
+  for command; do took[$command]=""; done
+  for ((round = 0; round <= n; round++)); do
+    for command; do
+      now; t0=$REPLY
+      "$command" >/dev/null 2>&1 || true
+      now
+      (( round == 0 )) || took[$command]+=" $(( REPLY - t0 ))"
+    done
+  done
+}
+
 rows=()
 for delay in "${delays[@]}"; do
   say "== every answer $delay ms late"
@@ -49,9 +71,9 @@ for delay in "${delays[@]}"; do
   recorded=$(run | grep -c $'\t2' || true)  # a recorded place prints its time
   [[ $recorded == "$places" ]] ||
     { say "vantoril --record recorded $recorded of $places places${pages:+ from $pages (try BENCH_PAGES=made)}"; exit 1; }
-  t_one=$(time_median "$runs" one_by_one)
-  t_parallel=$(time_median "$runs" parallel)
-  t_run=$(time_median "$runs" run)
+  in_rounds $(( delay == 0 ? 5 * runs : runs )) one_by_one parallel run
+  # shellcheck disable=SC2086  # the samples are words
+  t_one=$(median ${took[one_by_one]}) t_parallel=$(median ${took[parallel]}) t_run=$(median ${took[run]})
   stop_server
   if (( delay == 0 )); then target="<= 1.25 x one by one"; else target="<= 1.20 x parallel"; fi
   rows+=("$(printf '  %6s ms %12s ms %12s ms %12s ms %9s x %9s x   %s' "$delay" "$(ms "$t_one")" \
@@ -60,8 +82,8 @@ done
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
 printf '\nRecording run against a distant site: %d places, pages %s\n' "$places" "${pages:-made by serve_pages}"
-printf '(%s cores, shared: %s; load %s; medians of %d runs)\n' "$(nproc)" "${cpu:-cpu unknown}" \
-  "$(cut -d' ' -f1-3 /proc/loadavg)" "$runs"
+printf '(%s cores, shared: %s; load %s; medians of %d rounds, %d without delay)\n' "$(nproc)" \
+  "${cpu:-cpu unknown}" "$(cut -d' ' -f1-3 /proc/loadavg)" "$runs" $(( 5 * runs ))
 printf '  %9s %15s %15s %15s %11s %11s   %s\n' "late by" "curl 1 by 1" "curl parallel" "vantoril" \
   "run/1by1" "run/par" "target"
 printf '%s\n' "${rows[@]}"

@@ -1,6 +1,8 @@
-# Shared by the benchmark scripts (sourced, not run). Expects `build` (the
-# build folder) to be set; sets `work`, a temporary folder removed at exit,
-# and stops at exit every process recorded in `started`.
+# shellcheck shell=bash disable=SC2154  # build and root are the caller's
+# Shared by the benchmark scripts (sourced, not run). Expects `root` (the
+# source folder) and `build` (the build folder) to be set; sets `work`, a
+# temporary folder removed at exit, and stops at exit every process recorded
+# in `started`.
 
 say() { printf '%s\n' "$*" >&2; }
 

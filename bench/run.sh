@@ -25,6 +25,7 @@ record_runs=${BENCH_RECORD_RUNS:-5}
 places=10000
 folders=100
 pages=1000
+# shellcheck source=bench/lib.sh
 source "$here/lib.sh"
 
 # --- build ------------------------------------------------------------------

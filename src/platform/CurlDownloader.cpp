@@ -11,6 +11,7 @@
 #include <new>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -265,28 +266,17 @@ class CurlDownloader::Transfers {
   Ticket add(std::string url, bool now) {
     std::lock_guard lock(mutex_);
     const Ticket ticket = nextTicket_++;
-    Job& job = jobs_[ticket];
     if (!hasFetchableScheme(url)) {
+      Job& job = jobs_[ticket];
       job.stage = Stage::Done;
       job.failure = "网址 “" + url + "” 无法下载：只支持 http、https 和 file 网址";
       return ticket;
     }
+    if (!thread_.joinable()) start();
+    Job& job = jobs_[ticket];
     job.url = std::move(url);
     job.now = now;
     waiting_.push_back(ticket);
-    if (!thread_.joinable()) {
-      multi_.reset(curl_multi_init());
-      if (!multi_) {
-        jobs_.erase(ticket);
-        waiting_.pop_back();
-        throw Failure("无法启动下载库：curl_multi_init 失败");
-      }
-      curl_multi_setopt(multi_.get(), CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
-      curl_multi_setopt(multi_.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, static_cast<long>(maxTransfers));
-      curl_multi_setopt(multi_.get(), CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(maxTransfers));
-      curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS, static_cast<long>(maxTransfers));
-      thread_ = std::thread([this] { run(); });
-    }
     wake();
     return ticket;
   }
@@ -370,6 +360,24 @@ class CurlDownloader::Transfers {
 
   void wake() {
     if (multi_) curl_multi_wakeup(multi_.get());
+  }
+
+  // Makes the multi handle and starts the transfer thread, at the first page.
+  void start() {
+    multi_.reset(curl_multi_init());
+    if (!multi_) throw Failure("无法启动下载库：curl_multi_init 失败");
+    // HTTP/2, libcurl's default for https where the server offers it, carries
+    // the transfers to one host on one connection.
+    curl_multi_setopt(multi_.get(), CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
+    curl_multi_setopt(multi_.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, static_cast<long>(maxTransfers));
+    curl_multi_setopt(multi_.get(), CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(maxTransfers));
+    curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS, static_cast<long>(maxTransfers));
+    try {
+      thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error& e) {
+      multi_.reset();
+      throw Failure(std::string("无法启动下载线程：") + e.what());
+    }
   }
 
   // The transfer thread.
