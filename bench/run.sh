@@ -26,8 +26,8 @@ record_runs=${BENCH_RECORD_RUNS:-5}
 places=10000
 folders=100
 pages=1000
-
-say() { printf '%s\n' "$*" >&2; }
+# shellcheck source=bench/lib.sh
+source "$here/lib.sh"
 
 # --- build ------------------------------------------------------------------
 say "== building in $build"
@@ -35,59 +35,6 @@ mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja -DVANTORIL_BENCH=ON >"$build/bench-configure.log" 2>&1 ||
   { cat "$build/bench-configure.log" >&2; exit 1; }
 ninja -C "$build" -j2 vantoril startup_headless serve_pages record_stages chart_page >&2
-
-# --- clean-up -----------------------------------------------------------------
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantoril-bench.XXXXXX")
-started=()  # pids of every background process started here
-cleanup() {
-  { exec 7>&-; } 2>/dev/null || true
-  local pid i
-  for pid in "${started[@]}"; do
-    kill "$pid" 2>/dev/null || true
-  done
-  # A server that was still starting may miss the first signal.
-  for pid in "${started[@]}"; do
-    for ((i = 0; i < 30; i++)); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-# Drops a pid that has been waited for, so clean-up never signals a reused one.
-forget() {
-  local keep=() pid
-  for pid in "${started[@]}"; do [[ $pid == "$1" ]] || keep+=("$pid"); done
-  started=("${keep[@]}")
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
-
-# --- helpers -------------------------------------------------------------------
-# Microseconds of the wall clock (bash 5).
-now() { local t=$EPOCHREALTIME; REPLY=${t//[.,]/}; }
-
-# The median of the numbers given.
-median() {
-  local sorted
-  sorted=$(printf '%s\n' "$@" | sort -n)
-  sed -n "$(( ($# + 1) / 2 ))p" <<<"$sorted"
-}
-
-# Runs "$@" `runs` times (after one warm-up) and prints the median in µs.
-time_median() {
-  local n=$1; shift
-  local samples=() i t0
-  "$@" >/dev/null 2>&1 || true
-  for ((i = 0; i < n; i++)); do
-    now; t0=$REPLY
-    "$@" >/dev/null 2>&1 || true
-    now; samples+=($(( REPLY - t0 )))
-  done
-  median "${samples[@]}"
-}
-
-ms() { printf '%d.%d' $(( $1 / 1000 )) $(( ($1 % 1000) / 100 )); }
-ratio() { printf '%d.%02d' $(( $1 / $2 )) $(( ($1 % $2) * 100 / $2 )); }
 
 # --- 1. start-up -----------------------------------------------------------------
 say "== start-up: $places places in $folders folders"
@@ -199,46 +146,7 @@ record=$work/record
 mkdir -p "$record"
 cp "$build/vantoril" "$record/"
 
-page_folder=${BENCH_PAGES:-}
-if [[ $page_folder == made ]]; then
-  page_folder=""
-elif [[ -z $page_folder ]] && compgen -G "$root/demo/pages/*.html" >/dev/null; then page_folder=$root/demo/pages; fi
-
-port=""
-server_pid=""
-start_server() {  # [folder]
-  mkfifo "$work/server.in"
-  "$build/bench/serve_pages" --count "$pages" ${1:+--pages "$1"} <"$work/server.in" >"$work/port" 2>"$work/server.log" &
-  server_pid=$!
-  started+=("$server_pid")
-  exec 7>"$work/server.in"  # the server ends when this closes
-  local i
-  for ((i = 0; i < 600; i++)); do [[ -s $work/port ]] && break; sleep 0.1; done
-  port=$(head -n1 "$work/port")
-  [[ $port =~ ^[0-9]+$ ]] || { cat "$work/server.log" >&2; say "serve_pages did not start"; exit 1; }
-}
-stop_server() {
-  exec 7>&-
-  local i
-  for ((i = 0; i < 50; i++)); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
-  kill "$server_pid" 2>/dev/null || true
-  wait "$server_pid" 2>/dev/null || true
-  forget "$server_pid"
-  rm -f "$work/server.in" "$work/port"
-}
-
-make_catalogue() {
-  rm -rf "$record/WebSite" "$record/WeatherData"
-  mkdir "$record/WebSite"
-  local i
-  for ((i = 0; i < pages; i++)); do
-    printf 'http://127.0.0.1:%s/p%04d\r\n' "$port" "$i" >"$record/WebSite/$(printf '地点%04d' "$i").txt"
-  done
-  : >"$work/curl.conf"
-  for ((i = 0; i < pages; i++)); do
-    printf 'url = "http://127.0.0.1:%s/p%04d"\noutput = "/dev/null"\n' "$port" "$i" >>"$work/curl.conf"
-  done
-}
+page_folder=$(page_folder)
 
 # The data files exist after the first run, as they do for a user who
 # records every day: a run appends (creating 1,000 files would measure the
@@ -246,15 +154,15 @@ make_catalogue() {
 record_once() { "$record/vantoril" --record; }
 curl_once() { curl -s --config "$work/curl.conf"; }
 
-start_server "$page_folder"
-make_catalogue
+start_server --count "$pages" ${page_folder:+--pages "$page_folder"}
+make_catalogue "$record" "$pages" "$work/curl.conf"
 recorded=$(record_once | grep -c $'\t2' || true)  # a recorded place prints its time
 if [[ $recorded != "$pages" && -n $page_folder ]]; then
   say "only $recorded of $pages places recorded from the pages of $page_folder; using made pages"
   stop_server
   page_folder=""
-  start_server ""
-  make_catalogue
+  start_server --count "$pages"
+  make_catalogue "$record" "$pages" "$work/curl.conf"
   recorded=$(record_once | grep -c $'\t2' || true)
 fi
 [[ $recorded == "$pages" ]] || { say "vantoril --record recorded $recorded of $pages places"; exit 1; }

@@ -1,7 +1,7 @@
 // The web server of the recording benchmark: 1,000 place pages on
 // 127.0.0.1, /p0000 to /p0999, over keep-alive HTTP/1.1.
 //
-//   serve_pages [--count N] [--pages DIR] [--header-charset]
+//   serve_pages [--count N] [--pages DIR] [--header-charset] [--delay MS]
 //
 // Without --pages it makes its own pages, laid out like the site's city
 // pages: UTF-8, 70 to 85 KB, the observation block well past character
@@ -9,10 +9,13 @@
 // With --pages it serves the *.html files of DIR in turn instead. Prints the
 // port on one line, then serves until stdin closes or it is killed. The
 // Content-Type header names no charset, as on the site, unless
-// --header-charset is given ("text/html; charset=utf-8").
+// --header-charset is given ("text/html; charset=utf-8"). --delay holds
+// every answer back MS milliseconds after its request, as a distant site
+// would (each connection waits on its own).
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -174,16 +177,19 @@ int main(int argc, char** argv) {
   int count = 1000;
   std::string folder;
   std::string contentType = "text/html";
+  int delayMs = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--count" && i + 1 < argc) {
       count = std::atoi(argv[++i]);
     } else if (arg == "--pages" && i + 1 < argc) {
       folder = argv[++i];
+    } else if (arg == "--delay" && i + 1 < argc) {
+      delayMs = std::atoi(argv[++i]);
     } else if (arg == "--header-charset") {
       contentType = "text/html; charset=utf-8";
     } else {
-      std::cerr << "usage: serve_pages [--count N] [--pages DIR] [--header-charset]\n";
+      std::cerr << "usage: serve_pages [--count N] [--pages DIR] [--header-charset] [--delay MS]\n";
       return 2;
     }
   }
@@ -201,6 +207,7 @@ int main(int argc, char** argv) {
   }
 
   vantoril::test::HttpServer server;
+  server.delayAnswers(std::chrono::milliseconds(delayMs));
   PageMaker maker(20201020);
   std::size_t bytes = 0;
   for (int i = 0; i < count; ++i) {

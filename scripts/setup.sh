@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
+  openssl ca-certificates
   qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev zlib1g-dev libgtest-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   python3 curl

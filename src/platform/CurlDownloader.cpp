@@ -3,8 +3,18 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
 #include <new>
+#include <stdexcept>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
@@ -87,6 +97,22 @@ bool hasFetchableScheme(std::string_view address) {
   return start.starts_with("http://") || start.starts_with("https://") || start.starts_with("file://");
 }
 
+// "<scheme>://<host>[:<port>]/" of an address, the Referer of a request for
+// it; "" when the address names no host (file://). Any user name and
+// password in the address stay out of it.
+std::string siteOf(std::string_view url) {
+  const std::size_t separator = url.find("://");
+  if (separator == std::string_view::npos) return {};
+  std::string_view host = url.substr(separator + 3);
+  host = host.substr(0, host.find_first_of("/?#"));
+  if (const std::size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
+  if (host.empty()) return {};
+  return lowerAscii(url.substr(0, separator)) + "://" + std::string(host) + "/";
+}
+
+// The short browser User-Agent that the site's firewall lets through.
+constexpr const char* userAgent = "Mozilla/5.0 (Windows NT 10.0; Win64; x64)";
+
 void initialiseCurlOnce() {
   static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
   if (result != CURLE_OK)
@@ -97,25 +123,101 @@ struct HandleCleanup {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
 
-}  // namespace
+// One easy handle, with the buffer its pages arrive in. Every option but the
+// address and its Referer is set once; the handle serves page after page.
+class Easy {
+ public:
+  explicit Easy(const CurlDownloader::Options& options) : handle_(curl_easy_init()), maxBytes_(options.maxBytes) {
+    if (!handle_) throw Failure("无法启动下载库：curl_easy_init 失败");
+    set(CURLOPT_PRIVATE, static_cast<void*>(this));
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_ERRORBUFFER, errors_);
+    set(CURLOPT_WRITEFUNCTION, &Easy::write);
+    set(CURLOPT_WRITEDATA, static_cast<void*>(this));
+    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_MAXREDIRS, options.maxRedirects);
+    set(CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
+    set(CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
+    set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
+    set(CURLOPT_BUFFERSIZE, 256L * 1024);  // a page in a few reads, not dozens
+    set(CURLOPT_USERAGENT, userAgent);
+    set(CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    // A server may redirect to another web page but never into the local
+    // files, so file:// is only fetched when it is the address itself.
+#if CURL_AT_LEAST_VERSION(7, 85, 0)
+    set(CURLOPT_PROTOCOLS_STR, "http,https,file");
+    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+#else
+    set(CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS | CURLPROTO_FILE));
+    set(CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+#endif
+  }
 
-struct CurlDownloader::State {
-  Options options;
-  std::unique_ptr<CURL, HandleCleanup> handle;
-  char errors[CURL_ERROR_SIZE] = {};
-  std::string body;
-  bool tooLarge = false;
+  CURL* handle() const { return handle_.get(); }
+  static Easy& of(CURL* handle) {
+    char* self = nullptr;
+    curl_easy_getinfo(handle, CURLINFO_PRIVATE, &self);
+    return *reinterpret_cast<Easy*>(self);
+  }
 
+  void prepare(Downloader::Ticket ticket, std::string url) {
+    ticket_ = ticket;
+    url_ = std::move(url);
+    // The buffer is kept from page to page, unless a huge page grew it.
+    if (body_.capacity() > (4u << 20)) body_ = std::string();
+    body_.clear();
+    tooLarge_ = false;
+    errors_[0] = '\0';
+    set(CURLOPT_URL, url_.c_str());
+    const std::string site = siteOf(url_);
+    set(CURLOPT_REFERER, site.empty() ? nullptr : site.c_str());
+    // Over https the transfers wait to learn whether the connection being
+    // opened can carry them all (HTTP/2) rather than each opening its own.
+    set(CURLOPT_PIPEWAIT, lowerAscii(std::string_view(url_).substr(0, 8)) == "https://" ? 1L : 0L);
+  }
+
+  Downloader::Ticket ticket() const { return ticket_; }
+
+  // The page of a transfer that ended with `result`, decoded; throws the
+  // Failure that names the address and the cause.
+  std::u16string page(CURLcode result) const {
+    const std::string& url = url_;
+    if (tooLarge_ || result == CURLE_FILESIZE_EXCEEDED)
+      throw Failure("下载 " + url + " 失败：网页超过 " + std::to_string(maxBytes_) + " 字节的上限");
+    if (result != CURLE_OK) {
+      const std::string why = errors_[0] != '\0' ? std::string(errors_) : std::string(curl_easy_strerror(result));
+      if (result == CURLE_OPERATION_TIMEDOUT) throw Failure("下载 " + url + " 超时：" + why);
+      if (result == CURLE_PEER_FAILED_VERIFICATION || result == CURLE_SSL_CACERT_BADFILE ||
+          result == CURLE_SSL_ISSUER_ERROR)
+        throw Failure("下载 " + url + " 失败：无法验证网站证书：" + why);
+      throw Failure("下载 " + url + " 失败：" + why);
+    }
+
+    long status = 0;
+    curl_easy_getinfo(handle(), CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 400) throw Failure("下载 " + url + " 失败：HTTP 状态 " + std::to_string(status));
+
+    // The Content-Type of the last response, after any redirects; file://
+    // has none.
+    const char* type = nullptr;
+    curl_easy_getinfo(handle(), CURLINFO_CONTENT_TYPE, &type);
+    std::string charset = type != nullptr ? charsetOfContentType(type) : std::string();
+    if (charset.empty()) charset = charsetOfMeta(body_);
+    if (charset.empty()) charset = "UTF-8";
+    return cp936::decodeCharset(body_, charset);
+  }
+
+ private:
   // Keeps the body, up to the limit; past it the transfer is aborted.
   static std::size_t write(char* data, std::size_t size, std::size_t count, void* user) {
-    auto* self = static_cast<State*>(user);
+    auto* self = static_cast<Easy*>(user);
     const std::size_t n = size * count;
-    if (n > self->options.maxBytes - std::min(self->body.size(), self->options.maxBytes)) {
-      self->tooLarge = true;
+    if (n > self->maxBytes_ - std::min(self->body_.size(), self->maxBytes_)) {
+      self->tooLarge_ = true;
       return 0;
     }
     try {
-      self->body.append(data, n);
+      self->body_.append(data, n);
     } catch (const std::bad_alloc&) {
       return 0;
     }
@@ -124,83 +226,263 @@ struct CurlDownloader::State {
 
   template <typename T>
   void set(CURLoption option, T value) {
-    const CURLcode result = curl_easy_setopt(handle.get(), option, value);
+    const CURLcode result = curl_easy_setopt(handle_.get(), option, value);
     if (result != CURLE_OK) throw Failure(std::string("无法设置下载选项：") + curl_easy_strerror(result));
   }
+
+  std::unique_ptr<CURL, HandleCleanup> handle_;
+  std::size_t maxBytes_;
+  Downloader::Ticket ticket_ = 0;
+  std::string url_;
+  std::string body_;
+  bool tooLarge_ = false;
+  char errors_[CURL_ERROR_SIZE] = {};
+};
+
+struct MultiCleanup {
+  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+
+}  // namespace
+
+// The pages asked for, and the thread that transfers them. The caller's
+// thread asks (add), waits (take) and drops (drop); the transfer thread alone
+// touches the multi handle and the easy handles, and hands each page over
+// decoded. `mutex_` guards everything the two share.
+class CurlDownloader::Transfers {
+ public:
+  explicit Transfers(Options options) : options(options) {}
+
+  ~Transfers() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      wake();
+    }
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Starts fetching `url`; `now` puts it ahead of the pages waiting their turn.
+  Ticket add(std::string url, bool now) {
+    std::lock_guard lock(mutex_);
+    const Ticket ticket = nextTicket_++;
+    if (!hasFetchableScheme(url)) {
+      Job& job = jobs_[ticket];
+      job.stage = Stage::Done;
+      job.failure = "网址 “" + url + "” 无法下载：只支持 http、https 和 file 网址";
+      return ticket;
+    }
+    if (!thread_.joinable()) start();
+    Job& job = jobs_[ticket];
+    job.url = std::move(url);
+    job.now = now;
+    waiting_.push_back(ticket);
+    wake();
+    return ticket;
+  }
+
+  // The page of `ticket`, once it is there; calls `whileWaiting` (when
+  // given) every 50 ms of waiting.
+  std::u16string take(Ticket ticket, const std::function<void()>* whileWaiting) {
+    using namespace std::chrono_literals;
+    std::unique_lock lock(mutex_);
+    auto job = find(ticket);
+    if (job->second.stage == Stage::Waiting && !job->second.now) {
+      job->second.now = true;  // its turn has come, whatever is in flight
+      wake();
+    }
+    auto until = std::chrono::steady_clock::now() + 50ms;
+    while (job->second.stage != Stage::Done) {
+      if (whileWaiting == nullptr) {
+        done_.wait(lock);
+      } else if (done_.wait_until(lock, until) == std::cv_status::timeout) {
+        lock.unlock();
+        (*whileWaiting)();
+        lock.lock();
+        job = find(ticket);
+        until = std::chrono::steady_clock::now() + 50ms;
+      }
+    }
+    Job done = std::move(job->second);
+    jobs_.erase(job);
+    release(done);
+    lock.unlock();
+    if (!done.failure.empty()) throw Failure(done.failure);
+    return std::move(done.page);
+  }
+
+  void drop(Ticket ticket) {
+    std::lock_guard lock(mutex_);
+    const auto job = jobs_.find(ticket);
+    if (job == jobs_.end()) return;
+    if (job->second.stage == Stage::Waiting) waiting_.erase(std::find(waiting_.begin(), waiting_.end(), ticket));
+    if (job->second.stage == Stage::Running) dropped_.push_back(ticket);
+    release(job->second);
+    jobs_.erase(job);
+  }
+
+  const Options options;
+
+ private:
+  enum class Stage { Waiting, Running, Done };
+  struct Job {
+    std::string url;
+    Stage stage = Stage::Waiting;
+    bool now = false;     // started whatever is in flight
+    bool holds = false;   // started: counts among the pages held
+    std::u16string page;
+    std::string failure;  // the message of a failed page
+  };
+
+  std::map<Ticket, Job>::iterator find(Ticket ticket) {
+    const auto job = jobs_.find(ticket);
+    if (job == jobs_.end()) throw std::logic_error("collect: unknown ticket");
+    return job;
+  }
+
+  // A page collected or abandoned frees its place for one waiting.
+  void release(const Job& job) {
+    if (!job.holds) return;
+    --held_;
+    wake();
+  }
+
+  // Hands a page, or the message of its failure, to the one waiting for it.
+  void complete(Ticket ticket, std::u16string page, std::string failure) {
+    std::lock_guard lock(mutex_);
+    const auto job = jobs_.find(ticket);
+    if (job == jobs_.end() || job->second.stage != Stage::Running) return;  // abandoned meanwhile
+    job->second.page = std::move(page);
+    job->second.failure = std::move(failure);
+    job->second.stage = Stage::Done;
+    done_.notify_all();
+  }
+
+  void wake() {
+    if (multi_) curl_multi_wakeup(multi_.get());
+  }
+
+  // Makes the multi handle and starts the transfer thread, at the first page.
+  void start() {
+    multi_.reset(curl_multi_init());
+    if (!multi_) throw Failure("无法启动下载库：curl_multi_init 失败");
+    // HTTP/2, libcurl's default for https where the server offers it, carries
+    // the transfers to one host on one connection.
+    curl_multi_setopt(multi_.get(), CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
+    curl_multi_setopt(multi_.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, static_cast<long>(maxTransfers));
+    curl_multi_setopt(multi_.get(), CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(maxTransfers));
+    curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS, static_cast<long>(maxTransfers));
+    try {
+      thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error& e) {
+      multi_.reset();
+      throw Failure(std::string("无法启动下载线程：") + e.what());
+    }
+  }
+
+  // The transfer thread.
+  void run() {
+    std::vector<std::unique_ptr<Easy>> idle;
+    std::map<Ticket, std::unique_ptr<Easy>> running;
+    const auto finish = [&](Ticket ticket, CURLcode result) {
+      const auto found = running.find(ticket);
+      curl_multi_remove_handle(multi_.get(), found->second->handle());
+      std::u16string page;
+      std::string failure;
+      try {
+        page = found->second->page(result);
+      } catch (const std::exception& e) {
+        failure = e.what();
+      }
+      idle.push_back(std::move(found->second));
+      running.erase(found);
+      complete(ticket, std::move(page), std::move(failure));
+    };
+
+    for (;;) {
+      std::vector<std::pair<Ticket, std::string>> starts;
+      std::vector<Ticket> drops;
+      {
+        std::lock_guard lock(mutex_);
+        if (stopping_) break;
+        drops.swap(dropped_);
+        for (auto ticket = waiting_.begin(); ticket != waiting_.end();) {
+          Job& job = jobs_.at(*ticket);
+          if (!job.now && held_ >= maxTransfers) {
+            ++ticket;
+            continue;
+          }
+          job.stage = Stage::Running;
+          job.holds = true;
+          ++held_;
+          starts.emplace_back(*ticket, job.url);
+          ticket = waiting_.erase(ticket);
+        }
+      }
+      for (const Ticket ticket : drops) {
+        const auto easy = running.find(ticket);
+        if (easy == running.end()) continue;
+        curl_multi_remove_handle(multi_.get(), easy->second->handle());
+        idle.push_back(std::move(easy->second));
+        running.erase(easy);
+      }
+      for (auto& [ticket, url] : starts) {
+        try {
+          if (idle.empty()) idle.push_back(std::make_unique<Easy>(options));
+          idle.back()->prepare(ticket, url);
+          const CURLMcode added = curl_multi_add_handle(multi_.get(), idle.back()->handle());
+          if (added != CURLM_OK) throw Failure("下载 " + url + " 失败：" + curl_multi_strerror(added));
+          running.emplace(ticket, std::move(idle.back()));
+          idle.pop_back();
+        } catch (const std::exception& e) {
+          complete(ticket, {}, e.what());
+        }
+      }
+      int active = 0;
+      curl_multi_perform(multi_.get(), &active);
+      int left = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi_.get(), &left))
+        if (message->msg == CURLMSG_DONE) finish(Easy::of(message->easy_handle).ticket(), message->data.result);
+      curl_multi_poll(multi_.get(), nullptr, 0, 1000, nullptr);
+    }
+    for (auto& [ticket, easy] : running) curl_multi_remove_handle(multi_.get(), easy->handle());
+  }
+
+  std::mutex mutex_;
+  std::condition_variable done_;
+  std::map<Ticket, Job> jobs_;       // asked for and not yet collected or abandoned
+  std::deque<Ticket> waiting_;       // in the order asked
+  std::vector<Ticket> dropped_;      // abandoned while in flight
+  int held_ = 0;                     // pages started and not yet collected or abandoned
+  Ticket nextTicket_ = 1;
+  bool stopping_ = false;
+  std::unique_ptr<CURLM, MultiCleanup> multi_;
+  std::thread thread_;
 };
 
 CurlDownloader::CurlDownloader() : CurlDownloader(Options{}) {}
 
-CurlDownloader::CurlDownloader(Options options) : state_(std::make_unique<State>()) {
+CurlDownloader::CurlDownloader(Options options) {
   initialiseCurlOnce();
-  State& s = *state_;
-  s.options = options;
-  s.handle.reset(curl_easy_init());
-  if (!s.handle) throw Failure("无法启动下载库：curl_easy_init 失败");
-
-  // Everything but the address is set once: the handle, with its
-  // connection cache, serves every download.
-  s.set(CURLOPT_NOSIGNAL, 1L);
-  s.set(CURLOPT_ERRORBUFFER, s.errors);
-  s.set(CURLOPT_WRITEFUNCTION, &State::write);
-  s.set(CURLOPT_WRITEDATA, static_cast<void*>(&s));
-  s.set(CURLOPT_FOLLOWLOCATION, 1L);
-  s.set(CURLOPT_MAXREDIRS, options.maxRedirects);
-  s.set(CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
-  s.set(CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
-  s.set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
-  s.set(CURLOPT_BUFFERSIZE, 256L * 1024);  // a page in a few reads, not dozens
-  s.set(CURLOPT_ACCEPT_ENCODING, "");  // whatever compression libcurl can undo
-  s.set(CURLOPT_USERAGENT, "Mozilla/5.0 (compatible; Vantoril/1.0)");
-  // A server may redirect to another web page but never into the local
-  // files, so file:// is only fetched when it is the address itself.
-#if CURL_AT_LEAST_VERSION(7, 85, 0)
-  s.set(CURLOPT_PROTOCOLS_STR, "http,https,file");
-  s.set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-#else
-  s.set(CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS | CURLPROTO_FILE));
-  s.set(CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
-#endif
+  transfers_ = std::make_unique<Transfers>(options);
 }
 
 CurlDownloader::~CurlDownloader() = default;
 
+CurlDownloader::Options CurlDownloader::options() const { return transfers_->options; }
+
 std::u16string CurlDownloader::download(const std::u16string& address) {
-  const std::string url = toUtf8(address);
-  if (!hasFetchableScheme(url))
-    throw Failure("网址 “" + url + "” 无法下载：只支持 http、https 和 file 网址");
-
-  State& s = *state_;
-  // The body buffer is kept from page to page, unless a huge page grew it.
-  if (s.body.capacity() > (4u << 20)) s.body = std::string();
-  s.body.clear();
-  s.tooLarge = false;
-  s.errors[0] = '\0';
-  s.set(CURLOPT_URL, url.c_str());
-
-  const CURLcode result = curl_easy_perform(s.handle.get());
-  const std::string& bytes = s.body;
-
-  if (s.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
-    throw Failure("下载 " + url + " 失败：网页超过 " + std::to_string(s.options.maxBytes) + " 字节的上限");
-  if (result != CURLE_OK) {
-    const std::string why = s.errors[0] != '\0' ? std::string(s.errors) : std::string(curl_easy_strerror(result));
-    if (result == CURLE_OPERATION_TIMEDOUT) throw Failure("下载 " + url + " 超时：" + why);
-    throw Failure("下载 " + url + " 失败：" + why);
-  }
-
-  long status = 0;
-  curl_easy_getinfo(s.handle.get(), CURLINFO_RESPONSE_CODE, &status);
-  if (status >= 400) throw Failure("下载 " + url + " 失败：HTTP 状态 " + std::to_string(status));
-
-  // The Content-Type of the last response, after any redirects; file://
-  // has none.
-  const char* type = nullptr;
-  curl_easy_getinfo(s.handle.get(), CURLINFO_CONTENT_TYPE, &type);
-  std::string charset = type != nullptr ? charsetOfContentType(type) : std::string();
-  if (charset.empty()) charset = charsetOfMeta(bytes);
-  if (charset.empty()) charset = "UTF-8";
-  return cp936::decodeCharset(bytes, charset);
+  return transfers_->take(transfers_->add(toUtf8(address), true), nullptr);
 }
+
+Downloader::Ticket CurlDownloader::fetchAhead(const std::u16string& address) {
+  return transfers_->add(toUtf8(address), false);
+}
+
+std::u16string CurlDownloader::collect(Ticket ticket, const std::function<void()>& whileWaiting) {
+  return transfers_->take(ticket, whileWaiting ? &whileWaiting : nullptr);
+}
+
+void CurlDownloader::abandon(Ticket ticket) { transfers_->drop(ticket); }
 
 }  // namespace vantoril

@@ -1,6 +1,8 @@
 #pragma once
-// The Downloader of the real program: libcurl, one easy handle kept for the
-// program's life so that pages of the same site share a connection.
+// The Downloader of the real program: libcurl's multi interface, driven by
+// one transfer thread of the downloader's own, so that the pages a run
+// fetches ahead arrive (and are decoded) while the run works on the page
+// before. Connections are kept between pages and shared by the transfers.
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -17,6 +19,11 @@ class CurlDownloader final : public Downloader {
     std::size_t maxBytes = 16u << 20;  // a longer page is a failure
     long maxRedirects = 5;
   };
+  // Transfers in flight at once, and pages held for collection at once: a
+  // page fetched ahead holds its place until it is collected or abandoned;
+  // further addresses wait their turn. A page collected before its turn
+  // starts at once, beside them.
+  static constexpr int maxTransfers = 6;
 
   CurlDownloader();
   explicit CurlDownloader(Options options);
@@ -24,15 +31,23 @@ class CurlDownloader final : public Downloader {
   CurlDownloader(const CurlDownloader&) = delete;
   CurlDownloader& operator=(const CurlDownloader&) = delete;
 
+  Options options() const;
+
   // Fetches an http, https or file address, follows redirects and decodes
   // the page by the charset of its Content-Type header, else of its meta
-  // tag, else as UTF-8. Throws Failure naming the address. One download at
-  // a time: the handle is not shared between threads.
+  // tag, else as UTF-8. Throws Failure naming the address. Every request
+  // says it comes from a browser on the address's own site.
   std::u16string download(const std::u16string& address) override;
 
+  // One thread (the caller's) uses these; the transfers run on the
+  // downloader's own thread.
+  Ticket fetchAhead(const std::u16string& address) override;
+  std::u16string collect(Ticket ticket, const std::function<void()>& whileWaiting) override;
+  void abandon(Ticket ticket) override;
+
  private:
-  struct State;
-  std::unique_ptr<State> state_;
+  class Transfers;
+  std::unique_ptr<Transfers> transfers_;
 };
 
 }  // namespace vantoril

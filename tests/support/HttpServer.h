@@ -13,6 +13,8 @@
 // soon as its request is read, reset it in the middle of the body, or send
 // its answer one byte per interval.
 //
+// Every answer can be held back a while, as a distant server's would be.
+//
 // Unknown paths get 404. Each connection is served on its own thread; the
 // destructor wakes and joins them all, whatever the clients are doing.
 #include <arpa/inet.h>
@@ -112,12 +114,24 @@ class HttpServer {
 
   // Connections accepted and requests read so far.
   int connectionCount() const { return connectionCount_; }
+  // Connections the client has not closed yet.
+  int openConnectionCount() const { return openConnections_; }
   int requestCount() const { return requestCount_; }
   // The request targets read so far, in order.
   std::vector<std::string> requestedPaths() const {
     std::lock_guard lock(mutex_);
     return requested_;
   }
+  // The value of request header `name` (lower case) in each request read
+  // so far, in order; "" where a request had none.
+  std::vector<std::string> requestHeaders(std::string_view name) const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> values;
+    for (const std::string& head : heads_) values.push_back(header(head, name));
+    return values;
+  }
+  // Sends every later answer `delay` after its request has been read.
+  void delayAnswers(std::chrono::milliseconds delay) { delayMs_ = delay.count(); }
 
  private:
   enum class Fault { None, Silent, CloseAtOnce, ResetMidBody, Drip };
@@ -165,9 +179,11 @@ class HttpServer {
       const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
       if (socket < 0) continue;
       ++connectionCount_;
+      ++openConnections_;
       connections_.emplace_back([this, socket] {
         serve(socket);
         ::close(socket);
+        --openConnections_;
       });
     }
   }
@@ -298,9 +314,11 @@ class HttpServer {
       {
         std::lock_guard lock(mutex_);
         requested_.push_back(path);
+        heads_.push_back(head);
         if (auto found = routes_.find(path); found != routes_.end()) route = found->second;
       }
       ++requestCount_;
+      if (const auto delay = std::chrono::milliseconds(delayMs_.load()); delay.count() > 0 && !pause(delay)) return;
       switch (route->fault) {
         case Fault::None:
           break;
@@ -339,12 +357,15 @@ class HttpServer {
   std::uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<int> connectionCount_{0};
+  std::atomic<int> openConnections_{0};
   std::atomic<int> requestCount_{0};
   mutable std::mutex mutex_;
   std::map<std::string, std::shared_ptr<const Route>> routes_;
   const std::shared_ptr<const Route> notFound_ =
       std::make_shared<const Route>(Route{Response{404, "text/html", "not found"}});
   std::vector<std::string> requested_;
+  std::vector<std::string> heads_;
+  std::atomic<std::int64_t> delayMs_{0};
   std::vector<std::thread> connections_;  // touched by the acceptor only, until it is joined
   std::thread acceptor_;
 };
