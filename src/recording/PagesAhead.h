@@ -22,7 +22,6 @@ class PagesAhead final {
   // fetched for that address, else one fetched now (the other abandoned).
   // Throws the download's Failure.
   std::u16string take(int place, const std::u16string& address, const std::function<void()>& whileWaiting);
-  std::size_t held() const { return pages_.size(); }
 
  private:
   struct Page {

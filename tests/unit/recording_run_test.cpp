@@ -314,7 +314,8 @@ TEST(PagesAhead, AtMostSevenAreHeldAndAStoppedRunAbandonsTheRest) {
   std::vector<Place> places;
   for (int i = 0; i < 12; ++i) {
     const std::u16string n = decimal(10 + i);
-    places.push_back({u"地" + n, u"http://www.weather.com.cn/weather1d/1010101" + n + u".shtml", u"2020061914", dayOf(14, i)});
+    places.push_back(
+        {u"地" + n, u"http://www.weather.com.cn/weather1d/1010101" + n + u".shtml", u"2020061914", dayOf(14, i)});
     run.add(places.back());
   }
   run.loaded(places);
@@ -456,7 +457,8 @@ TEST(RecordingRunFailure, APlaceWithoutCatalogueFileIsSkippedNotRecordedFromTheP
   Recorder run;
   for (const Place& p : threePlaces()) run.add(p);
   const std::vector<Place> places = run.loaded(threePlaces());
-  OnTurnOf thief(*run.f.form, places[1].name, [&] { std::filesystem::remove(run.f.website(utf8(places[1].name) + ".txt")); });
+  OnTurnOf thief(*run.f.form, places[1].name,
+                 [&] { std::filesystem::remove(run.f.website(utf8(places[1].name) + ".txt")); });
   run.f.form->setListener(&thief);
 
   EXPECT_FALSE(run.record());
@@ -476,7 +478,8 @@ TEST(RecordingRunFailure, TheReportNamesEverySkippedAndFailedPlaceWithItsCause) 
   for (const Place& p : threePlaces()) run.add(p);
   const std::vector<Place> places = run.loaded(threePlaces());
   run.f.downloader.pages.erase(places[2].address);  // the last place fails
-  OnTurnOf thief(*run.f.form, places[1].name, [&] { std::filesystem::remove(run.f.website(utf8(places[1].name) + ".txt")); });
+  OnTurnOf thief(*run.f.form, places[1].name,
+                 [&] { std::filesystem::remove(run.f.website(utf8(places[1].name) + ".txt")); });
   run.f.form->setListener(&thief);
 
   EXPECT_FALSE(run.record());
