@@ -20,6 +20,8 @@ struct Form1Services {
   RunObserver* runObserver = nullptr;
 };
 
+class PagesAhead;
+
 // The one character that opens the debug panel.
 inline constexpr std::u16string_view kDebugAccessCode = u"7";
 // The one entry of the place list's menu (right button).
@@ -60,6 +62,9 @@ class Form1 {
   void sosuofile1(const std::u16string& MyPath);
   void proc1(const std::u16string& path);
   void listRefresh();
+  // The catalogue file the scan found for list entry `index`; for an entry
+  // the scan did not add, the file of its name at the top of the catalogue.
+  std::string placeFile(int index) const;
 
   // The page of the last download, whole; Text1 holds its first 30000 characters.
   const std::u16string& pageText() const { return pageText_; }
@@ -85,13 +90,16 @@ class Form1 {
   void Command8_Click();
   // Recording.
   void Command1_Click();
-  // False when the place was skipped for want of its catalogue file.
-  bool recordPlace(int index, SeriesLists& lists);
+  // The empty text when the place was recorded, else the report's line
+  // for it (skipped for want of its catalogue file, or failed).
+  std::string recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
 
   std::string programFolder_;
   Form1Services services_;
   std::vector<Control*> controls_;
   std::u16string pageText_;
+  // Parallel to List1's entries: the file the scan found for each.
+  std::vector<std::string> placeFiles_;
 };
 
 }  // namespace vantoril

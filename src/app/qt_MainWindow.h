@@ -24,10 +24,10 @@ class MainWindow final : public QWidget, public ControlListener {
 
   void controlChanged(const Control& control) override;
 
-  // While a recording run works the window repaints but cannot be closed.
-  // While busy the window cannot be closed; a close asked for meanwhile
-  // happens when the run ends.
+  // While a recording run works the window repaints but does not close; a
+  // close asked for meanwhile stops the run and happens when it ends.
   void setBusy(bool busy);
+  bool closeAsked() const { return closeAsked_; }
 
   // The widget that shows the control of that design name; nullptr for none.
   QWidget* widgetOf(std::string_view name) const;

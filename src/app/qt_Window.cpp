@@ -34,8 +34,9 @@ class InputSwallower final : public QObject {
 };
 
 // A recording run holds the window's thread from start to end. Between
-// places the window repaints, but takes no user input, so no other
-// operation can start inside the run; closing waits until the run ends.
+// places and while a page is awaited the window repaints, but takes no user
+// input, so no other operation can start inside the run. Closing the window
+// stops the run after the place being processed; the window then closes.
 class BusyWindow final : public RunObserver {
  public:
   void setWindow(MainWindow* window) { window_ = window; }
@@ -45,6 +46,8 @@ class BusyWindow final : public RunObserver {
     if (window_) window_->setBusy(true);
     repaint();
   }
+  void waiting() override { repaint(); }
+  bool stopAsked() override { return window_ && window_->closeAsked(); }
   void placeRecorded(const std::u16string&, const std::u16string&) override { repaint(); }
   void placeSkipped(const std::u16string&, const std::string&) override { repaint(); }
   void placeFailed(const std::u16string&, const std::string&) override { repaint(); }

@@ -11,6 +11,11 @@ std::string filePath(const std::string& programFolder, std::u16string_view place
   return folder(programFolder) + "/" + fileNameBytes(place) + ".txt";
 }
 
+std::string siblingFilePath(const std::string& file, std::u16string_view place) {
+  const std::size_t slash = file.rfind('/');
+  return file.substr(0, slash == std::string::npos ? 0 : slash + 1) + fileNameBytes(place) + ".txt";
+}
+
 std::string strayFilePath(const std::string& programFolder) { return filePath(programFolder, u""); }
 
 bool placeNameOf(std::u16string_view fileName, std::u16string& placeName) {

@@ -11,6 +11,8 @@ namespace vantoril::catalogue {
 std::string folder(const std::string& programFolder);
 // program folder + "/WebSite/" + place + ".txt"; the empty place gives the stray file ".txt".
 std::string filePath(const std::string& programFolder, std::u16string_view place);
+// The file of `place` in the folder that holds `file`.
+std::string siblingFilePath(const std::string& file, std::u16string_view place);
 // The stray file, which every list refresh deletes.
 std::string strayFilePath(const std::string& programFolder);
 
@@ -19,7 +21,7 @@ std::string strayFilePath(const std::string& programFolder);
 bool placeNameOf(std::u16string_view fileName, std::u16string& placeName);
 
 // Files of `folder` first, in listing order, then each subfolder's whole
-// result, depth first; `add` receives each place name.
+// result, depth first; `add` receives each place name and its file's path.
 template <class Add>
 void scan(const std::string& folder, Add&& add);
 

@@ -8,11 +8,22 @@
 namespace vantoril {
 
 void Form1::sosuofile1(const std::u16string& MyPath) {
-  catalogue::scan(fileNameBytes(MyPath), [this](const std::u16string& place) { List1.addEntry(place); });
+  catalogue::scan(fileNameBytes(MyPath), [this](const std::u16string& place, const std::string& file) {
+    List1.addEntry(place);
+    placeFiles_.resize(static_cast<std::size_t>(List1.entryCount()) - 1);
+    placeFiles_.push_back(file);
+  });
+}
+
+std::string Form1::placeFile(int index) const {
+  if (index >= 0 && static_cast<std::size_t>(index) < placeFiles_.size() && !placeFiles_[index].empty())
+    return placeFiles_[index];
+  return catalogue::filePath(programFolder_, index >= 0 && index < List1.entryCount() ? List1.entries()[index] : u"");
 }
 
 void Form1::listRefresh() {
   List1.clear();
+  placeFiles_.clear();
   sosuofile1(fileNameText(catalogue::folder(programFolder_)));
   const std::string stray = catalogue::strayFilePath(programFolder_);
   if (fileExists(stray)) removeFile(stray);
@@ -22,7 +33,7 @@ void Form1::List1_Click() {
   const std::u16string place = List1.selectedText();
   List1.setTooltip(place);
   fill(Text15, place);
-  const std::string path = catalogue::filePath(programFolder_, place);
+  const std::string path = placeFile(List1.selectedIndex());
   std::u16string address;
   if (fileExists(path)) {
     address = catalogue::addressText(path);
@@ -51,10 +62,11 @@ void Form1::Command6_Click() {
 
 void Form1::Command5_Click() {
   const std::u16string oldName = List1.selectedText();
-  const std::string oldPath = catalogue::filePath(programFolder_, oldName);
+  const std::string oldPath = placeFile(List1.selectedIndex());
   const std::u16string newName = services_.inputBox.ask(u"输入新地名:", u"重命名", oldName);
   if (!newName.empty()) {
-    const std::string newPath = catalogue::filePath(programFolder_, newName);
+    // A place found in a subfolder keeps its folder.
+    const std::string newPath = catalogue::siblingFilePath(oldPath, newName);
     if (newPath != oldPath) {
       catalogue::checkNewPlaceName(newName);
       renameFile(oldPath, newPath);
@@ -64,14 +76,14 @@ void Form1::Command5_Click() {
 }
 
 void Form1::Command7_Click() {
-  const std::string path = catalogue::filePath(programFolder_, List1.selectedText());
+  const std::string path = placeFile(List1.selectedIndex());
   if (fileExists(path)) removeFile(path);
   listRefresh();
 }
 
 void Form1::Command4_Click() {
   const std::u16string place = List1.selectedText();
-  const std::string path = catalogue::filePath(programFolder_, place);
+  const std::string path = placeFile(List1.selectedIndex());
   if (!place.empty() && !fileExists(path)) cp936::createWithLine(path, place + u":");
   proc1(fileNameText(path));
 }

@@ -14,7 +14,7 @@ void scan(const std::string& folderPath, Add&& add) {
     if (entry.isFolder) {
       pending.push_back(entry.name);
     } else if (placeNameOf(fileNameText(entry.name), place)) {
-      add(place);
+      add(place, base + entry.name);
     }
   }
   for (const std::string& sub : pending) scan(base + sub, add);

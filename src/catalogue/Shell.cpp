@@ -38,7 +38,7 @@ void Form1::Command2_Click() {
 void Form1::Command3_Click() { proc1(fileNameText(datafile::folder(programFolder_) + "/")); }
 
 void Form1::Command8_Click() {
-  const std::string path = catalogue::filePath(programFolder_, List1.selectedText());
+  const std::string path = placeFile(List1.selectedIndex());
   services_.processStarter.start(shell::browserCommand(catalogue::addressText(path)), WindowStyle::MinimizedFocus);
 }
 

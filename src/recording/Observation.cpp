@@ -7,6 +7,17 @@
 
 namespace vantoril {
 
+namespace {
+
+std::u16string_view trimBlanks(std::u16string_view text) {
+  constexpr std::u16string_view blanks = u" \t\r\n";
+  const std::size_t first = text.find_first_not_of(blanks);
+  if (first == std::u16string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+}  // namespace
+
 void SeriesList::empty() {
   for (int k = kSeriesEntries; k >= 1; --k) {
     keyPositions[k].clear();
@@ -65,12 +76,21 @@ void extractSeries(std::u16string_view block, std::u16string_view key, std::stri
       list.values[i].clear();
       continue;
     }
-    const std::size_t valueStart = std::stoul(toUtf8(list.keyPositions[i])) + 7;  // 1-based
+    // After `"odNN":` (key position + 6) a quoted value runs from its
+    // opening quotation mark + 1 to the next quotation mark; a bare number
+    // up to the next `,`, `}` or `]`, blanks trimmed.
+    const std::size_t afterColon = std::stoul(toUtf8(list.keyPositions[i])) + 6;  // 1-based
+    const bool bare = afterColon - 1 < block.size() && block[afterColon - 1] != u'"';
+    const std::size_t valueStart = bare ? afterColon : afterColon + 1;
     list.valueStarts[i] = decimal(static_cast<long long>(valueStart));
     list.values[i].clear();
     if (valueStart - 1 < block.size()) {
-      const std::size_t quote = block.find(u'"', valueStart - 1);
-      if (quote != std::u16string_view::npos) list.values[i].assign(block.substr(valueStart - 1, quote - (valueStart - 1)));
+      const std::size_t end = bare ? block.find_first_of(u",}]", valueStart - 1) : block.find(u'"', valueStart - 1);
+      if (end != std::u16string_view::npos) {
+        std::u16string_view value = block.substr(valueStart - 1, end - (valueStart - 1));
+        if (bare) value = trimBlanks(value);
+        list.values[i].assign(value);
+      }
     }
   }
 }

@@ -1,6 +1,7 @@
 // The recording run of the record button: every place of the list, in order,
 // from its catalogue file to one record in its data file.
 #include <exception>
+#include <optional>
 
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
@@ -10,54 +11,99 @@
 #include "platform/Text.h"
 #include "recording/DataFile.h"
 #include "recording/Observation.h"
+#include "recording/PagesAhead.h"
 
 namespace vantoril {
 
 namespace {
 
-std::string skippedNote(std::u16string_view places) {
-  return "以下地名没有目录文件，没有记录：" + toUtf8(places);
+// Places after the current one whose pages are fetched while it is
+// processed; with the current place's page, at most 7 pages are held.
+constexpr int kPlacesAhead = 6;
+
+// The address a catalogue file holds now, or none when it cannot be read
+// (the place's own turn then says why).
+std::optional<std::u16string> peekAddress(const std::string& path) {
+  try {
+    if (!fileExists(path)) return std::nullopt;
+    std::u16string address;
+    for (const auto& line : cp936::readLines(path)) address += line;
+    return address;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
 }
+
+// Tells the observer that the run has ended, however it ends.
+struct RunEnd {
+  RunObserver* observer;
+  ~RunEnd() {
+    if (observer) observer->runEnded();
+  }
+};
 
 }  // namespace
 
+// A place that fails is reported and the run goes on with the next one; one
+// report at the end names every place not recorded. A run stopped by the
+// window closing reports nothing.
 void Form1::Command1_Click() {
   RunObserver* observer = services_.runObserver;
   if (observer) observer->runStarted();
+  const RunEnd end{observer};
   SeriesLists lists;
-  std::u16string skipped;
-  try {
-    const int count = List1.entryCount();
-    for (int i = 0; i < count; ++i) {
-      if (!recordPlace(i, lists)) skipped += (skipped.empty() ? u"" : u"、") + List1.entries()[i];
+  PagesAhead ahead(services_.downloader);
+  std::string notRecorded;
+  int notRecordedCount = 0;
+  const int count = List1.entryCount();
+  int peeked = 0;
+  for (int i = 0; i < count; ++i) {
+    if (observer && observer->stopAsked()) return;
+    for (; peeked < count && peeked <= i + kPlacesAhead; ++peeked) {
+      if (const auto address = peekAddress(placeFile(peeked))) {
+        try {
+          ahead.fetch(peeked, *address);
+        } catch (const std::exception&) {
+          // Fetched again at the place's turn, which reports the cause.
+        }
+      }
     }
-  } catch (const std::exception& e) {
-    if (observer) observer->runEnded();
-    if (skipped.empty()) throw;
-    throw Failure(std::string(e.what()) + "\n" + skippedNote(skipped));
+    const std::string line = recordPlace(i, lists, ahead);
+    if (!line.empty()) {
+      notRecorded += "\n" + line;
+      ++notRecordedCount;
+    }
   }
-  if (observer) observer->runEnded();
-  if (!skipped.empty()) throw Failure(skippedNote(skipped));
+  if (notRecordedCount > 0)
+    throw Failure("以下 " + std::to_string(notRecordedCount) + " 个地名没有记录：" + notRecorded);
 }
 
-bool Form1::recordPlace(int index, SeriesLists& lists) {
+std::string Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead) {
   std::u16string place = List1.entries()[index];
   std::u16string address;
+  RunObserver* observer = services_.runObserver;
+  // A place is named in the report by its name, an empty name by its place in the list.
+  const auto named = [&](const std::string& cause) {
+    return (place.empty() ? "第 " + std::to_string(index + 1) + " 项（空地名）" : toUtf8(place)) + ": " + cause;
+  };
   try {
     List1.select(index);
     fill(Text15, List1.selectedText());
     place = Text15.text();
     Text14.setText(u"");
-    const std::string path = catalogue::filePath(programFolder_, place);
+    const std::string path = placeFile(index);
     if (!fileExists(path)) {
       // Never record a place from the page of the place before it.
-      if (services_.runObserver) services_.runObserver->placeSkipped(place, "没有目录文件 " + path);
-      return false;
+      const std::string why = "没有目录文件 " + path;
+      if (observer) observer->placeSkipped(place, why);
+      return named("跳过：" + why);
     }
     for (const auto& line : cp936::readLines(path)) address += line;
     fill(Text14, address);
     Text1.setText(u"");
-    pageText_ = services_.downloader.download(address);
+    pageText_ = ahead.take(index, address, [observer] {
+      if (observer) observer->waiting();
+    });
     Text1.setText(pageText_);
 
     // The block is searched for in the whole page, not only in what Text1 holds.
@@ -86,17 +132,16 @@ bool Form1::recordPlace(int index, SeriesLists& lists) {
 
     datafile::appendRecord(programFolder_, Text15.text(), datafile::recordText(time.time, lists));
     lists.empty();
-    if (services_.runObserver) services_.runObserver->placeRecorded(place, time.time);
-    return true;
+    if (observer) observer->placeRecorded(place, time.time);
+    return {};
   } catch (const std::exception& e) {
-    // The message names the place (an empty name by its place in the list)
-    // and, once it is known, the address.
+    // The next place starts from empty lists, as after a record.
+    lists.empty();
     std::string cause = e.what();
     if (!address.empty() && cause.find(toUtf8(address)) == std::string::npos)
       cause += "（网址 " + toUtf8(address) + "）";
-    if (services_.runObserver) services_.runObserver->placeFailed(place, cause);
-    const std::string name = place.empty() ? "第 " + std::to_string(index + 1) + " 项（空地名）" : toUtf8(place);
-    throw Failure(name + ": " + cause);
+    if (observer) observer->placeFailed(place, cause);
+    return named(cause);
   }
 }
 

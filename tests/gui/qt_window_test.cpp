@@ -194,6 +194,19 @@ class WindowTest final : public QObject {
     f.form->listRefresh();
     QCOMPARE(list->count(), 3000);
   }
+
+  // A close during a run is held until the run has stopped, which it asks.
+  void aCloseDuringARunStopsItAndThenCloses() {
+    test::FormFixture f;
+    MainWindow window(*f.form);
+    window.show();
+    window.setBusy(true);
+    QVERIFY(!window.close());
+    QVERIFY(window.isVisible());
+    QVERIFY(window.closeAsked());
+    window.setBusy(false);
+    QTRY_VERIFY(!window.isVisible());
+  }
 };
 
 QTEST_MAIN(WindowTest)

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <deque>
@@ -22,16 +23,46 @@
 
 namespace vantoril::test {
 
-// Pages by address; an unknown address fails like a refused download.
+// Pages by address; an unknown address fails like a refused download. Pages
+// fetched ahead are downloaded when collected; `calls` logs "ahead",
+// "collect" and "abandon" with each ticket's address.
 class FakeDownloader final : public Downloader {
  public:
   std::map<std::u16string, std::u16string> pages;
   std::vector<std::u16string> requested;
+  std::vector<std::string> calls;
+  std::map<Ticket, std::u16string> held;  // fetched ahead, not yet collected or abandoned
+  std::size_t mostHeld = 0;
+
   std::u16string download(const std::u16string& address) override {
     requested.push_back(address);
     const auto it = pages.find(address);
     if (it == pages.end()) throw Failure("下载 " + toUtf8(address) + " 失败：没有这个网页");
     return it->second;
+  }
+  Ticket fetchAhead(const std::u16string& address) override {
+    const Ticket ticket = Downloader::fetchAhead(address);
+    calls.push_back("ahead " + toUtf8(address));
+    held[ticket] = address;
+    mostHeld = std::max(mostHeld, held.size());
+    return ticket;
+  }
+  std::u16string collect(Ticket ticket, const std::function<void()>& whileWaiting) override {
+    release("collect ", ticket);
+    if (whileWaiting) whileWaiting();
+    return Downloader::collect(ticket, whileWaiting);
+  }
+  void abandon(Ticket ticket) override {
+    release("abandon ", ticket);
+    Downloader::abandon(ticket);
+  }
+
+ private:
+  void release(const std::string& what, Ticket ticket) {
+    const auto it = held.find(ticket);
+    if (it == held.end()) throw std::logic_error(what + "of a ticket not held");
+    calls.push_back(what + toUtf8(it->second));
+    held.erase(it);
   }
 };
 
@@ -100,6 +131,14 @@ inline void writeGbk(const std::string& path, std::u16string_view text) {
 inline std::string readBytes(const std::string& path) { return readWholeFile(path); }
 
 inline bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+// The line of a run's report that names `place` ("place: cause"), or "".
+inline std::string reportLine(const std::string& message, const std::string& place) {
+  const std::string start = "\n" + place + ": ";
+  const std::size_t at = message.find(start);
+  if (at == std::string::npos) return {};
+  return message.substr(at + 1, message.find('\n', at + 1) - at - 1);
+}
 
 // CR LF pairs in `bytes`: a data file's lines.
 inline std::size_t crlfCount(std::string_view bytes) {

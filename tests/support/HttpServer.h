@@ -370,4 +370,30 @@ class HttpServer {
   std::thread acceptor_;
 };
 
+// A loopback port that is bound but not listening: it refuses every
+// connection.
+class RefusingPort {
+ public:
+  RefusingPort() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      throw std::runtime_error("cannot bind a loopback port");
+    port_ = ntohs(address.sin_port);
+  }
+  ~RefusingPort() { ::close(fd_); }
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+  std::string url(std::string_view path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+  }
+
+ private:
+  int fd_;
+  std::uint16_t port_ = 0;
+};
+
 }  // namespace vantoril::test

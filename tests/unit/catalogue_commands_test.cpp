@@ -117,29 +117,50 @@ TEST(ListClick, AMissingFileIsCreatedWithThePlaceholderAndShown) {
   EXPECT_EQ(readBytes(f.website("北京.txt")), "http:\r\n");
 }
 
-TEST(ListClick, APlaceFromASubfolderGetsATopLevelFileAndIsThenListedTwice) {
+// Every command on a listed place works on the file the scan found for it,
+// in a subfolder or under a name that is not "<place>.txt"; New still
+// creates at the top.
+TEST(PlaceFile, EveryCommandUsesTheFileTheScanFound) {
   FormFixture f;
   writeGbk(f.website("east/杭州.txt"), u"http://hz/\r\n");
-  ASSERT_TRUE(f.form->load());
-  select(f, u"杭州");
-  EXPECT_EQ(readBytes(f.website("杭州.txt")), "http:\r\n");
-  EXPECT_EQ(f.form->Text14.text(), u"http:\r\n");
-  EXPECT_EQ(readBytes(f.website("east/杭州.txt")), "http://hz/\r\n");
-  f.form->listRefresh();
-  EXPECT_EQ(f.form->List1.entries(), (Entries{u"杭州", u"杭州"}));
-}
-
-TEST(ListClick, TheEmptyEntryUsesTheStrayFileWhichTheNextRefreshDeletes) {
-  FormFixture f;
   writeGbk(f.website("abcd"), u"x\r\n");  // lists as the empty entry
   ASSERT_TRUE(f.form->load());
-  ASSERT_EQ(f.form->List1.entries(), (Entries{u""}));
+  ASSERT_EQ(f.form->List1.entries(), (Entries{u"", u"杭州"}));
+
   select(f, u"");
   EXPECT_EQ(f.form->Text15.text(), u"");
-  EXPECT_EQ(f.form->List1.tooltip(), u"");
+  EXPECT_EQ(f.form->Text14.text(), u"x\r\n");
+  select(f, u"杭州");
+  EXPECT_EQ(f.form->Text14.text(), u"http://hz/\r\n");
+  ASSERT_TRUE(f.form->click(f.form->Command8));
+  ASSERT_TRUE(f.form->click(f.form->Command4));
+  ASSERT_EQ(f.starter.calls.size(), 2u);
+  EXPECT_EQ(f.starter.calls[0].commandLine, std::u16string(commandline::kBrowserPath) + u" http://hz/\r\n");
+  EXPECT_EQ(f.starter.calls[1].commandLine,
+            std::u16string(commandline::kProtocolHandlerPrefix) + u"\"" + fromUtf8(f.website("east/杭州.txt")) + u"\"");
+  // No stray file at the top.
+  EXPECT_EQ(filesIn(f.website()), (std::set<std::string>{"abcd", "east/", "east/杭州.txt"}));
+
+  f.input.answers = {u"温州"};
+  ASSERT_TRUE(f.form->click(f.form->Command5));
+  EXPECT_EQ(filesIn(f.website()), (std::set<std::string>{"abcd", "east/", "east/温州.txt"}));
+  select(f, u"温州");
+  ASSERT_TRUE(f.form->click(f.form->Command7));
+  EXPECT_EQ(filesIn(f.website()), (std::set<std::string>{"abcd", "east/"}));
+  f.input.answers = {u"宁波", u"http://nb/"};
+  ASSERT_TRUE(f.form->click(f.form->Command6));
+  EXPECT_EQ(filesIn(f.website()), (std::set<std::string>{"abcd", "east/", "宁波.txt"}));
+}
+
+TEST(ListClick, TheStrayFileIsReadLikeAnyCatalogueFileAndTheNextRefreshDeletesIt) {
+  FormFixture f;
+  writeGbk(f.website(".txt"), u"http://stray/\r\n");
+  ASSERT_TRUE(f.form->load());
+  ASSERT_EQ(f.form->List1.entries(), (Entries{u""}));
+  EXPECT_FALSE(fs::exists(f.website(".txt")));
+  // Deleted by the refresh that listed it: the click writes the placeholder.
+  select(f, u"");
   EXPECT_EQ(readBytes(f.website(".txt")), "http:\r\n");
-  EXPECT_EQ(f.form->Text14.text(), u"http:\r\n");
-  // An existing stray file is read like any catalogue file.
   writeGbk(f.website(".txt"), u"http://stray/\r\n");
   select(f, u"");
   EXPECT_EQ(f.form->Text14.text(), u"http://stray/\r\n");

@@ -1,11 +1,8 @@
 // A recording run over three places whose middle page comes from a faulty
-// server: the run must name that place and the cause, keep the first place's
-// record, append nothing for the faulty place, and end within its time-out.
-#include <arpa/inet.h>
+// server: the report must name that place, the cause and the address, the
+// first and third places get their record, the faulty place nothing, and
+// the run ends within its time-out.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <chrono>
@@ -105,84 +102,75 @@ class FaultRun : public ::testing::Test {
     }
   }
 
-  // The first place got one record more; the faulty one is as it was; the
-  // run stopped before the third.
-  void expectStoppedAtTheFaultyPlace(const std::string& message, const std::string& cause) {
+  // The report has one line, the faulty place's; the others got one record
+  // more; the faulty one is as it was.
+  void expectOnlyTheFaultyPlaceFailed(const std::string& message, const std::string& cause) {
     SCOPED_TRACE(message);
-    EXPECT_EQ(message.rfind(toUtf8(places[1]) + ": ", 0), 0u) << "the message does not start with the place";
-    EXPECT_NE(message.find(cause), std::string::npos) << "the message does not name the cause " << cause;
-    EXPECT_NE(message.find("http://127.0.0.1:"), std::string::npos) << "the message does not name the address";
+    const std::string line = test::reportLine(message, toUtf8(places[1]));
+    EXPECT_EQ(message.find('\n'), message.rfind('\n')) << "the report names more than one place";
+    EXPECT_NE(line.find(cause), std::string::npos) << "the report does not name the cause " << cause;
+    EXPECT_NE(line.find("http://127.0.0.1:"), std::string::npos) << "the report does not name the address";
 
-    const std::string first = readWholeFile(dataFile(places[0]));
-    ASSERT_EQ(first.substr(0, before[0].size()), before[0]);
-    const std::string added = first.substr(before[0].size());
-    EXPECT_EQ(added.rfind(cp936::encode(u"数据记录时间:2014061914\r\n整点\t气温\t降水\t湿度\r\n"), 0), 0u);
-    EXPECT_TRUE(added.ends_with("\r\n14\t30\t0\t58\r\n\r\n"));  // entry 1, the newest hour, comes last
-    EXPECT_EQ(test::crlfCount(added), 28u);
+    for (int i : {0, 2}) {
+      const std::string after = readWholeFile(dataFile(places[i]));
+      ASSERT_EQ(after.substr(0, before[i].size()), before[i]);
+      const std::string added = after.substr(before[i].size());
+      EXPECT_EQ(added.rfind(cp936::encode(u"数据记录时间:2014061914\r\n整点\t气温\t降水\t湿度\r\n"), 0), 0u);
+      EXPECT_TRUE(added.ends_with("\r\n14\t30\t0\t58\r\n\r\n"));  // entry 1, the newest hour, comes last
+      EXPECT_EQ(test::crlfCount(added), 28u);
+    }
     EXPECT_EQ(readWholeFile(dataFile(places[1])), before[1]);
-    EXPECT_EQ(readWholeFile(dataFile(places[2])), before[2]);
   }
 };
 
 TEST_F(FaultRun, AServerThatNeverAnswersTimesOut) {
   server.neverAnswer("/silent");
-  expectStoppedAtTheFaultyPlace(runWith("/silent"), "超时");
+  expectOnlyTheFaultyPlaceFailed(runWith("/silent"), "超时");
 }
 
 TEST_F(FaultRun, ARefusedConnectionFails) {
-  // A port that is bound but not listening refuses every connection.
-  const int bound = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  ASSERT_GE(bound, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::getsockname(bound, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  const std::string message =
-      runWith("/good", "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/page");
-  ::close(bound);
-  expectStoppedAtTheFaultyPlace(message, "Couldn't connect to server");
+  const test::RefusingPort refusing;
+  expectOnlyTheFaultyPlaceFailed(runWith("/good", refusing.url("/page")), "Couldn't connect to server");
 }
 
 TEST_F(FaultRun, AServerThatDripsOneByteASecondTimesOut) {
   server.drip("/drip", {200, "text/html; charset=utf-8", test::sampleData("hangzhou-2014.html")}, 1s);
-  expectStoppedAtTheFaultyPlace(runWith("/drip"), "超时");
+  expectOnlyTheFaultyPlaceFailed(runWith("/drip"), "超时");
 }
 
 TEST_F(FaultRun, AConnectionClosedAtOnceFails) {
   server.closeAtOnce("/closed");
-  expectStoppedAtTheFaultyPlace(runWith("/closed"), "Empty reply");
+  expectOnlyTheFaultyPlaceFailed(runWith("/closed"), "Empty reply");
 }
 
 TEST_F(FaultRun, AConnectionResetInTheBodyFails) {
   server.resetMidBody("/reset", {200, "text/html; charset=utf-8", test::sampleData("hangzhou-2014.html")});
   const std::string message = runWith("/reset");
   // Which of the two curl sees depends on when the reset arrives.
-  expectStoppedAtTheFaultyPlace(message, message.find("transfer closed") != std::string::npos
+  expectOnlyTheFaultyPlaceFailed(message, message.find("transfer closed") != std::string::npos
                                              ? "transfer closed with"
                                              : "Connection reset by peer");
 }
 
 TEST_F(FaultRun, ARedirectLoopStopsAtTheRedirectLimit) {
   server.redirect("/loop", "/loop");
-  expectStoppedAtTheFaultyPlace(runWith("/loop"), "redirect");
+  expectOnlyTheFaultyPlaceFailed(runWith("/loop"), "redirect");
 }
 
 TEST_F(FaultRun, ErrorStatusesFailNamingTheStatus) {
   server.route("/missing", {404, "text/html", "<html>not here</html>"});
-  expectStoppedAtTheFaultyPlace(runWith("/missing"), "HTTP 状态 404");
+  expectOnlyTheFaultyPlaceFailed(runWith("/missing"), "HTTP 状态 404");
 }
 
 TEST_F(FaultRun, AServerErrorFailsNamingTheStatus) {
   // Even with the observation block in the body: an error page is no page.
   server.route("/broken", {500, "text/html; charset=utf-8", test::sampleData("hangzhou-2014.html")});
-  expectStoppedAtTheFaultyPlace(runWith("/broken"), "HTTP 状态 500");
+  expectOnlyTheFaultyPlaceFailed(runWith("/broken"), "HTTP 状态 500");
 }
 
 TEST_F(FaultRun, A20MegabytePageFailsAtTheSizeLimit) {
   server.route("/huge", {200, "text/html; charset=utf-8", std::string(20u << 20, 'x')});
-  expectStoppedAtTheFaultyPlace(runWith("/huge"), "字节的上限");
+  expectOnlyTheFaultyPlaceFailed(runWith("/huge"), "字节的上限");
 }
 
 TEST_F(FaultRun, ACompressedPageThatExpandsPastTheLimitFails) {
@@ -196,18 +184,18 @@ TEST_F(FaultRun, ACompressedPageThatExpandsPastTheLimitFails) {
             Z_OK);
   packed.resize(packedSize);
   server.route("/bomb", {200, "text/html; charset=utf-8", packed, {{"Content-Encoding", "deflate"}}});
-  expectStoppedAtTheFaultyPlace(runWith("/bomb"), "字节的上限");
+  expectOnlyTheFaultyPlaceFailed(runWith("/bomb"), "字节的上限");
 }
 
 TEST_F(FaultRun, AnEmptyBodyHasNoObservationBlock) {
   server.route("/empty", {200, "text/html; charset=utf-8", ""});
-  expectStoppedAtTheFaultyPlace(runWith("/empty"), "observe24h_data");
+  expectOnlyTheFaultyPlaceFailed(runWith("/empty"), "observe24h_data");
 }
 
 TEST_F(FaultRun, BytesThatAreNotUtf8InAValueFailThePlace) {
   server.route("/invalid", {200, "text/html; charset=utf-8",
                             replaced(test::sampleData("hangzhou-2014.html"), "\"od22\":\"30\"", "\"od22\":\"3\xff\xfe\"")});
-  expectStoppedAtTheFaultyPlace(runWith("/invalid"), "无法解码");
+  expectOnlyTheFaultyPlaceFailed(runWith("/invalid"), "无法解码");
 }
 
 TEST_F(FaultRun, BytesThatAreNotUtf8OutsideTheValuesAreRecorded) {
@@ -218,6 +206,7 @@ TEST_F(FaultRun, BytesThatAreNotUtf8OutsideTheValuesAreRecorded) {
                                 cp936::encode(fromUtf8(page.substr(0, block))) + page.substr(block)});
   EXPECT_EQ(runWith("/mislabelled"), "");
   expectOneRecordMoreEach();
+  ASSERT_EQ(downloader.pages.size(), 3u);
   EXPECT_NE(downloader.pages[1].find(u'\uFFFD'), std::u16string::npos);
 }
 
@@ -227,6 +216,7 @@ TEST_F(FaultRun, AGbkPageDeclaredInItsMetaTagIsDecodedAndRecorded) {
   server.route("/gbk", {200, "text/html", cp936::encode(fromUtf8(page))});
   EXPECT_EQ(runWith("/gbk"), "");
   expectOneRecordMoreEach();
+  ASSERT_EQ(downloader.pages.size(), 3u);
   EXPECT_EQ(downloader.pages[1], fromUtf8(page));
 }
 

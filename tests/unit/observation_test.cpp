@@ -280,6 +280,20 @@ TEST(SeriesValues, AValueWithoutClosingQuotationMarkIsEmpty) {
   EXPECT_EQ(hour.values[1], u"");
 }
 
+TEST(SeriesValues, ABareNumberRunsFromSixAfterTheKeyToTheNextCommaBraceOrBracketTrimmed) {
+  const std::u16string block = u"[{\"od22\":14.8,\"od22\": -3 },{\"od22\":0]\"od22\":\"7\",\"od22\":5";
+  SeriesList t;
+  extractSeries(block, u"od22", "temperature", t);
+  const std::u16string values[] = {u"14.8", u"-3", u"0", u"7", u""};  // the last has no end
+  for (int i = 1; i <= 5; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(t.values[i], values[i - 1]);
+    const long long key = std::stoll(toUtf8(t.keyPositions[i]));
+    EXPECT_EQ(block.substr(key - 1, 4), u"od22");
+    EXPECT_EQ(t.valueStarts[i], decimal(key + (i == 4 ? 7 : 6)));
+  }
+}
+
 TEST(SeriesKeys, PositionsAreOneBasedAndShownLastFirst) {
   const std::u16string block = u"od21\":\"05\",xx,od21\":\"04\",od21\":\"3\",";
   SeriesList hour;

@@ -1,5 +1,6 @@
 // The record button's run on a window model with a fake downloader: the
-// places in list order, the boxes it fills, and where a failure stops it.
+// places in list order, the boxes it fills, the pages it fetches ahead, and
+// how a failed place is reported while the run goes on.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -23,8 +24,11 @@ using test::FormFixture;
 class Events final : public RunObserver {
  public:
   std::vector<std::u16string> recorded, skipped, failed;
-  int started = 0, ended = 0;
+  int started = 0, ended = 0, waits = 0;
+  std::size_t stopAfter = SIZE_MAX;  // places recorded before the window is closed
   void runStarted() override { ++started; }
+  void waiting() override { ++waits; }
+  bool stopAsked() override { return recorded.size() >= stopAfter; }
   void placeRecorded(const std::u16string& place, const std::u16string&) override { recorded.push_back(place); }
   void placeSkipped(const std::u16string& place, const std::string&) override { skipped.push_back(place); }
   void placeFailed(const std::u16string& place, const std::string&) override { failed.push_back(place); }
@@ -43,10 +47,17 @@ std::vector<Obs> dayOf(int newestHour, int seed) {
   return day;
 }
 
-std::u16string blockOf(const std::vector<Obs>& day, std::u16string_view od0) {
+// `bare`: the newer pages' layout, temperature, precipitation and humidity
+// as JSON numbers, the humidity closing its object.
+std::u16string blockOf(const std::vector<Obs>& day, std::u16string_view od0, bool bare = false) {
   std::u16string s = u"observe24h_data = {\"od\":{\"od0\":\"" + std::u16string(od0) + u"\",\"od1\":\"测站\",\"od2\":[";
   for (std::size_t i = 0; i < day.size(); ++i) {
     if (i) s += u",";
+    if (bare) {
+      s += u"{\"od21\":\"" + day[i].hour + u"\",\"od22\":" + day[i].temperature + u",\"od26\": " +
+           day[i].precipitation + u" ,\"od27\":" + day[i].humidity + u"}";
+      continue;
+    }
     s += u"{\"od21\":\"" + day[i].hour + u"\",\"od22\":\"" + day[i].temperature +
          u"\",\"od23\":\"180\",\"od24\":\"南风\",\"od25\":\"1\",\"od26\":\"" + day[i].precipitation +
          u"\",\"od27\":\"" + day[i].humidity + u"\",\"od28\":\"88\"}";
@@ -64,7 +75,8 @@ std::u16string pageAround(std::u16string_view block) {
 struct Place {
   std::u16string name, address, od0;
   std::vector<Obs> day;
-  std::u16string block() const { return blockOf(day, od0); }
+  bool bare = false;
+  std::u16string block() const { return blockOf(day, od0, bare); }
   std::u16string page() const { return pageAround(block()); }
 };
 
@@ -246,6 +258,94 @@ TEST(RecordingRun, FindsTheBlockPastWhatTheTextBoxHolds) {
   EXPECT_EQ(run.dataText(u"哈尔滨"), u"天气数据文件\r\n" + recordOf(u"2016030208", day));
 }
 
+// The newer pages write bare numbers: the record holds each value as a JSON
+// reading of the block gives it, for either layout.
+TEST(RecordingRun, RecordsBareNumbersAsWrittenBesideQuotedPages) {
+  Recorder run;
+  std::vector<Place> places = threePlaces();
+  places[1].bare = true;
+  for (const Place& p : places) run.add(p);
+  const std::vector<Place> ordered = run.loaded(places);
+  ASSERT_TRUE(run.record()) << run.f.report.messages[0];
+  for (const Place& p : ordered)
+    EXPECT_EQ(run.dataText(p.name), u"天气数据文件\r\n" + recordOf(p.od0.substr(0, 10), p.day)) << utf8(p.name);
+}
+
+// Runs `action` whenever Text15 turns to `place`, as another program might
+// change the catalogue while the run works.
+class OnTurnOf final : public ControlListener {
+ public:
+  OnTurnOf(Form1& form, std::u16string place, std::function<void()> action)
+      : form_(form), place_(std::move(place)), action_(std::move(action)) {}
+  void controlChanged(const Control& control) override {
+    if (&control == &form_.Text15 && form_.Text15.text() == place_) {
+      action_();
+      ++times;
+    }
+  }
+  int times = 0;
+
+ private:
+  Form1& form_;
+  std::u16string place_;
+  std::function<void()> action_;
+};
+
+TEST(PagesAhead, APageFetchedForAnAddressTheFileNoLongerHoldsIsFetchedAgain) {
+  Recorder run;
+  for (const Place& p : threePlaces()) run.add(p);
+  const std::vector<Place> places = run.loaded(threePlaces());
+  const std::u16string moved = places[1].address + u"?moved";
+  run.f.downloader.pages[moved] = places[1].page();
+  OnTurnOf edit(*run.f.form, places[0].name, [&] { run.catalogue(places[1].name, moved + u"\r\n"); });
+  run.f.form->setListener(&edit);
+  ASSERT_TRUE(run.record());
+  run.f.form->setListener(nullptr);
+
+  const std::string a = utf8(places[0].address), b = utf8(places[1].address), c = utf8(places[2].address);
+  EXPECT_EQ(run.f.downloader.calls,
+            (std::vector<std::string>{"ahead " + a, "ahead " + b, "ahead " + c, "collect " + a, "abandon " + b,
+                                      "ahead " + utf8(moved), "collect " + utf8(moved), "collect " + c}));
+  EXPECT_EQ(run.events.recorded.size(), 3u);
+}
+
+TEST(PagesAhead, AtMostSevenAreHeldAndAStoppedRunAbandonsTheRest) {
+  Recorder run;
+  std::vector<Place> places;
+  for (int i = 0; i < 12; ++i) {
+    const std::u16string n = decimal(10 + i);
+    places.push_back(
+        {u"地" + n, u"http://www.weather.com.cn/weather1d/1010101" + n + u".shtml", u"2020061914", dayOf(14, i)});
+    run.add(places.back());
+  }
+  run.loaded(places);
+  run.events.stopAfter = 3;  // the window is closed while the third place is processed
+
+  EXPECT_TRUE(run.record());
+  EXPECT_TRUE(run.f.report.messages.empty());
+  EXPECT_EQ(run.events.recorded.size(), 3u);
+  EXPECT_EQ(run.events.ended, 1);
+  EXPECT_EQ(run.events.waits, 3);
+  EXPECT_EQ(run.f.downloader.mostHeld, 7u);
+  EXPECT_TRUE(run.f.downloader.held.empty());
+  // Places 4 to 9 were fetched ahead and dropped; 10 to 12 never asked for.
+  EXPECT_EQ(std::count_if(run.f.downloader.calls.begin(), run.f.downloader.calls.end(),
+                          [](const std::string& call) { return call.starts_with("abandon "); }),
+            6);
+  EXPECT_EQ(run.f.downloader.requested.size(), 3u);
+}
+
+TEST(RecordingRun, RecordsAPlaceFromASubfolderWithoutAStrayFileAtTheTop) {
+  Recorder run;
+  const Place p = threePlaces()[0];
+  test::writeGbk(run.f.website("north/" + utf8(p.name) + ".txt"), p.address + u"\r\n");
+  run.f.downloader.pages[p.address] = p.page();
+  run.loaded({p});
+  ASSERT_TRUE(run.record()) << run.f.report.messages[0];
+  EXPECT_EQ(run.dataText(p.name), u"天气数据文件\r\n" + recordOf(p.od0.substr(0, 10), p.day));
+  EXPECT_FALSE(std::filesystem::exists(run.f.website(utf8(p.name) + ".txt")));
+}
+
 // ---------------------------------------------------------------------------
 
 struct FailureCase {
@@ -254,7 +354,7 @@ struct FailureCase {
   std::function<std::string(Recorder&, const Place&)> spoil;
 };
 
-TEST(RecordingRunFailure, AFailingPlaceStopsTheRunAfterTheEarlierPlacesAreRecorded) {
+TEST(RecordingRunFailure, AFailingPlaceIsReportedAndTheRunGoesOnWithTheNext) {
   auto pageWith = [](Recorder& run, const Place& p, std::u16string page) { run.f.downloader.pages[p.address] = page; };
   const std::vector<FailureCase> cases = {
       {"no start marker",
@@ -311,18 +411,18 @@ TEST(RecordingRunFailure, AFailingPlaceStopsTheRunAfterTheEarlierPlacesAreRecord
     EXPECT_FALSE(run.record());
     ASSERT_EQ(run.f.report.messages.size(), 1u);
     const std::string& message = run.f.report.messages[0];
-    EXPECT_TRUE(message.starts_with(utf8(places[1].name) + ": ")) << message;
-    EXPECT_TRUE(contains(message, cause)) << message;
-    EXPECT_EQ(run.events.recorded, std::vector<std::u16string>{places[0].name});
+    EXPECT_TRUE(message.starts_with("以下 1 个地名没有记录：\n")) << message;
+    EXPECT_TRUE(contains(test::reportLine(message, utf8(places[1].name)), cause)) << message;
+    EXPECT_EQ(run.events.recorded, (std::vector<std::u16string>{places[0].name, places[2].name}));
     EXPECT_EQ(run.events.failed, std::vector<std::u16string>{places[1].name});
     EXPECT_EQ(run.events.ended, 1);
-    // The place before is recorded; the failing one and the one after are not.
-    EXPECT_EQ(run.dataText(places[0].name),
-              u"天气数据文件\r\n" + recordOf(places[0].od0.substr(0, 10), places[0].day));
+    // The places before and after are recorded as ever; the failing one is not.
+    for (int i : {0, 2})
+      EXPECT_EQ(run.dataText(places[i].name),
+                u"天气数据文件\r\n" + recordOf(places[i].od0.substr(0, 10), places[i].day));
     EXPECT_FALSE(std::filesystem::is_regular_file(run.dataFile(places[1].name)));
-    EXPECT_FALSE(std::filesystem::exists(run.dataFile(places[2].name)));
-    EXPECT_EQ(run.f.downloader.requested.size(), 2u);
-    EXPECT_EQ(run.f.form->List1.selectedIndex(), 1);
+    EXPECT_EQ(run.f.downloader.requested.size(), 3u);
+    EXPECT_EQ(run.f.form->List1.selectedIndex(), 2);
   }
 }
 
@@ -348,42 +448,22 @@ TEST(RecordingRunFailure, APlaceWhoseFileVanishedGetsThePlaceholderAddress) {
   EXPECT_EQ(test::readBytes(run.f.website("北京.txt")), "http:\r\n");
   EXPECT_EQ(run.f.downloader.requested, std::vector<std::u16string>{u"http:"});
   ASSERT_EQ(run.f.report.messages.size(), 1u);
-  EXPECT_TRUE(run.f.report.messages[0].starts_with("北京: ")) << run.f.report.messages[0];
+  EXPECT_TRUE(contains(run.f.report.messages[0], "\n北京: ")) << run.f.report.messages[0];
   EXPECT_TRUE(contains(run.f.report.messages[0], "http:")) << run.f.report.messages[0];
   EXPECT_FALSE(std::filesystem::exists(run.dataFile(p.name)));
 }
-
-// Deletes a place's catalogue file whenever Text15 turns to that place, as
-// another program might between the list click and the reading of the file.
-class FileThief final : public ControlListener {
- public:
-  FileThief(Form1& form, std::u16string place, std::string path)
-      : form_(form), place_(std::move(place)), path_(std::move(path)) {}
-  void controlChanged(const Control& control) override {
-    if (&control == &form_.Text15 && form_.Text15.text() == place_) {
-      std::error_code ignored;
-      std::filesystem::remove(path_, ignored);
-      ++thefts;
-    }
-  }
-  int thefts = 0;
-
- private:
-  Form1& form_;
-  std::u16string place_;
-  std::string path_;
-};
 
 TEST(RecordingRunFailure, APlaceWithoutCatalogueFileIsSkippedNotRecordedFromThePageBefore) {
   Recorder run;
   for (const Place& p : threePlaces()) run.add(p);
   const std::vector<Place> places = run.loaded(threePlaces());
-  FileThief thief(*run.f.form, places[1].name, run.f.website(utf8(places[1].name) + ".txt"));
+  OnTurnOf thief(*run.f.form, places[1].name,
+                 [&] { std::filesystem::remove(run.f.website(utf8(places[1].name) + ".txt")); });
   run.f.form->setListener(&thief);
 
   EXPECT_FALSE(run.record());
   run.f.form->setListener(nullptr);
-  ASSERT_GT(thief.thefts, 0);
+  ASSERT_GT(thief.times, 0);
   EXPECT_EQ(run.events.skipped, std::vector<std::u16string>{places[1].name});
   EXPECT_EQ(run.events.recorded, (std::vector<std::u16string>{places[0].name, places[2].name}));
   EXPECT_EQ(run.f.downloader.requested, (std::vector<std::u16string>{places[0].address, places[2].address}));
@@ -393,33 +473,34 @@ TEST(RecordingRunFailure, APlaceWithoutCatalogueFileIsSkippedNotRecordedFromTheP
   EXPECT_TRUE(contains(run.f.report.messages[0], utf8(places[1].name))) << run.f.report.messages[0];
 }
 
-TEST(RecordingRunFailure, AFailureAfterASkippedPlaceStillNamesTheSkippedPlace) {
+TEST(RecordingRunFailure, TheReportNamesEverySkippedAndFailedPlaceWithItsCause) {
   Recorder run;
   for (const Place& p : threePlaces()) run.add(p);
   const std::vector<Place> places = run.loaded(threePlaces());
   run.f.downloader.pages.erase(places[2].address);  // the last place fails
-  FileThief thief(*run.f.form, places[1].name, run.f.website(utf8(places[1].name) + ".txt"));
+  OnTurnOf thief(*run.f.form, places[1].name,
+                 [&] { std::filesystem::remove(run.f.website(utf8(places[1].name) + ".txt")); });
   run.f.form->setListener(&thief);
 
   EXPECT_FALSE(run.record());
   run.f.form->setListener(nullptr);
   ASSERT_EQ(run.f.report.messages.size(), 1u);
   const std::string& message = run.f.report.messages[0];
-  EXPECT_TRUE(message.starts_with(utf8(places[2].name) + ": ")) << message;
-  EXPECT_TRUE(contains(message, "没有目录文件，没有记录：" + utf8(places[1].name))) << message;
+  EXPECT_TRUE(message.starts_with("以下 2 个地名没有记录：\n")) << message;
+  EXPECT_TRUE(contains(test::reportLine(message, utf8(places[1].name)), "跳过：没有目录文件 ")) << message;
+  EXPECT_TRUE(contains(test::reportLine(message, utf8(places[2].name)), utf8(places[2].address))) << message;
 }
 
 TEST(RecordingRunFailure, APlaceWithAnEmptyNameIsNamedByItsPlaceInTheList) {
   Recorder run;
-  // "abcd" is listed as the empty name; its catalogue file is the stray file,
-  // which the list click creates with the placeholder address.
+  // "abcd" is listed as the empty name and read as its catalogue file.
   test::writeGbk(run.f.website("abcd"), u"");
   EXPECT_TRUE(run.f.form->load());
   ASSERT_EQ(run.f.form->List1.entries(), std::vector<std::u16string>{u""});
 
   EXPECT_FALSE(run.record());
   ASSERT_EQ(run.f.report.messages.size(), 1u);
-  EXPECT_TRUE(run.f.report.messages[0].starts_with("第 1 项（空地名）: ")) << run.f.report.messages[0];
+  EXPECT_TRUE(contains(run.f.report.messages[0], "\n第 1 项（空地名）: ")) << run.f.report.messages[0];
 }
 
 }  // namespace

@@ -1,0 +1,35 @@
+#include "recording/PagesAhead.h"
+
+#include <optional>
+#include <utility>
+
+namespace vantoril {
+
+PagesAhead::~PagesAhead() {
+  for (const auto& [place, page] : pages_) downloader_.abandon(page.ticket);
+}
+
+void PagesAhead::fetch(int place, const std::u16string& address) {
+  if (pages_.contains(place)) return;
+  pages_.emplace(place, Page{address, downloader_.fetchAhead(address)});
+}
+
+std::u16string PagesAhead::take(int place, const std::u16string& address,
+                                const std::function<void()>& whileWaiting) {
+  std::optional<Page> ahead;
+  if (const auto it = pages_.find(place); it != pages_.end()) {
+    ahead = std::move(it->second);
+    pages_.erase(it);
+  }
+  Downloader::Ticket ticket = 0;
+  if (ahead && ahead->address == address) {
+    ticket = ahead->ticket;
+  } else {
+    if (ahead) downloader_.abandon(ahead->ticket);
+    // Fetched as a page ahead too, so the window draws while it is awaited.
+    ticket = downloader_.fetchAhead(address);
+  }
+  return downloader_.collect(ticket, whileWaiting);
+}
+
+}  // namespace vantoril
