@@ -7,6 +7,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev zlib1g-dev libgtest-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   python3 curl
+  # the Windows build, its tests under wine and its zip
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 locales zip
 )
 
 missing=()

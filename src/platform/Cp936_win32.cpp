@@ -113,7 +113,15 @@ std::string encode(std::u16string_view text) {
 
 std::u16string decode(std::string_view bytes) { return decodePage(kGbk, bytes); }
 
-std::u16string decodeGb18030(std::string_view bytes) { return decodePage(kGb18030, bytes); }
+std::u16string decodeGb18030(std::string_view bytes) {
+  // Where code page 54936 is missing or refuses the check for invalid bytes
+  // (wine), GBK reads all but the four-byte characters the same.
+  static const bool gb18030 = [] {
+    std::u16string probe;
+    return convert(kGb18030, "\xB1\xB1\x81\x30\x81\x30", probe) && probe == u"\u5317\u0080";
+  }();
+  return decodePage(gb18030 ? kGb18030 : kGbk, bytes);
+}
 
 bool decodeOther(std::string_view bytes, const std::string& name, std::u16string& text) {
   for (const auto& [known, page] : kPages) {

@@ -37,7 +37,8 @@ struct InternetHandle {
 // The cause of a failed WinHTTP call, in words.
 std::string causeOf(DWORD error) {
   switch (error) {
-    case ERROR_WINHTTP_TIMEOUT: return "等待服务器超时";
+    case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT: return "等待服务器超时";  // wine gives the socket's code
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "无法解析主机名";
     case ERROR_WINHTTP_CANNOT_CONNECT: return "无法连接到服务器";
     case ERROR_WINHTTP_CONNECTION_ERROR: return "连接被中断";
@@ -50,7 +51,7 @@ std::string causeOf(DWORD error) {
 }
 
 [[noreturn]] void failDownload(const std::string& url, DWORD error) {
-  if (error == ERROR_WINHTTP_TIMEOUT) throw Failure("下载 " + url + " 超时：" + causeOf(error));
+  if (error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT) throw Failure("下载 " + url + " 超时：" + causeOf(error));
   throw Failure("下载 " + url + " 失败：" + causeOf(error));
 }
 
@@ -220,6 +221,8 @@ std::string WinHttpDownloader::State::fetchHttp(const std::string& url, std::str
   const int connectMs = static_cast<int>(std::min(options.connectTimeoutMs, options.totalTimeoutMs));
   if (!::WinHttpSetTimeouts(request.h, connectMs, connectMs, remainingMs(), remainingMs()))
     failDownload(url, ::GetLastError());
+  DWORD waitMs = static_cast<DWORD>(remainingMs());
+  ::WinHttpSetOption(request.h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &waitMs, sizeof waitMs);
   // WinHTTP's own decompression is not everywhere (wine lacks it): ask for
   // gzip and unpack it here.
   if (!::WinHttpSendRequest(request.h, L"Accept-Encoding: gzip", static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA,
