@@ -23,7 +23,7 @@ case $action in
     mkdir -p "$WINEPREFIX"
     # The helper processes of wine keep the standard streams of whoever
     # started them open: none of them may be CTest's.
-    "${in_locale[@]}" wineserver -p </dev/null >/dev/null 2>&1
+    "${in_locale[@]}" wineserver -p </dev/null >/dev/null 2>&1 || true  # may be running already
     "${in_locale[@]}" wineboot -i </dev/null >/dev/null 2>&1
     ;;
   run) exec "${in_locale[@]}" wine "$@" ;;
