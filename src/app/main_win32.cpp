@@ -46,9 +46,11 @@ class ParentConsole {
   UINT savedPage_ = 0;
 };
 
-// A message where the user sees it: the console, else a message box.
-void tell(const ParentConsole& console, std::string_view message) {
-  if (console.present()) {
+// A message where the user sees it: the console, else a message box; but
+// never a box in a headless run, which no one may be there to close (the
+// Task Scheduler).
+void tell(const ParentConsole& console, std::string_view message, bool headless) {
+  if (console.present() || headless) {
     std::cerr << message << std::endl;
     return;
   }
@@ -60,17 +62,18 @@ void tell(const ParentConsole& console, std::string_view message) {
 
 int wmain(int argc, wchar_t** argv) {
   const ParentConsole console;
+  const bool headless = argc > 1;
   try {
     const std::string folder = vantoril::programFolder();
     if (argc == 2 && std::wstring_view(argv[1]) == L"--record") return vantoril::recordHeadless(folder);
     if (argc > 1) {
-      tell(console, "usage: vantoril [--record]");
+      tell(console, "usage: vantoril [--record]", headless);
       return 2;
     }
-    tell(console, "Vantoril 的窗口还没有做好：请用 vantoril --record 记录天气数据。");
+    tell(console, "Vantoril 的窗口还没有做好：请用 vantoril --record 记录天气数据。", headless);
     return 2;
   } catch (const std::exception& e) {
-    tell(console, e.what());
+    tell(console, e.what(), headless);
     return 1;
   }
 }

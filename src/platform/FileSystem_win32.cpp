@@ -62,6 +62,8 @@ void cutBack(HANDLE file, LONGLONG size) {
 
 }  // namespace
 
+char pathSeparator() { return '\\'; }
+
 std::string programFolder() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {

@@ -132,7 +132,7 @@ struct WinHttpDownloader::State {
   // The pages fetched ahead, by ticket.
   struct Job {
     std::u16string address;
-    bool started = false, done = false, abandoned = false;
+    bool started = false, done = false, abandoned = false, failed = false;
     std::u16string page;
     std::string error;
   };
@@ -261,7 +261,8 @@ WinHttpDownloader::Ticket WinHttpDownloader::fetchAhead(const std::u16string& ad
   const Ticket ticket = s.nextTicket++;
   s.jobs[ticket].address = address;
   s.queue.push_back(ticket);
-  if (s.idle == 0 && s.workers.size() < kMaxInFlight) s.workers.emplace_back([&s] { s.work(); });
+  if (static_cast<std::size_t>(s.idle) < s.queue.size() && s.workers.size() < kMaxInFlight)
+    s.workers.emplace_back([&s] { s.work(); });
   s.changed.notify_all();
   return ticket;
 }
@@ -281,10 +282,12 @@ void WinHttpDownloader::State::work() {
     lock.unlock();
     std::u16string page;
     std::string error;
+    bool failed = false;
     try {
       page = fetch(address);
     } catch (const std::exception& e) {
       error = e.what();
+      failed = true;
     }
     lock.lock();
     if (job.abandoned) {
@@ -292,6 +295,7 @@ void WinHttpDownloader::State::work() {
     } else {
       job.page = std::move(page);
       job.error = std::move(error);
+      job.failed = failed;
       job.done = true;
     }
     changed.notify_all();
@@ -304,12 +308,9 @@ std::u16string WinHttpDownloader::collect(Ticket ticket, const std::function<voi
   auto it = s.jobs.find(ticket);
   if (it == s.jobs.end() || it->second.abandoned) throw std::logic_error("collect: unknown ticket");
   if (!it->second.started) {
-    // No worker has it yet: fetch it here rather than wait for one.
+    // Wanted now: the next worker takes it before the pages wanted later.
     std::erase(s.queue, ticket);
-    const std::u16string address = std::move(it->second.address);
-    s.jobs.erase(it);
-    lock.unlock();
-    return download(address);
+    s.queue.push_front(ticket);
   }
   while (!it->second.done) {
     if (s.changed.wait_for(lock, std::chrono::milliseconds(50), [&] { return it->second.done; })) break;
@@ -321,7 +322,7 @@ std::u16string WinHttpDownloader::collect(Ticket ticket, const std::function<voi
   }
   State::Job job = std::move(it->second);
   s.jobs.erase(it);
-  if (!job.error.empty()) throw Failure(job.error);
+  if (job.failed) throw Failure(job.error);
   return std::move(job.page);
 }
 

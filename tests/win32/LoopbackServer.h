@@ -4,6 +4,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -22,6 +24,7 @@ class LoopbackServer {
     std::string headers;  // each line ending in CR LF
     std::string body;
     bool neverAnswer = false;
+    int delayMs = 0;
   };
 
   LoopbackServer() {
@@ -57,6 +60,8 @@ class LoopbackServer {
     routes_[path] = std::move(response);
   }
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  // The most requests that were being answered at one time.
+  int peakConnections() const { return peak_; }
 
  private:
   void serve() {
@@ -86,7 +91,10 @@ class LoopbackServer {
       stop_.wait_for(lock, std::chrono::seconds(10), [&] { return stopping_; });
       return;
     }
+    peak_ = std::max(peak_.load(), ++active_);
     lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(response.delayMs));
+    --active_;
     const std::string reply = "HTTP/1.1 " + std::to_string(response.status) + " X\r\nContent-Length: " +
                               std::to_string(response.body.size()) + "\r\nConnection: close\r\n" + response.headers +
                               "\r\n" + response.body;
@@ -98,6 +106,7 @@ class LoopbackServer {
   std::mutex mutex_;
   std::condition_variable stop_;
   bool stopping_ = false;
+  std::atomic<int> active_ = 0, peak_ = 0;
   std::map<std::string, Response> routes_;
   std::thread thread_;
   std::vector<std::thread> connections_;  // used by the accepting thread only

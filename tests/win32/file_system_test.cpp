@@ -8,6 +8,7 @@
 
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "platform/ShellProcessStarter.h"
 #include "platform/Win32.h"
 #include "support/Fakes.h"
@@ -95,6 +96,15 @@ TEST(WindowsProcessStart, AProgramThatCannotBeStartedFailsNamingTheCommandLine) 
   ShellProcessStarter noBrowser(u"C:\\no\\such\\browser.exe");
   EXPECT_THROW(noBrowser.start(u"C:\\\\Program Files\\\\Internet Explorer\\\\IEXPLORE.exe ", WindowStyle::MinimizedFocus),
                Failure);
+}
+
+TEST(WindowsPaths, TheDataFolderReachesTheShellAsAWindowsPathWithItsTrailingBackslash) {
+  test::FormFixture f;
+  ASSERT_TRUE(f.form->load());
+  f.form->click(f.form->Command3);
+  ASSERT_EQ(f.starter.calls.size(), 1u);
+  const std::string expected = "rundll32 url.dll,FileProtocolHandler \"" + f.folder.path() + "\\WeatherData\\\"";
+  EXPECT_EQ(toUtf8(f.starter.calls[0].commandLine), expected);
 }
 
 }  // namespace

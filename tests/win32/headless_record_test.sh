@@ -16,13 +16,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-python3 -c '
-import functools, http.server, sys
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args): pass
-server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=sys.argv[1]))
-print(server.server_address[1], flush=True)
-server.serve_forever()' "$root/tests/data" >"$work/port" &
+"$root/tests/tools/serve_folder.py" "$root/tests/data" >"$work/port" &
 server=$!
 for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
 port=$(cat "$work/port")

@@ -48,14 +48,16 @@ TEST(WinHttp, PagesAreDecodedByHeaderOrMetaAndGzipIsUnpacked) {
   server.route("/utf8", {200, "Content-Type: text/html; charset=utf-8\r\n", page});
   server.route("/gzip", {200, "Content-Type: text/html; charset=utf-8\r\nContent-Encoding: gzip\r\n", gzipped(page)});
   server.route("/gbk", {200, "Content-Type: text/html\r\n", gbkPage});
+  server.route("/moved", {301, "Location: /utf8\r\n", ""});
   WinHttpDownloader downloader;
-  for (const char* path : {"/utf8", "/gzip"}) EXPECT_EQ(downloader.download(fromUtf8(server.url(path))), fromUtf8(page)) << path;
+  for (const char* path : {"/utf8", "/gzip", "/moved"}) EXPECT_EQ(downloader.download(fromUtf8(server.url(path))), fromUtf8(page)) << path;
   EXPECT_EQ(downloader.download(fromUtf8(server.url("/gbk"))), cp936::decode(gbkPage));
 }
 
 TEST(WinHttp, FailuresNameTheAddressAndTheCause) {
   LoopbackServer server;
   server.route("/slow", {200, "", "", true});
+  server.route("/loop", {302, "Location: /loop\r\n", ""});
   server.route("/huge", {200, "Content-Encoding: gzip\r\n", gzipped(std::string(100000, 'x'))});
   WinHttpDownloader::Options options;
   options.totalTimeoutMs = 500;
@@ -67,6 +69,7 @@ TEST(WinHttp, FailuresNameTheAddressAndTheCause) {
       {server.url("/missing"), "HTTP 状态 404"},
       {server.url("/slow"), "超时"},
       {server.url("/huge"), "50000 字节的上限"},
+      {server.url("/loop"), "重定向"},
       {"ftp://example.com/a", "只支持 http、https 和 file 网址"},
       {"file:///C:/no/such/page.html", "下载 file:///C:/no/such/page.html 失败"},
   };
@@ -77,12 +80,12 @@ TEST(WinHttp, FailuresNameTheAddressAndTheCause) {
   }
 }
 
-TEST(WinHttp, PagesFetchedAheadAreCollectedInAnyOrderOrAbandoned) {
+TEST(WinHttp, PagesFetchedAheadAreCollectedInAnyOrderOrAbandonedAtMostSixInFlight) {
   LoopbackServer server;
   std::vector<std::string> paths;
   for (int i = 0; i < 10; ++i) {
     paths.push_back("/p" + std::to_string(i));
-    server.route(paths.back(), {200, "Content-Type: text/html; charset=utf-8\r\n", "页" + std::to_string(i)});
+    server.route(paths.back(), {200, "Content-Type: text/html; charset=utf-8\r\n", "页" + std::to_string(i), false, 100});
   }
   WinHttpDownloader downloader;
   std::vector<Downloader::Ticket> tickets;
@@ -95,6 +98,8 @@ TEST(WinHttp, PagesFetchedAheadAreCollectedInAnyOrderOrAbandoned) {
   }
   EXPECT_THROW(downloader.collect(missing, {}), Failure);
   EXPECT_THROW(downloader.collect(tickets[3], {}), std::logic_error);
+  EXPECT_LE(server.peakConnections(), WinHttpDownloader::kMaxInFlight);
+  EXPECT_GE(server.peakConnections(), 2);
 }
 
 }  // namespace
