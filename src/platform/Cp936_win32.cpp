@@ -1,6 +1,7 @@
 // The GBK conversions on Windows: code page 936 named explicitly, never the
 // ANSI code page, so a program started on another locale writes the same
 // files.
+#include <algorithm>
 #include <string>
 
 #include "platform/Cp936.h"
@@ -18,12 +19,17 @@ bool isLead(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
 bool isTrail(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
 bool isDigit(unsigned char b) { return b >= 0x30 && b <= 0x39; }
 
+// Where the table of Windows differs from the GBK table of Linux (iconv):
+// Windows maps the user-defined areas to the Private Use Area and the byte
+// FF to U+F8F5. Those count as no character, on both platforms.
+bool isPrivateUse(char16_t c) { return c >= 0xE000 && c <= 0xF8FF; }
+
 // The length of the character that starts at `at` by the shape of the code
-// page's byte sequences; 0 for a byte that starts none. Single bytes above
-// 0x7F are no character of GBK, although Windows maps some of them.
+// page's byte sequences; 0 for a byte that starts none. Of the single bytes
+// above 0x7F only 80 (the euro sign) is a character of GBK.
 std::size_t unitLength(UINT page, std::string_view b, std::size_t at) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(b[at + k]); };
-  if (byte(0) < 0x80) return 1;
+  if (byte(0) < 0x80 || (page == kGbk && byte(0) == 0x80)) return 1;
   if (!isLead(byte(0)) || at + 1 >= b.size()) return 0;
   if (isTrail(byte(1))) return 2;
   if (page == kGb18030 && isDigit(byte(1)) && at + 3 < b.size() && isLead(byte(2)) && isDigit(byte(3))) return 4;
@@ -41,35 +47,41 @@ bool convert(UINT page, std::string_view bytes, std::u16string& out) {
   out.resize(used + static_cast<std::size_t>(n));
   ::MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, bytes.data(), size, reinterpret_cast<wchar_t*>(out.data() + used),
                         n);
+  if (page == kGbk && std::any_of(out.begin() + static_cast<std::ptrdiff_t>(used), out.end(), isPrivateUse)) {
+    out.resize(used);
+    return false;
+  }
   return true;
 }
 
 // Runs of well-shaped characters are converted whole; a run Windows refuses
-// is converted character by character; every byte that is no character
-// becomes U+FFFD and the next byte is looked at afresh.
+// is converted character by character. A byte that starts no character, or
+// a character Windows refuses, gives U+FFFD and the next byte is looked at
+// afresh, as iconv does on Linux.
 std::u16string decodePage(UINT page, std::string_view bytes) {
   std::u16string out;
   out.reserve(bytes.size());
   std::size_t at = 0;
   while (at < bytes.size()) {
-    std::size_t end = at;
-    while (end < bytes.size()) {
-      const std::size_t n = unitLength(page, bytes, end);
-      if (n == 0) break;
-      end += n;
-    }
-    const std::string_view run = bytes.substr(at, end - at);
-    if (!convert(page, run, out)) {
-      for (std::size_t k = 0; k < run.size();) {
-        const std::size_t n = unitLength(page, run, k);
-        if (!convert(page, run.substr(k, n), out)) out += u'\uFFFD';
-        k += n;
-      }
-    }
-    at = end;
-    if (at < bytes.size()) {
+    if (unitLength(page, bytes, at) == 0) {
       out += u'\uFFFD';
       ++at;
+      continue;
+    }
+    std::size_t end = at;
+    for (std::size_t n; end < bytes.size() && (n = unitLength(page, bytes, end)) > 0;) end += n;
+    if (convert(page, bytes.substr(at, end - at), out)) {
+      at = end;
+      continue;
+    }
+    while (at < end) {
+      const std::size_t n = unitLength(page, bytes, at);
+      if (n > 0 && convert(page, bytes.substr(at, n), out)) {
+        at += n;
+      } else {
+        out += u'\uFFFD';
+        ++at;
+      }
     }
   }
   return out;
@@ -90,13 +102,15 @@ constexpr NamedPage kPages[] = {
 
 std::string encode(std::u16string_view text) {
   // A character outside the Basic Multilingual Plane is one "?", as is a
-  // lone surrogate: GBK holds neither.
+  // lone surrogate and a private-use character: GBK holds none of them.
   std::wstring wide;
   wide.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     if (c >= 0xD800 && c <= 0xDFFF) {
       if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+      wide += L'?';
+    } else if (isPrivateUse(c)) {
       wide += L'?';
     } else {
       wide += static_cast<wchar_t>(c);

@@ -28,8 +28,9 @@ sleep 0.5
 screenshot fault-message "$box" >/dev/null
 
 [ ! -e "$data/$BAD-WeatherData.xls" ] || fail "a data file was written for the place that failed"
-# The list, and so the run, takes the catalogue in the folder's own order.
-first=$(ls -f "$PROGRAM_FOLDER/WebSite" | grep -v '^\.' | head -n 1)
+# The list, and so the run, takes the catalogue in the order NTFS lists it:
+# for these names, code point order.
+first=$(ls -f "$PROGRAM_FOLDER/WebSite" | grep -v '^\.' | LC_ALL=C sort | head -n 1)
 if [ "$first" = "$GOOD.txt" ]; then
   [ -e "$data/$GOOD-WeatherData.xls" ] || fail "the place before the failing one was not recorded"
   lines=$(grep -c $'\r$' "$data/$GOOD-WeatherData.xls")
