@@ -9,6 +9,8 @@ packages=(
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
   python3 curl
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
+  # the Windows build, its tests under wine and its zip
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 locales zip
 )
 
 missing=()

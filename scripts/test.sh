@@ -3,12 +3,21 @@
 # under Xvfb) twice: in build/, then in build-asan/ built with
 # AddressSanitizer and UndefinedBehaviorSanitizer. Any sanitizer report, in
 # a test or in a program a test started, fails the run. Screenshots of the
-# window tests land in <build folder>/artefacts.
+# window tests land in <build folder>/artefacts. Between the two runs, the
+# Windows program is cross-built in build-win/ and its tests run under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 ctest --test-dir build --output-on-failure
+
+echo "== the Windows build, its tests under wine"
+scripts/build.sh build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake --no-warn-unused-cli
+scripts/wine.sh build-win start
+trap 'scripts/wine.sh build-win stop' EXIT
+ctest --test-dir build-win --output-on-failure
+scripts/wine.sh build-win stop
+trap - EXIT
 
 echo "== the same tests with AddressSanitizer and UndefinedBehaviorSanitizer"
 scripts/build.sh build-asan -DVANTORIL_SANITIZE=ON

@@ -4,9 +4,8 @@
 
 #include "app/ConsoleServices.h"
 #include "app/Form1.h"
-#include "platform/CurlDownloader.h"
+#include "platform/PlatformServices.h"
 #include "platform/Text.h"
-#include "platform/XdgProcessStarter.h"
 
 namespace vantoril {
 
@@ -30,12 +29,12 @@ class PrintingObserver final : public RunObserver {
 }  // namespace
 
 int recordHeadless(const std::string& programFolder) {
-  CurlDownloader downloader;
-  XdgProcessStarter starter;
+  const auto downloader = makeDownloader();
+  const auto starter = makeProcessStarter();
   NoInput input;
   StderrReport report;
   PrintingObserver observer;
-  Form1 form(programFolder, {downloader, starter, input, report, &observer});
+  Form1 form(programFolder, {*downloader, *starter, input, report, &observer});
   if (!form.load()) return 1;
   const bool ran = form.click(form.Command1);
   return ran && observer.recorded == form.List1.entryCount() ? 0 : 1;

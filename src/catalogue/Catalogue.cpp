@@ -2,13 +2,14 @@
 
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
+#include "platform/FileSystem.h"
 
 namespace vantoril::catalogue {
 
-std::string folder(const std::string& programFolder) { return programFolder + "/WebSite"; }
+std::string folder(const std::string& programFolder) { return programFolder + pathSeparator() + "WebSite"; }
 
 std::string filePath(const std::string& programFolder, std::u16string_view place) {
-  return folder(programFolder) + "/" + fileNameBytes(place) + ".txt";
+  return folder(programFolder) + pathSeparator() + fileNameBytes(place) + ".txt";
 }
 
 std::string siblingFilePath(const std::string& file, std::u16string_view place) {

@@ -7,7 +7,7 @@
 
 namespace vantoril::catalogue {
 
-// program folder + "/WebSite"
+// program folder + "/WebSite" (with the platform's path separator)
 std::string folder(const std::string& programFolder);
 // program folder + "/WebSite/" + place + ".txt"; the empty place gives the stray file ".txt".
 std::string filePath(const std::string& programFolder, std::u16string_view place);

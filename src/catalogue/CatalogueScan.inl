@@ -7,7 +7,7 @@ namespace vantoril::catalogue {
 template <class Add>
 void scan(const std::string& folderPath, Add&& add) {
   std::string base = folderPath;
-  if (base.empty() || base.back() != '/') base += '/';
+  if (base.empty() || base.back() != pathSeparator()) base += pathSeparator();
   std::vector<std::string> pending;
   std::u16string place;
   for (const FolderEntry& entry : listFolder(base)) {

@@ -4,6 +4,7 @@
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
 #include "recording/DataFile.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace vantoril {
@@ -35,7 +36,7 @@ void Form1::Command2_Click() {
   services_.processStarter.start(shell::browserCommand(shell::kMakersPage), WindowStyle::MinimizedFocus);
 }
 
-void Form1::Command3_Click() { proc1(fileNameText(datafile::folder(programFolder_) + "/")); }
+void Form1::Command3_Click() { proc1(fileNameText(datafile::folder(programFolder_) + pathSeparator())); }
 
 void Form1::Command8_Click() {
   const std::string path = placeFile(List1.selectedIndex());

@@ -15,6 +15,12 @@ std::u16string decode(std::string_view bytes);
 // Unknown names fall back to UTF-8.
 std::u16string decodeCharset(std::string_view bytes, std::string_view charset);
 
+// The platform's converters behind decodeCharset: GB18030 (a superset of
+// GBK and GB2312), and any other character set by its lower-case name;
+// false when the platform does not know the name.
+std::u16string decodeGb18030(std::string_view bytes);
+bool decodeOther(std::string_view bytes, const std::string& name, std::u16string& text);
+
 // The lines of a GBK text file. A line ends at CR, optionally followed by
 // LF; the line end is not part of the line; a last line without line end
 // is read; an empty file has no lines. Throws Failure when the file cannot

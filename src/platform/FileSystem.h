@@ -18,6 +18,10 @@ struct FolderEntry {
 // The folder that holds the program file.
 std::string programFolder();
 
+// The separator of the paths the program builds: '/' on Linux, '\\' on
+// Windows, where paths handed to the shell must read as Windows paths.
+char pathSeparator();
+
 // True when `path` names a regular file (through links).
 bool fileExists(const std::string& path);
 

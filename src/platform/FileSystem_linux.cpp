@@ -68,6 +68,8 @@ void writeNew(const std::string& path, std::string_view bytes, int flags) {
 
 }  // namespace
 
+char pathSeparator() { return '/'; }
+
 std::string programFolder() {
   std::string buf(4096, '\0');
   const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());

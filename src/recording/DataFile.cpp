@@ -7,10 +7,10 @@
 
 namespace vantoril::datafile {
 
-std::string folder(const std::string& programFolder) { return programFolder + "/WeatherData"; }
+std::string folder(const std::string& programFolder) { return programFolder + pathSeparator() + "WeatherData"; }
 
 std::string path(const std::string& programFolder, std::u16string_view place) {
-  return folder(programFolder) + "/" + fileNameBytes(place) + "-WeatherData.xls";
+  return folder(programFolder) + pathSeparator() + fileNameBytes(place) + "-WeatherData.xls";
 }
 
 std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists) {

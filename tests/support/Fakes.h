@@ -1,16 +1,13 @@
 #pragma once
 // Stand-ins for the services of the window, and a throw-away program folder.
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -100,18 +97,28 @@ class CollectingReport final : public ErrorReport {
   void report(const std::string& message) override { messages.push_back(message); }
 };
 
+// A path as the program names it (UTF-8) and back, on every platform.
+inline std::string utf8Path(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+inline std::filesystem::path fsPath(std::string_view utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
 // A fresh folder under the temporary folder, removed with everything in it.
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vantoril-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    std::random_device random;
+    for (int attempt = 0; path_.empty(); ++attempt) {
+      if (attempt == 100) throw std::runtime_error("cannot create a temporary folder");
+      const auto folder = std::filesystem::temp_directory_path() / ("vantoril-" + std::to_string(random()));
+      if (std::filesystem::create_directory(folder)) path_ = utf8Path(folder);
+    }
   }
   ~TempFolder() {
     std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::permissions(fsPath(path_), std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(fsPath(path_), ignored);
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
@@ -124,7 +131,7 @@ class TempFolder {
 
 // Writes `text` as GBK bytes, creating the parent folders.
 inline void writeGbk(const std::string& path, std::u16string_view text) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::filesystem::create_directories(fsPath(path).parent_path());
   writeWholeFile(path, cp936::encode(text));
 }
 
@@ -146,31 +153,6 @@ inline std::size_t crlfCount(std::string_view bytes) {
   for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string_view::npos; at += 2) ++n;
   return n;
 }
-
-// Lowers the file size limit for its lifetime, so writes past `bytes` fail
-// with EFBIG (root ignores file modes, not this limit).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = saved_;
-    lowered.rlim_cur = bytes;
-    ok_ = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  rlimit saved_{};
-  sighandler_t previousHandler_ = SIG_DFL;
-  bool ok_ = false;
-};
 
 // A Form1 on a temporary program folder, with every service faked.
 struct FormFixture {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../support/Fakes.h"
+#include "../support/FileSizeLimit.h"
 #include "catalogue/Shell.h"
 #include "chart/ChartPage.h"
 #include "chart/History.h"

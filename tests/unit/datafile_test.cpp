@@ -6,6 +6,7 @@
 #include <string>
 
 #include "../support/Fakes.h"
+#include "../support/FileSizeLimit.h"
 #include "platform/Failure.h"
 #include "recording/DataFile.h"
 #include "recording/Series.h"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../support/Fakes.h"
+#include "../support/FileSizeLimit.h"
 #include "platform/Cp936.h"
 #include "platform/Text.h"
 

@@ -70,6 +70,10 @@ TEST(Gbk, InvalidBytesDecodeToReplacementCharacters) {
   EXPECT_EQ(cp936::decode(hexBytes("FF 43")), u"\uFFFDC");
   // Good text after a bad byte is still read.
   EXPECT_EQ(cp936::decode(hexBytes("FF B1 B1 BE A9")), u"\uFFFD北京");
+  // The user-defined areas hold no character (Windows would give private-use
+  // ones); the single byte 80 is the euro sign.
+  EXPECT_EQ(cp936::decode(hexBytes("AA A1 41 FE 50 80")), u"\uFFFD\uFFFDA\uFFFDP\u20AC");
+  EXPECT_EQ(cp936::encode(u"\uE000\uF8F5\u20AC"), "??\x80");
 }
 
 TEST(Gbk, AsciiPassesThroughAndLongTextsConvertWhole) {

@@ -1,0 +1,79 @@
+// Vantoril on Windows: records live weather observations for a list of places.
+//   vantoril            the window (not built yet)
+//   vantoril --record   start-up and one recording run without a window
+// A GUI program: it takes the console of whoever started it, when there is
+// one, so that "--record" prints its lines there.
+#include <windows.h>
+
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <string_view>
+
+#include "app/Headless.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace {
+
+bool usable(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE && ::GetFileType(h) != FILE_TYPE_UNKNOWN; }
+
+// Output the caller redirected stays where it goes; else the lines go to
+// the console of the parent process, in UTF-8 while the program runs.
+class ParentConsole {
+ public:
+  ParentConsole() {
+    if (usable(::GetStdHandle(STD_OUTPUT_HANDLE)) && usable(::GetStdHandle(STD_ERROR_HANDLE))) {
+      present_ = true;
+    } else if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
+      present_ = true;
+      if (!usable(::GetStdHandle(STD_OUTPUT_HANDLE))) std::freopen("CONOUT$", "w", stdout);
+      if (!usable(::GetStdHandle(STD_ERROR_HANDLE))) std::freopen("CONOUT$", "w", stderr);
+    }
+    savedPage_ = ::GetConsoleOutputCP();
+    if (savedPage_ != 0) ::SetConsoleOutputCP(CP_UTF8);
+  }
+  ~ParentConsole() {
+    std::cout.flush();
+    if (savedPage_ != 0) ::SetConsoleOutputCP(savedPage_);
+  }
+  ParentConsole(const ParentConsole&) = delete;
+  ParentConsole& operator=(const ParentConsole&) = delete;
+  bool present() const { return present_; }
+
+ private:
+  bool present_ = false;
+  UINT savedPage_ = 0;
+};
+
+// A message where the user sees it: the console, else a message box; but
+// never a box in a headless run, which no one may be there to close (the
+// Task Scheduler).
+void tell(const ParentConsole& console, std::string_view message, bool headless) {
+  if (console.present() || headless) {
+    std::cerr << message << std::endl;
+    return;
+  }
+  const std::u16string text = vantoril::fromUtf8(message);
+  ::MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()), L"Vantoril v 1.0", MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const ParentConsole console;
+  const bool headless = argc > 1;
+  try {
+    const std::string folder = vantoril::programFolder();
+    if (argc == 2 && std::wstring_view(argv[1]) == L"--record") return vantoril::recordHeadless(folder);
+    if (argc > 1) {
+      tell(console, "usage: vantoril [--record]", headless);
+      return 2;
+    }
+    tell(console, "Vantoril 的窗口还没有做好：请用 vantoril --record 记录天气数据。", headless);
+    return 2;
+  } catch (const std::exception& e) {
+    tell(console, e.what(), headless);
+    return 1;
+  }
+}

@@ -1,0 +1,189 @@
+// Files and folders on Windows, through the wide-character calls. The
+// attribute rules: an existence test counts hidden and system files as
+// missing; a listing shows plain, read-only and hidden entries and folders,
+// but no system entry and no linked folder.
+#include <algorithm>
+#include <string>
+
+#include "platform/Failure.h"
+#include "platform/FileSystem.h"
+#include "platform/Win32.h"
+
+namespace vantoril {
+
+namespace {
+
+using win32::Handle;
+using win32::wide;
+
+bool writeAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+DWORD attributesOf(const std::string& path) { return ::GetFileAttributesW(wide(path).c_str()); }
+
+bool isFolder(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void writeNew(const std::string& path, std::string_view bytes, bool mustBeNew) {
+  // OPEN_ALWAYS and a cut to nothing rather than CREATE_ALWAYS, which
+  // refuses to replace a hidden file.
+  Handle file(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            mustBeNew ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    const DWORD error = ::GetLastError();
+    // Say what is in the way, not only "exists" or "access denied".
+    if (isFolder(attributesOf(path))) throw Failure("无法创建文件 " + path + "：同名的文件夹已经存在");
+    win32::fail("无法创建文件 " + path, error);
+  }
+  const bool ok = (mustBeNew || ::SetEndOfFile(file.get())) && writeAll(file.get(), bytes);
+  DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
+  if (!file.close() && ok) error = ::GetLastError();
+  if (error != ERROR_SUCCESS) {
+    // A file this call created is not left behind half-written.
+    if (mustBeNew) ::DeleteFileW(wide(path).c_str());
+    win32::fail("无法写入文件 " + path, error);
+  }
+}
+
+// Cuts `file` back to `size` bytes.
+void cutBack(HANDLE file, LONGLONG size) {
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = size;
+  ::SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end);
+}
+
+}  // namespace
+
+char pathSeparator() { return '\\'; }
+
+std::string programFolder() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) win32::fail("无法确定程序文件夹", ::GetLastError());
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      break;
+    }
+    if (buffer.size() >= 32768) throw Failure("无法确定程序文件夹：路径太长");
+    buffer.resize(buffer.size() * 2);
+  }
+  const auto slash = buffer.find_last_of(L"\\/");
+  return win32::utf8(buffer.substr(0, slash == std::wstring::npos ? 0 : slash));
+}
+
+bool fileExists(const std::string& path) {
+  const DWORD a = attributesOf(path);
+  return a != INVALID_FILE_ATTRIBUTES &&
+         (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+}
+
+std::vector<FolderEntry> listFolder(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  std::string base = folder;
+  if (base.empty() || (base.back() != '/' && base.back() != '\\')) base += '\\';
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileExW(wide(base + "*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                           nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY) return entries;
+    win32::fail("无法列出文件夹 " + folder, error);
+  }
+  struct Close {
+    HANDLE h;
+    ~Close() { ::FindClose(h); }
+  } close{search};
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const DWORD a = found.dwFileAttributes;
+    if (a & FILE_ATTRIBUTE_SYSTEM) continue;
+    const bool folderEntry = (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // A linked folder is no folder of the catalogue: a scan never follows a link loop.
+    if (folderEntry && (a & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    entries.push_back({win32::utf8(name), folderEntry});
+  } while (::FindNextFileW(search, &found));
+  if (const DWORD error = ::GetLastError(); error != ERROR_NO_MORE_FILES) win32::fail("无法列出文件夹 " + folder, error);
+  // Wine, on another file system, lists in that file system's order.
+  sortLikeNtfs(entries);
+  return entries;
+}
+
+std::string readWholeFile(const std::string& path) {
+  Handle file(::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    const DWORD error = ::GetLastError();
+    if (isFolder(attributesOf(path))) throw Failure("无法读取：" + path + " 不是普通文件");
+    win32::fail("无法打开文件 " + path, error);
+  }
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw Failure("无法读取：" + path + " 不是普通文件");
+  std::string bytes;
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(file.get(), &size)) bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  char buffer[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) win32::fail("无法读取文件 " + path, ::GetLastError());
+    if (n == 0) break;
+    bytes.append(buffer, n);
+  }
+  return bytes;
+}
+
+void writeWholeFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, false); }
+
+void createNewFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, true); }
+
+void appendToFile(const std::string& path, std::string_view bytes) {
+  Handle file(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) win32::fail("无法打开文件 " + path + " 以追加数据", ::GetLastError());
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw Failure("无法追加数据：" + path + " 不是普通文件");
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.get(), &size) || !::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN))
+    win32::fail("无法读取文件 " + path, ::GetLastError());
+  if (!writeAll(file.get(), bytes)) {
+    const DWORD error = ::GetLastError();
+    cutBack(file.get(), size.QuadPart);
+    win32::fail("无法写入文件 " + path, error);
+  }
+  if (!file.close()) {
+    const DWORD error = ::GetLastError();
+    file.reset(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.valid()) cutBack(file.get(), size.QuadPart);
+    win32::fail("无法写入文件 " + path, error);
+  }
+}
+
+void removeFile(const std::string& path) {
+  if (!::DeleteFileW(wide(path).c_str())) win32::fail("无法删除文件 " + path, ::GetLastError());
+}
+
+void renameFile(const std::string& from, const std::string& to) {
+  // Without MOVEFILE_REPLACE_EXISTING an existing file is never replaced.
+  if (::MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0)) return;
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) throw Failure("无法改名：文件 " + to + " 已经存在");
+  win32::fail("无法把文件 " + from + " 改名为 " + to, error);
+}
+
+void ensureFolder(const std::string& path) {
+  if (::CreateDirectoryW(wide(path).c_str(), nullptr)) return;
+  const DWORD error = ::GetLastError();
+  if (isFolder(attributesOf(path))) return;
+  if (error == ERROR_ALREADY_EXISTS) throw Failure("无法创建文件夹 " + path + "：同名的文件已经存在");
+  win32::fail("无法创建文件夹 " + path, error);
+}
+
+}  // namespace vantoril

@@ -1,0 +1,44 @@
+#pragma once
+// The Downloader of the program on Windows: WinHTTP, one session kept for
+// the program's life so that pages of the same site share connections, and
+// up to six pages fetched ahead on worker threads.
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "platform/Services.h"
+
+namespace vantoril {
+
+class WinHttpDownloader final : public Downloader {
+ public:
+  struct Options {
+    long connectTimeoutMs = 15000;
+    long totalTimeoutMs = 60000;
+    std::size_t maxBytes = 16u << 20;  // a longer page, packed or unpacked, is a failure
+    long maxRedirects = 5;
+  };
+  static constexpr int kMaxInFlight = 6;
+
+  WinHttpDownloader();
+  explicit WinHttpDownloader(Options options);
+  ~WinHttpDownloader() override;
+  WinHttpDownloader(const WinHttpDownloader&) = delete;
+  WinHttpDownloader& operator=(const WinHttpDownloader&) = delete;
+
+  // Fetches an http, https or file address, follows redirects, unpacks a
+  // gzip or deflate body and decodes the page by the charset of its
+  // Content-Type header, else of its meta tag, else as UTF-8. Throws
+  // Failure naming the address. Safe to call from several threads.
+  std::u16string download(const std::u16string& address) override;
+
+  Ticket fetchAhead(const std::u16string& address) override;
+  std::u16string collect(Ticket ticket, const std::function<void()>& whileWaiting) override;
+  void abandon(Ticket ticket) override;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace vantoril

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# vantoril.exe --record under wine, from a program folder of its own, over
+# three places served from 127.0.0.1, the middle one dead: the data files
+# written must be byte for byte those of tests/data.
+#   tests/win32/headless_record_test.sh BUILD PROGRAM
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$1
+program=$2
+work=$(mktemp -d "${TMPDIR:-/tmp}/vantoril-win-headless.XXXXXX")
+server=
+cleanup() {
+  [ -z "$server" ] || kill "$server" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$root/tests/tools/serve_folder.py" "$root/tests/data" >"$work/port" &
+server=$!
+for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
+port=$(cat "$work/port")
+[ -n "$port" ] || fail "the page server did not start"
+
+mkdir -p "$work/program/WebSite"
+cp "$program" "$work/program/vantoril.exe"
+place() { printf 'http://127.0.0.1:%s/%s\r\n' "$port" "$2" >"$work/program/WebSite/$1.txt"; }
+# In listing order: 北京, 广州, 杭州.
+place 北京 hangzhou-2014.html
+place 广州 no-such-page.html
+place 杭州 harbin-2016.html
+
+status=0
+(cd "$work" && "$root/scripts/wine.sh" "$build" run "$work/program/vantoril.exe" --record) \
+  >"$work/out.crlf" 2>"$work/err" </dev/null || status=$?
+tr -d '\r' <"$work/out.crlf" >"$work/out"  # Windows ends console lines in CR LF
+cat "$work/out"
+[ "$status" -eq 1 ] || fail "exit code $status, not 1 (a place failed)"
+grep -qx $'北京\t2014061914' "$work/out" || fail "no line for 北京"
+grep -q $'^广州\t错误：下载 http://127.0.0.1:'"$port"'/no-such-page.html 失败：HTTP 状态 404$' "$work/out" ||
+  fail "no failure line for 广州"
+data=$work/program/WeatherData
+cmp "$data/北京-WeatherData.xls" "$root/tests/data/hangzhou-2014.WeatherData.xls" || fail "北京's data file differs"
+[ ! -e "$data/广州-WeatherData.xls" ] || fail "a data file for the dead place"
+# A run that goes on after a failed place has recorded 杭州 as well.
+if [ -e "$data/杭州-WeatherData.xls" ]; then
+  cmp "$data/杭州-WeatherData.xls" "$root/tests/data/harbin-2016.WeatherData.xls" || fail "杭州's data file differs"
+fi
+[ ! -e "$work/WeatherData" ] || fail "data written beside the current folder"
+echo "PASS"

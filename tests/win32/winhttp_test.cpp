@@ -1,0 +1,106 @@
+// The WinHTTP downloader against a server on 127.0.0.1.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Cp936.h"
+#include "platform/Failure.h"
+#include "platform/Text.h"
+#include "platform/WinHttpDownloader.h"
+#include "support/Fakes.h"
+#include "win32/LoopbackServer.h"
+
+namespace vantoril {
+namespace {
+
+using test::LoopbackServer;
+
+std::string gzipped(const std::string& text) {
+  z_stream z{};
+  deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 16 + 15, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, static_cast<uLong>(text.size())) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+std::string failureOf(Downloader& downloader, const std::string& url) {
+  try {
+    downloader.download(fromUtf8(url));
+  } catch (const Failure& e) {
+    return e.what();
+  }
+  return "no failure";
+}
+
+TEST(WinHttp, PagesAreDecodedByHeaderOrMetaAndGzipIsUnpacked) {
+  LoopbackServer server;
+  const std::string page = "<html><head><title>中国天气</title></head><body>晴 25℃</body></html>";
+  const std::string gbkPage = cp936::encode(
+      u"<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head>北京 晴</html>");
+  server.route("/utf8", {200, "Content-Type: text/html; charset=utf-8\r\n", page});
+  server.route("/gzip", {200, "Content-Type: text/html; charset=utf-8\r\nContent-Encoding: gzip\r\n", gzipped(page)});
+  server.route("/gbk", {200, "Content-Type: text/html\r\n", gbkPage});
+  server.route("/moved", {301, "Location: /utf8\r\n", ""});
+  WinHttpDownloader downloader;
+  for (const char* path : {"/utf8", "/gzip", "/moved"}) EXPECT_EQ(downloader.download(fromUtf8(server.url(path))), fromUtf8(page)) << path;
+  EXPECT_EQ(downloader.download(fromUtf8(server.url("/gbk"))), cp936::decode(gbkPage));
+}
+
+TEST(WinHttp, FailuresNameTheAddressAndTheCause) {
+  LoopbackServer server;
+  server.route("/slow", {200, "", "", true});
+  server.route("/loop", {302, "Location: /loop\r\n", ""});
+  server.route("/huge", {200, "Content-Encoding: gzip\r\n", gzipped(std::string(100000, 'x'))});
+  WinHttpDownloader::Options options;
+  options.totalTimeoutMs = 500;
+  options.maxBytes = 50000;
+  WinHttpDownloader downloader(options);
+  const struct {
+    std::string url, cause;
+  } cases[] = {
+      {server.url("/missing"), "HTTP 状态 404"},
+      {server.url("/slow"), "超时"},
+      {server.url("/huge"), "50000 字节的上限"},
+      {server.url("/loop"), "重定向"},
+      {"ftp://example.com/a", "只支持 http、https 和 file 网址"},
+      {"file:///C:/no/such/page.html", "下载 file:///C:/no/such/page.html 失败"},
+  };
+  for (const auto& c : cases) {
+    const std::string message = failureOf(downloader, c.url);
+    EXPECT_NE(message.find(c.url), std::string::npos) << message;
+    EXPECT_NE(message.find(c.cause), std::string::npos) << message;
+  }
+}
+
+TEST(WinHttp, PagesFetchedAheadAreCollectedInAnyOrderOrAbandonedAtMostSixInFlight) {
+  LoopbackServer server;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 10; ++i) {
+    paths.push_back("/p" + std::to_string(i));
+    server.route(paths.back(), {200, "Content-Type: text/html; charset=utf-8\r\n", "页" + std::to_string(i), false, 100});
+  }
+  WinHttpDownloader downloader;
+  std::vector<Downloader::Ticket> tickets;
+  for (const auto& path : paths) tickets.push_back(downloader.fetchAhead(fromUtf8(server.url(path))));
+  const auto missing = downloader.fetchAhead(fromUtf8(server.url("/missing")));
+  downloader.abandon(tickets[3]);
+  for (int i = 9; i >= 0; --i) {
+    if (i == 3) continue;
+    EXPECT_EQ(downloader.collect(tickets[i], [] {}), fromUtf8("页" + std::to_string(i)));
+  }
+  EXPECT_THROW(downloader.collect(missing, {}), Failure);
+  EXPECT_THROW(downloader.collect(tickets[3], {}), std::logic_error);
+  EXPECT_LE(server.peakConnections(), WinHttpDownloader::kMaxInFlight);
+  EXPECT_GE(server.peakConnections(), 2);
+}
+
+}  // namespace
+}  // namespace vantoril
