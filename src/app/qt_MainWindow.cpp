@@ -113,10 +113,14 @@ MainWindow::~MainWindow() { form_.setListener(nullptr); }
 QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control) {
   switch (design.kind) {
     case ControlKind::Label: {
+      // A caption lies beneath the boxes, lists and buttons it overlaps and
+      // never takes a click: the one on "地名：" selects the first place.
       auto* label = new QLabel(this);
       label->setTextFormat(Qt::PlainText);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       label->setWordWrap(true);
+      label->setAttribute(Qt::WA_TransparentForMouseEvents);
+      label->lower();
       return label;
     }
     case ControlKind::CommandButton: {

@@ -50,6 +50,21 @@ class WindowTest final : public QObject {
     QVERIFY(widget<QPlainTextEdit>(window, "Text5")->isHidden());
     QVERIFY(!widget<QPlainTextEdit>(window, "Text4")->isHidden());
 
+    // Where a caption overlaps a box, list or button, that control is on top
+    // and takes the click (the top left of the first place lies under "地名：").
+    const QObjectList stacking = window.children();
+    for (const ControlDesign& caption : controlTable()) {
+      if (caption.kind != ControlKind::Label) continue;
+      auto* label = widget<QLabel>(window, std::string(caption.name).c_str());
+      for (QWidget* other : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect overlap = label->geometry() & other->geometry();
+        if (qobject_cast<QLabel*>(other) || other->isHidden() || overlap.isEmpty()) continue;
+        QWidget* hit = window.childAt(overlap.center());
+        QVERIFY2(hit && !qobject_cast<QLabel*>(hit), qPrintable(label->objectName() + " takes the click"));
+        QVERIFY(stacking.indexOf(label) < stacking.indexOf(other));
+      }
+    }
+
     auto* list = widget<QListWidget>(window, "List1");
     QCOMPARE(list->count(), 2);
     QStringList shown;
