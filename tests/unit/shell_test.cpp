@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "platform/XdgProcessStarter.h"
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "support/Fakes.h"
 
@@ -235,8 +238,7 @@ TEST(ThingsToOpen, AnyOtherCommandLineFails) {
   EXPECT_THROW(commandline::thingsToOpen(u"rundll32 url.dll,FileProtocolHandler"), Failure);  // no blank
 }
 
-TEST(XdgStarter, FailsClearlyWhenThereIsNothingToOpenOrNoProgramToOpenIt) {
-  EXPECT_THROW(XdgProcessStarter("true").start(kBrowser + u" \r\n", WindowStyle::MinimizedFocus), Failure);
+TEST(XdgStarter, FailsClearlyWhenThereIsNoProgramToOpenIt) {
   try {
     XdgProcessStarter("vantoril-no-such-opener").start(shell::openCommand(u"/tmp"), WindowStyle::NormalFocus);
     ADD_FAILURE() << "a missing program was started";
@@ -244,6 +246,85 @@ TEST(XdgStarter, FailsClearlyWhenThereIsNothingToOpenOrNoProgramToOpenIt) {
     EXPECT_NE(std::string(e.what()).find("vantoril-no-such-opener"), std::string::npos) << e.what();
   }
   EXPECT_NO_THROW(XdgProcessStarter("true").start(shell::openCommand(u"/tmp"), WindowStyle::NormalFocus));
+}
+
+TEST(XdgStarter, DesktopEntryCommandLeavesOutTheFieldCodes) {
+  struct Case {
+    const char* file;
+    std::vector<std::string> command;
+  };
+  const Case cases[] = {
+      {"[Desktop Entry]\nName=B\nExec=firefox-esr %u\n", {"firefox-esr"}},
+      {"[Desktop Entry]\r\nExec = \"/opt/My Browser/run\" --new-window %U\r\n", {"/opt/My Browser/run", "--new-window"}},
+      {"[Desktop Entry]\nExec=run --url=%u 100%% \"a\\\\\"b\" %i %c %k\n", {"run", "--url=", "100%", "a\"b"}},
+      // Only the main group counts; TryExec and translated keys are not Exec.
+      {"[Desktop Action new]\nExec=wrong\n[Desktop Entry]\nTryExec=wrong\nExec[de]=wrong\nExec=right\n", {"right"}},
+      {"[Desktop Entry]\nName=No command\n", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(desktopEntryCommand(c.file), c.command) << c.file;
+}
+
+// The program's environment changed for a test's lifetime.
+class Environment {
+ public:
+  void set(const char* name, const std::string& value) {
+    save(name);
+    ::setenv(name, value.c_str(), 1);
+  }
+  void unset(const char* name) {
+    save(name);
+    ::unsetenv(name);
+  }
+  ~Environment() {
+    for (const auto& [name, value] : saved_)
+      value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+  }
+
+ private:
+  void save(const char* name) {
+    const char* value = std::getenv(name);
+    saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+  }
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+void writeScript(const std::string& path, const std::string& text) {
+  writeWholeFile(path, "#!/bin/sh\n" + text);
+  fs::permissions(path, fs::perms::owner_all);
+}
+
+TEST(XdgStarter, AnEmptyAddressStartsTheDefaultBrowserOnABlankPage) {
+  test::TempFolder t;
+  fs::create_directories(t / "bin");
+  writeScript(t / "bin/xdg-settings", "echo fake-browser.desktop\n");
+  writeScript(t / "bin/browser", "echo \"$#:$*\" >\"$0.started\"\n");
+  fs::create_directories(t / "share/applications");
+  writeWholeFile(t / "share/applications/fake-browser.desktop",
+                       "[Desktop Entry]\nExec=\"" + (t / "bin/browser") + "\" --new-window %U\n");
+  Environment environment;
+  environment.set("PATH", t / "bin");
+  environment.set("XDG_DATA_HOME", t / "share");
+  environment.set("XDG_DATA_DIRS", t / "none");
+  environment.unset("BROWSER");
+
+  // An empty catalogue file, and one with an empty line (New with no address).
+  for (std::u16string_view arguments : {u"", u"\r\n"}) {
+    XdgProcessStarter().start(kBrowser + u" " + std::u16string(arguments), WindowStyle::MinimizedFocus);
+    const std::string started = t / "bin/browser.started";
+    for (int i = 0; i < 200 && !fileExists(started); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(test::readBytes(started), "1:--new-window\n");
+    fs::remove(started);
+  }
+
+  // No default browser, no $BROWSER, no x-www-browser: a message says so.
+  environment.set("PATH", t / "nowhere");
+  try {
+    XdgProcessStarter().start(kBrowser + u" ", WindowStyle::MinimizedFocus);
+    ADD_FAILURE() << "no browser, yet nothing failed";
+  } catch (const Failure& e) {
+    EXPECT_TRUE(test::contains(e.what(), "网页浏览器")) << e.what();
+    EXPECT_TRUE(test::contains(e.what(), "x-www-browser")) << e.what();
+  }
 }
 
 }  // namespace
