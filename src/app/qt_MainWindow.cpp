@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStringList>
@@ -16,6 +15,7 @@
 
 #include "app/ControlTable.h"
 #include "app/Form1.h"
+#include "app/qt_MultiLineBox.h"
 
 namespace vantoril {
 
@@ -24,19 +24,6 @@ namespace {
 QString qText(std::u16string_view text) { return QString::fromStdU16String(std::u16string(text)); }
 
 QString rgb(const Rgb& c) { return QStringLiteral("rgb(%1, %2, %3)").arg(c.red).arg(c.green).arg(c.blue); }
-
-// A multi-line box holds its line breaks as CR LF, the editor as paragraphs.
-std::u16string modelText(const QPlainTextEdit& edit) {
-  QString text = edit.toPlainText();
-  text.replace(QChar(u'\n'), QStringLiteral("\r\n"));
-  return text.toStdU16String();
-}
-
-void showText(QPlainTextEdit& edit, const std::u16string& text) {
-  if (modelText(edit) == text) return;
-  const QSignalBlocker blocker(edit);
-  edit.setPlainText(qText(text));
-}
 
 void showText(QLineEdit& edit, const std::u16string& text) {
   const QString shown = qText(text);
@@ -135,14 +122,16 @@ QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control)
     case ControlKind::TextBox: {
       auto& box = static_cast<TextBox&>(control);
       if (design.multiLine) {
-        auto* edit = new QPlainTextEdit(this);
+        auto* edit = new MultiLineBox(
+            box,
+            [this, &box](std::u16string text) {
+              form_.userEdit(box, text);
+              mirror(box);
+            },
+            this);
         edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         edit->setTabChangesFocus(true);
-        connect(edit, &QPlainTextEdit::textChanged, this, [this, &box, edit] {
-          form_.userEdit(box, modelText(*edit));
-          mirror(box);
-        });
         return edit;
       }
       auto* edit = new QLineEdit(this);
@@ -193,7 +182,7 @@ void MainWindow::mirror(const Control& control) {
 
   if (const auto* box = dynamic_cast<const TextBox*>(&control)) {
     if (auto* line = qobject_cast<QLineEdit*>(widget)) showText(*line, box->text());
-    else if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) showText(*plain, box->text());
+    else if (auto* multiLine = dynamic_cast<MultiLineBox*>(widget)) multiLine->showBoxText();
   } else if (const auto* label = dynamic_cast<const Label*>(&control)) {
     auto* shown = static_cast<QLabel*>(widget);
     const QString caption = qText(label->caption());
