@@ -76,6 +76,7 @@ MultiLineBox::MultiLineBox(const TextBox& box, std::function<void(std::u16string
 void MultiLineBox::showBoxText() {
   const QString shown = editorText(box_.text());
   if (document()->toRawText() == shown) return;
+  editedText_.reset();
   showing_ = true;
   setPlainText(shown);
   showing_ = false;

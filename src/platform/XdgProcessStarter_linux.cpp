@@ -76,11 +76,12 @@ std::string outputOf(const std::vector<std::string>& command) {
       if (ready < 0 && errno == EINTR) continue;
       char buffer[4096];
       const ssize_t n = ready > 0 ? ::read(pipe[0], buffer, sizeof buffer) : -1;
+      if (n < 0 && ready > 0 && errno == EINTR) continue;
       if (n > 0) {
         out.append(buffer, static_cast<std::size_t>(n));
         continue;
       }
-      if (n < 0) {  // timed out
+      if (n < 0) {  // timed out, or the pipe failed
         ::kill(child, SIGKILL);
         out.clear();
       }
