@@ -159,17 +159,15 @@ wait_box() {
 # each in turn to one scratch key code, and a program that reads the map
 # late sees the next character's binding ("广州" arrives as "州州").
 type_text() {
-  local text=$1 char code missing=()
+  local char hex code
   while IFS= read -r -n 1 char; do
-    [ -z "$char" ] && continue
-    [[ $char == [[:print:]] && $(printf '%d' "'$char") -lt 128 ]] && continue
-    xmodmap -pke | grep -q " U$(printf '%04X' "'$char")\b" || missing+=("$char")
-  done <<<"$text"
-  for char in "${missing[@]}"; do
+    [ -n "$char" ] || continue
+    hex=$(printf '%04X' "'$char")
+    ((16#$hex >= 128)) || continue
+    xmodmap -pke | grep -q " U$hex\b" && continue
     code=$(xmodmap -pke | awk 'NF == 3 && $1 == "keycode" { k = $2 } END { print k }')
     [ -n "$code" ] || fail "no spare key code for $char"
-    xmodmap -e "keycode $code = U$(printf '%04X' "'$char")"
-  done
-  ((${#missing[@]})) && sleep 0.3
-  xdotool type --delay 30 "$text"
+    xmodmap -e "keycode $code = U$hex"
+  done <<<"$1"
+  xdotool type --delay 30 "$1"
 }
