@@ -6,7 +6,8 @@ packages=(
   g++ cmake ninja-build pkg-config
   openssl ca-certificates
   qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev zlib1g-dev libgtest-dev libbenchmark-dev
-  xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
+  ca-certificates  # at run time: the https downloads verify the site against these
+  xvfb xdotool x11-utils x11-xserver-utils imagemagick fonts-wqy-microhei
   python3 curl
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
   # the Windows build, its tests under wine and its zip

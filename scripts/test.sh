@@ -7,6 +7,8 @@
 # Windows program is cross-built in build-win/ and its tests run under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The same results whatever locale the caller has (a fresh system has none).
+export LC_ALL=C.UTF-8
 scripts/setup.sh
 scripts/build.sh
 ctest --test-dir build --output-on-failure

@@ -7,7 +7,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStringList>
@@ -17,6 +16,7 @@
 
 #include "app/ControlTable.h"
 #include "app/Form1.h"
+#include "app/qt_MultiLineBox.h"
 
 namespace vantoril {
 
@@ -25,19 +25,6 @@ namespace {
 QString qText(std::u16string_view text) { return QString::fromStdU16String(std::u16string(text)); }
 
 QString rgb(const Rgb& c) { return QStringLiteral("rgb(%1, %2, %3)").arg(c.red).arg(c.green).arg(c.blue); }
-
-// A multi-line box holds its line breaks as CR LF, the editor as paragraphs.
-std::u16string modelText(const QPlainTextEdit& edit) {
-  QString text = edit.toPlainText();
-  text.replace(QChar(u'\n'), QStringLiteral("\r\n"));
-  return text.toStdU16String();
-}
-
-void showText(QPlainTextEdit& edit, const std::u16string& text) {
-  if (modelText(edit) == text) return;
-  const QSignalBlocker blocker(edit);
-  edit.setPlainText(qText(text));
-}
 
 void showText(QLineEdit& edit, const std::u16string& text) {
   const QString shown = qText(text);
@@ -114,10 +101,14 @@ MainWindow::~MainWindow() { form_.setListener(nullptr); }
 QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control) {
   switch (design.kind) {
     case ControlKind::Label: {
+      // A caption lies beneath the boxes, lists and buttons it overlaps and
+      // never takes a click: the one on "地名：" selects the first place.
       auto* label = new QLabel(this);
       label->setTextFormat(Qt::PlainText);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       label->setWordWrap(true);
+      label->setAttribute(Qt::WA_TransparentForMouseEvents);
+      label->lower();
       return label;
     }
     case ControlKind::CommandButton: {
@@ -132,14 +123,16 @@ QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control)
     case ControlKind::TextBox: {
       auto& box = static_cast<TextBox&>(control);
       if (design.multiLine) {
-        auto* edit = new QPlainTextEdit(this);
+        auto* edit = new MultiLineBox(
+            box,
+            [this, &box](std::u16string text) {
+              form_.userEdit(box, text);
+              mirror(box);
+            },
+            this);
         edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         edit->setTabChangesFocus(true);
-        connect(edit, &QPlainTextEdit::textChanged, this, [this, &box, edit] {
-          form_.userEdit(box, modelText(*edit));
-          mirror(box);
-        });
         return edit;
       }
       auto* edit = new QLineEdit(this);
@@ -190,7 +183,7 @@ void MainWindow::mirror(const Control& control) {
 
   if (const auto* box = dynamic_cast<const TextBox*>(&control)) {
     if (auto* line = qobject_cast<QLineEdit*>(widget)) showText(*line, box->text());
-    else if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) showText(*plain, box->text());
+    else if (auto* multiLine = dynamic_cast<MultiLineBox*>(widget)) multiLine->showBoxText();
   } else if (const auto* label = dynamic_cast<const Label*>(&control)) {
     auto* shown = static_cast<QLabel*>(widget);
     const QString caption = qText(label->caption());

@@ -1,8 +1,12 @@
 #pragma once
 // Process start on a Linux desktop: no shell runs; what a command line
-// opens is handed to xdg-open, one call per thing, in order.
+// opens is handed to xdg-open, one call per thing, in order. A browser
+// command line with no address starts the desktop's web browser on its
+// own, on a blank page.
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/Services.h"
 
@@ -17,5 +21,10 @@ class XdgProcessStarter final : public ProcessStarter {
  private:
   std::string opener_;
 };
+
+// The program and arguments of the Exec key of a desktop file's [Desktop
+// Entry] group, with its field codes (%u, %F, ...) taken out: the program
+// with no file or address. Empty when the file has no Exec key.
+std::vector<std::string> desktopEntryCommand(std::string_view desktopFile);
 
 }  // namespace vantoril

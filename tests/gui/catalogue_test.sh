@@ -22,25 +22,21 @@ catalogue="$PROGRAM_FOLDER/WebSite"
 
 # Cancel in the first input box makes nothing.
 click_twips 1680 120 855 255
-dialog=$(wait_window 'Add location' 10)
-[ -n "$dialog" ] || fail "New did not ask for a place name"
-xdotool key --window "$dialog" Escape 2>/dev/null || xdotool key Escape
-timeout 10 bash -c "while xdotool search --onlyvisible --name 'Add location' >/dev/null; do sleep 0.2; done" ||
-  fail "the input box did not close on Escape"
+wait_box 'Add location' 10 >/dev/null || fail "New did not ask for a place name"
+xdotool key Escape
+wait_gone 'Add location' 10 || fail "the input box did not close on Escape"
 sleep 0.5
 [ -z "$(ls -A "$catalogue" 2>/dev/null)" ] || fail "Cancel still made a catalogue file: $(ls "$catalogue")"
 
 # New: name, then address; each box is confirmed with Enter.
 click_twips 1680 120 855 255
-dialog=$(wait_window 'Add location' 10)
-[ -n "$dialog" ] || fail "New did not ask for a place name"
-xdotool type --delay 60 "$PLACE"
+dialog=$(wait_box 'Add location' 10) || fail "New did not ask for a place name"
+type_text "$PLACE"
 sleep 0.3
 screenshot catalogue-name-box "$dialog" >/dev/null
 xdotool key Return
-dialog=$(wait_window '添加天气网址' 10)
-[ -n "$dialog" ] || fail "New did not ask for the address"
-xdotool type --delay 20 "$ADDRESS"
+wait_box '添加天气网址' 10 >/dev/null || fail "New did not ask for the address"
+type_text "$ADDRESS"
 xdotool key Return
 sleep 1
 
@@ -55,8 +51,9 @@ dark=$(dark_pixels "$shot" "${LIST_ROW0[@]}")
 [ "$dark" -gt 20 ] || fail "the new place is not in the list ($dark dark pixels in its row)"
 [ "$(dark_pixels "$shot" "${TEXT14_AREA[@]}")" -eq 0 ] || fail "an address is shown before any place is selected"
 
-# A click on the row shows the place name in Text15 and its address in Text14.
-xdotool mousemove --window "$WINDOW" 60 34 click 1
+# A click on the row shows the place name in Text15 and its address in Text14;
+# the top left of the row, beneath the caption "地名：", takes the click too.
+xdotool mousemove --window "$WINDOW" 20 32 click 1
 sleep 1
 shot=$(screenshot catalogue-selected)
 red=$(red_pixels "$shot" "${TEXT15_AREA[@]}")

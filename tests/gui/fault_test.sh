@@ -20,13 +20,7 @@ data="$PROGRAM_FOLDER/WeatherData"
 
 # Command1, the record button.
 click_twips 240 4320 3495 1335
-box=""
-for ((i = 0; i < 50; i++)); do
-  box=$(xdotool search --onlyvisible --name '^Vantoril v 1\.0$' 2>/dev/null | grep -vx "$WINDOW" | head -n 1)
-  [ -n "$box" ] && break
-  sleep 0.2
-done
-[ -n "$box" ] || fail "no message box after a failed run"
+box=$(wait_box '^Vantoril v 1\.0$' 10 "$WINDOW") || fail "no message box after a failed run"
 sleep 0.5
 screenshot fault-message "$box" >/dev/null
 
@@ -37,16 +31,14 @@ for place in "$GOOD" "$AFTER"; do
   [ "$lines" -eq 29 ] || fail "the record of $place has $lines lines instead of 29"
 done
 
-xdotool key --window "$box" Return 2>/dev/null || xdotool key Return
-timeout 10 bash -c "while xdotool search --onlyvisible --name '^Vantoril v 1\.0$' | grep -vqx '$WINDOW'; do sleep 0.2; done" ||
-  fail "the message box did not close"
+xdotool key Return
+wait_gone '^Vantoril v 1\.0$' 10 "$WINDOW" || fail "the message box did not close"
 sleep 0.5
 
 # The window is usable again: New asks for a name.
 click_twips 1680 120 855 255
-dialog=$(wait_window 'Add location' 10)
-[ -n "$dialog" ] || fail "the window took no click after the failed run"
-xdotool key --window "$dialog" Escape 2>/dev/null || xdotool key Escape
+wait_box 'Add location' 10 >/dev/null || fail "the window took no click after the failed run"
+xdotool key Escape
 screenshot fault-after >/dev/null
 
 echo "PASS: $TEST_NAME"

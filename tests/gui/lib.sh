@@ -3,6 +3,8 @@
 # Sourced by the *_test.sh scripts; every process started here is ended by
 # the exit trap.
 set -u
+# xdotool types Chinese text only in a UTF-8 locale, whatever the caller has.
+export LC_ALL=C.UTF-8
 
 PROGRAM=${1:?usage: $0 <program> <artefacts folder>}
 ARTEFACTS=${2:?usage: $0 <program> <artefacts folder>}
@@ -25,7 +27,7 @@ fail() {
   exit 1
 }
 
-for tool in Xvfb xdotool xprop import convert iconv; do
+for tool in Xvfb xdotool xmodmap xprop import convert iconv; do
   command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
 
@@ -60,7 +62,7 @@ make_program_folder() {
 start_program() {
   (cd "$PROGRAM_FOLDER" && exec ./vantoril) >"$WORK/program.log" 2>&1 &
   APP_PID=$!
-  WINDOW=$(timeout 20 xdotool search --sync --onlyvisible --name '^Vantoril v 1\.0$' | head -n 1)
+  WINDOW=$(wait_shown '^Vantoril v 1\.0$' 20)
   [ -n "$WINDOW" ] || fail "the window did not appear; program output: $(cat "$WORK/program.log")"
   xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
   sleep 1
@@ -101,7 +103,71 @@ click_twips() {
   sleep 0.5
 }
 
-# Waits up to $2 seconds for a window whose name matches $1; prints its id.
-wait_window() {
-  timeout "$2" xdotool search --sync --onlyvisible --name "$1" | head -n 1
+# The visible windows whose name matches $1, one id a line. xdotool search
+# dies of an X error when a window it is looking at goes away meanwhile (as
+# a closed input box does); such a search is made again.
+shown_windows() {
+  local found try
+  for ((try = 0; try < 10; try++)); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>"$WORK/search.err")
+    grep -q 'X Error' "$WORK/search.err" || break
+  done
+  [ -n "$found" ] && echo "$found"
+}
+
+# Waits up to $2 seconds for a visible window whose name matches $1, other
+# than the window $3 if given; prints its id.
+wait_shown() {
+  local deadline=$((SECONDS + $2)) found
+  while ((SECONDS < deadline)); do
+    found=$(shown_windows "$1" | grep -vx "${3:-none}" | head -n 1)
+    [ -n "$found" ] && echo "$found" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $2 seconds until no visible window other than $3 matches $1.
+wait_gone() {
+  local deadline=$((SECONDS + $2))
+  while ((SECONDS < deadline)); do
+    [ -z "$(shown_windows "$1" | grep -vx "${3:-none}")" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $2 seconds for a box (an input or message box) whose name
+# matches $1, other than the window $3, to show and take the keyboard focus;
+# prints its id. Keys for the box then go through plain `xdotool key`:
+# `xdotool key --window` presses a key through XTEST while the box has the
+# focus, but sends the release as a synthetic event once the press has
+# closed the box, and the X server then repeats the key it still holds down
+# into whatever opens next.
+wait_box() {
+  local deadline=$((SECONDS + $2)) box
+  box=$(wait_shown "$@") || return 1
+  while ((SECONDS < deadline)); do
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$box" ] && echo "$box" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Types text as the user would. Characters the keyboard map lacks are first
+# bound to spare key codes, and stay bound: xdotool would otherwise bind
+# each in turn to one scratch key code, and a program that reads the map
+# late sees the next character's binding ("广州" arrives as "州州").
+type_text() {
+  local char hex code
+  while IFS= read -r -n 1 char; do
+    [ -n "$char" ] || continue
+    hex=$(printf '%04X' "'$char")
+    ((16#$hex >= 128)) || continue
+    xmodmap -pke | grep -q " U$hex\b" && continue
+    code=$(xmodmap -pke | awk 'NF == 3 && $1 == "keycode" { k = $2 } END { print k }')
+    [ -n "$code" ] || fail "no spare key code for $char"
+    xmodmap -e "keycode $code = U$hex"
+  done <<<"$1"
+  xdotool type --delay 30 "$1"
 }

@@ -5,9 +5,13 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QTest>
+#include <QTextCursor>
 
 #include "app/ControlTable.h"
+#include "app/Form1.h"
 #include "app/qt_MainWindow.h"
 #include "support/Fakes.h"
 
@@ -49,6 +53,21 @@ class WindowTest final : public QObject {
     QVERIFY(widget<QPlainTextEdit>(window, "Text1")->isHidden());
     QVERIFY(widget<QPlainTextEdit>(window, "Text5")->isHidden());
     QVERIFY(!widget<QPlainTextEdit>(window, "Text4")->isHidden());
+
+    // Where a caption overlaps a box, list or button, that control is on top
+    // and takes the click (the top left of the first place lies under "地名：").
+    const QObjectList stacking = window.children();
+    for (const ControlDesign& caption : controlTable()) {
+      if (caption.kind != ControlKind::Label) continue;
+      auto* label = widget<QLabel>(window, std::string(caption.name).c_str());
+      for (QWidget* other : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect overlap = label->geometry() & other->geometry();
+        if (qobject_cast<QLabel*>(other) || other->isHidden() || overlap.isEmpty()) continue;
+        QWidget* hit = window.childAt(overlap.center());
+        QVERIFY2(hit && !qobject_cast<QLabel*>(hit), qPrintable(label->objectName() + " takes the click"));
+        QVERIFY(stacking.indexOf(label) < stacking.indexOf(other));
+      }
+    }
 
     auto* list = widget<QListWidget>(window, "List1");
     QCOMPARE(list->count(), 2);
@@ -115,6 +134,56 @@ class WindowTest final : public QObject {
     QTest::keyClicks(block, QStringLiteral("c"));
     QCOMPARE(f.form->Text5.text(), u"ab\r\nc");
     QCOMPARE(widget<QLabel>(window, "Label7")->text(), QStringLiteral("截文字符数：5"));
+  }
+
+  void anEditChangesOnlyWhatTheUserChanged() {
+    test::FormFixture f;
+    MainWindow window(*f.form);
+    f.form->load();
+    window.show();
+    f.form->Text13.setText(kDebugAccessCode);
+    auto* box = widget<QPlainTextEdit>(window, "Text1");
+    box->setFocus();
+    auto typeAt = [box](int position, auto&& type) {
+      QTextCursor cursor = box->textCursor();
+      cursor.setPosition(position);
+      box->setTextCursor(cursor);
+      type();
+    };
+
+    // The page keeps its own line ends and characters around what is typed.
+    std::u16string page = u"<p>a\u00A0b</p>\nline\r\nthird\rend";
+    f.form->Text1.setText(page);
+    typeAt(2, [box] { QTest::keyClicks(box, QStringLiteral("X")); });
+    page.insert(2, u"X");
+    QCOMPARE(f.form->Text1.text(), page);
+    QCOMPARE(widget<QLabel>(window, "Label5")->text(), QStringLiteral("全文字符数：%1").arg(page.size()));
+    typeAt(12, [box] { QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier); });
+    page.insert(12, u"\r\n");
+    QCOMPARE(f.form->Text1.text(), page);
+    typeAt(12, [box] { QTest::keyClick(box, Qt::Key_Backspace); });  // the page's own line end
+    page.erase(11, 1);
+    QCOMPARE(f.form->Text1.text(), page);
+    QCOMPARE(box->textCursor().position(), 11);
+
+    // A full box refuses what is typed and keeps its cursor; a selection
+    // typed over is replaced, and a paste takes what fits.
+    const std::u16string full(30000, u'x');
+    f.form->Text1.setText(full);
+    typeAt(100, [box] {
+      QTest::keyClicks(box, QStringLiteral("y"));
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    QCOMPARE(f.form->Text1.text(), full);
+    QCOMPARE(box->textCursor().position(), 100);
+    QTextCursor cursor = box->textCursor();
+    cursor.setPosition(103, QTextCursor::KeepAnchor);
+    box->setTextCursor(cursor);
+    QTest::keyClicks(box, QStringLiteral("y"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("abcdef"));
+    box->paste();
+    QCOMPARE(f.form->Text1.text(), full.substr(0, 100) + u"yab" + full.substr(103));
+    QCOMPARE(box->textCursor().position(), 103);
   }
 
   void modelTextWithLineBreaksIsShownWithoutFeedback() {
