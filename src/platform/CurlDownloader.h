@@ -7,18 +7,14 @@
 #include <memory>
 #include <string>
 
+#include "platform/PageText.h"
 #include "platform/Services.h"
 
 namespace vantoril {
 
 class CurlDownloader final : public Downloader {
  public:
-  struct Options {
-    long connectTimeoutMs = 15000;
-    long totalTimeoutMs = 60000;
-    std::size_t maxBytes = 16u << 20;  // a longer page is a failure
-    long maxRedirects = 5;
-  };
+  using Options = page::DownloadOptions;
   // Transfers in flight at once, and pages held for collection at once: a
   // page fetched ahead holds its place until it is collected or abandoned;
   // further addresses wait their turn. A page collected before its turn

@@ -6,18 +6,14 @@
 #include <memory>
 #include <string>
 
+#include "platform/PageText.h"
 #include "platform/Services.h"
 
 namespace vantoril {
 
 class WinHttpDownloader final : public Downloader {
  public:
-  struct Options {
-    long connectTimeoutMs = 15000;
-    long totalTimeoutMs = 60000;
-    std::size_t maxBytes = 16u << 20;  // a longer page, packed or unpacked, is a failure
-    long maxRedirects = 5;
-  };
+  using Options = page::DownloadOptions;
   static constexpr int kMaxInFlight = 6;
 
   WinHttpDownloader();
