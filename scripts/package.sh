@@ -4,7 +4,7 @@
 # folders WebSite and WeatherData, all in a folder named vantoril.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --windows
 scripts/build.sh build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake --no-warn-unused-cli
 stage=build-win/package
 rm -rf "$stage" build-win/vantoril-windows-x64.zip

@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, whatever of the build and test tools is missing.
+# Installs, with apt-get, whatever is missing:
+#   scripts/setup.sh           what building and running the program needs
+#   scripts/setup.sh --windows that, and the Windows cross build and its zip
+#   scripts/setup.sh --tests   all that, and what the tests need (Xvfb, wine,
+#                              the desktop tools)
 set -euo pipefail
 
 packages=(
+  # building
   g++ cmake ninja-build pkg-config
-  openssl ca-certificates
-  qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev zlib1g-dev libgtest-dev libbenchmark-dev
-  ca-certificates  # at run time: the https downloads verify the site against these
-  xvfb xdotool x11-utils x11-xserver-utils imagemagick fonts-wqy-microhei
-  python3 curl
-  desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
-  # the Windows build, its tests under wine and its zip
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 locales zip
+  qt6-base-dev libcurl4-openssl-dev zlib1g-dev
+  # running: the window's platform plugin and Chinese font, the https
+  # downloads' certificates, and xdg-open for files, folders and pages
+  qt6-qpa-plugins fonts-wqy-microhei ca-certificates xdg-utils
 )
+case "${1:-}" in --windows | --tests)
+  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev zip) ;;
+esac
+if [ "${1:-}" = --tests ]; then
+  packages+=(
+    libgtest-dev libbenchmark-dev openssl python3 curl
+    xvfb xdotool x11-utils x11-xserver-utils imagemagick
+    desktop-file-utils shared-mime-info libglib2.0-bin
+    wine wine64 locales
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

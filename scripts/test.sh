@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # The same results whatever locale the caller has (a fresh system has none).
 export LC_ALL=C.UTF-8
-scripts/setup.sh
+scripts/setup.sh --tests
 scripts/build.sh
 ctest --test-dir build --output-on-failure
 
