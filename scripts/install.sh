@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs Vantoril for the current user; needs no root and no desktop session.
 #   scripts/install.sh           builds build/vantoril when needed and installs it
-#   scripts/install.sh PROGRAM   installs the given program file
+#   scripts/install.sh PROGRAM   installs the given program file (and the
+#                                window module vantoril-window.so beside it)
 # The program goes into its own folder ${XDG_DATA_HOME:-~/.local/share}/vantoril,
 # beside the folders WebSite and WeatherData (made empty when missing, never
 # touched when present), with the link ~/.local/bin/vantoril, a menu entry and
@@ -30,6 +31,8 @@ else
   new_program=$repo/build/vantoril
 fi
 [ -f "$new_program" ] && [ -x "$new_program" ] || die "$new_program is not a program file"
+new_window_module=$(dirname "$new_program")/vantoril-window.so
+[ -f "$new_window_module" ] || die "$new_window_module (the window, built beside the program) is missing"
 if [ -z "${VANTORIL_SOFFICE+set}" ]; then
   soffice=$(command -v soffice || true)
 else
@@ -74,6 +77,7 @@ exec_argument() {
 
 # The program, replaced by rename so that a running copy goes on running.
 mkdir -p "$program_folder"
+put "$window_module" 644 <"$new_window_module"
 put "$program" 755 <"$new_program"
 for folder in WebSite WeatherData; do
   [ -e "$program_folder/$folder" ] || [ -L "$program_folder/$folder" ] || mkdir "$program_folder/$folder"

@@ -8,7 +8,7 @@ source "$repo/scripts/desktop/common.sh"
 
 # The link only when it is the one the install made.
 [ -L "$link" ] && [ "$(readlink "$link")" = "$program" ] && rm -f "$link"
-rm -f "$program" "$menu_entry" "$data_entry" "$icon" "$mime_package"
+rm -f "$program" "$window_module" "$menu_entry" "$data_entry" "$icon" "$mime_package"
 forget_default
 update_databases
 rmdir "$program_folder" 2>/dev/null || true

@@ -8,6 +8,8 @@ data_home=${XDG_DATA_HOME:-}
 
 program_folder=$data_home/vantoril
 program=$program_folder/vantoril
+# The window, which the program loads from its own folder.
+window_module=$program_folder/vantoril-window.so
 link=$HOME/.local/bin/vantoril
 menu_entry=$data_home/applications/vantoril.desktop
 data_entry=$data_home/applications/vantoril-weatherdata.desktop

@@ -2,15 +2,35 @@
 //   vantoril            the window
 //   vantoril --record   start-up and one recording run without a window
 //   vantoril --chart P  writes the chart page of place P and prints its path
+#include <dlfcn.h>
+
 #include <cstring>
 #include <exception>
 #include <iostream>
 
 #include "app/Headless.h"
-#include "app/qt_Window.h"
+#include "app/WindowModule.h"
 #include "chart/ChartPage.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+
+namespace {
+
+// Loads the window module (found beside the program) and runs the window.
+int openWindow(int argc, char** argv, const std::string& folder) {
+  void* module = ::dlopen(vantoril::kWindowModule, RTLD_NOW | RTLD_LOCAL);
+  const char* why = module ? nullptr : ::dlerror();
+  const auto entry = module ? reinterpret_cast<vantoril::WindowEntry>(::dlsym(module, vantoril::kWindowEntry)) : nullptr;
+  if (!entry) {
+    if (!why) why = ::dlerror();
+    std::cerr << "无法打开窗口：无法加载 " << vantoril::kWindowModule << "（" << (why ? why : "") << "）\n"
+              << "没有窗口也可以记录：vantoril --record\n";
+    return 1;
+  }
+  return entry(argc, argv, folder.c_str());
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   try {
@@ -24,7 +44,7 @@ int main(int argc, char** argv) {
       std::cerr << "usage: vantoril [--record | --chart <place>]\n";
       return 2;
     }
-    return vantoril::runWindow(argc, argv, folder);
+    return openWindow(argc, argv, folder);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return 1;
