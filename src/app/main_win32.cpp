@@ -1,5 +1,5 @@
 // Vantoril on Windows: records live weather observations for a list of places.
-//   vantoril            the window (not built yet)
+//   vantoril            the window
 //   vantoril --record   start-up and one recording run without a window
 // A GUI program: it takes the console of whoever started it, when there is
 // one, so that "--record" prints its lines there.
@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "app/Headless.h"
+#include "app/win32_Window.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -67,8 +68,9 @@ int wmain(int argc, wchar_t** argv) {
       tell(console, "usage: vantoril [--record]");
       return 2;
     }
-    tell(console, "Vantoril 的窗口还没有做好：请用 vantoril --record 记录天气数据。");
-    return 2;
+    // Drawn at the system's DPI rather than scaled up blurred.
+    ::SetProcessDPIAware();
+    return vantoril::runWindow(folder);
   } catch (const std::exception& e) {
     tell(console, e.what());
     return 1;

@@ -74,11 +74,15 @@ class ErrorReport {
 };
 
 // Told about each place of a recording run as it ends, so a window can
-// repaint and a headless run can print.
+// repaint and a headless run can print. `waiting` is called now and then
+// while a page is awaited (a window repaints there); `stopAsked` is asked
+// before each place (a window being closed stops the run there).
 class RunObserver {
  public:
   virtual ~RunObserver() = default;
   virtual void runStarted() {}
+  virtual void waiting() {}
+  virtual bool stopAsked() { return false; }
   virtual void placeRecorded(const std::u16string& /*place*/, const std::u16string& /*observationTime*/) {}
   virtual void placeSkipped(const std::u16string& /*place*/, const std::string& /*why*/) {}
   virtual void placeFailed(const std::u16string& /*place*/, const std::string& /*cause*/) {}
