@@ -18,3 +18,9 @@ file(GLOB VANTORIL_VIEW_SOURCES CONFIGURE_DEPENDS src/app/win32_*.cpp)
 add_executable(vantoril WIN32 src/app/main_win32.cpp ${VANTORIL_VIEW_SOURCES} resources/vantoril.rc)
 target_include_directories(vantoril PRIVATE ${CMAKE_BINARY_DIR})
 target_link_libraries(vantoril PRIVATE vantoril_logic comctl32 gdi32)
+
+# The window under wine inside Xvfb, from a program folder of its own.
+enable_testing()
+add_test(NAME window_test COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/window_test.sh
+  $<TARGET_FILE:vantoril> ${CMAKE_BINARY_DIR}/artefacts ${CMAKE_BINARY_DIR})
+set_tests_properties(window_test PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev zlib1g-dev libgtest-dev libbenchmark-dev
-  xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
+  xvfb xdotool x11-utils x11-xserver-utils imagemagick fonts-wqy-microhei
   python3 curl
 )
 

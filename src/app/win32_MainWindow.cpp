@@ -168,7 +168,10 @@ LRESULT Win32MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       break;
     case WM_ACTIVATE:
       // The focus goes back where it was when the window is active again
-      // (after an input box or a message box).
+      // (after an input box or a message box). While a modal box of the
+      // window is up (the window is disabled) the focus stays in the box,
+      // even when the window hears of its activation late.
+      if (!::IsWindowEnabled(hwnd)) return 0;
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = ::GetFocus();
         if (focus && ::IsChild(hwnd, focus)) focusBeforeDeactivation_ = focus;
