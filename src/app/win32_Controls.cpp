@@ -35,8 +35,9 @@ COLORREF colour(const Rgb& c) { return RGB(c.red, c.green, c.blue); }
 
 HWND createControl(const CreateControlArgs& args) {
   const std::u16string text(args.text);
-  HWND hwnd = ::CreateWindowExW(args.exStyle, args.className, wideText(text), args.style | WS_CHILD | WS_CLIPSIBLINGS, args.rect.left,
-                                args.rect.top, args.rect.width, args.rect.height, args.parent,
+  // A control clips its siblings, so one beneath never paints over one above.
+  HWND hwnd = ::CreateWindowExW(args.exStyle, args.className, wideText(text), args.style | WS_CHILD | WS_CLIPSIBLINGS,
+                                args.rect.left, args.rect.top, args.rect.width, args.rect.height, args.parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(args.id)), ::GetModuleHandleW(nullptr),
                                 nullptr);
   if (!hwnd) win32::fail("无法创建窗口控件", ::GetLastError());
