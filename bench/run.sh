@@ -3,7 +3,8 @@
 #   1. start-up with 10,000 places in 100 folders: the list refresh without a
 #      window, and the real window under Xvfb, against `find | wc -l`;
 #   2. a recording run over 1,000 pages served from 127.0.0.1, against curl
-#      fetching the same pages in one process.
+#      fetching the same pages in one process;
+#   3. the chart page of a place with 10,000 records: time and size.
 #
 #   bench/run.sh [build folder]     (default: build-bench beside this folder)
 #
@@ -33,7 +34,7 @@ say "== building in $build"
 mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja -DVANTORIL_BENCH=ON >"$build/bench-configure.log" 2>&1 ||
   { cat "$build/bench-configure.log" >&2; exit 1; }
-ninja -C "$build" -j2 vantoril startup_headless serve_pages record_stages >&2
+ninja -C "$build" -j2 vantoril startup_headless serve_pages record_stages chart_page >&2
 
 # --- clean-up -----------------------------------------------------------------
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantoril-bench.XXXXXX")
@@ -291,3 +292,5 @@ printf '  %-40s %10s ms\n' "  same, empty catalogue (start-up only)" "$(ms "$t_r
 if [[ -n $stages ]]; then
   printf '\nSteps of a run over the same %d pages, each timed alone (record_stages)\n%s\n' "$pages" "$stages"
 fi
+printf '\n'
+"$build/bench/chart_page" "$work/chart"

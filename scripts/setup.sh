@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libcurl4-openssl-dev zlib1g-dev libgtest-dev libbenchmark-dev
   xvfb xdotool x11-utils x11-xserver-utils imagemagick fonts-wqy-microhei
   python3 curl
+  desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
 )
 
 missing=()

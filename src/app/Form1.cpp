@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/ControlTable.h"
+#include "chart/ChartPage.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
 
@@ -87,6 +88,13 @@ bool Form1::userSelect(int index) {
 
 bool Form1::userEdit(TextBox& box, std::u16string_view text) {
   return atEventBoundary([&box, text] { box.setText(text); });
+}
+
+bool Form1::userShowChart(int index) {
+  return atEventBoundary([this, index] {
+    if (index < 0 || index >= List1.entryCount()) return;
+    proc1(fileNameText(chart::writePage(programFolder_, List1.entries()[static_cast<std::size_t>(index)])));
+  });
 }
 
 // Debug panel --------------------------------------------------------------

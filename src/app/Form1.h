@@ -22,6 +22,8 @@ struct Form1Services {
 
 // The one character that opens the debug panel.
 inline constexpr std::u16string_view kDebugAccessCode = u"7";
+// The one entry of the place list's menu (right button).
+inline constexpr std::u16string_view kChartMenuEntry = u"查看图表";
 
 class Form1 {
  public:
@@ -50,6 +52,9 @@ class Form1 {
   bool click(const CommandButton& button);
   bool userSelect(int index);
   bool userEdit(TextBox& box, std::u16string_view text);
+  // The list's menu entry "查看图表": writes the chart page of entry `index`
+  // of List1 and opens it with proc1. Selects nothing.
+  bool userShowChart(int index);
 
   // The window's own methods.
   void sosuofile1(const std::u16string& MyPath);

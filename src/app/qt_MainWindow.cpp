@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -259,8 +260,27 @@ void MainWindow::listPressed(int row) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonPress) selectedBeforePress_ = form_.List1.selectedIndex();
+  const auto type = event->type();
+  if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) {
+    // The right button opens the list's menu and neither selects nor clicks.
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::RightButton) {
+      auto* list = qobject_cast<QListWidget*>(watched->parent());
+      if (list && type == QEvent::MouseButtonPress)
+        showListMenu(list->indexAt(mouse->position().toPoint()).row(), mouse->globalPosition().toPoint());
+      return true;
+    }
+  }
+  if (type == QEvent::MouseButtonPress) selectedBeforePress_ = form_.List1.selectedIndex();
   return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::showListMenu(int row, const QPoint& at) {
+  if (row < 0) return;
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("List1Menu"));
+  const QAction* chart = menu.addAction(qText(kChartMenuEntry));
+  if (menu.exec(at) == chart) form_.userShowChart(row);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

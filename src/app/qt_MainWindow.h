@@ -42,6 +42,7 @@ class MainWindow final : public QWidget, public ControlListener {
   void mirrorList(const ListBox& list, QListWidget& widget);
   void listSelectionChanged(QListWidget& widget);
   void listPressed(int row);
+  void showListMenu(int row, const QPoint& at);
 
   Form1& form_;
   std::unordered_map<const Control*, QWidget*> widgets_;

@@ -33,6 +33,9 @@ void sortLikeNtfs(std::vector<FolderEntry>& entries);
 std::string readWholeFile(const std::string& path);
 // Creates or truncates the file and writes `bytes`.
 void writeWholeFile(const std::string& path, std::string_view bytes);
+// Writes `bytes` under a temporary name in the same folder and renames it
+// over `path`: the file holds either what it held or all of `bytes`.
+void replaceFile(const std::string& path, std::string_view bytes);
 // Creates the file, which must not exist yet, and writes `bytes`.
 void createNewFile(const std::string& path, std::string_view bytes);
 // Appends `bytes` in one piece: on any failure the file is cut back to the

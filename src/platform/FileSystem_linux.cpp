@@ -144,6 +144,18 @@ std::string readWholeFile(const std::string& path) {
 
 void writeWholeFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, O_TRUNC); }
 
+void replaceFile(const std::string& path, std::string_view bytes) {
+  std::string temporary = path + ".XXXXXX";
+  Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+  if (fd.get() < 0) failWithErrno("无法写入文件 " + path, errno);
+  if (::fchmod(fd.get(), 0644) != 0 || !writeAll(fd.get(), bytes) || fd.close() != 0 ||
+      ::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    failWithErrno("无法写入文件 " + path, error);
+  }
+}
+
 void createNewFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, O_EXCL); }
 
 void appendToFile(const std::string& path, std::string_view bytes) {

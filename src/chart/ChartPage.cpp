@@ -1,0 +1,364 @@
+#include "chart/ChartPage.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "platform/Cp936.h"
+#include "platform/Failure.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "recording/DataFile.h"
+
+namespace vantoril::chart {
+
+namespace {
+
+// Page geometry, in pixels.
+constexpr double kLeft = 64, kTop = 48, kPlotHeight = 320, kRightAxis = 56, kBottom = 56;
+constexpr double kPixelsPerHour = 12, kNarrowest = 720, kWidest = 2400;
+
+struct Series {
+  const char* name;
+  const char* unit;
+  const char* colour;
+  double HourValues::*field;
+};
+constexpr Series kTemperature{"气温", "°C", "#d62728", &HourValues::temperature};
+constexpr Series kHumidity{"湿度", "%", "#1f77b4", &HourValues::humidity};
+constexpr Series kPrecipitation{"降水", "mm", "#2ca02c", &HourValues::precipitation};
+
+// Text for HTML and XML alike: markup characters as entities, and the
+// characters XML cannot hold as U+FFFD.
+std::string escaped(std::u16string_view text) {
+  std::u16string clean(text);
+  for (char16_t& c : clean)
+    if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF) c = 0xFFFD;
+  std::string out;
+  for (const char c : toUtf8(clean)) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// The shortest text that reads back as the same number ("23", "0.5").
+std::string number(double v) {
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+// Coordinates with one decimal; a value far off the page (a wild number
+// in the data file) is kept within a million pixels.
+std::string px(double v) {
+  v = std::clamp(v, -1e6, 1e6);
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, std::round(v * 10) / 10, std::chars_format::fixed, 1);
+  std::string s(buf, r.ptr);
+  if (s.ends_with(".0")) s.resize(s.size() - 2);
+  return s;
+}
+
+std::string timeText(HourIndex hour) {
+  const CivilHour c = civilHour(hour);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d时", c.year, c.month, c.day, c.hour);
+  return buf;
+}
+
+HourIndex floorDiv(HourIndex a, HourIndex b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+struct Point {
+  HourIndex hour;
+  double value;
+  HourIndex bucket;
+};
+
+// The values of one series as shown: every hour, or, in buckets of several
+// hours, each bucket's lowest and highest value in time order (only the
+// highest for bars).
+std::vector<Point> shownPoints(const History& history, double HourValues::*field, HourIndex first,
+                               HourIndex bucketHours, bool highestOnly) {
+  std::vector<Point> points;
+  const HourValues* low = nullptr;
+  const HourValues* high = nullptr;
+  HourIndex bucket = 0;
+  const auto flush = [&] {
+    if (!high) return;
+    if (!highestOnly && low != high && low->hour < high->hour) points.push_back({low->hour, low->*field, bucket});
+    points.push_back({high->hour, high->*field, bucket});
+    if (!highestOnly && low != high && low->hour > high->hour) points.push_back({low->hour, low->*field, bucket});
+    low = high = nullptr;
+  };
+  for (const HourValues& h : history.hours) {
+    if (std::isnan(h.*field)) continue;
+    const HourIndex b = (h.hour - first) / bucketHours;
+    if (high && b != bucket) flush();
+    bucket = b;
+    if (!low || h.*field < low->*field) low = &h;
+    if (!high || h.*field > high->*field) high = &h;
+  }
+  flush();
+  return points;
+}
+
+// The smallest of 1, 2, 5, 10, 20, 50, ... that is at least v.
+double niceCeiling(double v) {
+  double step = 1;
+  for (;;) {
+    for (const double m : {1.0, 2.0, 5.0})
+      if (step * m >= v) return step * m;
+    step *= 10;
+  }
+}
+
+class Chart {
+ public:
+  explicit Chart(const History& history) : history_(history) {
+    first_ = history.hours.front().hour;
+    last_ = history.hours.back().hour;
+    const double slots = static_cast<double>(last_ - first_ + 1);
+    width_ = std::clamp(slots * kPixelsPerHour, kNarrowest, kWidest);
+    perHour_ = width_ / slots;
+    thinned_ = history.hours.size() > kMostPointsShown;
+    bucketHours_ = thinned_ ? (last_ - first_ + 1 + kBuckets - 1) / kBuckets : 1;
+
+    double lo = INFINITY, hi = -INFINITY, rain = 0;
+    for (const HourValues& h : history.hours) {
+      if (!std::isnan(h.temperature)) lo = std::min(lo, h.temperature), hi = std::max(hi, h.temperature);
+      if (!std::isnan(h.precipitation)) rain = std::max(rain, h.precipitation);
+    }
+    if (lo > hi) lo = 0, hi = 30;
+    // Grid lines every 5 degrees, or 10, 20, ...: at most 12 of them.
+    while ((hi - lo) / tempStep_ > 12) tempStep_ *= 2;
+    tempLow_ = std::floor(lo / tempStep_) * tempStep_;
+    tempHigh_ = std::max(std::ceil(hi / tempStep_) * tempStep_, tempLow_ + tempStep_);
+    if (!(tempHigh_ > tempLow_)) tempLow_ = 0, tempHigh_ = 30, tempStep_ = 5;  // beyond a double's precision
+    rainHigh_ = niceCeiling(std::max(rain, 1.0));
+  }
+
+  bool thinned() const { return thinned_; }
+
+  std::string svg() {
+    const double w = kLeft + width_ + 2 * kRightAxis, h = kTop + kPlotHeight + kBottom;
+    out_ = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + px(w) + "\" height=\"" + px(h) + "\" viewBox=\"0 0 " +
+           px(w) + " " + px(h) + "\" font-size=\"11\">\n";
+    valueAxes();
+    timeAxis();
+    bars(kPrecipitation);
+    line(kHumidity);
+    line(kTemperature);
+    legend();
+    out_ += "</svg>\n";
+    return std::move(out_);
+  }
+
+ private:
+  double x(HourIndex hour) const { return kLeft + (static_cast<double>(hour - first_) + 0.5) * perHour_; }
+  double y(double fraction) const { return kTop + kPlotHeight * (1 - fraction); }
+  double yTemperature(double v) const { return y((v - tempLow_) / (tempHigh_ - tempLow_)); }
+  double yHumidity(double v) const { return y(v / 100); }
+  double yRain(double v) const { return y(v / rainHigh_); }
+  double yOf(const Series& s, double v) const {
+    return &s == &kTemperature ? yTemperature(v) : &s == &kHumidity ? yHumidity(v) : yRain(v);
+  }
+
+  void text(double tx, double ty, const std::string& what, const char* anchor = "middle", const char* extra = "") {
+    out_ += "<text x=\"" + px(tx) + "\" y=\"" + px(ty) + "\" text-anchor=\"" + anchor + "\"" + extra + ">" + what +
+            "</text>\n";
+  }
+  void segment(double x1, double y1, double x2, double y2, const char* style) {
+    out_ += "<line x1=\"" + px(x1) + "\" y1=\"" + px(y1) + "\" x2=\"" + px(x2) + "\" y2=\"" + px(y2) + "\" " + style +
+            "/>\n";
+  }
+
+  void valueAxes() {
+    const double right = kLeft + width_;
+    out_ += "<rect x=\"" + px(kLeft) + "\" y=\"" + px(kTop) + "\" width=\"" + px(width_) + "\" height=\"" +
+            px(kPlotHeight) + "\" fill=\"none\" stroke=\"#888\"/>\n";
+    for (int k = 0; k <= 13; ++k) {
+      const double v = tempLow_ + k * tempStep_;
+      if (v > tempHigh_) break;
+      segment(kLeft, yTemperature(v), right, yTemperature(v), "stroke=\"#eee\"");
+      text(kLeft - 6, yTemperature(v) + 4, number(v), "end");
+    }
+    text(kLeft - 6, kTop - 10, "°C", "end", " fill=\"#d62728\"");
+    for (int v = 0; v <= 100; v += 20) text(right + 6, yHumidity(v) + 4, number(v), "start");
+    text(right + 6, kTop - 10, "%", "start", " fill=\"#1f77b4\"");
+    for (const double v : {0.0, rainHigh_ / 2, rainHigh_})
+      text(right + kRightAxis + 6, yRain(v) + 4, number(v), "start");
+    text(right + kRightAxis + 6, kTop - 10, "mm", "start", " fill=\"#2ca02c\"");
+  }
+
+  // Hours on the first line under the plot; day boundaries, or month
+  // boundaries where days are too narrow, on the second.
+  void timeAxis() {
+    const double bottom = kTop + kPlotHeight;
+    const HourIndex dayFirst = floorDiv(first_ - 1, 24) + 1;  // first midnight in the span
+    for (const int step : {1, 2, 3, 6, 12}) {
+      if (step * perHour_ < 36) continue;
+      for (HourIndex hour = floorDiv(first_ + step - 1, step) * step; hour <= last_; hour += step) {
+        segment(x(hour), bottom, x(hour), bottom + 4, "stroke=\"#888\"");
+        char label[16];
+        std::snprintf(label, sizeof label, "%02d时", civilHour(hour).hour);
+        text(x(hour), bottom + 16, label);
+      }
+      break;
+    }
+    const double dayWidth = 24 * perHour_;
+    if (dayWidth >= 4) {
+      int every = 28;
+      for (const int n : {1, 2, 7, 14})
+        if (n * dayWidth >= 72) {
+          every = n;
+          break;
+        }
+      // The first label, and the first of each new year, name the year.
+      int labelledYear = 0;
+      for (HourIndex d = dayFirst; d * 24 <= last_; ++d) {
+        const double bx = x(d * 24) - perHour_ / 2;
+        segment(bx, kTop, bx, bottom + 36, "stroke=\"#bbb\" stroke-dasharray=\"3,3\"");
+        if (d % every != 0) continue;
+        const CivilHour c = civilHour(d * 24);
+        const std::string year = c.year != labelledYear ? std::to_string(c.year) + "年" : "";
+        labelledYear = c.year;
+        text(bx + 3, bottom + 34, year + std::to_string(c.month) + "月" + std::to_string(c.day) + "日", "start");
+      }
+      return;
+    }
+    // Month boundaries: a label every `every` months, a line at each month
+    // where they stand 4 pixels apart, else only at the labels.
+    const double monthWidth = 730 * perHour_;
+    int every = 12000;
+    for (const int n : {1, 2, 3, 6, 12, 24, 60, 120, 240, 600, 1200, 2400, 6000})
+      if (n * monthWidth >= 80) {
+        every = n;
+        break;
+      }
+    const int lineEvery = monthWidth >= 4 ? 1 : every;
+    const CivilHour start = civilHour(first_);
+    for (int month = start.year * 12 + start.month - 1;; ++month) {
+      namespace c = std::chrono;
+      const int year = month / 12, m = month % 12 + 1;
+      const c::year_month_day monthStart{c::year{year}, c::month{static_cast<unsigned>(m)}, c::day{1}};
+      const HourIndex boundary = HourIndex{c::sys_days{monthStart}.time_since_epoch().count()} * 24;
+      if (boundary > last_) break;
+      if (boundary < first_ || month % lineEvery != 0) continue;
+      const double bx = x(boundary) - perHour_ / 2;
+      segment(bx, kTop, bx, bottom + 36, "stroke=\"#bbb\" stroke-dasharray=\"3,3\"");
+      if (month % every == 0) text(bx + 3, bottom + 34, std::to_string(year) + "年" + std::to_string(m) + "月", "start");
+    }
+  }
+
+  std::string title(const Series& s, const Point& p) const {
+    return "<title>" + timeText(p.hour) + " " + s.name + " " + number(p.value) + " " + s.unit + "</title>";
+  }
+
+  // Points of neighbouring buckets are joined; a bucket without a value is
+  // a gap in the line.
+  void line(const Series& s) {
+    const std::vector<Point> points = shownPoints(history_, s.field, first_, bucketHours_, false);
+    out_ += "<g fill=\"none\" stroke=\"" + std::string(s.colour) + "\" stroke-width=\"1.5\">\n";
+    for (std::size_t i = 0; i < points.size();) {
+      std::size_t j = i + 1;
+      while (j < points.size() && points[j].bucket - points[j - 1].bucket <= 1) ++j;
+      if (j - i > 1) {
+        out_ += "<polyline points=\"";
+        for (std::size_t k = i; k < j; ++k)
+          out_ += (k > i ? " " : "") + px(x(points[k].hour)) + "," + px(yOf(s, points[k].value));
+        out_ += "\"/>\n";
+      }
+      i = j;
+    }
+    out_ += "</g>\n<g fill=\"" + std::string(s.colour) + "\">\n";
+    for (const Point& p : points)
+      out_ += "<circle cx=\"" + px(x(p.hour)) + "\" cy=\"" + px(yOf(s, p.value)) + "\" r=\"2.5\">" + title(s, p) +
+              "</circle>\n";
+    out_ += "</g>\n";
+  }
+
+  void bars(const Series& s) {
+    const double barWidth = std::max(perHour_ * static_cast<double>(bucketHours_) * 0.8, 1.0);
+    out_ += "<g fill=\"" + std::string(s.colour) + "\" fill-opacity=\"0.6\">\n";
+    for (const Point& p : shownPoints(history_, s.field, first_, bucketHours_, true)) {
+      if (p.value <= 0) continue;
+      const double top = yRain(std::min(p.value, rainHigh_));
+      out_ += "<rect x=\"" + px(x(p.hour) - barWidth / 2) + "\" y=\"" + px(top) + "\" width=\"" + px(barWidth) +
+              "\" height=\"" + px(kTop + kPlotHeight - top) + "\">" + title(s, p) + "</rect>\n";
+    }
+    out_ += "</g>\n";
+  }
+
+  void legend() {
+    double lx = kLeft;
+    for (const Series* s : {&kTemperature, &kHumidity, &kPrecipitation}) {
+      out_ += "<rect x=\"" + px(lx) + "\" y=\"14\" width=\"14\" height=\"10\" fill=\"" + s->colour + "\"/>\n";
+      text(lx + 18, 23, std::string(s->name) + " (" + s->unit + ")", "start");
+      lx += 100;
+    }
+  }
+
+  const History& history_;
+  HourIndex first_ = 0, last_ = 0, bucketHours_ = 1;
+  double width_ = 0, perHour_ = 0;
+  bool thinned_ = false;
+  double tempLow_ = 0, tempHigh_ = 0, tempStep_ = 5, rainHigh_ = 1;
+  std::string out_;
+};
+
+}  // namespace
+
+std::string pagePath(const std::string& programFolder, std::u16string_view place) {
+  return datafile::folder(programFolder) + "/" + fileNameBytes(place) + "-WeatherData.html";
+}
+
+std::string pageText(std::u16string_view place, const History& history) {
+  const std::string name = escaped(place);
+  Chart chart(history);
+  std::string page =
+      "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"zh-CN\">\n<head>\n"
+      "<meta charset=\"utf-8\"/>\n<title>" +
+      name +
+      " 天气记录</title>\n"
+      "<style>body { font-family: sans-serif; margin: 16px; } svg { display: block; } p { margin: 4px 0; }</style>\n"
+      "</head>\n<body>\n<h1>" +
+      name + "</h1>\n" + chart.svg();
+  const HourIndex first = history.hours.front().hour, last = history.hours.back().hour;
+  page += "<p>时段：" + timeText(first) + " 至 " + timeText(last) + "</p>\n";
+  page += "<p>记录 " + std::to_string(history.records) + " 条，共 " + std::to_string(history.hours.size()) +
+          " 个小时；最后观测时间：" + timeText(history.lastObservation) + "</p>\n";
+  page += "<p>无法读取而跳过的行：" + std::to_string(history.skippedLines) +
+          "；不是数字而当作缺测的值：" + std::to_string(history.nonNumbers) + "</p>\n";
+  if (chart.thinned())
+    page += "<p>小时数多于 " + std::to_string(kMostPointsShown) + "，图中每一小段只画出最低和最高的值。</p>\n";
+  page += "</body>\n</html>\n";
+  return page;
+}
+
+std::string writePage(const std::string& programFolder, std::u16string_view place) {
+  if (place.empty() || place.find_first_of(u"/\\") != std::u16string_view::npos)
+    throw Failure("“" + toUtf8(place) + "” 不是地名：地名不能为空，也不能含有 / 或 \\");
+  const std::string data = datafile::path(programFolder, place);
+  const std::string none = toUtf8(place) + " 还没有记录";
+  if (!fileExists(data)) throw Failure(none);
+  const History history = readHistory(cp936::readLines(data));
+  if (history.hours.empty()) {
+    if (history.skippedLines == 0) throw Failure(none);
+    throw Failure(none + "：数据文件 " + data + " 中的 " + std::to_string(history.skippedLines) + " 行都无法读取");
+  }
+  const std::string page = pagePath(programFolder, place);
+  replaceFile(page, pageText(place, history));
+  return page;
+}
+
+}  // namespace vantoril::chart

@@ -1,0 +1,212 @@
+// The chart of a place: its data file read back hour by hour, and the page.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../support/Fakes.h"
+#include "catalogue/Shell.h"
+#include "chart/ChartPage.h"
+#include "chart/History.h"
+
+namespace vantoril {
+namespace {
+
+using chart::History;
+using chart::HourIndex;
+
+// One record as data-file lines: the time line, the column line and 25
+// rows whose temperature is `base` + row and humidity 50 + row; `row`
+// may change a row's text.
+std::vector<std::u16string> record(std::u16string_view time, int base,
+                                   const std::function<void(int, std::u16string&)>& row = nullptr) {
+  std::vector<std::u16string> lines{u"数据记录时间:" + std::u16string(time), u"整点\t气温\t降水\t湿度"};
+  for (int r = 0; r < 25; ++r) {
+    std::u16string text = u"00\t" + decimal(base + r) + u"\t0\t" + decimal(50 + r);
+    if (row) row(r, text);
+    lines.push_back(text);
+  }
+  lines.push_back(u"");
+  return lines;
+}
+
+std::vector<std::u16string> file(std::initializer_list<std::vector<std::u16string>> records) {
+  std::vector<std::u16string> lines{u"天气数据文件"};
+  for (const auto& r : records) lines.insert(lines.end(), r.begin(), r.end());
+  return lines;
+}
+
+HourIndex hour(std::u16string_view text) { return chart::parseHour(text).value(); }
+
+const chart::HourValues* at(const History& h, std::u16string_view time) {
+  for (const auto& v : h.hours)
+    if (v.hour == hour(time)) return &v;
+  return nullptr;
+}
+
+TEST(ChartHistory, RecordsMergeGapsAndDamage) {
+  const auto cut = [](int keep) {
+    auto r = record(u"2015061900", 0);
+    r.resize(2 + static_cast<std::size_t>(keep));
+    return r;
+  };
+  struct Case {
+    const char* what;
+    std::vector<std::u16string> lines;
+    int records, hours, skipped, nonNumbers;
+    std::u16string_view first, last;
+    // An hour and its temperature and humidity (NaN: a gap).
+    std::u16string_view probe;
+    double temperature, humidity;
+  };
+  const double gap = NAN;
+  const Case cases[] = {
+      {"overlap: the later record's values",
+       file({record(u"2015061914", 0), record(u"2015061915", 100)}), 2, 26, 0, 0, u"2015061814", u"2015061915",
+       u"2015061914", 123, 73},
+      {"a later record written first still wins",
+       file({record(u"2015061915", 100), record(u"2015061914", 0)}), 2, 26, 0, 0, u"2015061814", u"2015061915",
+       u"2015061914", 123, 73},
+      {"across midnight and a month end", file({record(u"2016030102", 0)}), 1, 25, 0, 0, u"2016022902",
+       u"2016030102", u"2016030100", 22, 72},
+      {"empty and non-numbers are gaps, non-numbers counted",
+       file({record(u"2015061914", 0,
+                    [](int r, std::u16string& t) {
+                      if (r == 24) t = u"14\t<script>\t\t1e5";
+                      if (r == 23) t = u"13\t 23\tNaN\t-";
+                      if (r == 22) t = u"12\t-3.5\t.5\t7.";
+                    })}),
+       1, 25, 0, 7, u"2015061814", u"2015061914", u"2015061914", gap, gap},
+      {"negative and decimal values", file({record(u"2015061914", 0, [](int r, std::u16string& t) {
+                                              if (r == 22) t = u"12\t-3.5\t0.5\t70.25";
+                                            })}),
+       1, 25, 0, 0, u"2015061814", u"2015061914", u"2015061912", -3.5, 70.25},
+      {"a record cut short is skipped whole", file({cut(24), record(u"2015061914", 0)}), 1, 25, 26, 0,
+       u"2015061814", u"2015061914", u"2015061914", 24, 74},
+      {"bad times and column lines are skipped",
+       file({record(u"ve24h_data", 0), record(u"2015023114", 0), record(u"2015061924", 0),
+             {u"数据记录时间:2015061914", u"整点 气温 降水 湿度"}, record(u"2015061914", 0)}),
+       1, 25, 3 * 27 + 2, 0, u"2015061814", u"2015061914", u"2015061914", 24, 74},
+      {"a row without four fields is a gap of its own",
+       file({record(u"2015061914", 0, [](int r, std::u16string& t) {
+         if (r == 0) t = u"14\t1\t0";
+         if (r == 1) t = u"15\t1\t0\t1\t1";
+       })}),
+       1, 23, 2, 0, u"2015061816", u"2015061914", u"2015061914", 24, 74},
+      {"no header line, stray text before the first record",
+       {u"手写的一行", u"", u"数据记录时间:2015061914", u"整点\t气温\t降水\t湿度", u"14\t1\t0\t1"}, 0, 0, 1 + 3, 0,
+       u"", u"", u"", gap, gap},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const History h = chart::readHistory(c.lines);
+    EXPECT_EQ(h.records, c.records);
+    EXPECT_EQ(static_cast<int>(h.hours.size()), c.hours);
+    EXPECT_EQ(h.skippedLines, c.skipped);
+    EXPECT_EQ(h.nonNumbers, c.nonNumbers);
+    if (c.hours == 0) continue;
+    EXPECT_EQ(h.hours.front().hour, hour(c.first));
+    EXPECT_EQ(h.hours.back().hour, hour(c.last));
+    EXPECT_EQ(h.lastObservation, hour(c.last));
+    for (std::size_t k = 1; k < h.hours.size(); ++k) EXPECT_LT(h.hours[k - 1].hour, h.hours[k].hour);
+    const auto* v = at(h, c.probe);
+    ASSERT_NE(v, nullptr);
+    if (std::isnan(c.temperature)) EXPECT_TRUE(std::isnan(v->temperature)) << v->temperature;
+    else EXPECT_EQ(v->temperature, c.temperature);
+    if (std::isnan(c.humidity)) EXPECT_TRUE(std::isnan(v->humidity)) << v->humidity;
+    else EXPECT_EQ(v->humidity, c.humidity);
+  }
+  const auto civil = chart::civilHour(hour(u"2016022902"));
+  EXPECT_EQ(civil.year * 1000000 + civil.month * 10000 + civil.day * 100 + civil.hour, 2016022902);
+}
+
+std::size_t count(std::string_view text, std::string_view what) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = text.find(what, at)) != std::string_view::npos; at += what.size()) ++n;
+  return n;
+}
+
+TEST(ChartPage, PointsGapsAndEscaping) {
+  // Two records a day apart leave a gap: two pieces of each line.
+  History h = chart::readHistory(file({record(u"2015061914", 0, [](int r, std::u16string& t) {
+                                         if (r == 3) t = u"03\t\"<&>\t2.5\t60";
+                                       }),
+                                       record(u"2015062114", 10)}));
+  ASSERT_EQ(h.hours.size(), 50u);
+  const std::string page = chart::pageText(u"a<&\"b'", h);
+  EXPECT_EQ(count(page, "<circle"), 49u + 50u);  // one temperature was not a number
+  EXPECT_EQ(count(page, "<polyline"), 4u + 1u);  // the bad value splits a line
+  EXPECT_EQ(count(page, "<rect x=\"") - 4, 1u);  // one bar (and the frame and three legend boxes)
+  EXPECT_TRUE(test::contains(page, "<title>2015-06-21 14时 气温 34 °C</title>"));
+  EXPECT_TRUE(test::contains(page, "<title>2015-06-18 17时 降水 2.5 mm</title>"));
+  EXPECT_TRUE(test::contains(page, "<title>a&lt;&amp;&quot;b&#39; 天气记录</title>"));
+  EXPECT_FALSE(test::contains(page, "<&"));
+  EXPECT_FALSE(test::contains(page, "<script"));
+  EXPECT_FALSE(test::contains(page, "href"));
+  EXPECT_FALSE(test::contains(page, "src="));
+  EXPECT_TRUE(test::contains(page, "记录 2 条，共 50 个小时；最后观测时间：2015-06-21 14时"));
+  EXPECT_TRUE(test::contains(page, "不是数字而当作缺测的值：1"));
+}
+
+TEST(ChartPage, ManyHoursAreThinnedKeepingHighsAndLows) {
+  History h;
+  h.records = 1;
+  for (HourIndex k = 0; k < 9000; ++k) {
+    const double t = k == 4321 ? 48 : k == 6000 ? -31 : static_cast<double>(k % 24);
+    h.hours.push_back({400000 + k, t, 0, 50});
+  }
+  h.hours[5].humidity = 1e30;  // a wild number draws nothing wild
+  h.hours[6].temperature = -1e300;
+  const std::string page = chart::pageText(u"x", h);
+  EXPECT_LT(page.size(), 1'000'000u);
+  EXPECT_LE(count(page, "<circle"), 4 * chart::kBuckets);
+  EXPECT_TRUE(test::contains(page, " 气温 48 °C</title>"));
+  EXPECT_TRUE(test::contains(page, " 气温 -31 °C</title>"));
+  EXPECT_TRUE(test::contains(page, "只画出最低和最高的值"));
+  // Two hours eight thousand years apart: a page of a few lines.
+  History far = h;
+  far.hours = {h.hours.front(), {chart::parseHour(u"9999123123").value(), 1, 1, 1}};
+  EXPECT_LT(chart::pageText(u"x", far).size(), 20'000u);
+}
+
+TEST(ChartPage, WrittenFromTheGbkFileAndOpenedFromTheList) {
+  test::FormFixture f;
+  std::u16string text;
+  for (const auto& line : file({record(u"2015061914", 0)})) text += line + u"\r\n";
+  test::writeGbk(f.weatherData("示例-WeatherData.xls"), text);
+  f.form->List1.addEntry(u"示例");
+  f.form->List1.addEntry(u"北京");
+
+  ASSERT_TRUE(f.form->userShowChart(0));
+  const std::string page = f.weatherData("示例-WeatherData.html");
+  ASSERT_EQ(f.starter.calls.size(), 1u);
+  EXPECT_EQ(f.starter.calls[0].commandLine, shell::openCommand(fileNameText(page)));
+  EXPECT_TRUE(test::contains(test::readBytes(page), "<h1>示例</h1>"));
+  EXPECT_EQ(f.form->List1.selectedIndex(), -1);
+
+  // A page that cannot be written whole leaves the old one as it was.
+  const std::string before = test::readBytes(page);
+  {
+    test::FileSizeLimit limit(before.size() / 2);
+    ASSERT_TRUE(limit.ok());
+    EXPECT_THROW(chart::writePage(f.folder.path(), u"示例"), Failure);
+  }
+  EXPECT_EQ(test::readBytes(page), before);
+  // A name that would lead out of the data folder, or back into it.
+  for (const auto* name : {u"../WeatherData/示例", u"WeatherData\\示例", u""})
+    EXPECT_THROW(chart::writePage(f.folder.path(), name), Failure);
+
+  // A place without records: the message, nothing written, nothing opened.
+  EXPECT_FALSE(f.form->userShowChart(1));
+  EXPECT_EQ(f.report.messages, std::vector<std::string>{"北京 还没有记录"});
+  EXPECT_FALSE(fileExists(f.weatherData("北京-WeatherData.html")));
+  test::writeGbk(f.weatherData("北京-WeatherData.xls"), u"天气数据文件\r\n");
+  EXPECT_THROW(chart::writePage(f.folder.path(), u"北京"), Failure);
+  EXPECT_EQ(f.starter.calls.size(), 1u);
+  EXPECT_EQ(listFolder(f.weatherData()).size(), 3u);  // two data files and one page, no leftovers
+}
+
+}  // namespace
+}  // namespace vantoril
