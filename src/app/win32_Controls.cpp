@@ -1,6 +1,7 @@
 #include "app/win32_Controls.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <memory>
 
@@ -151,6 +152,35 @@ void ListCtrl::notified(WORD code) {
   const int row = static_cast<int>(::SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
   if (row >= 0) form.userSelect(row);
   mirror();
+}
+
+// A right click neither selects nor clicks (a list box takes no right button).
+void ListCtrl::showMenu(LPARAM at) {
+  POINT screen{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  int row = model.selectedIndex();
+  if (screen.x == -1 && screen.y == -1) {
+    RECT item{};
+    if (row < 0 || ::SendMessageW(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) ==
+                       LB_ERR)
+      return;
+    screen = {item.left, item.bottom};
+    ::ClientToScreen(hwnd, &screen);
+  } else {
+    POINT client = screen;
+    ::ScreenToClient(hwnd, &client);
+    const LRESULT hit =
+        ::SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, MAKELPARAM(static_cast<WORD>(client.x), static_cast<WORD>(client.y)));
+    if (HIWORD(hit) != 0) return;  // below the last entry
+    row = LOWORD(hit);
+  }
+  HMENU menu = ::CreatePopupMenu();
+  if (!menu) return;
+  const std::u16string entry(kChartMenuEntry);
+  ::AppendMenuW(menu, MF_STRING, 1, wideText(entry));
+  const BOOL chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0,
+                                       ::GetParent(hwnd), nullptr);
+  ::DestroyMenu(menu);
+  if (chosen == 1) form.userShowChart(row);
 }
 
 std::unique_ptr<ViewControl> createViewControl(HWND parent, const ControlDesign& design, int id, int dotsPerInch,

@@ -85,6 +85,9 @@ struct ListCtrl final : ViewControl {
       : ViewControl(hwnd, design), form(form), model(model), tooltip(tooltip) {}
   void mirror() override;
   void notified(WORD code) override;
+  // The list's menu (WM_CONTEXTMENU at screen point `at`, (-1, -1) from
+  // the keyboard): one entry, the chart of the place under the pointer.
+  void showMenu(LPARAM at);
   Form1& form;
   ListBox& model;
   HWND tooltip;

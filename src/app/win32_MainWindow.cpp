@@ -145,6 +145,12 @@ LRESULT Win32MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       if (lParam != 0)
         if (auto* view = viewOf(LOWORD(wParam))) view->notified(HIWORD(wParam));
       return 0;
+    case WM_CONTEXTMENU:
+      if (auto* list = dynamic_cast<win32view::ListCtrl*>(viewOf(::GetDlgCtrlID(reinterpret_cast<HWND>(wParam))))) {
+        list->showMenu(lParam);
+        return 0;
+      }
+      break;
     case WM_DRAWITEM:
       if (auto* button = dynamic_cast<win32view::ButtonCtrl*>(viewOf(static_cast<int>(wParam)))) {
         button->draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));

@@ -1,14 +1,17 @@
 #!/bin/bash
 # The Windows program's own window under wine inside Xvfb: caption and
 # client size, a screenshot, a recording run over three file:// places
-# started by the record button, and a place made through the real input
-# boxes (a Chinese name typed), then selected and deleted.
+# started by the record button, the chart page from the list's menu, and a
+# place made through the real input boxes (a Chinese name typed), then
+# selected and deleted.
 #   tests/win32/window_test.sh PROGRAM ARTEFACTS BUILD
 # BUILD holds the wine prefix of scripts/wine.sh.
 . "$(dirname "$0")/../gui/lib.sh"
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=$(cd "${3:?usage: $0 <program> <artefacts folder> <build folder>}" && pwd)
-export WINEPREFIX=$BUILD/wine/prefix WINEDEBUG=-all LOCPATH=$BUILD/wine/locale WINEDLLOVERRIDES="mscoree,mshtml="
+# No browser is started for a page the program opens (winebrowser off).
+export WINEPREFIX=$BUILD/wine/prefix WINEDEBUG=-all LOCPATH=$BUILD/wine/locale \
+  WINEDLLOVERRIDES="mscoree,mshtml=;winebrowser.exe=d"
 command -v wine >/dev/null || fail "wine is not installed"
 "$ROOT/scripts/wine.sh" "$BUILD" start
 # Wine has no SimSun: the Song face of the design is drawn with the
@@ -77,29 +80,46 @@ for p in "${PLACES[@]}"; do
   cmp <(expected_data "${p#*=}") "$data/${p%%=*}-WeatherData.xls" || fail "the data file of ${p%%=*} differs"
 done
 
-# New through the real input boxes: a Chinese name, then the address.
+# The list's menu (right button on the first row, 北京): its one entry
+# writes the chart page of the place.
+xdotool mousemove --window "$WINDOW" 60 31 click 3
+sleep 1
+screenshot win32-list-menu >/dev/null
+xdotool mousemove --window "$WINDOW" 80 41 click 1
+timeout 20 bash -c "until [ -s '$data/北京-WeatherData.html' ]; do sleep 0.2; done" ||
+  fail "the list's menu wrote no chart page; data folder: $(ls "$data")"
+
+# New through the real input boxes: a Chinese name, then the address, each
+# typed into the box (a click gives wine's box the keyboard, and a Shift
+# takes the first key that only wakes it; a box that still shows nothing is
+# typed into again), then OK.
+fill_box() {  # title, typing command...
+  local title=$1 dialog try shown
+  shift
+  dialog=$(wait_window "$title" 20)
+  [ -n "$dialog" ] || fail "no input box '$title'"
+  for try in 1 2 3; do
+    xdotool mousemove --window "$dialog" 100 107 click 1
+    sleep 0.5
+    xdotool key shift End shift+Home BackSpace
+    sleep 0.3
+    "$@"
+    sleep 0.5
+    # Pixels of text in the box, right of where the caret of an empty box blinks.
+    shown=$(convert "$(screenshot win32-input-box "$dialog")" -crop 330x16+20+99 +repage -colorspace Gray \
+      -threshold 75% -negate -format '%[fx:round(mean*w*h)]' info:)
+    if [ "$shown" -gt 30 ]; then
+      xdotool mousemove --window "$dialog" 324 24 click 1  # OK
+      return
+    fi
+  done
+  fail "the input box '$title' shows nothing of what was typed"
+}
 click_twips 1680 120 855 255
-dialog=$(wait_window 'Add location' 20)
-[ -n "$dialog" ] || fail "New did not ask for a place name"
-# Without a window manager the first key that reaches a new box of wine's
-# only gives it the keyboard: a Shift, which types nothing, goes first.
-sleep 1
-xdotool key shift
-sleep 0.5
-type_chinese U5357 U4EAC  # 南京
-sleep 0.5
-screenshot win32-name-box "$dialog" >/dev/null
-xdotool mousemove --window "$dialog" 324 24 click 1  # OK
-dialog=$(wait_window '添加天气网址' 20)
-[ -n "$dialog" ] || fail "New did not ask for the address (is the place name right?)"
-sleep 1
-xdotool key shift
-sleep 0.5
-xdotool type --delay 20 "$(page harbin-2016)"
-sleep 0.5
-xdotool mousemove --window "$dialog" 324 24 click 1
-# Wine without a window manager waits up to two seconds for a closed box
-# to be withdrawn before it goes on.
+fill_box 'Add location' type_chinese U5357 U4EAC  # 南京
+fill_box '添加天气网址' xdotool type --delay 20 "$(page harbin-2016)"
+# Wine without a window manager waits up to two seconds for a closed box to
+# be withdrawn before it goes on.
 file=$PROGRAM_FOLDER/WebSite/南京.txt
 timeout 20 bash -c "until [ -f '$file' ]; do sleep 0.2; done"
 [ -f "$file" ] || fail "no catalogue file 南京.txt; the folder holds: $(ls "$PROGRAM_FOLDER/WebSite")"
