@@ -46,7 +46,7 @@ xvfb=$!
 exec 3>&-
 for ((i = 0; i < 100; i++)); do [[ -s $work/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display")
-"$root/scripts/wine.sh" "$win_build" start
+"$root/scripts/wine.sh" "$win_build" start || true  # fails when its wineserver is already up
 export WINEPREFIX=$win_build/wine/prefix WINEDEBUG=-all LOCPATH=$win_build/wine/locale WINEDLLOVERRIDES="mscoree,mshtml="
 
 # µs from the start of `$@` (run in folder $1) until its window is visible.
