@@ -36,21 +36,13 @@ cmake -S "$root" -B "$build" -G Ninja -DVANTORIL_BENCH=ON >"$build/bench-configu
   { cat "$build/bench-configure.log" >&2; exit 1; }
 ninja -C "$build" -j2 vantoril startup_headless serve_pages record_stages chart_page >&2
 
+. "$here/startup_catalogue.sh"
+
 # --- 1. start-up -----------------------------------------------------------------
 say "== start-up: $places places in $folders folders"
 startup=$work/startup
-mkdir -p "$startup/WebSite"
+make_startup_catalogue "$startup" "$places" "$folders"
 cp "$build/vantoril" "$build/bench/startup_headless" "$startup/"
-for ((f = 1; f <= folders; f++)); do
-  dir=$(printf '%s/WebSite/区域%03d' "$startup" "$f")
-  mkdir "$dir"
-  for ((p = 1; p <= places / folders; p++)); do
-    n=$(( (f - 1) * (places / folders) + p ))
-    # Every other place has an ASCII name.
-    if (( n % 2 )); then name=$(printf '站点%05d' "$n"); else name=$(printf 'station%05d' "$n"); fi
-    printf 'http://www.weather.com.cn/weather1d/1012%05d.shtml\r\n' "$n" >"$dir/$name.txt"
-  done
-done
 
 listed=$("$startup/startup_headless")
 [[ $listed == "$places" ]] || { say "startup_headless listed $listed places, not $places"; exit 1; }

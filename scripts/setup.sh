@@ -15,7 +15,7 @@ packages=(
   qt6-qpa-plugins fonts-wqy-microhei ca-certificates xdg-utils
 )
 case "${1:-}" in --windows | --tests)
-  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev zip) ;;
+  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev imagemagick zip) ;;
 esac
 if [ "${1:-}" = --tests ]; then
   packages+=(

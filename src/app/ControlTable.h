@@ -1,8 +1,8 @@
 #pragma once
 // The window as designed: every control with its kind, name, caption or
 // initial text, place (twips), tab position, colours and font. The model
-// takes names, texts and limits from here; the Qt view builds the window
-// from it.
+// takes names, texts and limits from here; the views (Qt, Win32) build
+// the window from it.
 #include <optional>
 #include <span>
 #include <string_view>
@@ -35,7 +35,6 @@ struct ControlDesign {
   int maxLength = 0;  // 0: no limit
 };
 
-inline constexpr int kTwipsPerPixel = 15;
 inline constexpr int kClientWidthTwips = 15330;
 inline constexpr int kClientHeightTwips = 8550;
 inline constexpr std::u16string_view kWindowCaption = u"Vantoril v 1.0";

@@ -1,6 +1,7 @@
 // Vantoril on Windows: records live weather observations for a list of places.
-//   vantoril            the window (not built yet)
+//   vantoril            the window
 //   vantoril --record   start-up and one recording run without a window
+//   vantoril --chart P  writes the chart page of place P and prints its path
 // A GUI program: it takes the console of whoever started it, when there is
 // one, so that "--record" prints its lines there.
 #include <windows.h>
@@ -11,6 +12,8 @@
 #include <string_view>
 
 #include "app/Headless.h"
+#include "app/win32_Window.h"
+#include "chart/ChartPage.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -66,12 +69,18 @@ int wmain(int argc, wchar_t** argv) {
   try {
     const std::string folder = vantoril::programFolder();
     if (argc == 2 && std::wstring_view(argv[1]) == L"--record") return vantoril::recordHeadless(folder);
+    if (argc == 3 && std::wstring_view(argv[1]) == L"--chart") {
+      const std::u16string_view place(reinterpret_cast<const char16_t*>(argv[2]));
+      std::cout << vantoril::chart::writePage(folder, place) << std::endl;
+      return 0;
+    }
     if (argc > 1) {
-      tell(console, "usage: vantoril [--record]", headless);
+      tell(console, "usage: vantoril [--record | --chart <place>]", headless);
       return 2;
     }
-    tell(console, "Vantoril 的窗口还没有做好：请用 vantoril --record 记录天气数据。", headless);
-    return 2;
+    // Drawn at the system's DPI rather than scaled up blurred.
+    ::SetProcessDPIAware();
+    return vantoril::runWindow(folder);
   } catch (const std::exception& e) {
     tell(console, e.what(), headless);
     return 1;

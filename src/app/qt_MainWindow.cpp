@@ -10,13 +10,13 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStringList>
-#include <algorithm>
 #include <limits>
 #include <vector>
 
 #include "app/ControlTable.h"
 #include "app/Form1.h"
 #include "app/qt_MultiLineBox.h"
+#include "app/ViewDesign.h"
 
 namespace vantoril {
 
@@ -57,17 +57,19 @@ MainWindow::MainWindow(Form1& form) : form_(form) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(qText(kWindowCaption));
   setWindowIcon(QIcon(QStringLiteral(":/vantoril.png")));
-  setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
+  // Qt lays out in pixels of 96 dots per inch and scales them itself.
+  const PixelRect client = clientRect(96);
+  setFixedSize(client.width, client.height);
 
-  std::vector<std::pair<int, QWidget*>> tabOrder;
-  for (const ControlDesign& design : controlTable()) {
-    if (design.kind == ControlKind::TransferControl) continue;  // Inet1 has no widget
+  std::vector<QWidget*> tabOrder;
+  for (const ControlDesign* shown : stackingOrder()) {
+    const ControlDesign& design = *shown;
     Control* control = form_.control(design.name);
     if (!control) continue;
     QWidget* widget = createWidget(design, *control);
     widget->setObjectName(QString::fromUtf8(design.name.data(), static_cast<qsizetype>(design.name.size())));
-    widget->setGeometry(design.left / kTwipsPerPixel, design.top / kTwipsPerPixel, design.width / kTwipsPerPixel,
-                        design.height / kTwipsPerPixel);
+    const PixelRect r = pixelRect(design, 96);
+    widget->setGeometry(r.left, r.top, r.width, r.height);
     if (design.font) {
       QFont font = widget->font();
       // The Song face of the design; fontconfig falls back to the installed
@@ -84,14 +86,13 @@ MainWindow::MainWindow(Form1& form) : form_(form) {
       palette.setColor(QPalette::ButtonText, colour);
       widget->setPalette(palette);
     }
-    if (design.tab >= 0 && widget->focusPolicy() != Qt::NoFocus) tabOrder.emplace_back(design.tab, widget);
+    if (widget->focusPolicy() != Qt::NoFocus) tabOrder.push_back(widget);
     widgets_.emplace(control, widget);
     mirror(*control);
   }
 
-  std::sort(tabOrder.begin(), tabOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (std::size_t i = 1; i < tabOrder.size(); ++i) QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
-  if (!tabOrder.empty()) tabOrder.front().second->setFocus();  // the record button
+  for (std::size_t i = 1; i < tabOrder.size(); ++i) QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+  if (!tabOrder.empty()) tabOrder.front()->setFocus();  // the record button
 
   form_.setListener(this);
 }
@@ -271,21 +272,9 @@ void MainWindow::showListMenu(int row, const QPoint& at) {
   if (menu.exec(at) == chart) form_.userShowChart(row);
 }
 
-void MainWindow::setBusy(bool busy) {
-  busy_ = busy;
-  if (!busy_ && closeAsked_) {
-    closeAsked_ = false;
-    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-  }
-}
-
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (busy_) {
-    closeAsked_ = true;
-    event->ignore();
-  } else {
-    event->accept();
-  }
+  if (busy_ && !busy_->closeNow()) event->ignore();
+  else event->accept();
 }
 
 }  // namespace vantoril

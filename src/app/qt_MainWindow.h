@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <unordered_map>
 
+#include "app/BusyRun.h"
 #include "app/Controls.h"
 
 class QListWidget;
@@ -24,10 +25,9 @@ class MainWindow final : public QWidget, public ControlListener {
 
   void controlChanged(const Control& control) override;
 
-  // While a recording run works the window repaints but does not close; a
-  // close asked for meanwhile stops the run and happens when it ends.
-  void setBusy(bool busy);
-  bool closeAsked() const { return closeAsked_; }
+  // The recording run's rules for the window: while a run works, a close
+  // asked for is held until the run ends.
+  void setBusyRun(BusyRun* busy) { busy_ = busy; }
 
   // The widget that shows the control of that design name; nullptr for none.
   QWidget* widgetOf(std::string_view name) const;
@@ -46,8 +46,7 @@ class MainWindow final : public QWidget, public ControlListener {
 
   Form1& form_;
   std::unordered_map<const Control*, QWidget*> widgets_;
-  bool busy_ = false;
-  bool closeAsked_ = false;
+  BusyRun* busy_ = nullptr;
   int selectedBeforePress_ = -1;
 };
 

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
-#include <QEventLoop>
 
+#include "app/BusyRun.h"
 #include "app/Form1.h"
 #include "app/qt_Dialogs.h"
 #include "app/qt_MainWindow.h"
@@ -33,39 +33,24 @@ class InputSwallower final : public QObject {
   }
 };
 
-// A recording run holds the window's thread from start to end. Between
-// places and while a page is awaited the window repaints, but takes no user
-// input, so no other operation can start inside the run. Closing the window
-// stops the run after the place being processed; the window then closes.
-class BusyWindow final : public RunObserver {
+// The recording run's rules (BusyRun) carried out with Qt.
+class QtBusyWindow final : public BusyRun::Window {
  public:
-  void setWindow(MainWindow* window) { window_ = window; }
-
-  void runStarted() override {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (window_) window_->setBusy(true);
-    repaint();
+  explicit QtBusyWindow(MainWindow& window) : window_(window) {}
+  void showBusy(bool busy) override {
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    else QApplication::restoreOverrideCursor();
   }
-  void waiting() override { repaint(); }
-  bool stopAsked() override { return window_ && window_->closeAsked(); }
-  void placeRecorded(const std::u16string&, const std::u16string&) override { repaint(); }
-  void placeSkipped(const std::u16string&, const std::string&) override { repaint(); }
-  void placeFailed(const std::u16string&, const std::string&) override { repaint(); }
-  void runEnded() override {
-    // Clicks and keys given during the run were held back; they are dropped
-    // rather than acted on afterwards (a second click on the record button
-    // would record every place twice).
+  void repaintDroppingInput() override {
     InputSwallower swallower;
     QCoreApplication::instance()->installEventFilter(&swallower);
     QCoreApplication::processEvents();
     QCoreApplication::instance()->removeEventFilter(&swallower);
-    if (window_) window_->setBusy(false);
-    QApplication::restoreOverrideCursor();
   }
+  void closeLater() override { QMetaObject::invokeMethod(&window_, &QWidget::close, Qt::QueuedConnection); }
 
  private:
-  static void repaint() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
-  MainWindow* window_ = nullptr;
+  MainWindow& window_;
 };
 
 }  // namespace
@@ -76,7 +61,7 @@ int runWindow(int argc, char** argv, const std::string& programFolder) {
   XdgProcessStarter processStarter;
   DialogInputBox inputBox;
   MessageBoxReport errorReport;
-  BusyWindow busy;
+  BusyRun busy;
   Form1 form(programFolder, {downloader, processStarter, inputBox, errorReport, &busy});
   // The start-up sequence runs before the window exists; the window then
   // shows the filled list in one go rather than place by place.
@@ -84,7 +69,9 @@ int runWindow(int argc, char** argv, const std::string& programFolder) {
   MainWindow window(form);
   inputBox.setParent(&window);
   errorReport.setParent(&window);
-  busy.setWindow(&window);
+  QtBusyWindow busyWindow(window);
+  window.setBusyRun(&busy);
+  busy.setWindow(&busyWindow);
   window.show();
   return QApplication::exec();
 }

@@ -319,7 +319,7 @@ class Chart {
 }  // namespace
 
 std::string pagePath(const std::string& programFolder, std::u16string_view place) {
-  return datafile::folder(programFolder) + "/" + fileNameBytes(place) + "-WeatherData.html";
+  return datafile::folder(programFolder) + pathSeparator() + fileNameBytes(place) + "-WeatherData.html";
 }
 
 std::string pageText(std::u16string_view place, const History& history) {

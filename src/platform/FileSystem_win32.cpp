@@ -142,6 +142,16 @@ std::string readWholeFile(const std::string& path) {
 
 void writeWholeFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, false); }
 
+void replaceFile(const std::string& path, std::string_view bytes) {
+  const std::string temporary = path + "." + std::to_string(::GetCurrentProcessId()) + ".tmp";
+  writeNew(temporary, bytes, true);
+  if (::MoveFileExW(wide(temporary).c_str(), wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return;
+  const DWORD error = ::GetLastError();
+  ::DeleteFileW(wide(temporary).c_str());
+  win32::fail("无法写入文件 " + path, error);
+}
+
 void createNewFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, true); }
 
 void appendToFile(const std::string& path, std::string_view bytes) {

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTextCursor>
 
+#include "app/BusyRun.h"
 #include "app/ControlTable.h"
 #include "app/Form1.h"
 #include "app/qt_MainWindow.h"
@@ -268,12 +269,22 @@ class WindowTest final : public QObject {
   void aCloseDuringARunStopsItAndThenCloses() {
     test::FormFixture f;
     MainWindow window(*f.form);
+    struct Closer final : BusyRun::Window {
+      explicit Closer(MainWindow& w) : window(w) {}
+      void showBusy(bool) override {}
+      void repaintDroppingInput() override {}
+      void closeLater() override { QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection); }
+      MainWindow& window;
+    } closer(window);
+    BusyRun busy;
+    busy.setWindow(&closer);
+    window.setBusyRun(&busy);
     window.show();
-    window.setBusy(true);
+    busy.runStarted();
     QVERIFY(!window.close());
     QVERIFY(window.isVisible());
-    QVERIFY(window.closeAsked());
-    window.setBusy(false);
+    QVERIFY(busy.stopAsked());
+    busy.runEnded();
     QTRY_VERIFY(!window.isVisible());
   }
 };

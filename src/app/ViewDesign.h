@@ -1,0 +1,36 @@
+#pragma once
+// What every view of the window takes from the control table alike: the
+// twips-to-pixel arithmetic, the window's own font, which controls get a
+// window of their own and in which order they are stacked and tabbed.
+#include <string_view>
+#include <vector>
+
+#include "app/ControlTable.h"
+
+namespace vantoril {
+
+struct PixelRect {
+  int left, top, width, height;
+};
+
+// 1440 twips to the inch: at 96 dots per inch 15 twips are one pixel.
+int twipsToPixels(int twips, int dotsPerInch);
+PixelRect pixelRect(const ControlDesign& design, int dotsPerInch);
+PixelRect clientRect(int dotsPerInch);
+// The character height of a font of `points` size, in pixels.
+int fontPixels(double points, int dotsPerInch);
+
+// The font of the window itself, which every control without a font of its
+// own uses: the Song face at 9 point, as a Chinese Windows gives a form.
+inline constexpr FontDesign kWindowFont{u"宋体", 9};
+
+// Labels are drawn, take neither the focus nor clicks, and lie beneath the
+// other controls where they overlap (Label2 over List1, Label6 over Text14).
+inline bool isLabel(const ControlDesign& design) { return design.kind == ControlKind::Label; }
+
+// The controls shown on the window (every one but the transfer control),
+// from the top of the stack down: the focusable ones in tab order (the
+// record button first), then the labels.
+std::vector<const ControlDesign*> stackingOrder();
+
+}  // namespace vantoril

@@ -1,0 +1,115 @@
+#include "app/win32_Dialogs.h"
+
+#include "app/ControlTable.h"
+#include "app/ViewDesign.h"
+#include "app/win32_Controls.h"
+#include "platform/Text.h"
+#include "platform/Win32.h"
+
+namespace vantoril {
+
+namespace {
+
+constexpr int kEditId = 100;
+
+struct InputRequest {
+  const std::u16string& prompt;
+  const std::u16string& title;
+  const std::u16string& defaultText;
+  std::u16string answer;
+  HFONT font = nullptr;
+  int dpi = 96;
+};
+
+// A dialog template with no controls: the box makes them itself.
+struct EmptyDialogTemplate {
+  DLGTEMPLATE dialog;
+  WORD menu, windowClass, title;
+};
+
+int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+
+void layOut(HWND dialog, InputRequest& request) {
+  const int dpi = request.dpi;
+  const auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle, int x, int y, int w, int h, int id,
+                        std::u16string_view text) {
+    win32view::CreateControlArgs args;
+    args.parent = dialog;
+    args.className = cls;
+    args.style = style | WS_VISIBLE;
+    args.exStyle = exStyle;
+    args.rect = {scaled(x, dpi), scaled(y, dpi), scaled(w, dpi), scaled(h, dpi)};
+    args.id = id;
+    args.font = request.font;
+    args.text = text;
+    return win32view::createControl(args);
+  };
+  make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, 12, 12, 264, 72, -1, request.prompt);
+  make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 288, 12, 72, 24, IDOK, u"确定");
+  make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 288, 42, 72, 24, IDCANCEL, u"取消");
+  HWND edit = make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, 12, 96, 348, 22, kEditId,
+                   request.defaultText);
+  win32view::setWindowText(dialog, request.title);
+
+  // The client area that holds them, centred over the owner (or the screen).
+  RECT frame{0, 0, scaled(372, dpi), scaled(130, dpi)};
+  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
+  RECT over{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  if (HWND owner = ::GetWindow(dialog, GW_OWNER)) ::GetWindowRect(owner, &over);
+  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+  ::SetWindowPos(dialog, nullptr, (over.left + over.right - w) / 2, (over.top + over.bottom - h) / 2, w, h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetFocus(edit);
+  ::SendMessageW(edit, EM_SETSEL, 0, -1);
+}
+
+INT_PTR CALLBACK inputBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* request = reinterpret_cast<InputRequest*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG:
+      ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      layOut(dialog, *reinterpret_cast<InputRequest*>(lParam));
+      return FALSE;  // the focus is set
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK && request) {
+        request->answer = win32view::windowText(::GetDlgItem(dialog, kEditId));
+        ::EndDialog(dialog, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        ::EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      break;
+    default:
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+std::u16string Win32InputBox::ask(const std::u16string& prompt, const std::u16string& title,
+                                  const std::u16string& defaultText) {
+  InputRequest request{prompt, title, defaultText, {}};
+  request.dpi = win32view::systemDpi();
+  request.font = win32view::createFont(kWindowFont, request.dpi);
+
+  EmptyDialogTemplate dialogTemplate{};
+  dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  const INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner_,
+                                                   &inputBoxProc, reinterpret_cast<LPARAM>(&request));
+  const DWORD error = ::GetLastError();
+  ::DeleteObject(request.font);
+  if (result == -1) win32::fail("无法打开输入框", error);
+  return result == IDOK ? request.answer : std::u16string();
+}
+
+void Win32MessageBoxReport::report(const std::string& message) {
+  const std::wstring text = win32::wide(message);
+  const std::wstring caption = win32::wide(kWindowCaption);
+  ::MessageBoxW(owner_, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace vantoril

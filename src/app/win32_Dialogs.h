@@ -1,0 +1,35 @@
+#pragma once
+// The Win32 window's services that talk to the user: the modal input box
+// and the message box that reports a failed operation, both owned by the
+// window once it exists.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/Services.h"
+
+namespace vantoril {
+
+// Prompt, title, a box holding the default text (selected), OK and Cancel.
+// Cancel, Escape or closing the box gives the empty text.
+class Win32InputBox final : public InputBox {
+ public:
+  void setOwner(HWND owner) { owner_ = owner; }
+  std::u16string ask(const std::u16string& prompt, const std::u16string& title,
+                     const std::u16string& defaultText) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+// A warning box titled with the window caption.
+class Win32MessageBoxReport final : public ErrorReport {
+ public:
+  void setOwner(HWND owner) { owner_ = owner; }
+  void report(const std::string& message) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+}  // namespace vantoril

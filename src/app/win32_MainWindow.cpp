@@ -1,0 +1,202 @@
+#include "app/win32_MainWindow.h"
+
+#include "app/ControlTable.h"
+#include "app/Form1.h"
+#include "app/ViewDesign.h"
+#include "app/win32_Controls.h"
+#include "platform/Win32.h"
+
+namespace vantoril {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"VantorilForm1";
+constexpr int kFirstId = 100;  // below it IDOK and IDCANCEL
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;  // fixed size
+
+HICON appIcon(int size) {
+  return static_cast<HICON>(
+      ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+void registerClass() {
+  static bool registered = false;
+  if (registered) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = ::DefWindowProcW;  // replaced per window once it exists
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.hIcon = appIcon(::GetSystemMetrics(SM_CXICON));
+  wc.hIconSm = appIcon(::GetSystemMetrics(SM_CXSMICON));
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  if (!::RegisterClassExW(&wc)) win32::fail("无法注册窗口类", ::GetLastError());
+  registered = true;
+}
+
+bool isUserInput(const MSG& msg) {
+  if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4) return false;  // Alt+F4 asks to close
+  return (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+         (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
+}
+
+}  // namespace
+
+Win32MainWindow::Win32MainWindow(Form1& form, BusyRun& busy) : form_(form), busy_(busy) {
+  registerClass();
+  dpi_ = win32view::systemDpi();
+
+  const PixelRect client = clientRect(dpi_);
+  RECT frame{0, 0, client.width, client.height};
+  ::AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
+  const std::wstring caption = win32::wide(kWindowCaption);
+  hwnd_ = ::CreateWindowExW(0, kClassName, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                            ::GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd_) win32::fail("无法创建窗口", ::GetLastError());
+  ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32MainWindow::windowProc));
+  createControls();
+  form_.setListener(this);
+  busy_.setWindow(this);
+}
+
+Win32MainWindow::~Win32MainWindow() {
+  busy_.setWindow(nullptr);
+  form_.setListener(nullptr);
+  if (hwnd_) {
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    ::DestroyWindow(hwnd_);
+  }
+  for (HFONT font : fonts_) ::DeleteObject(font);
+}
+
+void Win32MainWindow::createControls() {
+  HFONT windowFont = win32view::createFont(kWindowFont, dpi_);
+  fonts_.push_back(windowFont);
+  HWND above = HWND_TOP;
+  for (const ControlDesign* design : stackingOrder()) {
+    HFONT font = windowFont;
+    if (design->font) {
+      font = win32view::createFont(*design->font, dpi_);
+      fonts_.push_back(font);
+    }
+    const int id = kFirstId + static_cast<int>(views_.size());
+    auto view = win32view::createViewControl(hwnd_, *design, id, dpi_, font, form_);
+    // Each control goes beneath the one made before it: the stack, and with
+    // it the Tab order, follows the table's tab positions, labels last.
+    ::SetWindowPos(view->hwnd, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    above = view->hwnd;
+    view->mirror();
+    byModel_.emplace(form_.control(design->name), view.get());
+    views_.push_back(std::move(view));
+  }
+}
+
+win32view::ViewControl* Win32MainWindow::viewOf(int id) const {
+  const int i = id - kFirstId;
+  return i >= 0 && i < static_cast<int>(views_.size()) ? views_[static_cast<std::size_t>(i)].get() : nullptr;
+}
+
+void Win32MainWindow::show(int showCommand) {
+  ::ShowWindow(hwnd_, showCommand);
+  ::UpdateWindow(hwnd_);
+  ::SetFocus(views_.front()->hwnd);  // the record button, first in the tab order
+}
+
+bool Win32MainWindow::navigate(MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || !::IsChild(hwnd_, msg.hwnd)) return false;
+  // Also out of a multi-line box, which would otherwise take the Tab as text.
+  if (HWND next = ::GetNextDlgTabItem(hwnd_, msg.hwnd, ::GetKeyState(VK_SHIFT) < 0)) ::SetFocus(next);
+  return true;
+}
+
+void Win32MainWindow::controlChanged(const Control& control) {
+  if (const auto it = byModel_.find(&control); it != byModel_.end()) it->second->mirror();
+}
+
+void Win32MainWindow::showBusy(bool busy) { ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW)); }
+
+void Win32MainWindow::repaintDroppingInput() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    if (isUserInput(msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+void Win32MainWindow::closeLater() { ::PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
+
+LRESULT CALLBACK Win32MainWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<Win32MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  return self->handle(hwnd, message, wParam, lParam);
+}
+
+LRESULT Win32MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (lParam != 0)
+        if (auto* view = viewOf(LOWORD(wParam))) view->notified(HIWORD(wParam));
+      return 0;
+    case WM_CONTEXTMENU:
+      if (auto* list = dynamic_cast<win32view::ListCtrl*>(viewOf(::GetDlgCtrlID(reinterpret_cast<HWND>(wParam))))) {
+        list->showMenu(lParam);
+        return 0;
+      }
+      break;
+    case WM_DRAWITEM:
+      if (auto* button = dynamic_cast<win32view::ButtonCtrl*>(viewOf(static_cast<int>(wParam)))) {
+        button->draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+      }
+      break;
+    case WM_CTLCOLOREDIT: {
+      auto* view = viewOf(::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+      if (!view || !view->design.foreground) break;
+      const Rgb& c = *view->design.foreground;
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      ::SetTextColor(dc, RGB(c.red, c.green, c.blue));
+      ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+    }
+    case WM_SETCURSOR:
+      if (busy_.busy()) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
+    case WM_ACTIVATE:
+      // The focus goes back where it was when the window is active again
+      // (after an input box or a message box). While a modal box of the
+      // window is up (the window is disabled) the focus stays in the box,
+      // even when the window hears of its activation late.
+      if (!::IsWindowEnabled(hwnd)) return 0;
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = ::GetFocus();
+        if (focus && ::IsChild(hwnd, focus)) focusBeforeDeactivation_ = focus;
+      } else if (focusBeforeDeactivation_ && ::IsWindow(focusBeforeDeactivation_)) {
+        ::SetFocus(focusBeforeDeactivation_);
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      if (busy_.closeNow()) ::DestroyWindow(hwnd);
+      return 0;
+    case WM_DESTROY:
+      hwnd_ = nullptr;
+      ::PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace vantoril

@@ -1,0 +1,41 @@
+#include "app/win32_Window.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "app/BusyRun.h"
+#include "app/Form1.h"
+#include "app/win32_Dialogs.h"
+#include "app/win32_MainWindow.h"
+#include "platform/PlatformServices.h"
+
+namespace vantoril {
+
+int runWindow(const std::string& programFolder) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  const auto downloader = makeDownloader();
+  const auto processStarter = makeProcessStarter();
+  Win32InputBox inputBox;
+  Win32MessageBoxReport errorReport;
+  BusyRun busy;
+  Form1 form(programFolder, {*downloader, *processStarter, inputBox, errorReport, &busy});
+  // The start-up sequence runs before the window exists; the window then
+  // shows the filled list in one go rather than place by place.
+  form.load();
+  Win32MainWindow window(form, busy);
+  inputBox.setOwner(window.hwnd());
+  errorReport.setOwner(window.hwnd());
+  window.show(SW_SHOWNORMAL);
+
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (window.navigate(msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace vantoril
