@@ -13,7 +13,13 @@ BUILD=$(cd "${3:?usage: $0 <program> <artefacts folder> <build folder>}" && pwd)
 export WINEPREFIX=$BUILD/wine/prefix WINEDEBUG=-all LOCPATH=$BUILD/wine/locale \
   WINEDLLOVERRIDES="mscoree,mshtml=;winebrowser.exe=d"
 command -v wine >/dev/null || fail "wine is not installed"
+# The prefix made (without a display), then a wine session of its own on
+# the X server: wine's desktop process, which every window needs, keeps the
+# display of whoever started the session, and the tests before this one and
+# the prefix's own start-up have none.
 "$ROOT/scripts/wine.sh" "$BUILD" start
+"$ROOT/scripts/wine.sh" "$BUILD" stop
+start_x
 # Wine has no SimSun: the Song face of the design is drawn with the
 # installed Chinese face (Zen Hei's bitmap strikes lose strokes under wine).
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"SimSun"="WenQuanYi Micro Hei"\r\n"\xcb\xce\xcc\xe5"="WenQuanYi Micro Hei"\r\n' \
@@ -48,7 +54,6 @@ type_chinese() {
   xmodmap -e "keycode 97 ="
 }
 
-start_x
 (cd "$PROGRAM_FOLDER" && LC_ALL=zh_CN.UTF-8 exec wine vantoril.exe) >"$WORK/program.log" 2>&1 &
 APP_PID=$!
 # Without a window manager wine draws no frame: the window is the client area.
@@ -96,7 +101,7 @@ timeout 20 bash -c "until [ -s '$data/北京-WeatherData.html' ]; do sleep 0.2; 
 fill_box() {  # title, typing command...
   local title=$1 dialog try shown
   shift
-  dialog=$(wait_window "$title" 20)
+  dialog=$(wait_shown "$title" 20)
   [ -n "$dialog" ] || fail "no input box '$title'"
   for try in 1 2 3; do
     xdotool mousemove --window "$dialog" 100 107 click 1
