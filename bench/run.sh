@@ -42,7 +42,7 @@ ninja -C "$build" -j2 vantoril startup_headless serve_pages record_stages chart_
 say "== start-up: $places places in $folders folders"
 startup=$work/startup
 make_startup_catalogue "$startup" "$places" "$folders"
-cp "$build/vantoril" "$build/bench/startup_headless" "$startup/"
+cp "$build/vantoril" "$build/vantoril-window.so" "$build/bench/startup_headless" "$startup/"
 
 listed=$("$startup/startup_headless")
 [[ $listed == "$places" ]] || { say "startup_headless listed $listed places, not $places"; exit 1; }

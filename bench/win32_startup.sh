@@ -35,7 +35,7 @@ ratio() { printf '%d.%02d' $(( $1 / $2 )) $(( ($1 % $2) * 100 / $2 )); }
 # Two program folders, one with the catalogue (as bench/run.sh makes it), one empty.
 for kind in full empty; do
   mkdir -p "$work/$kind/WebSite"
-  cp "$win_build/vantoril.exe" "$linux_build/vantoril" "$work/$kind/"
+  cp "$win_build/vantoril.exe" "$linux_build/vantoril" "$linux_build/vantoril-window.so" "$work/$kind/"
 done
 . "$here/startup_catalogue.sh"
 make_startup_catalogue "$work/full" "$places" "$folders"

@@ -16,14 +16,24 @@
 
 namespace {
 
-// Loads the window module (found beside the program) and runs the window.
+// Loads the window module from the program folder and runs the window.
 int openWindow(int argc, char** argv, const std::string& folder) {
-  void* module = ::dlopen(vantoril::kWindowModule, RTLD_NOW | RTLD_LOCAL);
-  const char* why = module ? nullptr : ::dlerror();
+  const std::string path = folder + "/" + vantoril::kWindowModule;
+  void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string why;
+  if (!module) {
+    if (const char* error = ::dlerror()) why = error;
+    // A program run from elsewhere than its build folder finds the module
+    // there (the program's search path names it).
+    module = ::dlopen(vantoril::kWindowModule, RTLD_NOW | RTLD_LOCAL);
+  }
   const auto entry = module ? reinterpret_cast<vantoril::WindowEntry>(::dlsym(module, vantoril::kWindowEntry)) : nullptr;
   if (!entry) {
-    if (!why) why = ::dlerror();
-    std::cerr << "无法打开窗口：无法加载 " << vantoril::kWindowModule << "（" << (why ? why : "") << "）\n"
+    if (why.empty()) {
+      const char* error = ::dlerror();
+      why = error ? error : std::string("没有入口 ") + vantoril::kWindowEntry;
+    }
+    std::cerr << "无法打开窗口：无法加载 " << path << "（" << why << "）\n"
               << "没有窗口也可以记录：vantoril --record\n";
     return 1;
   }

@@ -50,6 +50,8 @@ make_program_folder() {
   rm -rf "$PROGRAM_FOLDER"
   mkdir -p "$PROGRAM_FOLDER"
   cp "$PROGRAM" "$PROGRAM_FOLDER/vantoril"
+  # The window module lies beside the program.
+  cp "$(dirname "$PROGRAM")/vantoril-window.so" "$PROGRAM_FOLDER/" || fail "no window module beside $PROGRAM"
   local entry
   for entry in "$@"; do
     mkdir -p "$PROGRAM_FOLDER/WebSite"
