@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include "app/Headless.h"
 #include "app/WindowModule.h"
@@ -23,8 +24,8 @@ int openWindow(int argc, char** argv, const std::string& folder) {
   std::string why;
   if (!module) {
     if (const char* error = ::dlerror()) why = error;
-    // A program run from elsewhere than its build folder finds the module
-    // there (the program's search path names it).
+    // A copy of the program in another folder finds the module of its
+    // build folder, which the program's library search path names.
     module = ::dlopen(vantoril::kWindowModule, RTLD_NOW | RTLD_LOCAL);
   }
   const auto entry = module ? reinterpret_cast<vantoril::WindowEntry>(::dlsym(module, vantoril::kWindowEntry)) : nullptr;
