@@ -8,8 +8,7 @@
 #include "app/Form1.h"
 #include "app/qt_Dialogs.h"
 #include "app/qt_MainWindow.h"
-#include "platform/CurlDownloader.h"
-#include "platform/XdgProcessStarter.h"
+#include "platform/PlatformServices.h"
 
 namespace vantoril {
 
@@ -57,12 +56,12 @@ class QtBusyWindow final : public BusyRun::Window {
 
 int runWindow(int argc, char** argv, const std::string& programFolder) {
   QApplication app(argc, argv);
-  CurlDownloader downloader;
-  XdgProcessStarter processStarter;
+  const auto downloader = makeDownloader();
+  const auto processStarter = makeProcessStarter();
   DialogInputBox inputBox;
   MessageBoxReport errorReport;
   BusyRun busy;
-  Form1 form(programFolder, {downloader, processStarter, inputBox, errorReport, &busy});
+  Form1 form(programFolder, {*downloader, *processStarter, inputBox, errorReport, &busy});
   // The start-up sequence runs before the window exists; the window then
   // shows the filled list in one go rather than place by place.
   form.load();
