@@ -27,7 +27,8 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine.sh ${CMAKE_BINARY_DIR} run)
 file(GLOB VANTORIL_WINDOWS_TESTS CONFIGURE_DEPENDS tests/win32/*_test.cpp)
 add_executable(unit_tests tests/win32/main.cpp ${VANTORIL_WINDOWS_TESTS}
-  tests/unit/text_test.cpp tests/unit/observation_test.cpp tests/unit/form_test.cpp tests/unit/recording_run_test.cpp)
+  tests/unit/text_test.cpp tests/unit/observation_test.cpp tests/unit/form_test.cpp tests/unit/recording_run_test.cpp
+  tests/unit/command_line_modes_test.cpp)
 target_link_libraries(unit_tests PRIVATE vantoril_logic GTest::gtest ws2_32)
 target_include_directories(unit_tests PRIVATE tests)
 # Wine sees the Linux file system as drive Z:.

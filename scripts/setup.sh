@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   # building
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config libcli11-dev
   qt6-base-dev libcurl4-openssl-dev zlib1g-dev
   # running: the window's platform plugin and Chinese font, the https
   # downloads' certificates, and xdg-open for files, folders and pages

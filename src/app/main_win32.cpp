@@ -1,7 +1,5 @@
 // Vantoril on Windows: records live weather observations for a list of places.
-//   vantoril            the window
-//   vantoril --record   start-up and one recording run without a window
-//   vantoril --chart P  writes the chart page of place P and prints its path
+// Without arguments the window; the other modes: vantoril --help.
 // A GUI program: it takes the console of whoever started it, when there is
 // one, so that "--record" prints its lines there.
 #include <windows.h>
@@ -10,10 +8,10 @@
 #include <exception>
 #include <iostream>
 #include <string_view>
+#include <vector>
 
-#include "app/Headless.h"
+#include "app/CommandLineModes.h"
 #include "app/win32_Window.h"
-#include "chart/ChartPage.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -68,19 +66,13 @@ int wmain(int argc, wchar_t** argv) {
   const bool headless = argc > 1;
   try {
     const std::string folder = vantoril::programFolder();
-    if (argc == 2 && std::wstring_view(argv[1]) == L"--record") return vantoril::recordHeadless(folder);
-    if (argc == 3 && std::wstring_view(argv[1]) == L"--chart") {
-      const std::u16string_view place(reinterpret_cast<const char16_t*>(argv[2]));
-      std::cout << vantoril::chart::writePage(folder, place) << std::endl;
-      return 0;
-    }
-    if (argc > 1) {
-      tell(console, "usage: vantoril [--record | --chart <place>]", headless);
-      return 2;
-    }
-    // Drawn at the system's DPI rather than scaled up blurred.
-    ::SetProcessDPIAware();
-    return vantoril::runWindow(folder);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(vantoril::toUtf8(reinterpret_cast<const char16_t*>(argv[i])));
+    return vantoril::runCommandLine(arguments, folder, [&] {
+      // Drawn at the system's DPI rather than scaled up blurred.
+      ::SetProcessDPIAware();
+      return vantoril::runWindow(folder);
+    });
   } catch (const std::exception& e) {
     tell(console, e.what(), headless);
     return 1;

@@ -1,0 +1,48 @@
+#include "app/CommandLineModes.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "app/Headless.h"
+#include "chart/ChartPage.h"
+#include "platform/Text.h"
+
+namespace vantoril {
+
+int runCommandLine(const std::vector<std::string>& arguments, const std::string& programFolder,
+                   const std::function<int()>& openWindow) {
+  if (arguments.empty()) return openWindow();
+
+  CLI::App app("Vantoril: records live weather observations for a list of places.\n"
+               "Without options it opens its window.",
+               "vantoril");
+  app.require_option(1);  // one mode at a time
+
+  bool record = false;
+  app.add_flag("--record", record,
+               "start-up and one recording run without a window: one line per place; "
+               "exit code 0 only when every place was recorded");
+  std::string chartPlace;
+  const CLI::Option* chart =
+      app.add_option("--chart", chartPlace, "write the chart page of PLACE and print its path")->type_name("PLACE");
+
+  // CLI11 takes the arguments last first.
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return 2;
+  }
+
+  if (record) return recordHeadless(programFolder);
+  if (chart->count() > 0) {
+    std::cout << chart::writePage(programFolder, fileNameText(chartPlace)) << std::endl;
+    return 0;
+  }
+  return 2;
+}
+
+}  // namespace vantoril

@@ -1,0 +1,17 @@
+#pragma once
+// The program's own command line, the same on every system: no argument
+// opens the window; every other mode is one option, declared in one table.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vantoril {
+
+// Runs the mode the arguments name (UTF-8, without the program's name) over
+// the program folder and returns the process exit code: 0 for success, 2 for
+// arguments that name no mode (said on stderr). `openWindow` runs the window
+// when there is no argument.
+int runCommandLine(const std::vector<std::string>& arguments, const std::string& programFolder,
+                   const std::function<int()>& openWindow);
+
+}  // namespace vantoril
