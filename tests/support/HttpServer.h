@@ -130,6 +130,12 @@ class HttpServer {
     for (const std::string& head : heads_) values.push_back(header(head, name));
     return values;
   }
+  // The heads of the requests read so far (request line and headers, without
+  // the blank line), in order.
+  std::vector<std::string> requestHeads() const {
+    std::lock_guard lock(mutex_);
+    return heads_;
+  }
   // Sends every later answer `delay` after its request has been read.
   void delayAnswers(std::chrono::milliseconds delay) { delayMs_ = delay.count(); }
 
