@@ -30,8 +30,9 @@ inline RequestHeaders expectedRequestHeaders(int port, int askedPort) {
   return headers;
 }
 
-// The headers of a request head ("GET / HTTP/1.1\r\nName: value\r\n...").
-inline RequestHeaders headersOf(std::string_view head) {
+// The headers of a request head ("GET / HTTP/1.1\r\nName: value\r\n..."),
+// in their order.
+inline RequestHeaders headerLines(std::string_view head) {
   RequestHeaders headers;
   std::size_t at = head.find("\r\n");
   while (at != std::string_view::npos) {
@@ -48,15 +49,14 @@ inline RequestHeaders headersOf(std::string_view head) {
     while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
     headers.emplace_back(std::move(name), std::string(value));
   }
-  std::sort(headers.begin(), headers.end());
   return headers;
 }
 
-// The same, one "name: value" line each, for a failure's message.
-inline std::string shown(const RequestHeaders& headers) {
-  std::string text;
-  for (const auto& [name, value] : headers) text += "\n  " + name + ": " + value;
-  return text;
+// The same, sorted, to compare with expectedRequestHeaders.
+inline RequestHeaders headersOf(std::string_view head) {
+  RequestHeaders headers = headerLines(head);
+  std::sort(headers.begin(), headers.end());
+  return headers;
 }
 
 }  // namespace vantoril::test
