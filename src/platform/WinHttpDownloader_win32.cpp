@@ -275,9 +275,9 @@ std::unique_ptr<WinHttpDownloader::State::Exchange> WinHttpDownloader::State::op
   const std::wstring accept = win32::wide(page::accept);
   const wchar_t* acceptTypes[] = {accept.c_str(), nullptr};
   // WinHTTP's own decompression is not everywhere (wine lacks it): the
-  // packed bodies asked for are unpacked here.
-  // The Referer goes with them rather than to WinHttpOpenRequest, which
-  // (under wine) drops one that names another site than the request's.
+  // packed bodies asked for are unpacked here. The Referer goes with these
+  // headers rather than to WinHttpOpenRequest, which (under wine) drops one
+  // that names another site than the request's, as after a redirect.
   std::string lines = std::string("Accept-Encoding: ") + page::acceptEncoding;
   if (const std::string site = page::refererOf(url); !site.empty()) lines += "\r\nReferer: " + site;
   const std::wstring headers = win32::wide(lines);
@@ -288,8 +288,8 @@ std::unique_ptr<WinHttpDownloader::State::Exchange> WinHttpDownloader::State::op
     parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
         static_cast<DWORD>(-1);
     const bool cracked = ::WinHttpCrackUrl(target.c_str(), 0, 0, &parts);
-    if (redirects > 0 && (!cracked || (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)))
-      throw page::redirectRefused(url, win32::utf8(target));
+    const bool web = cracked && (parts.nScheme == INTERNET_SCHEME_HTTP || parts.nScheme == INTERNET_SCHEME_HTTPS);
+    if (redirects > 0 && !web) throw page::redirectRefused(url, win32::utf8(target));
     if (!cracked) throw page::failed(url, "网址无效");
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
     std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
@@ -300,10 +300,9 @@ std::unique_ptr<WinHttpDownloader::State::Exchange> WinHttpDownloader::State::op
     auto exchange = std::make_unique<Exchange>();
     exchange->connection.h = ::WinHttpConnect(session, host.c_str(), parts.nPort, 0);
     if (!exchange->connection.h) failDownload(url, ::GetLastError());
-    exchange->request.h =
-        ::WinHttpOpenRequest(exchange->connection.h, L"GET", path.c_str(), nullptr,
-                             WINHTTP_NO_REFERER, acceptTypes,
-                             parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
+    exchange->request.h = ::WinHttpOpenRequest(exchange->connection.h, L"GET", path.c_str(), nullptr,
+                                               WINHTTP_NO_REFERER, acceptTypes,
+                                               parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
     const HINTERNET request = exchange->request.h;
     if (!request) failDownload(url, ::GetLastError());
     DWORD secureFlags = 0;
@@ -326,7 +325,8 @@ std::unique_ptr<WinHttpDownloader::State::Exchange> WinHttpDownloader::State::op
     if (status >= 400) throw page::httpStatus(url, status);
     if (status < 300) return exchange;
     const std::wstring location = header(request, WINHTTP_QUERY_LOCATION);
-    if (location.empty() || redirects >= options.maxRedirects) throw page::tooManyRedirects(url, options.maxRedirects);
+    if (location.empty() || redirects >= options.maxRedirects)
+      throw page::tooManyRedirects(url, options.maxRedirects);
     target = resolved(target, location);
   }
 }
