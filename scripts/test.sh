@@ -10,11 +10,11 @@ cd "$(dirname "$0")/.."
 # The same results whatever locale the caller has (a fresh system has none).
 export LC_ALL=C.UTF-8
 scripts/setup.sh --tests
-scripts/build.sh
+scripts/build.sh build -DVANTORIL_TESTS=ON
 ctest --test-dir build --output-on-failure
 
 echo "== the Windows build, its tests under wine"
-scripts/build.sh build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake --no-warn-unused-cli
+scripts/build.sh build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake --no-warn-unused-cli -DVANTORIL_TESTS=ON
 scripts/wine.sh build-win start
 trap 'scripts/wine.sh build-win stop' EXIT
 ctest --test-dir build-win --output-on-failure
@@ -22,7 +22,7 @@ scripts/wine.sh build-win stop
 trap - EXIT
 
 echo "== the same tests with AddressSanitizer and UndefinedBehaviorSanitizer"
-scripts/build.sh build-asan -DVANTORIL_SANITIZE=ON
+scripts/build.sh build-asan -DVANTORIL_SANITIZE=ON -DVANTORIL_TESTS=ON
 reports=$PWD/build-asan/sanitizer-reports
 rm -rf "$reports"
 mkdir -p "$reports"

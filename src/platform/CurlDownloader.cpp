@@ -17,27 +17,12 @@
 #include <vector>
 
 #include "platform/Failure.h"
+#include "platform/PageRequest.h"
 #include "platform/PageText.h"
 #include "platform/Text.h"
 
 namespace vantoril {
 namespace {
-
-// "<scheme>://<host>[:<port>]/" of an address, the Referer of a request for
-// it; "" when the address names no host (file://). Any user name and
-// password in the address stay out of it.
-std::string siteOf(std::string_view url) {
-  const std::size_t separator = url.find("://");
-  if (separator == std::string_view::npos) return {};
-  std::string_view host = url.substr(separator + 3);
-  host = host.substr(0, host.find_first_of("/?#"));
-  if (const std::size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
-  if (host.empty()) return {};
-  return lowerAscii(url.substr(0, separator)) + "://" + std::string(host) + "/";
-}
-
-// The short browser User-Agent that the site's firewall lets through.
-constexpr const char* userAgent = "Mozilla/5.0 (Windows NT 10.0; Win64; x64)";
 
 void initialiseCurlOnce() {
   static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -49,11 +34,32 @@ struct HandleCleanup {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
 
+struct ListCleanup {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+// The request headers libcurl does not make itself from an option.
+std::unique_ptr<curl_slist, ListCleanup> requestHeaders() {
+  std::unique_ptr<curl_slist, ListCleanup> list;
+  const std::string lines[] = {std::string("Accept: ") + page::accept, std::string("Connection: ") + page::connection};
+  for (const std::string& line : lines) {
+    curl_slist* longer = curl_slist_append(list.get(), line.c_str());
+    if (longer == nullptr) throw Failure("无法设置下载选项：内存不足");
+    list.release();
+    list.reset(longer);
+  }
+  return list;
+}
+
 // One easy handle, with the buffer its pages arrive in. Every option but the
 // address and its Referer is set once; the handle serves page after page.
 class Easy {
  public:
-  explicit Easy(const CurlDownloader::Options& options) : handle_(curl_easy_init()), maxBytes_(options.maxBytes) {
+  explicit Easy(const CurlDownloader::Options& options)
+      : handle_(curl_easy_init()),
+        headers_(requestHeaders()),
+        maxBytes_(options.maxBytes),
+        maxRedirects_(options.maxRedirects) {
     if (!handle_) throw Failure("无法启动下载库：curl_easy_init 失败");
     set(CURLOPT_PRIVATE, static_cast<void*>(this));
     set(CURLOPT_NOSIGNAL, 1L);
@@ -66,8 +72,10 @@ class Easy {
     set(CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
     set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
     set(CURLOPT_BUFFERSIZE, 256L * 1024);  // a page in a few reads, not dozens
-    set(CURLOPT_USERAGENT, userAgent);
-    set(CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    set(CURLOPT_USERAGENT, page::userAgent);
+    set(CURLOPT_ACCEPT_ENCODING, page::acceptEncoding);
+    set(CURLOPT_HTTPHEADER, headers_.get());
+    set(CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));  // 1.2 or 1.3
     // A server may redirect to another web page but never into the local
     // files, so file:// is only fetched when it is the address itself.
 #if CURL_AT_LEAST_VERSION(7, 85, 0)
@@ -95,7 +103,7 @@ class Easy {
     tooLarge_ = false;
     errors_[0] = '\0';
     set(CURLOPT_URL, url_.c_str());
-    const std::string site = siteOf(url_);
+    const std::string site = page::refererOf(url_);
     set(CURLOPT_REFERER, site.empty() ? nullptr : site.c_str());
     // Over https the transfers wait to learn whether the connection being
     // opened can carry them all (HTTP/2) rather than each opening its own.
@@ -108,20 +116,39 @@ class Easy {
   // Failure that names the address and the cause.
   std::u16string page(CURLcode result) const {
     const std::string& url = url_;
-    if (tooLarge_ || result == CURLE_FILESIZE_EXCEEDED)
-      throw Failure("下载 " + url + " 失败：网页超过 " + std::to_string(maxBytes_) + " 字节的上限");
+    if (tooLarge_ || result == CURLE_FILESIZE_EXCEEDED) throw page::tooLarge(url, maxBytes_);
     if (result != CURLE_OK) {
       const std::string why = errors_[0] != '\0' ? std::string(errors_) : std::string(curl_easy_strerror(result));
-      if (result == CURLE_OPERATION_TIMEDOUT) throw Failure("下载 " + url + " 超时：" + why);
-      if (result == CURLE_PEER_FAILED_VERIFICATION || result == CURLE_SSL_CACERT_BADFILE ||
-          result == CURLE_SSL_ISSUER_ERROR)
-        throw Failure("下载 " + url + " 失败：无法验证网站证书：" + why);
-      throw Failure("下载 " + url + " 失败：" + why);
+      switch (result) {
+        case CURLE_OPERATION_TIMEDOUT: throw page::timedOut(url, why);
+        case CURLE_TOO_MANY_REDIRECTS: throw page::tooManyRedirects(url, maxRedirects_);
+        case CURLE_UNSUPPORTED_PROTOCOL: {
+          // The address's own scheme was checked, so a redirect led off the web.
+          long redirects = 0;
+          const char* target = nullptr;
+          curl_easy_getinfo(handle(), CURLINFO_REDIRECT_COUNT, &redirects);
+          curl_easy_getinfo(handle(), CURLINFO_EFFECTIVE_URL, &target);
+          if (redirects > 0 && target != nullptr) throw page::redirectRefused(url, target);
+          throw page::failed(url, why);
+        }
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH: throw page::certificateRefused(url, why);
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CERTPROBLEM: throw page::secureConnectionFailed(url, why);
+        default: throw page::failed(url, why);
+      }
     }
 
     long status = 0;
     curl_easy_getinfo(handle(), CURLINFO_RESPONSE_CODE, &status);
-    if (status >= 400) throw Failure("下载 " + url + " 失败：HTTP 状态 " + std::to_string(status));
+    if (status >= 400) throw page::httpStatus(url, status);
+    // A redirect still unfollowed has no target.
+    if (status >= 300) throw page::tooManyRedirects(url, maxRedirects_);
 
     // The Content-Type of the last response, after any redirects; file://
     // has none.
@@ -154,7 +181,9 @@ class Easy {
   }
 
   std::unique_ptr<CURL, HandleCleanup> handle_;
+  std::unique_ptr<curl_slist, ListCleanup> headers_;
   std::size_t maxBytes_;
+  long maxRedirects_;
   Downloader::Ticket ticket_ = 0;
   std::string url_;
   std::string body_;
@@ -192,7 +221,7 @@ class CurlDownloader::Transfers {
     if (!page::hasFetchableScheme(url)) {
       Job& job = jobs_[ticket];
       job.stage = Stage::Done;
-      job.failure = "网址 “" + url + "” 无法下载：只支持 http、https 和 file 网址";
+      job.failure = page::unfetchable(url).what();
       return ticket;
     }
     if (!thread_.joinable()) start();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/Failure.h"
 #include "platform/PageText.h"
 #include "platform/Services.h"
 
@@ -27,6 +28,12 @@ class WinHttpDownloader final : public Downloader {
   // Content-Type header, else of its meta tag, else as UTF-8. Throws
   // Failure naming the address. Safe to call from several threads.
   std::u16string download(const std::u16string& address) override;
+
+  // The failure of a WinHTTP call that ended with `error`, worded as the
+  // libcurl downloader's are: the certificate, the secure connection or the
+  // timeout named as such. `secureFlags` are the certificate flags the
+  // request reported (WINHTTP_CALLBACK_STATUS_SECURE_FAILURE), if any.
+  static Failure failure(const std::string& url, unsigned long error, unsigned long secureFlags = 0);
 
   Ticket fetchAhead(const std::u16string& address) override;
   std::u16string collect(Ticket ticket, const std::function<void()>& whileWaiting) override;

@@ -1,6 +1,7 @@
 #include "platform/WinHttpDownloader.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 #include <winhttp.h>
 #include <zlib.h>
 
@@ -14,6 +15,7 @@
 
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/PageRequest.h"
 #include "platform/PageText.h"
 #include "platform/Text.h"
 #include "platform/Win32.h"
@@ -34,29 +36,56 @@ struct InternetHandle {
   InternetHandle& operator=(const InternetHandle&) = delete;
 };
 
-// The cause of a failed WinHTTP call, in words.
-std::string causeOf(DWORD error) {
-  switch (error) {
-    case ERROR_WINHTTP_TIMEOUT:
-    case WSAETIMEDOUT: return "等待服务器超时";  // wine gives the socket's code
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "无法解析主机名";
-    case ERROR_WINHTTP_CANNOT_CONNECT: return "无法连接到服务器";
-    case ERROR_WINHTTP_CONNECTION_ERROR: return "连接被中断";
-    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "服务器的回答无效";
-    case ERROR_WINHTTP_REDIRECT_FAILED: return "重定向失败";
-    case ERROR_WINHTTP_SECURE_FAILURE: return "安全连接失败（证书无效）";
-    case ERROR_WINHTTP_UNRECOGNIZED_SCHEME: return "不支持的网址类型";
-    default: return "WinHTTP 错误 " + std::to_string(error);
+// A refused certificate, as the error of the failed call, or as the flag a
+// WINHTTP_CALLBACK_STATUS_SECURE_FAILURE gave before the call failed with
+// ERROR_WINHTTP_SECURE_FAILURE; the first that fits names the cause.
+struct CertificateRefusal {
+  DWORD error, flag;
+  const char* cause;
+};
+constexpr CertificateRefusal certificateRefusals[] = {
+    {ERROR_WINHTTP_SECURE_INVALID_CA, WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA,
+     "证书不是受信任的机构颁发的（自签名或颁发机构未知）"},
+    {ERROR_WINHTTP_SECURE_CERT_DATE_INVALID, WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID, "证书已过期或尚未生效"},
+    {ERROR_WINHTTP_SECURE_CERT_CN_INVALID, WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID, "证书上的名称与网站不符"},
+    {ERROR_WINHTTP_SECURE_CERT_REVOKED, WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED, "证书已被吊销"},
+    {ERROR_WINHTTP_SECURE_CERT_REV_FAILED, WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED, "无法检查证书是否已被吊销"},
+    {ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE, WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE, "证书不能用于网站"},
+    {ERROR_WINHTTP_SECURE_INVALID_CERT, WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT, "证书无效"},
+};
+
+// Collects, into the DWORD its request's context points at, the flags of
+// every certificate refusal of that request.
+void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length) {
+  if (status == WINHTTP_CALLBACK_STATUS_SECURE_FAILURE && context != 0 && info != nullptr && length >= sizeof(DWORD))
+    *reinterpret_cast<DWORD*>(context) |= *static_cast<const DWORD*>(info);
+}
+
+// The milliseconds left until `deadline`, at least 1.
+int msUntil(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return static_cast<int>(std::max<long long>(left, 1));
+}
+
+// The address a redirect's Location leads to from `base` (a Location may be
+// relative); `location` as it is when it cannot be resolved.
+std::wstring resolved(const std::wstring& base, const std::wstring& location) {
+  std::wstring out(2048, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD size = static_cast<DWORD>(out.size());
+    const HRESULT result = ::UrlCombineW(base.c_str(), location.c_str(), out.data(), &size, 0);
+    if (result == S_OK) {
+      out.resize(size);
+      return out;
+    }
+    if (result != E_POINTER) break;
+    out.assign(size + 1, L'\0');  // `size` is the length needed
   }
+  return location;
 }
 
-[[noreturn]] void failDownload(const std::string& url, DWORD error) {
-  if (error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT) throw Failure("下载 " + url + " 超时：" + causeOf(error));
-  throw Failure("下载 " + url + " 失败：" + causeOf(error));
-}
-
-[[noreturn]] void failTooLarge(const std::string& url, std::size_t maxBytes) {
-  throw Failure("下载 " + url + " 失败：网页超过 " + std::to_string(maxBytes) + " 字节的上限");
+[[noreturn]] void failDownload(const std::string& url, DWORD error, DWORD secureFlags = 0) {
+  throw WinHttpDownloader::failure(url, error, secureFlags);
 }
 
 std::wstring header(HINTERNET request, DWORD which) {
@@ -72,10 +101,19 @@ std::wstring header(HINTERNET request, DWORD which) {
   return value;
 }
 
-// Unpacks a gzip (or zlib) body, never past `maxBytes`.
-std::string inflateBody(const std::string& url, const std::string& packed, std::size_t maxBytes) {
+// Unpacks a packed body, never past `maxBytes`: gzip (or zlib), or deflate,
+// which is meant to come in zlib's wrapper but some servers send bare.
+std::string inflateBody(const std::string& url, const std::string& packed, std::string_view encoding,
+                        std::size_t maxBytes) {
+  int windowBits = 15 + 32;  // gzip or zlib, by the header
+  if (encoding == "deflate") {
+    const auto b0 = static_cast<unsigned char>(packed.size() > 0 ? packed[0] : 0);
+    const auto b1 = static_cast<unsigned char>(packed.size() > 1 ? packed[1] : 0);
+    const bool wrapped = (b0 & 0x0f) == Z_DEFLATED && (b0 * 256 + b1) % 31 == 0;
+    windowBits = wrapped ? 15 : -15;
+  }
   z_stream z{};
-  if (inflateInit2(&z, 15 + 32) != Z_OK) throw Failure("下载 " + url + " 失败：无法解压网页");
+  if (inflateInit2(&z, windowBits) != Z_OK) throw page::failed(url, "无法解压网页");
   struct End {
     z_stream* z;
     ~End() { inflateEnd(z); }
@@ -89,11 +127,11 @@ std::string inflateBody(const std::string& url, const std::string& packed, std::
     z.avail_out = sizeof buffer;
     const int rc = inflate(&z, Z_NO_FLUSH);
     const std::size_t n = sizeof buffer - z.avail_out;
-    if (n > maxBytes - out.size()) failTooLarge(url, maxBytes);
+    if (n > maxBytes - out.size()) throw page::tooLarge(url, maxBytes);
     out.append(buffer, n);
     if (rc == Z_STREAM_END) return out;
     if (rc != Z_OK && !(rc == Z_BUF_ERROR && n > 0))
-      throw Failure("下载 " + url + " 失败：压缩的网页已损坏");
+      throw page::failed(url, "压缩的网页已损坏");
   }
 }
 
@@ -125,6 +163,30 @@ std::string pathOfFileUrl(std::string_view url) {
 
 }  // namespace
 
+Failure WinHttpDownloader::failure(const std::string& url, unsigned long error, unsigned long secureFlags) {
+  for (const CertificateRefusal& refusal : certificateRefusals)
+    if (error == refusal.error || (error == ERROR_WINHTTP_SECURE_FAILURE && (secureFlags & refusal.flag)))
+      return page::certificateRefused(url, refusal.cause);
+  switch (error) {
+    case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT:  // wine gives the socket's code
+      return page::timedOut(url, "等待服务器超时");
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return page::failed(url, "无法解析主机名");
+    case ERROR_WINHTTP_CANNOT_CONNECT: return page::failed(url, "无法连接到服务器");
+    case ERROR_WINHTTP_CONNECTION_ERROR: return page::failed(url, "连接被中断");
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return page::failed(url, "服务器的回答无效");
+    case ERROR_WINHTTP_REDIRECT_FAILED: return page::failed(url, "重定向失败");
+    case ERROR_WINHTTP_UNRECOGNIZED_SCHEME: return page::failed(url, "不支持的网址类型");
+    case ERROR_WINHTTP_SECURE_FAILURE:
+      if (secureFlags & WINHTTP_CALLBACK_STATUS_FLAG_SECURITY_CHANNEL_ERROR)
+        return page::secureConnectionFailed(url, "安全通道出错");
+      return page::certificateRefused(url, "证书无效");
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: return page::secureConnectionFailed(url, "安全通道出错");
+    case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED: return page::secureConnectionFailed(url, "网站要求客户端证书");
+    default: return page::failed(url, "WinHTTP 错误 " + std::to_string(error));
+  }
+}
+
 struct WinHttpDownloader::State {
   Options options;
   HINTERNET session = nullptr;
@@ -146,6 +208,11 @@ struct WinHttpDownloader::State {
   Ticket nextTicket = 1;
 
   std::u16string fetch(const std::u16string& address) const;
+  // A request and the connection it went on.
+  struct Exchange {
+    InternetHandle connection{nullptr}, request{nullptr};
+  };
+  std::unique_ptr<Exchange> open(const std::string& url, Clock::time_point deadline) const;
   std::string fetchHttp(const std::string& url, std::string& contentType) const;
   void work();
 };
@@ -154,9 +221,17 @@ WinHttpDownloader::WinHttpDownloader() : WinHttpDownloader(Options{}) {}
 
 WinHttpDownloader::WinHttpDownloader(Options options) : state_(std::make_unique<State>()) {
   state_->options = options;
-  state_->session = ::WinHttpOpen(L"Mozilla/5.0 (compatible; Vantoril/1.0)", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+  state_->session = ::WinHttpOpen(win32::wide(page::userAgent).c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
   if (!state_->session) win32::fail("无法启动下载库 WinHTTP", ::GetLastError());
+  // TLS 1.2 and 1.3, or 1.2 alone where the system knows no 1.3; where it
+  // refuses even that, its own choice stands.
+  const DWORD choices[] = {WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3,
+                           WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2};
+  for (DWORD protocols : choices)
+    if (::WinHttpSetOption(state_->session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) break;
+  // Why a certificate was refused comes only through this callback.
+  ::WinHttpSetStatusCallback(state_->session, onStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
 }
 
 WinHttpDownloader::~WinHttpDownloader() {
@@ -175,15 +250,15 @@ std::u16string WinHttpDownloader::download(const std::u16string& address) { retu
 std::u16string WinHttpDownloader::State::fetch(const std::u16string& address) const {
   const std::string url = toUtf8(address);
   if (!page::hasFetchableScheme(url))
-    throw Failure("网址 “" + url + "” 无法下载：只支持 http、https 和 file 网址");
+    throw page::unfetchable(url);
   if (lowerAscii(url.substr(0, 7)) == "file://") {
     std::string bytes;
     try {
       bytes = readWholeFile(pathOfFileUrl(url));
     } catch (const Failure& e) {
-      throw Failure("下载 " + url + " 失败：" + e.what());
+      throw page::failed(url, e.what());
     }
-    if (bytes.size() > options.maxBytes) failTooLarge(url, options.maxBytes);
+    if (bytes.size() > options.maxBytes) throw page::tooLarge(url, options.maxBytes);
     return page::decode(bytes, {});
   }
   std::string contentType;
@@ -191,67 +266,92 @@ std::u16string WinHttpDownloader::State::fetch(const std::u16string& address) co
   return page::decode(bytes, contentType);
 }
 
+// The response to `url` after its redirects, on its connection. Redirects
+// are followed here rather than by WinHTTP, so that they keep the rules of
+// page:: as libcurl does: at most options.maxRedirects, to http and https
+// only, every request with the same headers and the Referer of `url`.
+std::unique_ptr<WinHttpDownloader::State::Exchange> WinHttpDownloader::State::open(const std::string& url,
+                                                                                   Clock::time_point deadline) const {
+  const std::wstring accept = win32::wide(page::accept);
+  const wchar_t* acceptTypes[] = {accept.c_str(), nullptr};
+  // WinHTTP's own decompression is not everywhere (wine lacks it): the
+  // packed bodies asked for are unpacked here. The Referer goes with these
+  // headers rather than to WinHttpOpenRequest, which (under wine) drops one
+  // that names another site than the request's, as after a redirect.
+  std::string lines = std::string("Accept-Encoding: ") + page::acceptEncoding;
+  if (const std::string site = page::refererOf(url); !site.empty()) lines += "\r\nReferer: " + site;
+  const std::wstring headers = win32::wide(lines);
+  std::wstring target = win32::wide(url);
+  for (long redirects = 0;; ++redirects) {
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
+        static_cast<DWORD>(-1);
+    const bool cracked = ::WinHttpCrackUrl(target.c_str(), 0, 0, &parts);
+    const bool web = cracked && (parts.nScheme == INTERNET_SCHEME_HTTP || parts.nScheme == INTERNET_SCHEME_HTTPS);
+    if (redirects > 0 && !web) throw page::redirectRefused(url, win32::utf8(target));
+    if (!cracked) throw page::failed(url, "网址无效");
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
+    path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    path = path.substr(0, path.find(L'#'));  // the fragment stays with the browser
+    if (path.empty()) path = L"/";
+
+    auto exchange = std::make_unique<Exchange>();
+    exchange->connection.h = ::WinHttpConnect(session, host.c_str(), parts.nPort, 0);
+    if (!exchange->connection.h) failDownload(url, ::GetLastError());
+    exchange->request.h = ::WinHttpOpenRequest(exchange->connection.h, L"GET", path.c_str(), nullptr,
+                                               WINHTTP_NO_REFERER, acceptTypes,
+                                               parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
+    const HINTERNET request = exchange->request.h;
+    if (!request) failDownload(url, ::GetLastError());
+    DWORD secureFlags = 0;
+    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&secureFlags);
+    ::WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
+    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+    ::WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
+    const int connectMs = static_cast<int>(std::min(options.connectTimeoutMs, options.totalTimeoutMs));
+    if (!::WinHttpSetTimeouts(request, connectMs, connectMs, msUntil(deadline), msUntil(deadline)))
+      failDownload(url, ::GetLastError());
+    DWORD waitMs = static_cast<DWORD>(msUntil(deadline));
+    ::WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &waitMs, sizeof waitMs);
+    if (!::WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !::WinHttpReceiveResponse(request, nullptr))
+      failDownload(url, ::GetLastError(), secureFlags);
+
+    DWORD status = 0, size = sizeof status;
+    ::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                          WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+    if (status >= 400) throw page::httpStatus(url, status);
+    if (status < 300) return exchange;
+    const std::wstring location = header(request, WINHTTP_QUERY_LOCATION);
+    if (location.empty() || redirects >= options.maxRedirects)
+      throw page::tooManyRedirects(url, options.maxRedirects);
+    target = resolved(target, location);
+  }
+}
+
 std::string WinHttpDownloader::State::fetchHttp(const std::string& url, std::string& contentType) const {
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(options.totalTimeoutMs);
-  const auto remainingMs = [&] {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::max<long long>(left, 1));
-  };
-  const std::wstring wideUrl = win32::wide(url);
-  URL_COMPONENTS parts{};
-  parts.dwStructSize = sizeof parts;
-  parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!::WinHttpCrackUrl(wideUrl.c_str(), 0, 0, &parts))
-    throw Failure("下载 " + url + " 失败：网址无效");
-  const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-  std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
-  path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-  if (path.empty()) path = L"/";
-
-  InternetHandle connection(::WinHttpConnect(session, host.c_str(), parts.nPort, 0));
-  if (!connection.h) failDownload(url, ::GetLastError());
-  InternetHandle request(::WinHttpOpenRequest(connection.h, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                              WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                              parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
-  if (!request.h) failDownload(url, ::GetLastError());
-  DWORD redirects = static_cast<DWORD>(options.maxRedirects);
-  ::WinHttpSetOption(request.h, WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &redirects, sizeof redirects);
-  DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_ALWAYS;
-  ::WinHttpSetOption(request.h, WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
-  const int connectMs = static_cast<int>(std::min(options.connectTimeoutMs, options.totalTimeoutMs));
-  if (!::WinHttpSetTimeouts(request.h, connectMs, connectMs, remainingMs(), remainingMs()))
-    failDownload(url, ::GetLastError());
-  DWORD waitMs = static_cast<DWORD>(remainingMs());
-  ::WinHttpSetOption(request.h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &waitMs, sizeof waitMs);
-  // WinHTTP's own decompression is not everywhere (wine lacks it): ask for
-  // gzip and unpack it here.
-  if (!::WinHttpSendRequest(request.h, L"Accept-Encoding: gzip", static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA,
-                            0, 0, 0) ||
-      !::WinHttpReceiveResponse(request.h, nullptr))
-    failDownload(url, ::GetLastError());
-
-  DWORD status = 0, size = sizeof status;
-  ::WinHttpQueryHeaders(request.h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
-  if (status >= 300 && status < 400) throw Failure("下载 " + url + " 失败：重定向超过 " +
-                                                   std::to_string(options.maxRedirects) + " 次或没有目标");
-  if (status >= 400) throw Failure("下载 " + url + " 失败：HTTP 状态 " + std::to_string(status));
+  const std::unique_ptr<Exchange> exchange = open(url, deadline);
+  const InternetHandle& request = exchange->request;
   contentType = win32::utf8(header(request.h, WINHTTP_QUERY_CONTENT_TYPE));
   const std::string encoding = lowerAscii(win32::utf8(header(request.h, WINHTTP_QUERY_CONTENT_ENCODING)));
 
   std::string body;
   char buffer[65536];
   for (;;) {
-    const int left = remainingMs();
+    const int left = msUntil(deadline);
     ::WinHttpSetOption(request.h, WINHTTP_OPTION_RECEIVE_TIMEOUT, const_cast<int*>(&left), sizeof left);
     DWORD n = 0;
     if (!::WinHttpReadData(request.h, buffer, sizeof buffer, &n)) failDownload(url, ::GetLastError());
     if (n == 0) break;
-    if (n > options.maxBytes - body.size()) failTooLarge(url, options.maxBytes);
+    if (n > options.maxBytes - body.size()) throw page::tooLarge(url, options.maxBytes);
     body.append(buffer, n);
     if (Clock::now() >= deadline) failDownload(url, ERROR_WINHTTP_TIMEOUT);
   }
-  if (encoding == "gzip" || encoding == "x-gzip") return inflateBody(url, body, options.maxBytes);
+  if (encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate")
+    return inflateBody(url, body, encoding, options.maxBytes);
   return body;
 }
 

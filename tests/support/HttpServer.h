@@ -42,6 +42,8 @@
 #include <utility>
 #include <vector>
 
+#include "RequestHeaders.h"
+
 namespace vantoril::test {
 
 class HttpServer {
@@ -129,6 +131,12 @@ class HttpServer {
     std::vector<std::string> values;
     for (const std::string& head : heads_) values.push_back(header(head, name));
     return values;
+  }
+  // The heads of the requests read so far (request line and headers, without
+  // the blank line), in order.
+  std::vector<std::string> requestHeads() const {
+    std::lock_guard lock(mutex_);
+    return heads_;
   }
   // Sends every later answer `delay` after its request has been read.
   void delayAnswers(std::chrono::milliseconds delay) { delayMs_ = delay.count(); }
@@ -227,19 +235,8 @@ class HttpServer {
 
   // The value of header `name` (lower case) in a request head, or "".
   static std::string header(std::string_view head, std::string_view name) {
-    std::size_t at = head.find("\r\n");
-    while (at != std::string_view::npos) {
-      const std::size_t start = at + 2;
-      at = head.find("\r\n", start);
-      const std::string_view line = head.substr(start, at == std::string_view::npos ? at : at - start);
-      const std::size_t colon = line.find(':');
-      if (colon != std::string_view::npos && lower(line.substr(0, colon)) == name) {
-        std::string_view value = line.substr(colon + 1);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-        while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-        return std::string(value);
-      }
-    }
+    for (const auto& [found, value] : headerLines(head))
+      if (found == name) return value;
     return {};
   }
 

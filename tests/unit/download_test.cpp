@@ -16,6 +16,8 @@
 
 #include "../support/Fakes.h"
 #include "../support/HttpServer.h"
+#include "../support/PackedPages.h"
+#include "../support/RequestHeaders.h"
 #include "platform/Cp936.h"
 #include "platform/CurlDownloader.h"
 #include "platform/Failure.h"
@@ -103,7 +105,11 @@ TEST(DownloadHttp, FollowsAtMostFiveRedirects) {
   EXPECT_EQ(downloader.download(address(server, "/r5")), u"arrived");
   const std::string tooMany = failureOf(downloader, address(server, "/r6"));
   EXPECT_TRUE(contains(tooMany, server.url("/r6"))) << tooMany;
-  EXPECT_TRUE(contains(tooMany, "redirect")) << tooMany;
+  EXPECT_TRUE(contains(tooMany, "重定向超过 5 次")) << tooMany;
+  // A redirect without a target is no page.
+  server.route("/nowhere", {302, "text/html", "moved"});
+  const std::string nowhere = failureOf(downloader, address(server, "/nowhere"));
+  EXPECT_TRUE(contains(nowhere, server.url("/nowhere") + " 失败：重定向")) << nowhere;
 }
 
 TEST(DownloadHttp, APageOverTheLimitFailsWhetherItsLengthIsKnownOrNot) {
@@ -175,6 +181,31 @@ TEST(DownloadHttp, EveryRequestSaysItComesFromABrowserOnTheAddressesOwnSite) {
     EXPECT_TRUE(contains(encodings, "gzip")) << encodings;
     EXPECT_TRUE(contains(encodings, "deflate")) << encodings;
   }
+}
+
+// The same table as the WinHTTP test under wine (tests/win32).
+TEST(DownloadHttp, RequestsCarryTheSharedHeadersAlsoAfterARedirectToAnotherPort) {
+  HttpServer asked, other;
+  other.route("/page", {200, "text/html; charset=utf-8", "arrived"});
+  asked.redirect("/start", other.url("/page"));
+  CurlDownloader downloader;
+
+  EXPECT_EQ(downloader.download(address(asked, "/start")), u"arrived");
+  const std::vector<std::string> first = asked.requestHeads(), second = other.requestHeads();
+  ASSERT_EQ(first.size(), 1u);
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_EQ(test::headersOf(first[0]), test::expectedRequestHeaders(asked.port(), asked.port())) << first[0];
+  EXPECT_EQ(test::headersOf(second[0]), test::expectedRequestHeaders(other.port(), asked.port())) << second[0];
+}
+
+TEST(DownloadHttp, PackedPagesAreUnpackedWhicheverWayTheyArePacked) {
+  HttpServer server;
+  const std::string text = "<html><body>北京 晴转多云 气温 -3℃</body></html>";
+  for (const test::PackedPage& page : test::packedPages(text))
+    server.route(page.path, {200, "text/html; charset=utf-8", page.body, {{"Content-Encoding", page.encoding}}});
+  CurlDownloader downloader;
+  for (const test::PackedPage& page : test::packedPages(text))
+    EXPECT_EQ(toUtf8(downloader.download(address(server, page.path))), text) << page.path;
 }
 
 TEST(DownloadHttp, TheDefaultsAreThoseTheReliabilityNotePromises) {
@@ -345,7 +376,7 @@ TEST(DownloadAddress, AServerCannotRedirectIntoLocalFiles) {
   CurlDownloader downloader;
   const std::string message = failureOf(downloader, address(server, "/local"));
   std::filesystem::remove(file);
-  EXPECT_TRUE(contains(message, server.url("/local"))) << message;
+  EXPECT_TRUE(contains(message, server.url("/local") + " 失败：重定向只能到 http 或 https 网址：file://")) << message;
 }
 
 }  // namespace

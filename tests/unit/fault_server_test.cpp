@@ -154,7 +154,7 @@ TEST_F(FaultRun, AConnectionResetInTheBodyFails) {
 
 TEST_F(FaultRun, ARedirectLoopStopsAtTheRedirectLimit) {
   server.redirect("/loop", "/loop");
-  expectOnlyTheFaultyPlaceFailed(runWith("/loop"), "redirect");
+  expectOnlyTheFaultyPlaceFailed(runWith("/loop"), "重定向超过 5 次");
 }
 
 TEST_F(FaultRun, ErrorStatusesFailNamingTheStatus) {

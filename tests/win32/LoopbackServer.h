@@ -60,6 +60,12 @@ class LoopbackServer {
     routes_[path] = std::move(response);
   }
   std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+  // The heads of the requests read so far (request line and headers, without
+  // the blank line), in order.
+  std::vector<std::string> requestHeads() const {
+    std::lock_guard lock(headsMutex_);
+    return heads_;
+  }
   // The most requests that were being answered at one time.
   int peakConnections() const { return peak_; }
 
@@ -81,6 +87,10 @@ class LoopbackServer {
       const int n = ::recv(client, buffer, sizeof buffer, 0);
       if (n <= 0) return;
       request.append(buffer, static_cast<std::size_t>(n));
+    }
+    {
+      std::lock_guard lock(headsMutex_);
+      heads_.push_back(request.substr(0, request.find("\r\n\r\n")));
     }
     const std::size_t start = request.find(' ') + 1;
     const std::string path = request.substr(start, request.find(' ', start) - start);
@@ -110,6 +120,8 @@ class LoopbackServer {
   std::map<std::string, Response> routes_;
   std::thread thread_;
   std::vector<std::thread> connections_;  // used by the accepting thread only
+  mutable std::mutex headsMutex_;
+  std::vector<std::string> heads_;
 };
 
 }  // namespace vantoril::test

@@ -1,0 +1,59 @@
+#include "platform/PageRequest.h"
+
+#include "platform/Text.h"
+
+namespace vantoril::page {
+
+std::string refererOf(std::string_view address) {
+  const std::size_t separator = address.find("://");
+  if (separator == std::string_view::npos) return {};
+  std::string_view host = address.substr(separator + 3);
+  host = host.substr(0, host.find_first_of("/?#"));
+  if (const std::size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
+  if (host.empty()) return {};
+  return lowerAscii(address.substr(0, separator)) + "://" + std::string(host) + "/";
+}
+
+namespace {
+
+Failure download(std::string_view address, std::string_view outcome, std::string_view cause) {
+  std::string message = "下载 ";
+  message.append(address).append(" ").append(outcome).append("：").append(cause);
+  return Failure(message);
+}
+
+}  // namespace
+
+Failure unfetchable(std::string_view address) {
+  return Failure("网址 “" + std::string(address) + "” 无法下载：只支持 http、https 和 file 网址");
+}
+
+Failure failed(std::string_view address, std::string_view cause) { return download(address, "失败", cause); }
+
+Failure timedOut(std::string_view address, std::string_view cause) { return download(address, "超时", cause); }
+
+Failure certificateRefused(std::string_view address, std::string_view cause) {
+  return failed(address, "无法验证网站证书：" + std::string(cause));
+}
+
+Failure secureConnectionFailed(std::string_view address, std::string_view cause) {
+  return failed(address, "无法建立安全连接：" + std::string(cause));
+}
+
+Failure tooLarge(std::string_view address, std::size_t maxBytes) {
+  return failed(address, "网页超过 " + std::to_string(maxBytes) + " 字节的上限");
+}
+
+Failure httpStatus(std::string_view address, long status) {
+  return failed(address, "HTTP 状态 " + std::to_string(status));
+}
+
+Failure tooManyRedirects(std::string_view address, long maxRedirects) {
+  return failed(address, "重定向超过 " + std::to_string(maxRedirects) + " 次或没有目标");
+}
+
+Failure redirectRefused(std::string_view address, std::string_view target) {
+  return failed(address, "重定向只能到 http 或 https 网址：" + std::string(target));
+}
+
+}  // namespace vantoril::page
