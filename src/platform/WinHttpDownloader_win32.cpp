@@ -44,6 +44,7 @@ std::string causeOf(DWORD error) {
     case ERROR_WINHTTP_CONNECTION_ERROR: return "连接被中断";
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "服务器的回答无效";
     case ERROR_WINHTTP_REDIRECT_FAILED: return "重定向失败";
+    case ERROR_WINHTTP_HEADER_NOT_FOUND: return "重定向没有目标";  // wine: a redirect without Location
     case ERROR_WINHTTP_SECURE_FAILURE: return "安全连接失败（证书无效）";
     case ERROR_WINHTTP_UNRECOGNIZED_SCHEME: return "不支持的网址类型";
     default: return "WinHTTP 错误 " + std::to_string(error);
