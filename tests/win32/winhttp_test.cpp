@@ -105,15 +105,17 @@ TEST(WinHttp, PagesFetchedAheadAreCollectedInAnyOrderOrAbandonedAtMostSixInFligh
   EXPECT_GE(server.peakConnections(), 2);
 }
 
-// A redirect that names no target, or an answer from 400 on, is no page,
-// whatever its body holds.
+// A redirect that names no target (WinHTTP follows none, or fails on it as
+// wine does), or an answer from 400 on, is no page, whatever its body holds.
 TEST(WinHttp, ARedirectWithoutLocationOrA400AnswerFailsNamingTheAddress) {
   LoopbackServer server;
   const std::string body = "<html>observe24h_data od0 weatherChart</html>";
   server.route("/nowhere", {302, "Content-Type: text/html; charset=utf-8\r\n", body});
+  server.route("/choices", {300, "Content-Type: text/html; charset=utf-8\r\n", body});
   server.route("/bad", {400, "Content-Type: text/html; charset=utf-8\r\n", body});
   WinHttpDownloader downloader;
-  for (const auto& [path, cause] : {std::pair{"/nowhere", "没有目标"}, std::pair{"/bad", "HTTP 状态 400"}}) {
+  for (const auto& [path, cause] :
+       {std::pair{"/nowhere", "没有目标"}, std::pair{"/choices", "没有目标"}, std::pair{"/bad", "HTTP 状态 400"}}) {
     const std::string message = failureOf(downloader, server.url(path));
     EXPECT_NE(message.find("下载 " + server.url(path) + " 失败"), std::string::npos) << message;
     EXPECT_NE(message.find(cause), std::string::npos) << message;
