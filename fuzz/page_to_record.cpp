@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "Check.h"
 #include "platform/Cp936.h"
@@ -14,6 +16,72 @@
 #include "platform/Text.h"
 #include "recording/DataFile.h"
 #include "recording/Observation.h"
+
+namespace {
+
+using namespace vantoril;
+
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+
+std::size_t number(const std::u16string& text) {
+  CHECK(!text.empty() && text.size() < 10 &&
+        std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; }));
+  return std::stoul(toUtf8(text));
+}
+
+// What the extraction promises of one series: the first `count` occurrences
+// of the key, in block order; after `"odNN":` and any blanks, a quoted value
+// from its opening quotation mark up to the next one (empty without one); a
+// bare number from key position + 6 up to the next `,`, `}` or `]`, blanks
+// trimmed (empty without one), quotation marks and all; nothing in entries
+// past the count.
+void checkSeries(std::u16string_view block, std::u16string_view key, std::size_t count, const SeriesList& list) {
+  std::size_t previous = 0;
+  for (std::size_t e = 1; e <= static_cast<std::size_t>(kSeriesEntries); ++e) {
+    const std::u16string_view value = list.values[e];
+    if (e > count) {
+      CHECK(list.keyPositions[e].empty() && list.valueStarts[e].empty() && value.empty());
+      continue;
+    }
+    const std::size_t at = number(list.keyPositions[e]) - 1;  // 0-based
+    CHECK(at + key.size() < block.size() && block.substr(at, key.size()) == key);
+    CHECK(block.find(key, previous) == at);
+    previous = at + 1;
+    const std::size_t start = number(list.valueStarts[e]) - 1;  // 0-based
+    CHECK(value.size() <= block.size());
+    const std::size_t afterColon = at + 6;  // 0-based, the character after `"odNN":`
+    if (start == afterColon) {  // bare
+      CHECK(afterColon < block.size());
+      const std::size_t first = block.find_first_not_of(u" \t\r\n", afterColon);
+      CHECK(first == std::u16string_view::npos || block[first] != u'"');
+      CHECK(value.find_first_of(u",}]") == std::u16string_view::npos);
+      CHECK(value.empty() || (!isBlank(value.front()) && !isBlank(value.back())));
+      const std::size_t end = block.find_first_of(u",}]", start);
+      if (end == std::u16string_view::npos) {
+        CHECK(value.empty());
+      } else {
+        std::u16string_view between = block.substr(start, end - start);
+        const std::size_t lead = between.find(value);
+        CHECK(lead != std::u16string_view::npos);
+        for (char16_t c : between.substr(0, lead)) CHECK(isBlank(c));
+        for (char16_t c : between.substr(lead + value.size())) CHECK(isBlank(c));
+      }
+    } else {  // quoted
+      CHECK(start > afterColon);
+      CHECK(value.find(u'"') == std::u16string_view::npos);
+      if (afterColon >= block.size()) {
+        CHECK(start == afterColon + 1 && value.empty());
+        continue;
+      }
+      CHECK(block[start - 1] == u'"');
+      for (char16_t c : block.substr(afterColon, start - 1 - afterColon)) CHECK(isBlank(c));
+      const std::size_t close = block.find(u'"', start);
+      CHECK(value == (close == std::u16string_view::npos ? std::u16string_view() : block.substr(start, close - start)));
+    }
+  }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantoril;
@@ -35,25 +103,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK(std::u16string_view(u"observe24h_data").starts_with(cut.block) ||
         cut.block.starts_with(u"observe24h_data"));
 
+  // The time key is the first "od0"; the time the 10 characters from six
+  // after it (from position 6 where there is none).
   const ObservationTime time = observationTime(cut.block);
-  CHECK(time.time.size() <= 10);
+  const std::u16string_view block = cut.block;
+  CHECK(time.keyPosition == block.find(u"od0") + 1);
+  const std::size_t timeFrom = time.keyPosition + 5;  // 0-based
+  CHECK(time.time == (timeFrom < block.size() ? block.substr(timeFrom, 10) : std::u16string_view()));
 
   SeriesLists lists;
-  try {
-    extractSeries(cut.block, u"od21", "hourly", lists.hour);
-    extractSeries(cut.block, u"od22", "temperature", lists.temperature);
-    extractSeries(cut.block, u"od26", "precipitation", lists.precipitation);
-    extractSeries(cut.block, u"od27", "humidity", lists.humidity);
-  } catch (const Failure& f) {
-    CHECK(*f.what() != '\0');
-    return 0;
-  }
-  for (const SeriesList* list : {&lists.hour, &lists.temperature, &lists.precipitation, &lists.humidity}) {
-    for (int e = 1; e <= kSeriesEntries; ++e) {
-      // A value never runs past a quotation mark, nor out of the block.
-      CHECK(list->values[e].find(u'"') == std::u16string::npos);
-      CHECK(list->values[e].size() <= cut.block.size());
+  const std::pair<std::u16string_view, SeriesList*> series[] = {
+      {u"od21", &lists.hour}, {u"od22", &lists.temperature}, {u"od26", &lists.precipitation}, {u"od27", &lists.humidity}};
+  for (const auto& [key, list] : series) {
+    // The occurrences counted: every one but a key that ends the block.
+    std::size_t occurrences = 0;
+    for (std::size_t at = block.find(key); at != std::u16string_view::npos && at + key.size() < block.size();
+         at = block.find(key, at + 1))
+      ++occurrences;
+    try {
+      extractSeries(block, key, "series", *list);
+    } catch (const Failure& f) {
+      CHECK(*f.what() != '\0');
+      CHECK(occurrences == 0);
+      return 0;
     }
+    checkSeries(block, key, std::min<std::size_t>(occurrences, kSeriesEntries), *list);
     (void)displayText(list->values);
     (void)displayText(list->keyPositions);
   }

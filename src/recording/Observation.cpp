@@ -9,11 +9,12 @@ namespace vantoril {
 
 namespace {
 
+constexpr std::u16string_view kBlanks = u" \t\r\n";
+
 std::u16string_view trimBlanks(std::u16string_view text) {
-  constexpr std::u16string_view blanks = u" \t\r\n";
-  const std::size_t first = text.find_first_not_of(blanks);
+  const std::size_t first = text.find_first_not_of(kBlanks);
   if (first == std::u16string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 }  // namespace
@@ -76,12 +77,15 @@ void extractSeries(std::u16string_view block, std::u16string_view key, std::stri
       list.values[i].clear();
       continue;
     }
-    // After `"odNN":` (key position + 6) a quoted value runs from its
-    // opening quotation mark + 1 to the next quotation mark; a bare number
-    // up to the next `,`, `}` or `]`, blanks trimmed.
+    // After `"odNN":` (key position + 6), and any blanks there, a quoted
+    // value runs from its opening quotation mark + 1 to the next quotation
+    // mark; a bare number from key position + 6 up to the next `,`, `}` or
+    // `]`, blanks trimmed.
     const std::size_t afterColon = std::stoul(toUtf8(list.keyPositions[i])) + 6;  // 1-based
-    const bool bare = afterColon - 1 < block.size() && block[afterColon - 1] != u'"';
-    const std::size_t valueStart = bare ? afterColon : afterColon + 1;
+    const bool past = afterColon - 1 >= block.size();
+    const std::size_t first = past ? afterColon - 1 : block.find_first_not_of(kBlanks, afterColon - 1);  // 0-based
+    const bool bare = !past && (first == std::u16string_view::npos || block[first] != u'"');
+    const std::size_t valueStart = past ? afterColon + 1 : bare ? afterColon : first + 2;
     list.valueStarts[i] = decimal(static_cast<long long>(valueStart));
     list.values[i].clear();
     if (valueStart - 1 < block.size()) {

@@ -27,9 +27,10 @@ ObservationTime observationTime(std::u16string_view block);
 
 // One series: every occurrence of `key` (a key whose last character is the
 // block's last is not counted), at most 25. A quoted value runs from its
-// value start (key position + 7) up to the next quotation mark; a bare
-// number (no quotation mark after `"odNN":`) from key position + 6 up to the
-// next `,`, `}` or `]`, blanks trimmed. Throws Failure
+// value start (key position + 7, later by the blanks between `"odNN":` and
+// its opening quotation mark) up to the next quotation mark; a bare number
+// (no quotation mark after `"odNN":` and blanks) from key position + 6 up to
+// the next `,`, `}` or `]`, blanks trimmed. Throws Failure
 // when the key does not occur at all, naming the series ("hourly").
 void extractSeries(std::u16string_view block, std::u16string_view key, std::string_view seriesName,
                    SeriesList& list);

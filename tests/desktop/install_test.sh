@@ -35,12 +35,44 @@ data_type=application/x-vantoril-weatherdata
 run() {
   "$@" >"$WORK/log" 2>&1 || fail "$* failed: $(cat "$WORK/log")"
 }
-# The Exec line of a desktop entry, one argument a line, unquoted.
+# The Exec line of a desktop entry, one argument a line, as a launcher reads
+# it (Desktop Entry Specification, "The Exec key"): the escapes of a string
+# value, then the quoting (a reserved character only inside double quotes,
+# where \ escapes " ` $ \), then the field codes (%% is %, %f %F %u %U drop
+# out when there is nothing to open). Anything else fails.
 exec_arguments() {
-  python3 - "$1" <<'PY'
-import shlex, sys
-line = next(l for l in open(sys.argv[1], encoding="utf-8") if l.startswith("Exec="))
-print("\n".join(shlex.split(line[5:].rstrip("\n").replace("\\\\", "\\"))))
+  python3 - "$1" <<'PY' || fail "the Exec line of $1 is not as the specification says"
+import re, sys
+line = next(l for l in open(sys.argv[1], encoding="utf-8") if l.startswith("Exec="))[5:].rstrip("\n")
+value = re.sub(r"\\(.)", lambda m: {"s": " ", "n": "\n", "t": "\t", "r": "\r", "\\": "\\"}[m.group(1)], line)
+reserved = " \t\n\"'\\><~|&;$*?#()`"
+args, current, i = [], None, 0
+while i < len(value):
+    c = value[i]
+    if c == " ":
+        if current is not None:
+            args.append(current)
+        current = None
+    elif c == '"':
+        current, i = current or "", i + 1
+        while value[i] != '"':
+            if value[i] == "\\":
+                i += 1
+                assert value[i] in '"`$\\', value
+            current += value[i]
+            i += 1
+    else:
+        assert c not in reserved, "unquoted %r in %r" % (c, value)
+        current = (current or "") + c
+    i += 1
+if current is not None:
+    args.append(current)
+out = []
+for arg in args:
+    if arg in ("%f", "%F", "%u", "%U"):
+        continue
+    out.append(re.sub(r"%(.)", lambda m: {"%": "%"}[m.group(1)], arg))
+print("\n".join(out))
 PY
 }
 expect_type() {
@@ -147,4 +179,29 @@ done
 kept_as_recorded || fail "the uninstall changed the places or the data"
 expect_type "$data_file" application/vnd.ms-excel
 ! grep -rqs "$data_type" "$XDG_CONFIG_HOME" || fail "the uninstall left the data files' default program"
+# A program folder whose path holds "%" and a blank, where the user made
+# WebSite a link (first to nothing, then to a folder of places) and
+# WeatherData is missing: the install keeps the link as it is, and the menu
+# entry's command line starts the installed program, which records through
+# the link.
+export HOME="$WORK/home 2" XDG_DATA_HOME="$WORK/home 2/数据 100% 50%d"
+folder=$XDG_DATA_HOME/vantoril
+menu_entry=$XDG_DATA_HOME/applications/vantoril.desktop
+mkdir -p "$folder" "$WORK/places"
+ln -s "$WORK/no such places" "$folder/WebSite"
+VANTORIL_SOFFICE='' run "$REPO/scripts/install.sh" "$PROGRAM"
+[ "$(readlink "$folder/WebSite")" = "$WORK/no such places" ] && [ ! -e "$WORK/no such places" ] ||
+  fail "the install changed the dangling link WebSite"
+printf 'file://%s\r\n' "$REPO/tests/data/harbin-2016.html" >"$WORK/places/harbin.txt"
+ln -sfn "$WORK/places" "$folder/WebSite"
+VANTORIL_SOFFICE='' run "$REPO/scripts/install.sh" "$PROGRAM"
+[ "$(readlink "$folder/WebSite")" = "$WORK/places" ] && [ "$(ls "$WORK/places")" = harbin.txt ] ||
+  fail "the install changed the link WebSite or the folder it leads to"
+run desktop-file-validate "$menu_entry"
+mapfile -t command < <(exec_arguments "$menu_entry")
+[ "${command[*]}" = "$folder/vantoril" ] || fail "the menu entry starts '${command[*]}', not $folder/vantoril"
+(cd "$WORK" && run "${command[@]}" --record)
+[ -s "$folder/WeatherData/harbin-WeatherData.xls" ] || fail "the program the menu entry starts recorded nothing"
+run "$REPO/scripts/uninstall.sh"
+[ "$(readlink "$folder/WebSite")" = "$WORK/places" ] || fail "the uninstall changed the link WebSite"
 echo "PASS (install_test)"

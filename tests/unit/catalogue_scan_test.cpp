@@ -80,17 +80,19 @@ TEST(FolderScan, CutsEveryNameAndSkipsShortOnes) {
 }
 
 // Files and folders each in the order NTFS lists them: by UTF-16 code unit
-// of the upper-cased names, so "_" follows every letter of either case and
-// Chinese names go by code point, not by sound. Whatever order the file
-// system here gives.
+// of the upper-cased names, so "_" follows every letter of either case ("z"
+// too, as "Z"), "ÿ" goes as "Ÿ" (U+0178) and Chinese names go by code
+// point, not by sound. Whatever order the file system here gives.
 TEST(FolderScan, ListsInTheOrderNtfsGivesWhateverTheFileSystem) {
   FormFixture f;
-  for (const char* name : {"广州.txt", "Zed.txt", "北京.txt", "_u.txt", "alpha.txt", "上海.txt", "é.txt", "Beta.txt",
-                           "west/w.txt", "中部/武汉.txt", "East/e.txt", "east2/E2.txt"})
+  for (const char* name : {"广州.txt", "zz.txt", "Zed.txt", "北京.txt", "_u.txt", "alpha.txt", "上海.txt", "é.txt",
+                           "ÿ.txt", "Łx.txt", "Áz.txt", "àb.txt", "za.txt", "Beta.txt", "west/w.txt", "中部/武汉.txt",
+                           "East/e.txt", "east2/E2.txt"})
     touch(f.website(name));
   f.form->sosuofile1(fromUtf8(f.website()));
-  EXPECT_EQ(f.form->List1.entries(), (Entries{u"alpha", u"Beta", u"Zed", u"_u", u"é", u"上海", u"北京", u"广州", u"e",
-                                              u"E2", u"w", u"武汉"}));
+  EXPECT_EQ(f.form->List1.entries(),
+            (Entries{u"alpha", u"Beta", u"za", u"Zed", u"zz", u"_u", u"àb", u"Áz", u"é", u"Łx", u"ÿ", u"上海", u"北京",
+                     u"广州", u"e", u"E2", u"w", u"武汉"}));
 }
 
 TEST(FolderScan, AFoldersOwnFilesComeBeforeItsSubfoldersResultsDepthFirst) {

@@ -53,6 +53,13 @@ TEST(ChartHistory, RecordsMergeGapsAndDamage) {
     r.resize(2 + static_cast<std::size_t>(keep));
     return r;
   };
+  // A row more than a record holds, at the observation hour the later record
+  // also holds: its values must not win.
+  const auto grown = [] {
+    auto r = record(u"2015061915", 100);
+    r.insert(r.end() - 1, u"15\t999\t0\t999");
+    return r;
+  };
   struct Case {
     const char* what;
     std::vector<std::u16string> lines;
@@ -86,6 +93,9 @@ TEST(ChartHistory, RecordsMergeGapsAndDamage) {
        1, 25, 0, 0, u"2015061814", u"2015061914", u"2015061912", -3.5, 70.25},
       {"a record cut short is skipped whole", file({cut(24), record(u"2015061914", 0)}), 1, 25, 26, 0,
        u"2015061814", u"2015061914", u"2015061914", 24, 74},
+      {"a record of 26 rows is skipped whole, its lines counted",
+       file({grown(), record(u"2015061914", 0)}), 1, 25, 28, 0, u"2015061814", u"2015061914", u"2015061914", 24,
+       74},
       {"bad times and column lines are skipped",
        file({record(u"ve24h_data", 0), record(u"2015023114", 0), record(u"2015061924", 0),
              {u"数据记录时间:2015061914", u"整点 气温 降水 湿度"}, record(u"2015061914", 0)}),

@@ -82,16 +82,18 @@ TEST(DownloadCharset, UsesTheContentTypeOfTheFinalResponse) {
   EXPECT_EQ(downloader.download(address(server, "/moved")), weatherText);
 }
 
+// From 400 on, an answer is an error page whatever its body holds.
 TEST(DownloadHttp, ErrorStatusNamesTheStatusAndTheAddress) {
   HttpServer server;
-  server.route("/broken", {500, "text/html", "oops"});
+  for (int status : {400, 403, 500})
+    server.route("/" + std::to_string(status), {status, "text/html; charset=utf-8", toUtf8(weatherText)});
   CurlDownloader downloader;
-
-  const std::string missing = failureOf(downloader, address(server, "/missing"));
-  EXPECT_TRUE(contains(missing, "HTTP 状态 404")) << missing;
-  EXPECT_TRUE(contains(missing, server.url("/missing"))) << missing;
-  const std::string broken = failureOf(downloader, address(server, "/broken"));
-  EXPECT_TRUE(contains(broken, "HTTP 状态 500")) << broken;
+  for (const char* path : {"/400", "/403", "/500", "/missing"}) {
+    const std::string message = failureOf(downloader, address(server, path));
+    const std::string status = path == std::string("/missing") ? "404" : path + 1;
+    EXPECT_TRUE(contains(message, "HTTP 状态 " + status)) << message;
+    EXPECT_TRUE(contains(message, server.url(path))) << message;
+  }
 }
 
 TEST(DownloadHttp, FollowsAtMostFiveRedirects) {

@@ -294,6 +294,31 @@ TEST(SeriesValues, ABareNumberRunsFromSixAfterTheKeyToTheNextCommaBraceOrBracket
   }
 }
 
+// Blanks after the colon do not make a quoted value bare: it runs from
+// after its opening quotation mark, without the marks. Without blanks the
+// value starts where it always did.
+TEST(SeriesValues, AQuotedValueAfterBlanksIsReadWithoutItsQuotationMarks) {
+  const struct {
+    std::u16string block, value, start;  // start: value start less key position
+  } cases[] = {
+      {u"{\"od22\": \"14.8\",", u"14.8", u"8"},
+      {u"{\"od22\":\t \"-3\"}", u"-3", u"9"},
+      {u"{\"od22\":\r\n\"\",", u"", u"9"},
+      {u"{\"od22\":\"14.8\",", u"14.8", u"7"},
+      {u"{\"od22\": 14.8,", u"14.8", u"6"},
+      {u"{\"od22\":  \"5", u"", u"9"},  // no closing quotation mark
+      {u"{\"od22\":   ", u"", u"6"},    // nothing after the blanks
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(toUtf8(c.block));
+    SeriesList t;
+    extractSeries(c.block, u"od22", "temperature", t);
+    EXPECT_EQ(t.values[1], c.value);
+    EXPECT_EQ(t.keyPositions[1], u"3");
+    EXPECT_EQ(std::stoll(toUtf8(t.valueStarts[1])) - 3, std::stoll(toUtf8(c.start)));
+  }
+}
+
 TEST(SeriesKeys, PositionsAreOneBasedAndShownLastFirst) {
   const std::u16string block = u"od21\":\"05\",xx,od21\":\"04\",od21\":\"3\",";
   SeriesList hour;

@@ -311,7 +311,9 @@ TEST(XdgStarter, AnEmptyAddressStartsTheDefaultBrowserOnABlankPage) {
   for (std::u16string_view arguments : {u"", u"\r\n"}) {
     XdgProcessStarter().start(kBrowser + u" " + std::u16string(arguments), WindowStyle::MinimizedFocus);
     const std::string started = t / "bin/browser.started";
-    for (int i = 0; i < 200 && !fileExists(started); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The shell makes the file before it writes the line: wait for the line.
+    for (int i = 0; i < 200 && !(fileExists(started) && test::readBytes(started).ends_with('\n')); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(test::readBytes(started), "1:--new-window\n");
     fs::remove(started);
   }

@@ -68,6 +68,11 @@ class LoopbackServer {
   }
   // The most requests that were being answered at one time.
   int peakConnections() const { return peak_; }
+  // The paths asked for, in the order their requests came in.
+  std::vector<std::string> requestedPaths() {
+    std::lock_guard lock(mutex_);
+    return requestedPaths_;
+  }
 
  private:
   void serve() {
@@ -95,6 +100,7 @@ class LoopbackServer {
     const std::size_t start = request.find(' ') + 1;
     const std::string path = request.substr(start, request.find(' ', start) - start);
     std::unique_lock lock(mutex_);
+    requestedPaths_.push_back(path);
     const auto it = routes_.find(path);
     Response response = it != routes_.end() ? it->second : Response{404, "", "not found"};
     if (response.neverAnswer) {
@@ -118,6 +124,7 @@ class LoopbackServer {
   bool stopping_ = false;
   std::atomic<int> active_ = 0, peak_ = 0;
   std::map<std::string, Response> routes_;
+  std::vector<std::string> requestedPaths_;
   std::thread thread_;
   std::vector<std::thread> connections_;  // used by the accepting thread only
   mutable std::mutex headsMutex_;

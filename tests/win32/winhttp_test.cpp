@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/WinHttpDownloader.h"
 #include "support/Fakes.h"
@@ -100,6 +103,56 @@ TEST(WinHttp, PagesFetchedAheadAreCollectedInAnyOrderOrAbandonedAtMostSixInFligh
   EXPECT_THROW(downloader.collect(tickets[3], {}), std::logic_error);
   EXPECT_LE(server.peakConnections(), WinHttpDownloader::kMaxInFlight);
   EXPECT_GE(server.peakConnections(), 2);
+}
+
+// A redirect that names no target (WinHTTP follows none, or fails on it as
+// wine does), or an answer from 400 on, is no page, whatever its body holds.
+TEST(WinHttp, ARedirectWithoutLocationOrA400AnswerFailsNamingTheAddress) {
+  LoopbackServer server;
+  const std::string body = "<html>observe24h_data od0 weatherChart</html>";
+  server.route("/nowhere", {302, "Content-Type: text/html; charset=utf-8\r\n", body});
+  server.route("/choices", {300, "Content-Type: text/html; charset=utf-8\r\n", body});
+  server.route("/bad", {400, "Content-Type: text/html; charset=utf-8\r\n", body});
+  WinHttpDownloader downloader;
+  for (const auto& [path, cause] :
+       {std::pair{"/nowhere", "没有目标"}, std::pair{"/choices", "没有目标"}, std::pair{"/bad", "HTTP 状态 400"}}) {
+    const std::string message = failureOf(downloader, server.url(path));
+    EXPECT_NE(message.find("下载 " + server.url(path) + " 失败"), std::string::npos) << message;
+    EXPECT_NE(message.find(cause), std::string::npos) << message;
+  }
+}
+
+TEST(WinHttp, AFileAddressIsReadWithOrWithoutLocalhostItsEscapesUndone) {
+  test::TempFolder folder;
+  const std::string page = "<html><head><meta charset=\"utf-8\"></head>北京 晴</html>";
+  writeWholeFile(folder / "天气 页.html", page);
+  std::string path = folder / "天气%20页.html";
+  std::replace(path.begin(), path.end(), '\\', '/');
+  WinHttpDownloader downloader;
+  for (const char* prefix : {"file:///", "file://localhost/", "FILE://localhost/"})
+    EXPECT_EQ(downloader.download(fromUtf8(prefix + path)), fromUtf8(page)) << prefix + path;
+}
+
+// Six pages keep every connection busy, each ending well after the one
+// before; of the pages queued behind them, the one collected first is asked
+// for first.
+TEST(WinHttp, APageCollectedWhileQueuedIsFetchedBeforeThePagesQueuedAheadOfIt) {
+  LoopbackServer server;
+  const int pages = WinHttpDownloader::kMaxInFlight + 4;
+  for (int i = 0; i < pages; ++i)
+    server.route("/q" + std::to_string(i), {200, "Content-Type: text/html; charset=utf-8\r\n",
+                                            "页" + std::to_string(i), false,
+                                            i < WinHttpDownloader::kMaxInFlight ? 300 * (i + 1) : 0});
+  WinHttpDownloader downloader;
+  std::vector<Downloader::Ticket> tickets;
+  for (int i = 0; i < pages; ++i) tickets.push_back(downloader.fetchAhead(fromUtf8(server.url("/q" + std::to_string(i)))));
+  const int wanted = pages - 1;
+  EXPECT_EQ(downloader.collect(tickets[wanted], {}), fromUtf8("页" + std::to_string(wanted)));
+  for (int i = 0; i < wanted; ++i) EXPECT_EQ(downloader.collect(tickets[i], {}), fromUtf8("页" + std::to_string(i)));
+  const std::vector<std::string> order = server.requestedPaths();
+  ASSERT_EQ(order.size(), static_cast<std::size_t>(pages));
+  const auto at = [&](int i) { return std::find(order.begin(), order.end(), "/q" + std::to_string(i)) - order.begin(); };
+  for (int i = WinHttpDownloader::kMaxInFlight; i < wanted; ++i) EXPECT_LT(at(wanted), at(i)) << "/q" << i;
 }
 
 }  // namespace
