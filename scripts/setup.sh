@@ -15,7 +15,7 @@ packages=(
   qt6-qpa-plugins fonts-wqy-microhei ca-certificates xdg-utils
 )
 case "${1:-}" in --windows | --tests)
-  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev imagemagick zip) ;;
+  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev imagemagick zip nsis) ;;
 esac
 if [ "${1:-}" = --tests ]; then
   packages+=(
@@ -23,6 +23,8 @@ if [ "${1:-}" = --tests ]; then
     xvfb xdotool x11-utils x11-xserver-utils imagemagick
     desktop-file-utils shared-mime-info libglib2.0-bin
     wine wine64 locales
+    # the packages installed for real: a fresh Debian root, lintian
+    debootstrap lintian
   )
 fi
 
