@@ -124,7 +124,7 @@ make_windows() {
   echo "build-win/vantoril-windows-x64.zip"
 
   # The setup program (packaging/windows/vantoril.nsi), named with the
-  # version the program reports.
+  # version the program was built with.
   local version
   version=$(version_of build-win)
   rm -f build-win/vantoril-setup-*.exe

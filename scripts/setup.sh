@@ -10,6 +10,8 @@ packages=(
   # building
   g++ cmake ninja-build pkg-config libcli11-dev
   qt6-base-dev libcurl4-openssl-dev zlib1g-dev
+  # dpkg-shlibdeps, for the Debian package (scripts/package.sh)
+  dpkg-dev
   # running: the window's platform plugin and Chinese font, the https
   # downloads' certificates, and xdg-open for files, folders and pages
   qt6-qpa-plugins fonts-wqy-microhei ca-certificates xdg-utils
