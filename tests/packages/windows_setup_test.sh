@@ -92,6 +92,14 @@ wine_run "$setup" /S || status=$?
 cmp "$folder/vantoril.exe" "$work/installed.exe" || fail "setup /S changed the running program"
 [ "$(stat -c %Y "$folder/vantoril.exe")" = "$(date -d 2001-01-01 +%s)" ] || fail "setup /S wrote the running program"
 echo "setup /S over a running copy: exit code $status, nothing changed"
+# The uninstaller too (run in place, _?=, to see its exit code).
+status=0
+wine_run "$folder/uninstall.exe" /S "_?=$(value InstallLocation)" || status=$?
+[ "$status" -ne 0 ] || fail "uninstall /S of a running copy said it succeeded"
+cmp "$folder/vantoril.exe" "$work/installed.exe" || fail "uninstall /S removed the running program"
+[ -e "$folder/uninstall.exe" ] || fail "uninstall /S of a running copy removed the uninstaller"
+wine_run reg query "$key" >/dev/null 2>&1 || fail "uninstall /S of a running copy removed the uninstall entry"
+echo "uninstall /S of a running copy: exit code $status, nothing changed"
 kill "$recording"
 wait "$recording" 2>/dev/null || true
 recording=
