@@ -29,8 +29,8 @@ wine_run() { "$repo/scripts/wine.sh" "$work" run "$@" </dev/null; }
 ms_since() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 # Waits (at most a minute) for a condition the wine programs bring about.
 wait_for() {
-  local i
-  for i in $(seq 240); do
+  local _
+  for _ in $(seq 240); do
     if eval "$1"; then return 0; fi
     sleep 0.25
   done
