@@ -84,14 +84,6 @@ TEST(WindowsFiles, HiddenAndSystemFilesAreMissingAndOnlyHiddenOnesAreListedInNtf
   setAttributes(folder / "只读.txt", FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(WindowsFiles, AProgramFolderTheUserCannotWriteGivesTheUsersOwnFolderForThePlacesAndTheData) {
-  wchar_t local[MAX_PATH] = {};
-  ASSERT_GT(::GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
-  const std::string expected = win32::utf8(local) + "\\Vantoril";
-  EXPECT_EQ(dataFolder("C:\\no-such-program-folder"), expected);
-  EXPECT_TRUE(folderWritable(expected));
-}
-
 TEST(WindowsProcessStart, AProgramThatCannotBeStartedFailsNamingTheCommandLine) {
   ShellProcessStarter starter;
   try {
