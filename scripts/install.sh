@@ -86,55 +86,10 @@ mkdir -p "$(dirname "$link")"
 ln -sfn "$program" "$link"
 
 put "$icon" <"$repo/resources/vantoril.png"
-put "$menu_entry" <<ENTRY
-[Desktop Entry]
-Type=Application
-Name=Vantoril
-Name[zh_CN]=Vantoril 天气记录
-GenericName=Weather recorder
-GenericName[zh_CN]=天气记录
-Comment=Records the weather observations of the China Weather site for a list of places
-Comment[zh_CN]=记录“中国天气”网站上各地的天气观测数据
-Keywords=weather;China Weather;
-Keywords[zh_CN]=天气;气象;中国天气;
-Exec=$(exec_argument "$program")
-Icon=vantoril
-Terminal=false
-Categories=Utility;
-StartupWMClass=vantoril
-ENTRY
-
-# The data files are GBK text with tabs named .xls; the glob outweighs the
-# generic *.xls (weight 50), so other .xls files keep their type.
-put "$mime_package" <<'TYPE'
-<?xml version="1.0" encoding="UTF-8"?>
-<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
-  <mime-type type="application/x-vantoril-weatherdata">
-    <comment>Vantoril weather data</comment>
-    <comment xml:lang="zh_CN">Vantoril 天气数据</comment>
-    <sub-class-of type="text/plain"/>
-    <generic-icon name="x-office-spreadsheet"/>
-    <glob pattern="*-WeatherData.xls" weight="60"/>
-  </mime-type>
-</mime-info>
-TYPE
-
-# Calc reads them with no dialog: tab-separated, code page 936, column 1 as
-# text (the hours keep their leading zero), English number format.
+menu_entry_text "$(exec_argument "$program")" | put "$menu_entry"
+put "$mime_package" <"$repo/scripts/desktop/vantoril-weatherdata.xml"
 if [ -n "$soffice" ]; then
-  put "$data_entry" <<ENTRY
-[Desktop Entry]
-Type=Application
-Name=Vantoril 天气数据
-Comment=Opens a Vantoril data file in LibreOffice Calc
-Comment[zh_CN]=用 LibreOffice Calc 打开天气数据文件
-Exec=$(exec_argument "$soffice") --calc "--infilter=Text - txt - csv (StarCalc):9,34,61,1,1/2,1033" %F
-TryExec=${soffice//\\/\\\\}
-Icon=libreoffice-calc
-MimeType=$data_type;
-NoDisplay=true
-Terminal=false
-ENTRY
+  data_entry_text "$(exec_argument "$soffice")" "${soffice//\\/\\\\}" | put "$data_entry"
 else
   rm -f "$data_entry"
   forget_default

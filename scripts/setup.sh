@@ -10,12 +10,14 @@ packages=(
   # building
   g++ cmake ninja-build pkg-config libcli11-dev
   qt6-base-dev libcurl4-openssl-dev zlib1g-dev
+  # dpkg-shlibdeps, for the Debian package (scripts/package.sh)
+  dpkg-dev
   # running: the window's platform plugin and Chinese font, the https
   # downloads' certificates, and xdg-open for files, folders and pages
   qt6-qpa-plugins fonts-wqy-microhei ca-certificates xdg-utils
 )
 case "${1:-}" in --windows | --tests)
-  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev imagemagick zip) ;;
+  packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev imagemagick zip nsis) ;;
 esac
 if [ "${1:-}" = --tests ]; then
   packages+=(
@@ -23,6 +25,8 @@ if [ "${1:-}" = --tests ]; then
     xvfb xdotool x11-utils x11-xserver-utils imagemagick
     desktop-file-utils shared-mime-info libglib2.0-bin
     wine wine64 locales
+    # the packages installed for real: a fresh Debian root, lintian
+    debootstrap lintian
   )
 fi
 

@@ -5,10 +5,14 @@
 # a test or in a program a test started, fails the run. Screenshots of the
 # window tests land in <build folder>/artefacts. Between the two runs, the
 # Windows program is cross-built in build-win/ and its tests run under wine.
+#   scripts/test.sh --packages  also makes the packages and installs them for
+#                               real (tests/packages: slow), after the rest
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The same results whatever locale the caller has (a fresh system has none).
 export LC_ALL=C.UTF-8
+packages=false
+[ "${1:-}" != --packages ] || packages=true
 scripts/setup.sh --tests
 scripts/build.sh build -DVANTORIL_TESTS=ON
 ctest --test-dir build --output-on-failure
@@ -38,5 +42,23 @@ if [ -n "$(ls -A "$reports")" ]; then
     cat "$f"
   done
   status=1
+fi
+
+# The packages: the .deb under lintian and installed with apt-get in a fresh
+# Debian 12 root, the Windows setup program installed under wine.
+if $packages && [ "$status" -eq 0 ]; then
+  echo "== the packages, installed for real"
+  scripts/package.sh
+  ls -l build/vantoril_*_amd64.deb build-win/vantoril-setup-*.exe build-win/vantoril-windows-x64.zip
+  passed=0
+  failed=0
+  check() {
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  }
+  check lintian --fail-on error,warning build/vantoril_*_amd64.deb
+  check tests/packages/deb_install_test.sh build/vantoril_*_amd64.deb
+  check tests/packages/windows_setup_test.sh build-win/vantoril-setup-*.exe
+  echo "packages: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ] || status=1
 fi
 exit "$status"

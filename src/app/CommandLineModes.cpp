@@ -6,6 +6,7 @@
 #include "app/Headless.h"
 #include "chart/ChartPage.h"
 #include "platform/Text.h"
+#include "vantoril_version.h"
 
 namespace vantoril {
 
@@ -17,6 +18,8 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::string&
                "Without options it opens its window.",
                "vantoril");
   app.require_option(1);  // one mode at a time
+
+  app.set_version_flag("--version", std::string("vantoril ") + VANTORIL_VERSION, "print the version and exit");
 
   bool record = false;
   app.add_flag("--record", record,
@@ -31,6 +34,8 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::string&
   try {
     app.parse(reversed);
   } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);

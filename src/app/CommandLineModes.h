@@ -8,9 +8,9 @@
 namespace vantoril {
 
 // Runs the mode the arguments name (UTF-8, without the program's name) over
-// the program folder and returns the process exit code: 0 for success, 2 for
-// arguments that name no mode (said on stderr). `openWindow` runs the window
-// when there is no argument.
+// the folder of the places and the data (dataFolder()) and returns the
+// process exit code: 0 for success, 2 for arguments that name no mode (said
+// on stderr). `openWindow` runs the window when there is no argument.
 int runCommandLine(const std::vector<std::string>& arguments, const std::string& programFolder,
                    const std::function<int()>& openWindow);
 

@@ -6,8 +6,8 @@ namespace vantoril {
 
 inline constexpr const char* kWindowModule = "vantoril-window.so";
 inline constexpr const char* kWindowEntry = "vantoril_run_window";
-using WindowEntry = int (*)(int argc, char** argv, const char* programFolder);
+using WindowEntry = int (*)(int argc, char** argv, const char* dataFolder);
 
 }  // namespace vantoril
 
-extern "C" int vantoril_run_window(int argc, char** argv, const char* programFolder);
+extern "C" int vantoril_run_window(int argc, char** argv, const char* dataFolder);

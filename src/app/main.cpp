@@ -13,8 +13,9 @@
 
 namespace {
 
-// Loads the window module from the program folder and runs the window.
-int openWindow(int argc, char** argv, const std::string& folder) {
+// Loads the window module from the program folder and runs the window over
+// the data folder.
+int openWindow(int argc, char** argv, const std::string& folder, const std::string& dataFolder) {
   const std::string path = folder + "/" + vantoril::kWindowModule;
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   std::string why;
@@ -34,7 +35,7 @@ int openWindow(int argc, char** argv, const std::string& folder) {
               << "没有窗口也可以记录：vantoril --record\n";
     return 1;
   }
-  return entry(argc, argv, folder.c_str());
+  return entry(argc, argv, dataFolder.c_str());
 }
 
 }  // namespace
@@ -42,8 +43,9 @@ int openWindow(int argc, char** argv, const std::string& folder) {
 int main(int argc, char** argv) {
   try {
     const std::string folder = vantoril::programFolder();
-    return vantoril::runCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), folder,
-                                    [&] { return openWindow(argc, argv, folder); });
+    const std::string data = vantoril::dataFolder(folder);
+    return vantoril::runCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), data,
+                                    [&] { return openWindow(argc, argv, folder, data); });
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return 1;

@@ -65,7 +65,7 @@ int wmain(int argc, wchar_t** argv) {
   const ParentConsole console;
   const bool headless = argc > 1;
   try {
-    const std::string folder = vantoril::programFolder();
+    const std::string folder = vantoril::dataFolder(vantoril::programFolder());
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(vantoril::toUtf8(reinterpret_cast<const char16_t*>(argv[i])));
     return vantoril::runCommandLine(arguments, folder, [&] {

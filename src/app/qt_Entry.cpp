@@ -4,6 +4,6 @@
 #include "app/qt_Window.h"
 
 extern "C" __attribute__((visibility("default"))) int vantoril_run_window(int argc, char** argv,
-                                                                        const char* programFolder) {
-  return vantoril::runWindow(argc, argv, programFolder);
+                                                                        const char* dataFolder) {
+  return vantoril::runWindow(argc, argv, dataFolder);
 }

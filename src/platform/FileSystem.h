@@ -18,6 +18,21 @@ struct FolderEntry {
 // The folder that holds the program file.
 std::string programFolder();
 
+// The folder of the places (WebSite), the data (WeatherData) and the
+// program's other files of its own: the program folder when the program may
+// write there, as designed; else (a program installed for all users, in a
+// folder only the system changes) the user's own folder for the program,
+// userDataFolder(), made when missing.
+std::string dataFolder(const std::string& programFolder);
+
+// Whether the program may create files in `folder`.
+bool folderWritable(const std::string& folder);
+
+// The user's own folder for the program's data, made with its parents when
+// missing: $XDG_DATA_HOME/vantoril (by default ~/.local/share/vantoril) on
+// Linux, %LOCALAPPDATA%\Vantoril on Windows.
+std::string userDataFolder();
+
 // The separator of the paths the program builds: '/' on Linux, '\\' on
 // Windows, where paths handed to the shell must read as Windows paths.
 char pathSeparator();

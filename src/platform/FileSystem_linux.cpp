@@ -1,10 +1,12 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 
 #include "platform/Failure.h"
@@ -78,6 +80,43 @@ std::string programFolder() {
   buf.resize(static_cast<std::size_t>(n));
   const auto slash = buf.rfind('/');
   return slash == 0 ? std::string("/") : buf.substr(0, slash);
+}
+
+// access() rather than a trial file: it answers for the permissions, the
+// ACLs and a read-only mount alike, and leaves nothing in the folder. The
+// program is never set-user-ID, so the real user it asks for is the one that
+// writes. A folder under /usr counts as read-only even for root: it belongs
+// to the package manager (and may be mounted read-only), so root's places
+// and data go to root's own folder too.
+bool folderWritable(const std::string& folder) {
+  if (folder == "/usr" || folder.rfind("/usr/", 0) == 0) return false;
+  return ::access(folder.c_str(), W_OK) == 0;
+}
+
+std::string userDataFolder() {
+  // XDG_DATA_HOME counts only when it is an absolute path.
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
+    base = xdg;
+  } else {
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
+      home = h;
+    } else if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir && user->pw_dir[0] == '/') {
+      home = user->pw_dir;
+    } else {
+      throw Failure("无法确定用户的数据文件夹：没有 HOME 环境变量");
+    }
+    base = home + "/.local/share";
+  }
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  const std::string folder = base + "/vantoril";
+  // Each missing folder on the way, as mkdir -p.
+  for (std::size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1)) {
+    ensureFolder(folder.substr(0, slash));
+  }
+  ensureFolder(folder);
+  return folder;
 }
 
 bool fileExists(const std::string& path) {

@@ -2,6 +2,8 @@
 // attribute rules: an existence test counts hidden and system files as
 // missing; a listing shows plain, read-only and hidden entries and folders,
 // but no system entry and no linked folder.
+#include <shlobj.h>
+
 #include <algorithm>
 #include <string>
 
@@ -78,6 +80,28 @@ std::string programFolder() {
   }
   const auto slash = buffer.find_last_of(L"\\/");
   return win32::utf8(buffer.substr(0, slash == std::wstring::npos ? 0 : slash));
+}
+
+// A trial file rather than a look at the attributes: who may write a folder
+// is in its ACL (Program Files lets users read only), which the read-only
+// attribute does not show. The file is deleted when its handle closes, by
+// the system even when the program is killed, so nothing stays behind.
+bool folderWritable(const std::string& folder) {
+  const std::wstring trial =
+      wide(folder) + L"\\.vantoril-write-test-" + std::to_wstring(::GetCurrentProcessId());
+  win32::Handle file(::CreateFileW(trial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                   nullptr));
+  return file.valid();
+}
+
+std::string userDataFolder() {
+  wchar_t base[MAX_PATH] = {};
+  const HRESULT result = ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, base);
+  if (FAILED(result)) win32::fail("无法确定用户的数据文件夹（LOCALAPPDATA）", static_cast<DWORD>(result));
+  const std::string folder = win32::utf8(base) + "\\Vantoril";
+  ensureFolder(folder);
+  return folder;
 }
 
 bool fileExists(const std::string& path) {

@@ -18,6 +18,7 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndArgumentsNamingNoModeAreR
   const Case cases[] = {
       {{}, 7, true},
       {{"--help"}, 0, false},
+      {{"--version"}, 0, false},
       {{"--bogus"}, 2, false},
       {{"record"}, 2, false},
       {{"--record", "extra"}, 2, false},
