@@ -106,11 +106,9 @@ class Form1 {
   void Command1_Click();
   struct PlaceOutcome {
     enum Kind { Recorded, Kept, Skipped, Failed } kind = Recorded;
-    std::u16string place, time;
-    // Kept: why the data file could not take the record; Skipped and
-    // Failed: the report's line for the place.
-    std::string cause;
-    std::string logText;  // the log's third field
+    std::u16string place;
+    std::string reportLine;  // the end-of-run report's line for the place; none when recorded
+    std::string logText;     // the log's third field
   };
   PlaceOutcome recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
   void recordAll(runlog::RunLog& log);

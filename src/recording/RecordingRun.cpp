@@ -107,15 +107,15 @@ void Form1::recordAll(runlog::RunLog& log) {
         break;
       case PlaceOutcome::Kept:
         ++lastRun_.kept;
-        kept += "\n" + toUtf8(outcome.place) + ": " + std::string(kKeptMessage) + "（" + outcome.cause + "）";
+        kept += "\n" + outcome.reportLine;
         break;
       case PlaceOutcome::Skipped:
         ++lastRun_.skipped;
-        notRecorded += "\n" + outcome.cause;
+        notRecorded += "\n" + outcome.reportLine;
         break;
       case PlaceOutcome::Failed:
         ++lastRun_.failed;
-        notRecorded += "\n" + outcome.cause;
+        notRecorded += "\n" + outcome.reportLine;
         break;
     }
   }
@@ -151,7 +151,7 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
       // Never record a place from the page of the place before it.
       const std::string why = "没有目录文件 " + path;
       if (observer) observer->placeSkipped(place, why);
-      return {PlaceOutcome::Skipped, place, {}, named("跳过：" + why), "跳过：" + why};
+      return {PlaceOutcome::Skipped, place, named("跳过：" + why), "跳过：" + why};
     }
     for (const auto& line : cp936::readLines(path)) address += line;
     fill(Text14, address);
@@ -190,11 +190,11 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     lists.empty();
     if (appended.kept) {
       if (observer) observer->placeKept(place, time.time, appended.cause);
-      return {PlaceOutcome::Kept, place, time.time, appended.cause,
-              toUtf8(time.time) + " 暂存：" + std::string(kKeptMessage) + "（" + appended.cause + "）"};
+      const std::string kept = std::string(kKeptMessage) + "（" + appended.cause + "）";
+      return {PlaceOutcome::Kept, place, named(kept), toUtf8(time.time) + " 暂存：" + kept};
     }
     if (observer) observer->placeRecorded(place, time.time);
-    return {PlaceOutcome::Recorded, place, time.time, {}, toUtf8(time.time)};
+    return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time)};
   } catch (const std::exception& e) {
     // The next place starts from empty lists, as after a record.
     lists.empty();
@@ -202,7 +202,7 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     if (!address.empty() && cause.find(toUtf8(address)) == std::string::npos)
       cause += "（网址 " + toUtf8(address) + "）";
     if (observer) observer->placeFailed(place, cause);
-    return {PlaceOutcome::Failed, place, {}, named(cause), "错误：" + cause};
+    return {PlaceOutcome::Failed, place, named(cause), "错误：" + cause};
   }
 }
 
