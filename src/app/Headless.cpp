@@ -31,16 +31,6 @@ class PrintingObserver final : public RunObserver {
   }
 };
 
-// Reports on stderr and keeps the last message for the run log.
-class KeptStderrReport final : public ErrorReport {
- public:
-  void report(const std::string& message) override {
-    std::cerr << message << '\n';
-    last = message;
-  }
-  std::string last;
-};
-
 }  // namespace
 
 bool waitForRunLock(RunLock& lock, std::chrono::milliseconds limit, std::chrono::milliseconds poll,
@@ -70,7 +60,7 @@ int recordHeadless(const std::string& programFolder) {
   const auto downloader = makeDownloader();
   const auto starter = makeProcessStarter();
   NoInput input;
-  KeptStderrReport report;
+  StderrReport report;
   PrintingObserver observer;
   Form1 form(programFolder, {*downloader, *starter, input, report, &observer, lock.get()});
   if (!form.load()) {
