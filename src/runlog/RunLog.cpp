@@ -79,13 +79,14 @@ std::optional<Summary> lastSummary(const std::string& folder) {
   const std::string path = logPath(folder);
   if (!fileExists(path)) return std::nullopt;
   const std::string all = readWholeFile(path);
-  std::size_t end = all.size();
-  while (end > 0) {
-    const std::size_t start = all.rfind('\n', end - 1) == std::string::npos ? 0 : all.rfind('\n', end - 1) + 1;
+  // Line by line from the end; `end` is where the line ends (its '\n', or the end of the log).
+  for (std::size_t end = all.size(); end > 0;) {
+    const std::size_t newline = all.rfind('\n', end - 1);
+    const std::size_t start = newline == std::string::npos ? 0 : newline + 1;
     std::string_view line = std::string_view(all).substr(start, end - start);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
     if (auto s = parseSummary(line)) return s;
-    end = start == 0 ? 0 : start - 1;
+    end = newline == std::string::npos ? 0 : newline;
   }
   return std::nullopt;
 }
