@@ -78,15 +78,18 @@ std::string logPath(const std::string& folder) { return folder + pathSeparator()
 std::optional<Summary> lastSummary(const std::string& folder) {
   const std::string path = logPath(folder);
   if (!fileExists(path)) return std::nullopt;
-  const std::string all = readWholeFile(path);
+  return lastSummaryIn(readWholeFile(path));
+}
+
+std::optional<Summary> lastSummaryIn(std::string_view all) {
   // Line by line from the end; `end` is where the line ends (its '\n', or the end of the log).
   for (std::size_t end = all.size(); end > 0;) {
     const std::size_t newline = all.rfind('\n', end - 1);
-    const std::size_t start = newline == std::string::npos ? 0 : newline + 1;
-    std::string_view line = std::string_view(all).substr(start, end - start);
+    const std::size_t start = newline == std::string_view::npos ? 0 : newline + 1;
+    std::string_view line = all.substr(start, end - start);
     if (line.ends_with('\r')) line.remove_suffix(1);
     if (auto s = parseSummary(line)) return s;
-    end = newline == std::string::npos ? 0 : newline;
+    end = newline == std::string_view::npos ? 0 : newline;
   }
   return std::nullopt;
 }
@@ -110,12 +113,16 @@ void RunLog::place(std::u16string_view place, std::string_view what) {
   write(now() + '\t' + field(toUtf8(place)) + '\t' + field(what) + '\n');
 }
 
-void RunLog::summary(const Counts& c, int exitCode, std::string_view note) {
+std::string summaryLine(std::string_view time, const Counts& c, int exitCode, std::string_view note) {
   const std::array<int, kLabels.size()> n = {c.places, c.recorded, c.kept, c.skipped, c.failed, exitCode};
-  std::string line = now() + '\t' + std::string(kSummaryMark);
+  std::string line = field(time) + '\t' + std::string(kSummaryMark);
   for (std::size_t i = 0; i < kLabels.size(); ++i) line += '\t' + std::string(kLabels[i]) + ' ' + std::to_string(n[i]);
   if (!note.empty()) line += '\t' + field(note);
-  write(line + '\n');
+  return line;
+}
+
+void RunLog::summary(const Counts& c, int exitCode, std::string_view note) {
+  write(summaryLine(now(), c, exitCode, note) + '\n');
 }
 
 void RunLog::write(std::string line) {

@@ -42,6 +42,11 @@ struct Summary {
 
 // The last summary line of the log; none when there is no log or no summary in it.
 std::optional<Summary> lastSummary(const std::string& folder);
+// The same, of the log's text.
+std::optional<Summary> lastSummaryIn(std::string_view log);
+
+// A summary line as the log holds it, without its line end.
+std::string summaryLine(std::string_view time, const Counts& counts, int exitCode, std::string_view note = {});
 
 // The lines of one run. A line that cannot be written never fails the run:
 // the first failure of a run is told on stderr (a window has no one to
