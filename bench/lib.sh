@@ -32,6 +32,16 @@ forget() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
+# --- building -----------------------------------------------------------------
+# Configures `build` with the benchmarks and builds the targets given.
+build_bench() {  # target...
+  say "== building in $build"
+  mkdir -p "$build"
+  cmake -S "$root" -B "$build" -G Ninja -DVANTORIL_BENCH=ON >"$build/bench-configure.log" 2>&1 ||
+    { cat "$build/bench-configure.log" >&2; exit 1; }
+  ninja -C "$build" -j2 "$@" >&2
+}
+
 # --- timing -------------------------------------------------------------------
 # Microseconds of the wall clock (bash 5).
 now() { local t=$EPOCHREALTIME; REPLY=${t//[.,]/}; }

@@ -14,7 +14,11 @@ class NoInput final : public InputBox {
 
 class StderrReport final : public ErrorReport {
  public:
-  void report(const std::string& message) override { std::cerr << message << '\n'; }
+  void report(const std::string& message) override {
+    std::cerr << message << '\n';
+    last = message;
+  }
+  std::string last;  // the last message reported
 };
 
 }  // namespace vantoril

@@ -9,6 +9,7 @@
 #include "app/Controls.h"
 #include "platform/Services.h"
 #include "recording/Series.h"
+#include "runlog/RunLog.h"
 
 namespace vantoril {
 
@@ -18,12 +19,19 @@ struct Form1Services {
   InputBox& inputBox;
   ErrorReport& errorReport;
   RunObserver* runObserver = nullptr;
+  // Taken for each recording run; none: runs are not kept apart.
+  RunLock* runLock = nullptr;
 };
 
 class PagesAhead;
 
 // The one character that opens the debug panel.
 inline constexpr std::u16string_view kDebugAccessCode = u"7";
+// What the record button says when another run holds the run lock.
+inline constexpr std::string_view kRunGoing = "另一次记录正在进行（可能是定时记录），请等它结束后再点击记录";
+// What the report says of a place whose record went to its pending file.
+inline constexpr std::string_view kKeptMessage = "数据文件被占用或不能写入，本次记录已暂存，下次记录时补写";
+
 // The one entry of the place list's menu (right button).
 inline constexpr std::u16string_view kChartMenuEntry = u"查看图表";
 
@@ -66,6 +74,12 @@ class Form1 {
   // the scan did not add, the file of its name at the top of the catalogue.
   std::string placeFile(int index) const;
 
+  // The last recording run: its counts and the exit code a run without a
+  // window gives for it: 0 when every place was recorded (or kept in its
+  // pending file), else 1.
+  const runlog::Counts& lastRun() const { return lastRun_; }
+  int lastRunExitCode() const { return lastRunExitCode_; }
+
   // The page of the last download, whole; Text1 holds its first 30000 characters.
   const std::u16string& pageText() const { return pageText_; }
 
@@ -90,14 +104,21 @@ class Form1 {
   void Command8_Click();
   // Recording.
   void Command1_Click();
-  // The empty text when the place was recorded, else the report's line
-  // for it (skipped for want of its catalogue file, or failed).
-  std::string recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
+  struct PlaceOutcome {
+    enum Kind { Recorded, Kept, Skipped, Failed } kind = Recorded;
+    std::u16string place;
+    std::string reportLine;  // the end-of-run report's line for the place; none when recorded
+    std::string logText;     // the log's third field
+  };
+  PlaceOutcome recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
+  void recordAll(runlog::RunLog& log);
 
   std::string programFolder_;
   Form1Services services_;
   std::vector<Control*> controls_;
   std::u16string pageText_;
+  runlog::Counts lastRun_;
+  int lastRunExitCode_ = 0;
   // Parallel to List1's entries: the file the scan found for each.
   std::vector<std::string> placeFiles_;
 };

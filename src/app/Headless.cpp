@@ -1,11 +1,14 @@
 #include "app/Headless.h"
 
 #include <iostream>
+#include <thread>
 
 #include "app/ConsoleServices.h"
 #include "app/Form1.h"
 #include "platform/PlatformServices.h"
+#include "platform/RunLock.h"
 #include "platform/Text.h"
+#include "runlog/RunLog.h"
 
 namespace vantoril {
 
@@ -15,7 +18,10 @@ class PrintingObserver final : public RunObserver {
  public:
   void placeRecorded(const std::u16string& place, const std::u16string& time) override {
     std::cout << toUtf8(place) << '\t' << toUtf8(time) << std::endl;
-    ++recorded;
+  }
+  void placeKept(const std::u16string& place, const std::u16string& time, const std::string& cause) override {
+    std::cout << toUtf8(place) << '\t' << toUtf8(time) << "\t暂存：" << kKeptMessage << "（" << cause << "）"
+              << std::endl;
   }
   void placeSkipped(const std::u16string& place, const std::string& why) override {
     std::cout << toUtf8(place) << "\t跳过：" << why << std::endl;
@@ -23,21 +29,46 @@ class PrintingObserver final : public RunObserver {
   void placeFailed(const std::u16string& place, const std::string& cause) override {
     std::cout << toUtf8(place) << "\t错误：" << cause << std::endl;
   }
-  int recorded = 0;
 };
 
 }  // namespace
 
+bool waitForRunLock(RunLock& lock, std::chrono::milliseconds limit, std::chrono::milliseconds poll,
+                    const std::function<void()>& waiting) {
+  if (lock.tryAcquire()) return true;
+  if (waiting) waiting();
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(poll);
+    if (lock.tryAcquire()) return true;
+  }
+  return false;
+}
+
 int recordHeadless(const std::string& programFolder) {
+  const auto lock = makeRunLock(programFolder);
+  const std::string minutes = std::to_string(kLongestWait.count());
+  if (!waitForRunLock(*lock, kLongestWait, std::chrono::milliseconds(250), [&] {
+        std::cerr << "另一次记录正在进行，等它结束后再记录（最多等 " << minutes << " 分钟）" << std::endl;
+      })) {
+    const std::string why = "另一次记录进行了 " + minutes + " 分钟还没有结束，本次记录放弃";
+    std::cerr << why << std::endl;
+    // Without the lock: the line is added, the log is not cut.
+    runlog::RunLog(programFolder, false).summary({}, kExitGaveUp, why);
+    return kExitGaveUp;
+  }
   const auto downloader = makeDownloader();
   const auto starter = makeProcessStarter();
   NoInput input;
   StderrReport report;
   PrintingObserver observer;
-  Form1 form(programFolder, {*downloader, *starter, input, report, &observer});
-  if (!form.load()) return 1;
-  const bool ran = form.click(form.Command1);
-  return ran && observer.recorded == form.List1.entryCount() ? 0 : 1;
+  Form1 form(programFolder, {*downloader, *starter, input, report, &observer, lock.get()});
+  if (!form.load()) {
+    runlog::RunLog(programFolder).summary({}, 1, "启动失败：" + report.last);
+    return 1;
+  }
+  form.click(form.Command1);
+  return form.lastRunExitCode();
 }
 
 }  // namespace vantoril

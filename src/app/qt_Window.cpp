@@ -9,6 +9,7 @@
 #include "app/qt_Dialogs.h"
 #include "app/qt_MainWindow.h"
 #include "platform/PlatformServices.h"
+#include "platform/RunLock.h"
 
 namespace vantoril {
 
@@ -58,10 +59,11 @@ int runWindow(int argc, char** argv, const std::string& programFolder) {
   QApplication app(argc, argv);
   const auto downloader = makeDownloader();
   const auto processStarter = makeProcessStarter();
+  const auto runLock = makeRunLock(programFolder);
   DialogInputBox inputBox;
   MessageBoxReport errorReport;
   BusyRun busy;
-  Form1 form(programFolder, {*downloader, *processStarter, inputBox, errorReport, &busy});
+  Form1 form(programFolder, {*downloader, *processStarter, inputBox, errorReport, &busy, runLock.get()});
   // The start-up sequence runs before the window exists; the window then
   // shows the filled list in one go rather than place by place.
   form.load();

@@ -9,6 +9,7 @@
 #include "app/win32_Dialogs.h"
 #include "app/win32_MainWindow.h"
 #include "platform/PlatformServices.h"
+#include "platform/RunLock.h"
 
 namespace vantoril {
 
@@ -17,10 +18,11 @@ int runWindow(const std::string& programFolder) {
   ::InitCommonControlsEx(&controls);
   const auto downloader = makeDownloader();
   const auto processStarter = makeProcessStarter();
+  const auto runLock = makeRunLock(programFolder);
   Win32InputBox inputBox;
   Win32MessageBoxReport errorReport;
   BusyRun busy;
-  Form1 form(programFolder, {*downloader, *processStarter, inputBox, errorReport, &busy});
+  Form1 form(programFolder, {*downloader, *processStarter, inputBox, errorReport, &busy, runLock.get()});
   // The start-up sequence runs before the window exists; the window then
   // shows the filled list in one go rather than place by place.
   form.load();

@@ -350,8 +350,13 @@ std::string writePage(const std::string& programFolder, std::u16string_view plac
     throw Failure("“" + toUtf8(place) + "” 不是地名：地名不能为空，也不能含有 / 或 \\");
   const std::string data = datafile::path(programFolder, place);
   const std::string none = toUtf8(place) + " 还没有记录";
-  if (!fileExists(data)) throw Failure(none);
-  const History history = readHistory(cp936::readLines(data));
+  // Records waiting in the pending file come after those of the data file.
+  const std::string pending = datafile::pendingPath(programFolder, place);
+  if (!fileExists(data) && !fileExists(pending)) throw Failure(none);
+  std::vector<std::u16string> lines = fileExists(data) ? cp936::readLines(data) : std::vector<std::u16string>{};
+  if (fileExists(pending))
+    for (auto& line : cp936::readLines(pending)) lines.push_back(std::move(line));
+  const History history = readHistory(lines);
   if (history.hours.empty()) {
     if (history.skippedLines == 0) throw Failure(none);
     throw Failure(none + "：数据文件 " + data + " 中的 " + std::to_string(history.skippedLines) + " 行都无法读取");

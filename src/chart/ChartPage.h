@@ -19,7 +19,7 @@ std::string pagePath(const std::string& programFolder, std::u16string_view place
 // The page, UTF-8. The history must hold at least one hour.
 std::string pageText(std::u16string_view place, const History& history);
 
-// Reads the place's data file and writes its page in one piece (the old
+// Reads the place's data file, then its pending file, and writes its page in one piece (the old
 // page stays whole until the new one replaces it); returns the page's path.
 // No data file, or one without any record: Failure "<place> 还没有记录",
 // and nothing is written. A name that is empty or holds / or \ is refused.

@@ -61,6 +61,10 @@ void createNewFile(const std::string& path, std::string_view bytes);
 // size it had, so nothing half-written stays.
 void appendToFile(const std::string& path, std::string_view bytes);
 void removeFile(const std::string& path);
+// The size of a file in bytes.
+unsigned long long fileSize(const std::string& path);
+// Cuts the file to its first `size` bytes.
+void truncateFile(const std::string& path, unsigned long long size);
 // Renames within one folder; never replaces an existing file.
 void renameFile(const std::string& from, const std::string& to);
 // Creates the folder if it does not exist (not its parents).

@@ -221,6 +221,16 @@ void removeFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) failWithErrno("无法删除文件 " + path, errno);
 }
 
+unsigned long long fileSize(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) failWithErrno("无法读取文件 " + path + " 的大小", errno);
+  return static_cast<unsigned long long>(st.st_size);
+}
+
+void truncateFile(const std::string& path, unsigned long long size) {
+  if (::truncate(path.c_str(), static_cast<off_t>(size)) != 0) failWithErrno("无法截短文件 " + path, errno);
+}
+
 void renameFile(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
   if (errno == EEXIST) throw Failure("无法改名：文件 " + to + " 已经存在");

@@ -204,6 +204,22 @@ void removeFile(const std::string& path) {
   if (!::DeleteFileW(wide(path).c_str())) win32::fail("无法删除文件 " + path, ::GetLastError());
 }
 
+unsigned long long fileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data))
+    win32::fail("无法读取文件 " + path + " 的大小", ::GetLastError());
+  return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void truncateFile(const std::string& path, unsigned long long size) {
+  Handle file(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  if (!file.valid() || !::SetFileInformationByHandle(file.get(), FileEndOfFileInfo, &end, sizeof end))
+    win32::fail("无法截短文件 " + path, ::GetLastError());
+}
+
 void renameFile(const std::string& from, const std::string& to) {
   // Without MOVEFILE_REPLACE_EXISTING an existing file is never replaced.
   if (::MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0)) return;

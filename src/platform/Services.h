@@ -66,6 +66,22 @@ class InputBox {
                              const std::u16string& defaultText) = 0;
 };
 
+// The lock that keeps recording runs of one data folder apart, across
+// processes: a lock file in the folder, locked by the system, so a lock
+// whose process has died (even killed) is free again. Not shared with the
+// threads of one process.
+class RunLock {
+ public:
+  virtual ~RunLock() = default;
+  // True when this object now holds the lock (or held it already); false
+  // when another run holds it. Throws Failure when the lock file cannot be
+  // opened.
+  virtual bool tryAcquire() = 0;
+  virtual bool held() const = 0;
+  // Lets it go; nothing when not held.
+  virtual void release() = 0;
+};
+
 // Where a failed event's message goes (a message box, or stderr).
 class ErrorReport {
  public:
@@ -84,6 +100,12 @@ class RunObserver {
   virtual void waiting() {}
   virtual bool stopAsked() { return false; }
   virtual void placeRecorded(const std::u16string& /*place*/, const std::u16string& /*observationTime*/) {}
+  // Recorded, but kept in the place's pending file, as its data file could
+  // not be written (`cause`).
+  virtual void placeKept(const std::u16string& place, const std::u16string& observationTime,
+                         const std::string& /*cause*/) {
+    placeRecorded(place, observationTime);
+  }
   virtual void placeSkipped(const std::u16string& /*place*/, const std::string& /*why*/) {}
   virtual void placeFailed(const std::u16string& /*place*/, const std::string& /*cause*/) {}
   virtual void runEnded() {}

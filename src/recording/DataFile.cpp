@@ -1,5 +1,7 @@
 #include "recording/DataFile.h"
 
+#include <string>
+
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
@@ -32,22 +34,121 @@ std::u16string recordText(std::u16string_view observationTime, const SeriesLists
   return text;
 }
 
-void appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record) {
+namespace {
+
+constexpr std::string_view kNewFile = "new";
+
+std::string landingPath(const std::string& programFolder, std::u16string_view place) {
+  return folder(programFolder) + pathSeparator() + fileNameBytes(place) + "-WeatherData.landing";
+}
+
+std::string headerBytes() { return cp936::encode(u"天气数据文件\r\n"); }
+
+// Appends to `file`, creating it when missing.
+void appendOrCreate(const std::string& file, std::string_view bytes) {
+  if (fileExists(file)) appendToFile(file, bytes);
+  else createNewFile(file, bytes);
+}
+
+// The data file takes `bytes` (one or more records); a new file gets its
+// header line in the same write: a failed write leaves no file, never one
+// with the header only.
+void appendToDataFile(const std::string& file, std::string_view bytes) {
+  if (fileExists(file)) appendToFile(file, bytes);
+  else createNewFile(file, headerBytes() + std::string(bytes));
+}
+
+// Settles what a crash left between noting a write of pending records and
+// removing the note: when the noted bytes are in the data file where the
+// note says, the pending file is done with; else a half of them is cut off
+// again and the pending file stays as it is. Doing this twice does no harm.
+void settleLanding(const std::string& landing, const std::string& data, const std::string& pending) {
+  if (!fileExists(landing)) return;
+  const std::string note = readWholeFile(landing);
+  const std::size_t eol = note.find("\r\n");
+  if (eol == std::string::npos) throw Failure("补写记录文件 " + landing + " 不完整，请查看后删除它");
+  const std::string_view before = std::string_view(note).substr(0, eol);
+  const std::string_view bytes = std::string_view(note).substr(eol + 2);
+  const bool created = before == kNewFile;
+  unsigned long long start = 0;
+  if (!created) {
+    if (before.empty() || before.find_first_not_of("0123456789") != std::string_view::npos || before.size() > 18)
+      throw Failure("补写记录文件 " + landing + " 不完整，请查看后删除它");
+    start = std::stoull(std::string(before));
+  }
+  const std::string now = fileExists(data) ? readWholeFile(data) : std::string();
+  const std::string_view after = now.size() > start ? std::string_view(now).substr(start) : std::string_view();
+  if (after.starts_with(bytes)) {
+    if (fileExists(pending)) removeFile(pending);
+  } else if (!after.empty() && bytes.starts_with(after)) {
+    // Cut short by the crash.
+    if (created) removeFile(data);
+    else truncateFile(data, start);
+  }
+  // Else they did not land (a data file changed otherwise is left alone):
+  // the pending file still holds them.
+  removeFile(landing);
+}
+
+}  // namespace
+
+std::string pendingPath(const std::string& programFolder, std::u16string_view place) {
+  return folder(programFolder) + pathSeparator() + fileNameBytes(place) + "-WeatherData.pending";
+}
+
+Appended appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record) {
   ensureFolder(folder(programFolder));
   const std::string file = path(programFolder, place);
+  const std::string pending = pendingPath(programFolder, place);
+  const std::string landing = landingPath(programFolder, place);
   std::u16string text(record);
   text += CRLF;
   const std::string bytes = cp936::encode(text);
   // A character GBK cannot hold, or one a page's bytes did not decode to
   // (U+FFFD), would be stored as "?": such a record is refused.
   if (cp936::decode(bytes) != text) throw Failure("观测数据中有无法解码或无法以 GBK 保存的字符，没有记录");
-  if (fileExists(file)) {
-    appendToFile(file, bytes);
-  } else {
-    // A new file gets its header line and first record in one write: a
-    // failed write leaves no file, never one with the header only.
-    createNewFile(file, cp936::encode(u"天气数据文件\r\n") + bytes);
+
+  settleLanding(landing, file, pending);
+  const bool hadPending = fileExists(pending);
+  const std::string kept = hadPending ? readWholeFile(pending) : std::string();
+  try {
+    if (kept.empty()) {
+      appendToDataFile(file, bytes);
+    } else {
+      // The pending records, then this one, in one write, noted first.
+      const bool created = !fileExists(file);
+      const std::string all = kept + bytes;
+      replaceFile(landing, (created ? std::string(kNewFile) : std::to_string(fileSize(file))) + "\r\n" +
+                               (created ? headerBytes() + all : all));
+      try {
+        appendToDataFile(file, all);
+      } catch (const Failure&) {
+        // Nothing landed: the note goes (or the next call finds that out).
+        try {
+          removeFile(landing);
+        } catch (const Failure&) {
+        }
+        throw;
+      }
+    }
+  } catch (const Failure& e) {
+    try {
+      appendOrCreate(pending, bytes);
+    } catch (const Failure& pendingFailure) {
+      throw Failure(std::string(e.what()) + "；暂存文件也无法写入：" + pendingFailure.what());
+    }
+    return {true, e.what()};
   }
+  // In the data file now. A pending file or note that cannot be removed
+  // stays for the next call, which sees from the note that they landed.
+  if (hadPending) {
+    try {
+      removeFile(pending);
+      if (!kept.empty()) removeFile(landing);
+    } catch (const Failure&) {
+    }
+  }
+  return {};
 }
 
 }  // namespace vantoril::datafile

@@ -42,23 +42,54 @@ struct RunEnd {
   }
 };
 
+// Holds the run lock for one run, unless the caller holds it already (a
+// run without a window takes it before the window's start-up).
+class RunLockHold {
+ public:
+  explicit RunLockHold(RunLock* lock) : lock_(lock && !lock->held() ? lock : nullptr) {
+    if (lock_ && !lock_->tryAcquire()) throw Failure(std::string(kRunGoing));
+  }
+  ~RunLockHold() {
+    if (lock_) lock_->release();
+  }
+  RunLockHold(const RunLockHold&) = delete;
+  RunLockHold& operator=(const RunLockHold&) = delete;
+
+ private:
+  RunLock* lock_;
+};
+
 }  // namespace
 
-// A place that fails is reported and the run goes on with the next one; one
-// report at the end names every place not recorded. A run stopped by the
-// window closing reports nothing.
+// Refused, doing nothing, while another run holds the run lock. A place
+// that fails is reported and the run goes on with the next one; one report
+// at the end names every place not recorded, and every place whose record
+// was kept in its pending file. A run stopped by the window closing reports
+// nothing. Every run leaves its lines in the run log.
 void Form1::Command1_Click() {
+  const RunLockHold hold(services_.runLock);
+  runlog::RunLog log(programFolder_);
+  recordAll(log);
+}
+
+void Form1::recordAll(runlog::RunLog& log) {
   RunObserver* observer = services_.runObserver;
   if (observer) observer->runStarted();
   const RunEnd end{observer};
+  lastRun_ = {};
+  lastRunExitCode_ = 1;
   SeriesLists lists;
   PagesAhead ahead(services_.downloader);
-  std::string notRecorded;
-  int notRecordedCount = 0;
+  std::string notRecorded, kept;
   const int count = List1.entryCount();
+  lastRun_.places = count;
+  bool stopped = false;
   int peeked = 0;
   for (int i = 0; i < count; ++i) {
-    if (observer && observer->stopAsked()) return;
+    if (observer && observer->stopAsked()) {
+      stopped = true;
+      break;
+    }
     for (; peeked < count && peeked <= i + kPlacesAhead; ++peeked) {
       if (const auto address = peekAddress(placeFile(peeked))) {
         try {
@@ -68,17 +99,41 @@ void Form1::Command1_Click() {
         }
       }
     }
-    const std::string line = recordPlace(i, lists, ahead);
-    if (!line.empty()) {
-      notRecorded += "\n" + line;
-      ++notRecordedCount;
+    const PlaceOutcome outcome = recordPlace(i, lists, ahead);
+    log.place(outcome.place, outcome.logText);
+    switch (outcome.kind) {
+      case PlaceOutcome::Recorded:
+        ++lastRun_.recorded;
+        break;
+      case PlaceOutcome::Kept:
+        ++lastRun_.kept;
+        kept += "\n" + outcome.reportLine;
+        break;
+      case PlaceOutcome::Skipped:
+        ++lastRun_.skipped;
+        notRecorded += "\n" + outcome.reportLine;
+        break;
+      case PlaceOutcome::Failed:
+        ++lastRun_.failed;
+        notRecorded += "\n" + outcome.reportLine;
+        break;
     }
   }
-  if (notRecordedCount > 0)
-    throw Failure("以下 " + std::to_string(notRecordedCount) + " 个地名没有记录：" + notRecorded);
+  // A kept record is not lost: it lands with the place's next record.
+  lastRunExitCode_ = !stopped && lastRun_.recorded + lastRun_.kept == count ? 0 : 1;
+  log.summary(lastRun_, lastRunExitCode_, stopped ? "窗口关闭，记录中止" : "");
+  if (stopped) return;
+  std::string message;
+  if (const int n = lastRun_.skipped + lastRun_.failed; n > 0)
+    message = "以下 " + std::to_string(n) + " 个地名没有记录：" + notRecorded;
+  if (lastRun_.kept > 0)
+    message += (message.empty() ? "" : "\n\n") + std::string("以下 ") + std::to_string(lastRun_.kept) +
+               " 个地名的记录已暂存：" + kept;
+  if (lastRun_.skipped + lastRun_.failed > 0) throw Failure(message);
+  if (!message.empty()) services_.errorReport.report(message);
 }
 
-std::string Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead) {
+Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead) {
   std::u16string place = List1.entries()[index];
   std::u16string address;
   RunObserver* observer = services_.runObserver;
@@ -96,7 +151,7 @@ std::string Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead)
       // Never record a place from the page of the place before it.
       const std::string why = "没有目录文件 " + path;
       if (observer) observer->placeSkipped(place, why);
-      return named("跳过：" + why);
+      return {PlaceOutcome::Skipped, place, named("跳过：" + why), "跳过：" + why};
     }
     for (const auto& line : cp936::readLines(path)) address += line;
     fill(Text14, address);
@@ -130,10 +185,16 @@ std::string Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead)
       fill(s.values, displayText(s.list.values));
     }
 
-    datafile::appendRecord(programFolder_, Text15.text(), datafile::recordText(time.time, lists));
+    const datafile::Appended appended =
+        datafile::appendRecord(programFolder_, Text15.text(), datafile::recordText(time.time, lists));
     lists.empty();
+    if (appended.kept) {
+      if (observer) observer->placeKept(place, time.time, appended.cause);
+      const std::string kept = std::string(kKeptMessage) + "（" + appended.cause + "）";
+      return {PlaceOutcome::Kept, place, named(kept), toUtf8(time.time) + " 暂存：" + kept};
+    }
     if (observer) observer->placeRecorded(place, time.time);
-    return {};
+    return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time)};
   } catch (const std::exception& e) {
     // The next place starts from empty lists, as after a record.
     lists.empty();
@@ -141,7 +202,7 @@ std::string Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead)
     if (!address.empty() && cause.find(toUtf8(address)) == std::string::npos)
       cause += "（网址 " + toUtf8(address) + "）";
     if (observer) observer->placeFailed(place, cause);
-    return named(cause);
+    return {PlaceOutcome::Failed, place, named(cause), "错误：" + cause};
   }
 }
 

@@ -219,5 +219,26 @@ TEST(ChartPage, WrittenFromTheGbkFileAndOpenedFromTheList) {
   EXPECT_EQ(listFolder(f.weatherData()).size(), 3u);  // two data files and one page, no leftovers
 }
 
+// Records waiting in the pending file are charted after those of the data
+// file, also where the data file could not even be made.
+TEST(ChartPage, PendingRecordsAreChartedAfterTheDataFiles) {
+  const auto text = [](const std::vector<std::u16string>& lines) {
+    std::u16string t;
+    for (const auto& line : lines) t += line + u"\r\n";
+    return t;
+  };
+  for (const bool withDataFile : {true, false}) {
+    SCOPED_TRACE(withDataFile ? "data file and pending file" : "pending file only");
+    test::FormFixture f;
+    if (withDataFile) test::writeGbk(f.weatherData("示例-WeatherData.xls"), text(file({record(u"2015061914", 0)})));
+    // Same hours, later record: its values win.
+    const auto pending = record(u"2015061915", 100);
+    test::writeGbk(f.weatherData("示例-WeatherData.pending"), text(pending));
+    const std::string page = test::readBytes(chart::writePage(f.folder.path(), u"示例"));
+    EXPECT_TRUE(test::contains(page, withDataFile ? "记录 2 条，共 26 个小时" : "记录 1 条，共 25 个小时")) << page;
+    EXPECT_TRUE(test::contains(page, "最后观测时间：2015-06-19 15")) << page;
+  }
+}
+
 }  // namespace
 }  // namespace vantoril

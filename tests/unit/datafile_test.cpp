@@ -1,12 +1,19 @@
 // The data file of a place: bytes of a record, header of a new file, and
 // what a failed append leaves behind.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "../support/Fakes.h"
 #include "../support/FileSizeLimit.h"
+#include "../support/Immutable.h"
 #include "platform/Failure.h"
 #include "recording/DataFile.h"
 #include "recording/Series.h"
@@ -53,6 +60,11 @@ struct Example {
 // 示例-WeatherData.xls, with the name spelt out in UTF-8.
 std::string examplePath(const TempFolder& folder) {
   return folder / "WeatherData/\xE7\xA4\xBA\xE4\xBE\x8B-WeatherData.xls";
+}
+
+// 示例-WeatherData.pending
+std::string pendingPath(const TempFolder& folder) {
+  return folder / "WeatherData/\xE7\xA4\xBA\xE4\xBE\x8B-WeatherData.pending";
 }
 
 void append(const TempFolder& folder, const Example& example, std::u16string_view time = u"2015061914") {
@@ -127,34 +139,43 @@ TEST(DataFile, AMissingDataFolderIsCreated) {
   EXPECT_EQ(lineCount(test::readBytes(examplePath(folder))), 29u);
 }
 
-TEST(DataFileFailure, ADataPathThatIsAFolderFailsAndChangesNothing) {
-  TempFolder folder;
-  std::filesystem::create_directories(examplePath(folder));
-  test::writeGbk(examplePath(folder) + "/inside.txt", u"keep");
-  EXPECT_THROW(append(folder, Example()), Failure);
-  EXPECT_TRUE(std::filesystem::is_directory(examplePath(folder)));
-  EXPECT_EQ(test::readBytes(examplePath(folder) + "/inside.txt"), "keep");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "WeatherData"),
-                          std::filesystem::directory_iterator()),
-            1);
-}
-
-TEST(DataFileFailure, AFailedAppendLeavesTheFileAsItWas) {
-  TempFolder folder;
+// What the data file cannot take waits in the pending file, the data file
+// unchanged, whatever stands in the way.
+TEST(DataFileFailure, ARecordTheDataFileCannotTakeIsKeptInThePendingFile) {
   const Example example;
-  append(folder, example);
-  const std::string before = test::readBytes(examplePath(folder));
-  {
-    // Room for a few bytes of the record only: the write starts, then fails.
-    test::FileSizeLimit limit(before.size() + 10);
-    ASSERT_TRUE(limit.ok());
-    try {
-      append(folder, example, u"2015061915");
-      ADD_FAILURE() << "the append did not fail";
-    } catch (const Failure&) {
+  const struct {
+    const char* name;
+    std::function<void(const TempFolder&)> block;  // makes the data file refuse the next append
+  } cases[] = {
+      {"a folder in the data file's place",
+       [](const TempFolder& folder) {
+         std::filesystem::remove(examplePath(folder));
+         std::filesystem::create_directories(examplePath(folder) + "/inside");
+       }},
+      {"a write that stops part-way", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    append(folder, example);
+    if (c.block) c.block(folder);
+    const bool exists = std::filesystem::is_regular_file(examplePath(folder));
+    const std::string before = exists ? test::readBytes(examplePath(folder)) : "";
+    datafile::Appended appended;
+    {
+      // Room for a few bytes more only: the write starts, then fails;
+      // the pending file, new and short, has room.
+      test::FileSizeLimit limit(exists ? before.size() + 10 : 1 << 20);
+      ASSERT_TRUE(limit.ok());
+      appended = datafile::appendRecord(folder.path(), u"示例", datafile::recordText(u"2015061915", example.lists));
     }
+    EXPECT_TRUE(appended.kept);
+    EXPECT_TRUE(test::contains(appended.cause, "-WeatherData.xls")) << appended.cause;
+    if (exists) {
+      EXPECT_EQ(test::readBytes(examplePath(folder)), before);
+    }
+    EXPECT_EQ(test::readBytes(pendingPath(folder)), example.recordBytes("2015061915"));
   }
-  EXPECT_EQ(test::readBytes(examplePath(folder)), before);
 }
 
 TEST(DataFileFailure, AFailedFirstAppendLeavesNoFileBehind) {
@@ -173,6 +194,112 @@ TEST(DataFileFailure, AFailedFirstAppendLeavesNoFileBehind) {
   // The next run starts the file afresh, header and all.
   append(folder, Example());
   EXPECT_EQ(test::readBytes(examplePath(folder)), kHeaderLine + Example().recordBytes("2015061914"));
+}
+
+// Pending records ------------------------------------------------------------
+
+// Appends the example with observation time 20150619<hour>; whether it was kept.
+bool appendAt(const TempFolder& folder, int hour, rlim_t sizeLimit = RLIM_INFINITY) {
+  const Example example;
+  const std::u16string time = u"20150619" + fromUtf8(std::to_string(hour));
+  if (sizeLimit == RLIM_INFINITY)
+    return datafile::appendRecord(folder.path(), u"示例", datafile::recordText(time, example.lists)).kept;
+  test::FileSizeLimit limit(sizeLimit);
+  if (!limit.ok()) throw std::runtime_error("cannot lower the file size limit");
+  return datafile::appendRecord(folder.path(), u"示例", datafile::recordText(time, example.lists)).kept;
+}
+
+// The data file's bytes after records of these hours.
+std::string dataWith(std::initializer_list<int> hours) {
+  std::string bytes = kHeaderLine;
+  for (int h : hours) bytes += Example().recordBytes("20150619" + std::to_string(h));
+  return bytes;
+}
+
+// Entries of WeatherData besides the data file.
+std::vector<std::string> othersIn(const TempFolder& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(test::fsPath(folder / "WeatherData")))
+    if (test::utf8Path(e.path()) != examplePath(folder)) names.push_back(test::utf8Path(e.path().filename()));
+  return names;
+}
+
+TEST(PendingRecords, LandBeforeTheNewRecordInTheirOrderAndThePendingFileGoes) {
+  TempFolder folder;
+  // A long data file, so that the limit that stops its appends leaves room
+  // for the short pending file.
+  for (int h : {1, 2, 3, 4}) EXPECT_FALSE(appendAt(folder, h));
+  const auto size = std::filesystem::file_size(test::fsPath(examplePath(folder)));
+  EXPECT_TRUE(appendAt(folder, 5, size + 10));
+  EXPECT_TRUE(appendAt(folder, 6, size + 10));
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 4}));
+  EXPECT_EQ(test::readBytes(pendingPath(folder)), dataWith({5, 6}).substr(kHeaderLine.size()));
+  EXPECT_FALSE(appendAt(folder, 7));
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(othersIn(folder), std::vector<std::string>{});
+}
+
+TEST(PendingRecords, AFirstRecordThatWaitedStartsTheDataFileWithItsHeader) {
+  TempFolder folder;
+  std::filesystem::create_directories(examplePath(folder));  // a folder in the data file's place
+  EXPECT_TRUE(appendAt(folder, 10));
+  std::filesystem::remove(test::fsPath(examplePath(folder)));
+  EXPECT_FALSE(appendAt(folder, 11));
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({10, 11}));
+  EXPECT_EQ(othersIn(folder), std::vector<std::string>{});
+}
+
+// A process killed while its pending records are half written into the data
+// file: the next append cuts the half off and writes them once, whole.
+TEST(PendingRecords, ACrashHalfWayThroughLandingThemIsCutBackAndTheyLandOnce) {
+  TempFolder folder;
+  for (int h : {1, 2, 3, 4, 5}) appendAt(folder, h);
+  const auto size = static_cast<rlim_t>(std::filesystem::file_size(test::fsPath(examplePath(folder))));
+  ASSERT_TRUE(appendAt(folder, 6, size + 10));
+  const rlim_t half = Example().recordBytes("2015061906").size() / 2;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Past the limit the system kills the writer, as a crash would.
+    ::signal(SIGXFSZ, SIG_DFL);
+    const rlimit limit{size + half, size + half};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
+    try {
+      appendAt(folder, 7);
+    } catch (...) {
+    }
+    ::_exit(3);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << "the writer was not stopped half-way: " << status;
+  ASSERT_EQ(std::filesystem::file_size(test::fsPath(examplePath(folder))), size + half);
+
+  EXPECT_FALSE(appendAt(folder, 8));
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 4, 5, 6, 8}));
+  EXPECT_EQ(othersIn(folder), std::vector<std::string>{});
+}
+
+// Like a crash between writing the pending records into the data file and
+// removing the pending file: they are never written a second time.
+TEST(PendingRecords, APendingFileThatCannotBeRemovedIsNeverWrittenTwice) {
+  TempFolder folder;
+  appendAt(folder, 1);
+  const auto size = std::filesystem::file_size(test::fsPath(examplePath(folder)));
+  ASSERT_TRUE(appendAt(folder, 2, size + 10));
+  const test::Immutable stuck(pendingPath(folder));
+  if (!stuck.ok()) GTEST_SKIP() << "chattr +i does not work here (needs root and ext4 or the like)";
+  EXPECT_FALSE(appendAt(folder, 3));
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3}));
+  EXPECT_TRUE(std::filesystem::exists(test::fsPath(pendingPath(folder))));
+  // The pending file is still there and still cannot go: the place fails
+  // rather than write its records again.
+  EXPECT_THROW(appendAt(folder, 4), Failure);
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3}));
+  stuck.lift();
+  EXPECT_FALSE(appendAt(folder, 5));
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 5}));
+  EXPECT_EQ(othersIn(folder), std::vector<std::string>{});
 }
 
 TEST(SeriesLists, EmptyingClearsEntriesOneTo25AndLeavesEntryZero) {

@@ -2,7 +2,8 @@
 // data folder is a file, a data file is a folder, a write stops part-way.
 // Whatever fails, every data file is byte for byte what it was or holds one
 // whole record more, the run goes on with the next place, and the report
-// names each failed place and its file.
+// names each failed place and its file; a record the data file cannot take
+// waits in the place's pending file, and the report says so.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -45,6 +46,16 @@ class DiskFaultRun : public ::testing::Test {
     return test::reportLine(message, toUtf8(place));
   }
 
+  std::string pendingFile(const std::u16string& place) const {
+    return f.weatherData(toUtf8(place) + "-WeatherData.pending");
+  }
+
+  // Runs the record button, which keeps a record and fails no place; the reported message.
+  std::string recordKeeping() {
+    EXPECT_TRUE(f.form->click(f.form->Command1)) << "the run failed";
+    return f.report.messages.empty() ? "" : f.report.messages.back();
+  }
+
   // Runs the record button; the reported message.
   std::string record() {
     EXPECT_FALSE(f.form->click(f.form->Command1)) << "the run did not fail";
@@ -63,11 +74,14 @@ TEST_F(DiskFaultRun, ADataFolderThatIsAFileFailsEveryPlaceAndStaysAsItWas) {
   EXPECT_EQ(test::readBytes(dataFolder), cp936::encode(u"not a folder"));
 }
 
-TEST_F(DiskFaultRun, ADataFileThatIsAFolderFailsThatPlaceAfterTheFirstIsRecorded) {
+TEST_F(DiskFaultRun, ADataFileThatIsAFolderKeepsThatPlacesRecordInItsPendingFile) {
   std::filesystem::create_directories(dataFile(places[1]));
   test::writeGbk(dataFile(places[1]) + "/inside", u"keep");
-  const std::string message = record();
-  EXPECT_TRUE(contains(lineOf(message, places[1]), dataFile(places[1]) + "：同名的文件夹已经存在")) << message;
+  const std::string message = recordKeeping();
+  const std::string line = lineOf(message, places[1]);
+  EXPECT_TRUE(contains(line, std::string(kKeptMessage))) << message;
+  EXPECT_TRUE(contains(line, dataFile(places[1]) + "：同名的文件夹已经存在")) << message;
+  EXPECT_EQ(test::crlfCount(test::readBytes(pendingFile(places[1]))), 28u);
   EXPECT_EQ(test::readBytes(dataFile(places[1]) + "/inside"), "keep");
   for (int i : {0, 2}) {
     EXPECT_EQ(lineOf(message, places[i]), "") << message;
@@ -75,7 +89,7 @@ TEST_F(DiskFaultRun, ADataFileThatIsAFolderFailsThatPlaceAfterTheFirstIsRecorded
   }
 }
 
-TEST_F(DiskFaultRun, AWriteThatFailsPartWayLeavesTheDataFileAsItWas) {
+TEST_F(DiskFaultRun, AWriteThatFailsPartWayLeavesTheDataFileAsItWasAndKeepsTheRecord) {
   // The middle place has a long history, so the limit stops its append
   // part-way while the first place's short file still has room.
   std::u16string history = u"天气数据文件\r\n";
@@ -86,17 +100,18 @@ TEST_F(DiskFaultRun, AWriteThatFailsPartWayLeavesTheDataFileAsItWas) {
   {
     test::FileSizeLimit limit(before.size() + 100);
     ASSERT_TRUE(limit.ok());
-    message = record();
+    message = recordKeeping();
   }
   EXPECT_TRUE(contains(lineOf(message, places[1]), dataFile(places[1]))) << message;
   EXPECT_EQ(test::readBytes(dataFile(places[1])), before);
+  EXPECT_EQ(test::crlfCount(test::readBytes(pendingFile(places[1]))), 28u);
   for (int i : {0, 2}) EXPECT_EQ(test::crlfCount(test::readBytes(dataFile(places[i]))), 29u);
 }
 
 TEST_F(DiskFaultRun, AFirstRecordThatCannotBeWrittenLeavesNoDataFile) {
   std::string message;
   {
-    // Room for the header line only, for every file.
+    // Room for the header line only, for every file, the pending files too.
     test::FileSizeLimit limit(cp936::encode(u"天气数据文件\r\n").size());
     ASSERT_TRUE(limit.ok());
     message = record();

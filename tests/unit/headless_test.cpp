@@ -1,18 +1,25 @@
 // The real program's --record mode, run from a program folder of its own
 // against pages on a loopback server; and the downloader's time-out.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../support/Fakes.h"
 #include "../support/HttpServer.h"
+#include "../support/Immutable.h"
 #include "../support/SampleData.h"
 #include "platform/Cp936.h"
 #include "platform/CurlDownloader.h"
@@ -146,6 +153,133 @@ TEST(HeadlessRecord, AnEmptyCatalogueRecordsNothing) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(result.out.empty());
   EXPECT_FALSE(std::filesystem::exists(program.folder / "WeatherData"));
+}
+
+// "vantoril --record" started in the background, its output in files of
+// its own; waited for with finish().
+struct BackgroundRun {
+  pid_t pid = -1;
+  std::string out, err;
+  BackgroundRun(const ProgramFolder& program, const std::string& name)
+      : out(program.folder / (name + ".out")), err(program.folder / (name + ".err")) {
+    pid = ::fork();
+    if (pid == 0) {
+      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::chdir("/") != 0) ::_exit(127);
+      ::execl(program.program.c_str(), program.program.c_str(), "--record", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~BackgroundRun() {
+    if (pid > 0) kill();
+  }
+  void kill() {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+  int finish() {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Waits (at most a minute) until `done` holds.
+  static bool waitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 6000; ++i) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+};
+
+// A run started while another holds the run lock waits for it, whether it
+// ends (here: its download fails when its server goes) or is killed, and
+// then records; the log shows the two runs one after the other.
+TEST(HeadlessRecord, ASecondRunWaitsForTheFirstThenRecords) {
+  for (const bool killed : {false, true}) {
+    SCOPED_TRACE(killed ? "the first run killed" : "the first run ending");
+    HttpServer good;
+    good.route("/hz", htmlOf("hangzhou-2014.html"));
+    std::optional<HttpServer> hanging(std::in_place);
+    hanging->neverAnswer("/hz");
+    ProgramFolder program;
+    program.place("杭州", hanging->url("/hz"));
+
+    BackgroundRun first(program, "first");
+    ASSERT_TRUE(BackgroundRun::waitFor([&] { return hanging->requestCount() > 0; }));
+    BackgroundRun second(program, "second");
+    ASSERT_TRUE(BackgroundRun::waitFor([&] {
+      return fileExists(second.err) && test::contains(test::readBytes(second.err), "另一次记录正在进行");
+    }));
+    program.place("杭州", good.url("/hz"));
+    if (killed) {
+      first.kill();
+    } else {
+      hanging.reset();  // the first run's download fails; it ends
+      EXPECT_EQ(first.finish(), 1);
+    }
+    EXPECT_EQ(second.finish(), 0) << test::readBytes(second.err);
+    EXPECT_EQ(test::readBytes(second.out), "杭州\t2014061914\n");
+    EXPECT_EQ(test::readBytes(program.dataFile("杭州")), test::sampleData("hangzhou-2014.WeatherData.xls"));
+
+    std::vector<std::string> log = linesOf(test::readBytes(program.folder / "vantoril.log"));
+    for (std::string& line : log) line = line.substr(20);  // the time
+    std::vector<std::string> expected = {"杭州\t2014061914",
+                                         "运行结束\t地名 1\t记录 1\t暂存 0\t跳过 0\t错误 0\t退出码 0"};
+    if (!killed) {
+      ASSERT_EQ(log.size(), 4u);
+      EXPECT_TRUE(log[0].starts_with("杭州\t错误：")) << log[0];
+      EXPECT_EQ(log[1], "运行结束\t地名 1\t记录 0\t暂存 0\t跳过 0\t错误 1\t退出码 1");
+      log.erase(log.begin(), log.begin() + 2);
+    }
+    EXPECT_EQ(log, expected);
+  }
+}
+
+// A data file that may not be written (immutable, which holds for root
+// too; or read-only where the tests run as another user): the record waits
+// in the pending file, and lands at the next run before that run's own.
+TEST(HeadlessRecord, ARecordTheDataFileCannotTakeWaitsAndLandsAtTheNextRun) {
+  HttpServer server;
+  server.route("/hz", htmlOf("hangzhou-2014.html"));
+  ProgramFolder program;
+  program.place("杭州", server.url("/hz"));
+  ASSERT_EQ(program.record().exitCode, 0);
+  const std::string data = program.dataFile("杭州");
+  const std::string once = test::sampleData("hangzhou-2014.WeatherData.xls");
+  const std::string record = once.substr(cp936::encode(u"天气数据文件\r\n").size());
+  ASSERT_EQ(test::readBytes(data), once);
+  {
+    std::optional<test::Immutable> immutable;
+    if (::geteuid() == 0) {
+      immutable.emplace(data);
+      if (!immutable->ok()) GTEST_SKIP() << "running as root, and chattr +i does not work here: no way to make the data file read-only";
+    } else {
+      std::filesystem::permissions(data, std::filesystem::perms::owner_read);
+    }
+    const auto result = program.record();
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.out.size(), 1u);
+    EXPECT_TRUE(result.out[0].starts_with("杭州\t2014061914\t暂存：数据文件被占用或不能写入，本次记录已暂存，下次记录时补写（"))
+        << result.out[0];
+    EXPECT_TRUE(test::contains(result.err, "杭州: 数据文件被占用或不能写入，本次记录已暂存，下次记录时补写（无法打开文件 " + data)) << result.err;
+    EXPECT_EQ(test::readBytes(data), once);
+    EXPECT_EQ(test::readBytes(program.folder / "WeatherData/杭州-WeatherData.pending"), record);
+    const auto log = linesOf(test::readBytes(program.folder / "vantoril.log"));
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().substr(20), "运行结束\t地名 1\t记录 0\t暂存 1\t跳过 0\t错误 0\t退出码 0");
+    if (!immutable) {
+      std::filesystem::permissions(data, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    }
+  }
+  const auto result = program.record();
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(test::readBytes(data), once + record + record);
+  EXPECT_FALSE(std::filesystem::exists(program.folder / "WeatherData/杭州-WeatherData.pending"));
 }
 
 TEST(DownloadTimeOut, AServerThatNeverAnswersFails) {

@@ -395,9 +395,11 @@ TEST(RecordingRunFailure, AFailingPlaceIsReportedAndTheRunGoesOnWithTheNext) {
          run.f.downloader.pages.erase(p.address);
          return utf8(p.address);
        }},
-      {"data file that is a folder",
+      {"data file and pending file that are folders",
        [&](Recorder& run, const Place& p) {
-         std::filesystem::create_directories(run.dataFile(p.name));
+         std::string file = run.dataFile(p.name);
+         std::filesystem::create_directories(file);
+         std::filesystem::create_directories(file.replace(file.rfind(".xls"), 4, ".pending"));
          return utf8(p.name) + ": ";
        }},
   };
