@@ -23,6 +23,8 @@ if [ "${1:-}" = --tests ]; then
     xvfb xdotool x11-utils x11-xserver-utils imagemagick
     desktop-file-utils shared-mime-info libglib2.0-bin
     wine wine64 locales
+    # the schedule's tests: a real crontab for a throwaway user, systemd-analyze
+    cron systemd
   )
 fi
 
