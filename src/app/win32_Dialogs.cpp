@@ -21,13 +21,7 @@ struct InputRequest {
   int dpi = 96;
 };
 
-// A dialog template with no controls: the box makes them itself.
-struct EmptyDialogTemplate {
-  DLGTEMPLATE dialog;
-  WORD menu, windowClass, title;
-};
-
-int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+using win32view::scaled;
 
 void layOut(HWND dialog, InputRequest& request) {
   const int dpi = request.dpi;
@@ -51,15 +45,7 @@ void layOut(HWND dialog, InputRequest& request) {
                    request.defaultText);
   win32view::setWindowText(dialog, request.title);
 
-  // The client area that holds them, centred over the owner (or the screen).
-  RECT frame{0, 0, scaled(372, dpi), scaled(130, dpi)};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
-  RECT over{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  if (HWND owner = ::GetWindow(dialog, GW_OWNER)) ::GetWindowRect(owner, &over);
-  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-  ::SetWindowPos(dialog, nullptr, (over.left + over.right - w) / 2, (over.top + over.bottom - h) / 2, w, h,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  win32view::placeDialog(dialog, scaled(372, dpi), scaled(130, dpi));
   ::SetFocus(edit);
   ::SendMessageW(edit, EM_SETSEL, 0, -1);
 }
@@ -96,15 +82,37 @@ std::u16string Win32InputBox::ask(const std::u16string& prompt, const std::u16st
   request.dpi = win32view::systemDpi();
   request.font = win32view::createFont(kWindowFont, request.dpi);
 
-  EmptyDialogTemplate dialogTemplate{};
-  dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  const INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner_,
-                                                   &inputBoxProc, reinterpret_cast<LPARAM>(&request));
+  const INT_PTR result = win32view::runDialog(owner_, &inputBoxProc, reinterpret_cast<LPARAM>(&request));
   const DWORD error = ::GetLastError();
   ::DeleteObject(request.font);
   if (result == -1) win32::fail("无法打开输入框", error);
   return result == IDOK ? request.answer : std::u16string();
 }
+
+namespace win32view {
+
+INT_PTR runDialog(HWND owner, DLGPROC procedure, LPARAM parameter) {
+  // A dialog template with no controls.
+  struct {
+    DLGTEMPLATE dialog;
+    WORD menu, windowClass, title;
+  } dialogTemplate{};
+  dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner, procedure, parameter);
+}
+
+void placeDialog(HWND dialog, int width, int height) {
+  RECT frame{0, 0, width, height};
+  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
+  RECT over{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  if (HWND owner = ::GetWindow(dialog, GW_OWNER)) ::GetWindowRect(owner, &over);
+  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+  ::SetWindowPos(dialog, nullptr, (over.left + over.right - w) / 2, (over.top + over.bottom - h) / 2, w, h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace win32view
 
 void Win32MessageBoxReport::report(const std::string& message) {
   const std::wstring text = win32::wide(message);

@@ -32,4 +32,16 @@ class Win32MessageBoxReport final : public ErrorReport {
   HWND owner_ = nullptr;
 };
 
+namespace win32view {
+
+// Runs a modal dialog whose procedure makes its controls at WM_INITDIALOG
+// (the template holds none); the EndDialog result, or -1 with the error.
+INT_PTR runDialog(HWND owner, DLGPROC procedure, LPARAM parameter);
+// Gives the dialog a client area of `width` × `height` pixels, centred
+// over its owner (or the screen).
+void placeDialog(HWND dialog, int width, int height);
+inline int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+
+}  // namespace win32view
+
 }  // namespace vantoril
