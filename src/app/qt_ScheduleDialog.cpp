@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "platform/FileSystem.h"
 #include "schedule/ScheduleDialog.h"
 
 namespace vantoril {
@@ -25,7 +26,7 @@ void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
   const QString title = qText(kDialogTitle);
   std::unique_ptr<Scheduler> scheduler;
   try {
-    scheduler = makeScheduler(runningProgramFile());
+    scheduler = makeScheduler(programFile());
   } catch (const std::exception& e) {
     QMessageBox::warning(parent, title, qText(e.what()));
     return;

@@ -27,16 +27,7 @@ void layOut(HWND dialog, InputRequest& request) {
   const int dpi = request.dpi;
   const auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle, int x, int y, int w, int h, int id,
                         std::u16string_view text) {
-    win32view::CreateControlArgs args;
-    args.parent = dialog;
-    args.className = cls;
-    args.style = style | WS_VISIBLE;
-    args.exStyle = exStyle;
-    args.rect = {scaled(x, dpi), scaled(y, dpi), scaled(w, dpi), scaled(h, dpi)};
-    args.id = id;
-    args.font = request.font;
-    args.text = text;
-    return win32view::createControl(args);
+    return win32view::addControl(dialog, request.font, dpi, cls, style, exStyle, x, y, w, h, id, text);
   };
   make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, 12, 12, 264, 72, -1, request.prompt);
   make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 288, 12, 72, 24, IDOK, u"确定");
@@ -99,6 +90,20 @@ INT_PTR runDialog(HWND owner, DLGPROC procedure, LPARAM parameter) {
   } dialogTemplate{};
   dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
   return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner, procedure, parameter);
+}
+
+HWND addControl(HWND dialog, HFONT font, int dpi, const wchar_t* className, DWORD style, DWORD exStyle, int x, int y,
+                int w, int h, int id, std::u16string_view text) {
+  CreateControlArgs args;
+  args.parent = dialog;
+  args.className = className;
+  args.style = style | WS_VISIBLE;
+  args.exStyle = exStyle;
+  args.rect = {scaled(x, dpi), scaled(y, dpi), scaled(w, dpi), scaled(h, dpi)};
+  args.id = id;
+  args.font = font;
+  args.text = text;
+  return createControl(args);
 }
 
 void placeDialog(HWND dialog, int width, int height) {

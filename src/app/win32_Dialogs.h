@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/Services.h"
 
@@ -41,6 +42,10 @@ INT_PTR runDialog(HWND owner, DLGPROC procedure, LPARAM parameter);
 // over its owner (or the screen).
 void placeDialog(HWND dialog, int width, int height);
 inline int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+// Makes a visible control of a dialog at x, y, w, h pixels of 96 dots per
+// inch, scaled to `dpi`.
+HWND addControl(HWND dialog, HFONT font, int dpi, const wchar_t* className, DWORD style, DWORD exStyle, int x, int y,
+                int w, int h, int id, std::u16string_view text);
 
 }  // namespace win32view
 

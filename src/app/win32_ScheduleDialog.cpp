@@ -9,6 +9,7 @@
 #include "app/win32_Dialogs.h"
 #include "platform/Text.h"
 #include "platform/Win32.h"
+#include "platform/FileSystem.h"
 #include "schedule/ScheduleDialog.h"
 
 namespace vantoril {
@@ -29,17 +30,7 @@ void layOut(HWND dialog, DialogState& state) {
   const int dpi = state.dpi;
   const auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle, int x, int y, int w, int h, int id,
                         std::string_view text) {
-    win32view::CreateControlArgs args;
-    args.parent = dialog;
-    args.className = cls;
-    args.style = style | WS_VISIBLE;
-    args.exStyle = exStyle;
-    args.rect = {scaled(x, dpi), scaled(y, dpi), scaled(w, dpi), scaled(h, dpi)};
-    args.id = id;
-    args.font = state.font;
-    const std::u16string shown = fromUtf8(text);
-    args.text = shown;
-    return win32view::createControl(args);
+    return win32view::addControl(dialog, state.font, dpi, cls, style, exStyle, x, y, w, h, id, fromUtf8(text));
   };
   using namespace schedule;
   HWND on = make(L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, 0, 12, 12, 348, 22, kOnId, kOnCaption);
@@ -93,7 +84,7 @@ void showScheduleDialog(HWND owner, const std::string& programFolder) {
   const std::wstring title = win32::wide(schedule::kDialogTitle);
   std::unique_ptr<schedule::Scheduler> scheduler;
   try {
-    scheduler = schedule::makeScheduler(schedule::runningProgramFile());
+    scheduler = schedule::makeScheduler(programFile());
   } catch (const std::exception& e) {
     const std::wstring text = win32::wide(e.what());
     ::MessageBoxW(owner, text.c_str(), title.c_str(), MB_OK | MB_ICONWARNING);

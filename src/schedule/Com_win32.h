@@ -26,6 +26,7 @@ class Ptr {
   Ptr(const Ptr&) = delete;
   Ptr& operator=(const Ptr&) = delete;
   T* operator->() const { return p_; }
+  T& operator*() const { return *p_; }
   T* get() const { return p_; }
   explicit operator bool() const { return p_ != nullptr; }
   // For the out parameter of a call; releases what was held.

@@ -54,8 +54,6 @@ class Scheduler {
 // The scheduler of the platform the program is built for, running
 // `programFile --record` (Scheduler_linux.cpp, Scheduler_win32.cpp).
 std::unique_ptr<Scheduler> makeScheduler(const std::string& programFile);
-// The absolute path of the running program file.
-std::string runningProgramFile();
 
 // The summary of the last recording run, one line; empty when there was none.
 std::string lastRunSummary(const std::string& programFolder);

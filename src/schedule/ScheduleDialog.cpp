@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "platform/Failure.h"
+#include "platform/FileSystem.h"
 
 namespace vantoril::schedule {
 
@@ -43,7 +44,7 @@ int scheduleCommand(Scheduler& scheduler, const std::string& lastRun, const std:
 }
 
 int runScheduleMode(const std::string& programFolder, const std::string& value) {
-  const auto scheduler = makeScheduler(runningProgramFile());
+  const auto scheduler = makeScheduler(programFile());
   return scheduleCommand(*scheduler, lastRunSummary(programFolder), value, std::cout);
 }
 

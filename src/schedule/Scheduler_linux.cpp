@@ -286,12 +286,4 @@ std::unique_ptr<Scheduler> makeScheduler(const std::string& programFile) {
   return std::make_unique<LinuxScheduler>(programFile);
 }
 
-std::string runningProgramFile() {
-  std::string path(4096, '\0');
-  const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0 || static_cast<std::size_t>(n) == path.size()) throw Failure("无法确定程序文件的路径");
-  path.resize(static_cast<std::size_t>(n));
-  return path;
-}
-
 }  // namespace vantoril::schedule

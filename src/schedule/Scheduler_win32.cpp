@@ -47,6 +47,8 @@ VARIANT none() {
 std::wstring taskPath() { return std::wstring(L"\\") + kTaskFolder + L"\\" + kTaskName; }
 
 const std::string kWhat = "任务计划程序";
+// The task's description, which ends in its times.
+constexpr std::string_view kDescription = "Vantoril 每天定时记录天气：";
 
 Ptr<ITaskService> connect() {
   Ptr<ITaskService> service;
@@ -120,19 +122,22 @@ class TaskScheduler final : public Scheduler {
     Ptr<IRegistrationInfo> info;
     check(task->get_RegistrationInfo(info.put()), what);
     info->put_Author(Bstr(L"Vantoril"));
-    info->put_Description(Bstr(win32::wide(std::string("Vantoril 每天定时记录天气：") + timesText(times))));
+    info->put_Description(Bstr(win32::wide(std::string(kDescription) + timesText(times))));
 
     Ptr<IPrincipal> principal;
     check(task->get_Principal(principal.put()), what);
-    check(principal->put_LogonType(TASK_LOGON_INTERACTIVE_TOKEN), what);
+    // Registration below says it again (wine implements only that one).
+    const HRESULT logon = principal->put_LogonType(TASK_LOGON_INTERACTIVE_TOKEN);
+    if (logon != E_NOTIMPL) check(logon, what);
 
     Ptr<ITaskSettings> settings;
     check(task->get_Settings(settings.put()), what);
     check(settings->put_StartWhenAvailable(VARIANT_TRUE), what);
     check(settings->put_MultipleInstances(TASK_INSTANCES_IGNORE_NEW), what);
     check(settings->put_ExecutionTimeLimit(Bstr(kTimeLimit)), what);
-    check(settings->put_DisallowStartIfOnBatteries(VARIANT_FALSE), what);
-    check(settings->put_StopIfGoingOnBatteries(VARIANT_FALSE), what);
+    // On batteries too, where the system lets a task choose.
+    settings->put_DisallowStartIfOnBatteries(VARIANT_FALSE);
+    settings->put_StopIfGoingOnBatteries(VARIANT_FALSE);
 
     Ptr<ITriggerCollection> triggers;
     check(task->get_Triggers(triggers.put()), what);
@@ -175,34 +180,38 @@ class TaskScheduler final : public Scheduler {
     Ptr<IRegisteredTask> task;
     if (SUCCEEDED(ours->GetTask(Bstr(kTaskName), task.put())))
       check(ours->DeleteTask(Bstr(kTaskName), 0), "无法删除任务 " + win32::utf8(taskPath()));
-    // The folder goes too once nothing is left in it.
-    Ptr<IRegisteredTaskCollection> tasks;
-    Ptr<ITaskFolderCollection> folders;
-    LONG taskCount = 1, folderCount = 1;
-    if (SUCCEEDED(ours->GetTasks(TASK_ENUM_HIDDEN, tasks.put()))) tasks->get_Count(&taskCount);
-    if (SUCCEEDED(ours->GetFolders(0, folders.put()))) folders->get_Count(&folderCount);
-    if (taskCount == 0 && folderCount == 0) {
-      Ptr<ITaskFolder> root = folder(*service, L"\\");
-      if (root) check(root->DeleteFolder(Bstr(kTaskFolder), 0), "无法删除任务文件夹 \\" + win32::utf8(kTaskFolder));
-    }
+    // The folder goes too when nothing else is in it (the system refuses
+    // to delete a folder that is not empty).
+    Ptr<ITaskFolder> root = folder(*service, L"\\");
+    const HRESULT removed = root ? root->DeleteFolder(Bstr(kTaskFolder), 0) : S_OK;
+    if (removed != HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY))
+      check(removed, "无法删除任务文件夹 \\" + win32::utf8(kTaskFolder));
   }
 
  private:
+  // The times of the task's triggers, from its XML (which every Task
+  // Scheduler gives). Wine keeps no trigger in it: there the times come
+  // from the description the task was registered with.
   static std::vector<TimeOfDay> taskTimes(IRegisteredTask& task) {
     std::vector<TimeOfDay> times;
-    Ptr<ITaskDefinition> definition;
-    Ptr<ITriggerCollection> triggers;
-    LONG count = 0;
-    if (FAILED(task.get_Definition(definition.put())) || FAILED(definition->get_Triggers(triggers.put())) ||
-        FAILED(triggers->get_Count(&count)))
-      return times;
-    for (LONG i = 1; i <= count; ++i) {  // the collection counts from 1
-      Ptr<ITrigger> trigger;
-      Bstr start;
+    Bstr xml;
+    if (FAILED(task.get_Xml(xml.put()))) return times;
+    const std::string text = win32::utf8(xml.text());
+    static constexpr std::string_view tag = "<StartBoundary>";
+    for (auto at = text.find(tag); at != std::string::npos; at = text.find(tag, at + 1)) {
       TimeOfDay time;
-      if (SUCCEEDED(triggers->get_Item(i, trigger.put())) && SUCCEEDED(trigger->get_StartBoundary(start.put())) &&
-          timeOfBoundary(start.text(), time))
+      const auto end = text.find('<', at + tag.size());
+      if (timeOfBoundary(win32::wide(text.substr(at + tag.size(), end - at - tag.size())), time))
         times.push_back(time);
+    }
+    const auto described = text.find(kDescription);
+    if (times.empty() && described != std::string::npos) {
+      const auto from = described + kDescription.size();
+      try {
+        times = parseTimes(text.substr(from, text.find('<', from) - from));
+      } catch (const Failure&) {
+        // a description edited by hand: no times known
+      }
     }
     std::sort(times.begin(), times.end());
     times.erase(std::unique(times.begin(), times.end()), times.end());
@@ -216,19 +225,6 @@ class TaskScheduler final : public Scheduler {
 
 std::unique_ptr<Scheduler> makeScheduler(const std::string& programFile) {
   return std::make_unique<TaskScheduler>(programFile);
-}
-
-std::string runningProgramFile() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) win32::fail("无法确定程序文件的路径", ::GetLastError());
-    if (n < path.size()) {
-      path.resize(n);
-      return win32::utf8(path);
-    }
-    path.resize(path.size() * 2);
-  }
 }
 
 }  // namespace vantoril::schedule
