@@ -41,17 +41,16 @@ void layOut(HWND dialog, InputRequest& request) {
   ::SendMessageW(edit, EM_SETSEL, 0, -1);
 }
 
-INT_PTR CALLBACK inputBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* request = reinterpret_cast<InputRequest*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* handlers = reinterpret_cast<win32view::DialogHandlers*>(::GetWindowLongPtrW(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
       ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      layOut(dialog, *reinterpret_cast<InputRequest*>(lParam));
+      reinterpret_cast<win32view::DialogHandlers*>(lParam)->layOut(dialog);
       return FALSE;  // the focus is set
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK && request) {
-        request->answer = win32view::windowText(::GetDlgItem(dialog, kEditId));
-        ::EndDialog(dialog, IDOK);
+      if (LOWORD(wParam) == IDOK && handlers) {
+        if (handlers->ok(dialog)) ::EndDialog(dialog, IDOK);
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {
@@ -73,7 +72,12 @@ std::u16string Win32InputBox::ask(const std::u16string& prompt, const std::u16st
   request.dpi = win32view::systemDpi();
   request.font = win32view::createFont(kWindowFont, request.dpi);
 
-  const INT_PTR result = win32view::runDialog(owner_, &inputBoxProc, reinterpret_cast<LPARAM>(&request));
+  win32view::DialogHandlers handlers{[&](HWND dialog) { layOut(dialog, request); },
+                                     [&](HWND dialog) {
+                                       request.answer = win32view::windowText(::GetDlgItem(dialog, kEditId));
+                                       return true;
+                                     }};
+  const INT_PTR result = win32view::runDialog(owner_, handlers);
   const DWORD error = ::GetLastError();
   ::DeleteObject(request.font);
   if (result == -1) win32::fail("无法打开输入框", error);
@@ -82,14 +86,15 @@ std::u16string Win32InputBox::ask(const std::u16string& prompt, const std::u16st
 
 namespace win32view {
 
-INT_PTR runDialog(HWND owner, DLGPROC procedure, LPARAM parameter) {
+INT_PTR runDialog(HWND owner, DialogHandlers& handlers) {
   // A dialog template with no controls.
   struct {
     DLGTEMPLATE dialog;
     WORD menu, windowClass, title;
   } dialogTemplate{};
   dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner, procedure, parameter);
+  return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner, &dialogProc,
+                                   reinterpret_cast<LPARAM>(&handlers));
 }
 
 HWND addControl(HWND dialog, HFONT font, int dpi, const wchar_t* className, DWORD style, DWORD exStyle, int x, int y,

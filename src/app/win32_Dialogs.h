@@ -4,6 +4,7 @@
 // window once it exists.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -35,9 +36,14 @@ class Win32MessageBoxReport final : public ErrorReport {
 
 namespace win32view {
 
-// Runs a modal dialog whose procedure makes its controls at WM_INITDIALOG
-// (the template holds none); the EndDialog result, or -1 with the error.
-INT_PTR runDialog(HWND owner, DLGPROC procedure, LPARAM parameter);
+// A modal dialog that makes its own controls: `layOut` when it opens; `ok`
+// on OK (Enter), closing it when it returns true. Cancel, Escape or the
+// close box close it. Returns IDOK or IDCANCEL, or -1 with the error.
+struct DialogHandlers {
+  std::function<void(HWND dialog)> layOut;
+  std::function<bool(HWND dialog)> ok;
+};
+INT_PTR runDialog(HWND owner, DialogHandlers& handlers);
 // Gives the dialog a client area of `width` × `height` pixels, centred
 // over its owner (or the screen).
 void placeDialog(HWND dialog, int width, int height);

@@ -47,35 +47,14 @@ void layOut(HWND dialog, DialogState& state) {
   ::SendMessageW(times, EM_SETSEL, 0, -1);
 }
 
-INT_PTR CALLBACK scheduleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* state = reinterpret_cast<DialogState*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-  switch (message) {
-    case WM_INITDIALOG:
-      ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      layOut(dialog, *reinterpret_cast<DialogState*>(lParam));
-      return FALSE;  // the focus is set
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK && state) {
-        const bool on = ::SendMessageW(::GetDlgItem(dialog, kOnId), BM_GETCHECK, 0, 0) == BST_CHECKED;
-        const std::string refused =
-            state->model.apply(on, toUtf8(win32view::windowText(::GetDlgItem(dialog, kTimesId))));
-        if (refused.empty()) {
-          ::EndDialog(dialog, IDOK);
-        } else {
-          const std::wstring text = win32::wide(refused), title = win32::wide(schedule::kDialogTitle);
-          ::MessageBoxW(dialog, text.c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
-        }
-        return TRUE;
-      }
-      if (LOWORD(wParam) == IDCANCEL) {
-        ::EndDialog(dialog, IDCANCEL);
-        return TRUE;
-      }
-      break;
-    default:
-      break;
-  }
-  return FALSE;
+// OK: the choice goes to the system; a refusal is shown and the dialog stays.
+bool applyChoice(HWND dialog, schedule::ScheduleDialogModel& model) {
+  const bool on = ::SendMessageW(::GetDlgItem(dialog, kOnId), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  const std::string refused = model.apply(on, toUtf8(win32view::windowText(::GetDlgItem(dialog, kTimesId))));
+  if (refused.empty()) return true;
+  const std::wstring text = win32::wide(refused), title = win32::wide(schedule::kDialogTitle);
+  ::MessageBoxW(dialog, text.c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
+  return false;
 }
 
 }  // namespace
@@ -95,7 +74,9 @@ void showScheduleDialog(HWND owner, const std::string& programFolder) {
   DialogState state{model};
   state.dpi = win32view::systemDpi();
   state.font = win32view::createFont(kWindowFont, state.dpi);
-  win32view::runDialog(owner, &scheduleDialogProc, reinterpret_cast<LPARAM>(&state));
+  win32view::DialogHandlers handlers{[&](HWND dialog) { layOut(dialog, state); },
+                                     [&](HWND dialog) { return applyChoice(dialog, model); }};
+  win32view::runDialog(owner, handlers);
   ::DeleteObject(state.font);
 }
 
