@@ -18,7 +18,9 @@ fi
 USER_NAME="vtsched$$"
 useradd -m "$USER_NAME" || fail "useradd failed"
 previous_cleanup=$(declare -f cleanup | tail -n +2)
-eval "cleanup() { crontab -r -u '$USER_NAME' 2>/dev/null; userdel -r '$USER_NAME' 2>/dev/null; $previous_cleanup }"
+# The user goes last, once the program running as the user has ended.
+eval "cleanup() { $previous_cleanup
+  crontab -r -u '$USER_NAME' 2>/dev/null; userdel -r '$USER_NAME' 2>/dev/null || echo \"cannot remove the user $USER_NAME\" >&2; }"
 chmod 755 "$WORK"
 
 # A program folder whose path has what quoting must get right.
@@ -71,9 +73,10 @@ crontab_of_user | grep -q "^no crontab for" || fail "off left a crontab: $(cront
 
 # The window: the list's menu, "定时记录…", on, two times, OK.
 start_x
+install -d -m 700 -o "$USER_NAME" "$WORK/runtime"  # Qt's, gone with the test's folder
 (cd "$PROGRAM_FOLDER" && exec setpriv --reuid="$USER_NAME" --regid="$USER_NAME" --init-groups \
   env -i HOME="/home/$USER_NAME" USER="$USER_NAME" PATH=/usr/bin:/bin LC_ALL=C.UTF-8 DISPLAY="$DISPLAY" \
-  ./vantoril) >"$WORK/program.log" 2>&1 &
+  XDG_RUNTIME_DIR="$WORK/runtime" ./vantoril) >"$WORK/program.log" 2>&1 &
 APP_PID=$!
 WINDOW=$(wait_shown '^Vantoril v 1\.0$' 20) || fail "the window did not appear: $(cat "$WORK/program.log")"
 xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
