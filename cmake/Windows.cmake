@@ -3,7 +3,7 @@
 set(ZLIB_USE_STATIC_LIBS ON)  # no zlib1.dll beside the program
 find_package(ZLIB REQUIRED)
 target_compile_definitions(vantoril_logic PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
-target_link_libraries(vantoril_logic PUBLIC winhttp shlwapi shell32 ZLIB::ZLIB)
+target_link_libraries(vantoril_logic PUBLIC winhttp shlwapi shell32 ZLIB::ZLIB taskschd ole32 oleaut32)
 
 # The window: the system's own controls over the same model (src/app/win32_*),
 # and the icon, made from resources/vantoril.png by ImageMagick.

@@ -27,6 +27,8 @@ if [ "${1:-}" = --tests ]; then
     wine wine64 locales
     # the packages installed for real: a fresh Debian root, lintian
     debootstrap lintian
+    # the schedule's tests: a real crontab for a throwaway user, systemd-analyze
+    cron systemd
   )
 fi
 

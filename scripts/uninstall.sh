@@ -6,6 +6,11 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 source "$repo/scripts/desktop/common.sh"
 
+# Recording on a schedule stops first: the timer or crontab line runs this program.
+if [ -x "$program" ]; then
+  "$program" --schedule off >/dev/null || echo "uninstall: could not turn off recording on a schedule (see above)" >&2
+fi
+
 # The link only when it is the one the install made.
 [ -L "$link" ] && [ "$(readlink "$link")" = "$program" ] && rm -f "$link"
 rm -f "$program" "$window_module" "$menu_entry" "$data_entry" "$icon" "$mime_package"

@@ -6,6 +6,7 @@
 #include "app/Headless.h"
 #include "chart/ChartPage.h"
 #include "platform/Text.h"
+#include "schedule/ScheduleDialog.h"
 #include "vantoril_version.h"
 
 namespace vantoril {
@@ -29,6 +30,15 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::string&
   const CLI::Option* chart =
       app.add_option("--chart", chartPlace, "write the chart page of PLACE and print its path")->type_name("PLACE");
 
+  // Recording on a schedule.
+  std::string scheduleTimes;
+  const CLI::Option* schedule =
+      app.add_option("--schedule", scheduleTimes,
+                     "record every day at TIMES (e.g. 08:00,20:00) through the system's scheduler, for this "
+                     "user; \"off\" stops it; without TIMES prints the schedule's state")
+          ->expected(0, 1)
+          ->type_name("[TIMES|off]");
+
   // CLI11 takes the arguments last first.
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
@@ -47,6 +57,7 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::string&
     std::cout << chart::writePage(programFolder, fileNameText(chartPlace)) << std::endl;
     return 0;
   }
+  if (schedule->count() > 0) return schedule::runScheduleMode(programFolder, scheduleTimes);
   return 2;
 }
 

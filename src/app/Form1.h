@@ -34,6 +34,8 @@ inline constexpr std::string_view kKeptMessage = "数据文件被占用或不能
 
 // The one entry of the place list's menu (right button).
 inline constexpr std::u16string_view kChartMenuEntry = u"查看图表";
+// The menu's part for the whole program, below a separator.
+inline constexpr std::u16string_view kScheduleMenuEntry = u"定时记录…";
 
 class Form1 {
  public:

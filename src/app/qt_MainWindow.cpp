@@ -16,6 +16,7 @@
 #include "app/ControlTable.h"
 #include "app/Form1.h"
 #include "app/qt_MultiLineBox.h"
+#include "app/qt_ScheduleDialog.h"
 #include "app/ViewDesign.h"
 
 namespace vantoril {
@@ -265,11 +266,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::showListMenu(int row, const QPoint& at) {
-  if (row < 0) return;
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("List1Menu"));
-  const QAction* chart = menu.addAction(qText(kChartMenuEntry));
-  if (menu.exec(at) == chart) form_.userShowChart(row);
+  // The place under the pointer.
+  const QAction* chart = row >= 0 ? menu.addAction(qText(kChartMenuEntry)) : nullptr;
+  // The whole program.
+  menu.addSeparator();
+  const QAction* schedule = menu.addAction(qText(kScheduleMenuEntry));
+  const QAction* chosen = menu.exec(at);
+  if (!chosen) return;
+  if (chosen == chart) form_.userShowChart(row);
+  if (chosen == schedule) showScheduleDialog(this, form_.programFolder());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

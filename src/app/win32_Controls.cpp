@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/Form1.h"
+#include "app/win32_ScheduleDialog.h"
 #include "platform/Win32.h"
 
 namespace vantoril::win32view {
@@ -161,8 +162,10 @@ void ListCtrl::showMenu(LPARAM at) {
   if (screen.x == -1 && screen.y == -1) {
     RECT item{};
     if (row < 0 || ::SendMessageW(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) ==
-                       LB_ERR)
-      return;
+                       LB_ERR) {
+      row = -1;
+      item = {};
+    }
     screen = {item.left, item.bottom};
     ::ClientToScreen(hwnd, &screen);
   } else {
@@ -170,17 +173,23 @@ void ListCtrl::showMenu(LPARAM at) {
     ::ScreenToClient(hwnd, &client);
     const LRESULT hit =
         ::SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, MAKELPARAM(static_cast<WORD>(client.x), static_cast<WORD>(client.y)));
-    if (HIWORD(hit) != 0) return;  // below the last entry
-    row = LOWORD(hit);
+    row = HIWORD(hit) != 0 ? -1 : LOWORD(hit);  // below the last entry: no place
   }
   HMENU menu = ::CreatePopupMenu();
   if (!menu) return;
-  const std::u16string entry(kChartMenuEntry);
-  ::AppendMenuW(menu, MF_STRING, 1, wideText(entry));
+  enum : UINT { kChart = 1, kSchedule = 2 };
+  // The place under the pointer.
+  const std::u16string chartEntry(kChartMenuEntry);
+  if (row >= 0) ::AppendMenuW(menu, MF_STRING, kChart, wideText(chartEntry));
+  // The whole program.
+  const std::u16string scheduleEntry(kScheduleMenuEntry);
+  ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(menu, MF_STRING, kSchedule, wideText(scheduleEntry));
   const BOOL chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0,
                                        ::GetParent(hwnd), nullptr);
   ::DestroyMenu(menu);
-  if (chosen == 1) form.userShowChart(row);
+  if (chosen == kChart) form.userShowChart(row);
+  if (chosen == kSchedule) showScheduleDialog(::GetParent(hwnd), form.programFolder());
 }
 
 std::unique_ptr<ViewControl> createViewControl(HWND parent, const ControlDesign& design, int id, int dotsPerInch,

@@ -21,28 +21,13 @@ struct InputRequest {
   int dpi = 96;
 };
 
-// A dialog template with no controls: the box makes them itself.
-struct EmptyDialogTemplate {
-  DLGTEMPLATE dialog;
-  WORD menu, windowClass, title;
-};
-
-int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+using win32view::scaled;
 
 void layOut(HWND dialog, InputRequest& request) {
   const int dpi = request.dpi;
   const auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle, int x, int y, int w, int h, int id,
                         std::u16string_view text) {
-    win32view::CreateControlArgs args;
-    args.parent = dialog;
-    args.className = cls;
-    args.style = style | WS_VISIBLE;
-    args.exStyle = exStyle;
-    args.rect = {scaled(x, dpi), scaled(y, dpi), scaled(w, dpi), scaled(h, dpi)};
-    args.id = id;
-    args.font = request.font;
-    args.text = text;
-    return win32view::createControl(args);
+    return win32view::addControl(dialog, request.font, dpi, cls, style, exStyle, x, y, w, h, id, text);
   };
   make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, 12, 12, 264, 72, -1, request.prompt);
   make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 288, 12, 72, 24, IDOK, u"确定");
@@ -51,30 +36,21 @@ void layOut(HWND dialog, InputRequest& request) {
                    request.defaultText);
   win32view::setWindowText(dialog, request.title);
 
-  // The client area that holds them, centred over the owner (or the screen).
-  RECT frame{0, 0, scaled(372, dpi), scaled(130, dpi)};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
-  RECT over{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  if (HWND owner = ::GetWindow(dialog, GW_OWNER)) ::GetWindowRect(owner, &over);
-  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-  ::SetWindowPos(dialog, nullptr, (over.left + over.right - w) / 2, (over.top + over.bottom - h) / 2, w, h,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  win32view::placeDialog(dialog, scaled(372, dpi), scaled(130, dpi));
   ::SetFocus(edit);
   ::SendMessageW(edit, EM_SETSEL, 0, -1);
 }
 
-INT_PTR CALLBACK inputBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* request = reinterpret_cast<InputRequest*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* handlers = reinterpret_cast<win32view::DialogHandlers*>(::GetWindowLongPtrW(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
       ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      layOut(dialog, *reinterpret_cast<InputRequest*>(lParam));
+      reinterpret_cast<win32view::DialogHandlers*>(lParam)->layOut(dialog);
       return FALSE;  // the focus is set
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK && request) {
-        request->answer = win32view::windowText(::GetDlgItem(dialog, kEditId));
-        ::EndDialog(dialog, IDOK);
+      if (LOWORD(wParam) == IDOK && handlers) {
+        if (handlers->ok(dialog)) ::EndDialog(dialog, IDOK);
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {
@@ -96,15 +72,57 @@ std::u16string Win32InputBox::ask(const std::u16string& prompt, const std::u16st
   request.dpi = win32view::systemDpi();
   request.font = win32view::createFont(kWindowFont, request.dpi);
 
-  EmptyDialogTemplate dialogTemplate{};
-  dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  const INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner_,
-                                                   &inputBoxProc, reinterpret_cast<LPARAM>(&request));
+  win32view::DialogHandlers handlers{[&](HWND dialog) { layOut(dialog, request); },
+                                     [&](HWND dialog) {
+                                       request.answer = win32view::windowText(::GetDlgItem(dialog, kEditId));
+                                       return true;
+                                     }};
+  const INT_PTR result = win32view::runDialog(owner_, handlers);
   const DWORD error = ::GetLastError();
   ::DeleteObject(request.font);
   if (result == -1) win32::fail("无法打开输入框", error);
   return result == IDOK ? request.answer : std::u16string();
 }
+
+namespace win32view {
+
+INT_PTR runDialog(HWND owner, DialogHandlers& handlers) {
+  // A dialog template with no controls.
+  struct {
+    DLGTEMPLATE dialog;
+    WORD menu, windowClass, title;
+  } dialogTemplate{};
+  dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner, &dialogProc,
+                                   reinterpret_cast<LPARAM>(&handlers));
+}
+
+HWND addControl(HWND dialog, HFONT font, int dpi, const wchar_t* className, DWORD style, DWORD exStyle, int x, int y,
+                int w, int h, int id, std::u16string_view text) {
+  CreateControlArgs args;
+  args.parent = dialog;
+  args.className = className;
+  args.style = style | WS_VISIBLE;
+  args.exStyle = exStyle;
+  args.rect = {scaled(x, dpi), scaled(y, dpi), scaled(w, dpi), scaled(h, dpi)};
+  args.id = id;
+  args.font = font;
+  args.text = text;
+  return createControl(args);
+}
+
+void placeDialog(HWND dialog, int width, int height) {
+  RECT frame{0, 0, width, height};
+  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
+  RECT over{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  if (HWND owner = ::GetWindow(dialog, GW_OWNER)) ::GetWindowRect(owner, &over);
+  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+  ::SetWindowPos(dialog, nullptr, (over.left + over.right - w) / 2, (over.top + over.bottom - h) / 2, w, h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace win32view
 
 void Win32MessageBoxReport::report(const std::string& message) {
   const std::wstring text = win32::wide(message);

@@ -4,7 +4,9 @@
 // window once it exists.
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/Services.h"
 
@@ -31,5 +33,26 @@ class Win32MessageBoxReport final : public ErrorReport {
  private:
   HWND owner_ = nullptr;
 };
+
+namespace win32view {
+
+// A modal dialog that makes its own controls: `layOut` when it opens; `ok`
+// on OK (Enter), closing it when it returns true. Cancel, Escape or the
+// close box close it. Returns IDOK or IDCANCEL, or -1 with the error.
+struct DialogHandlers {
+  std::function<void(HWND dialog)> layOut;
+  std::function<bool(HWND dialog)> ok;
+};
+INT_PTR runDialog(HWND owner, DialogHandlers& handlers);
+// Gives the dialog a client area of `width` × `height` pixels, centred
+// over its owner (or the screen).
+void placeDialog(HWND dialog, int width, int height);
+inline int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+// Makes a visible control of a dialog at x, y, w, h pixels of 96 dots per
+// inch, scaled to `dpi`.
+HWND addControl(HWND dialog, HFONT font, int dpi, const wchar_t* className, DWORD style, DWORD exStyle, int x, int y,
+                int w, int h, int id, std::u16string_view text);
+
+}  // namespace win32view
 
 }  // namespace vantoril

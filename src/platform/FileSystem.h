@@ -15,6 +15,8 @@ struct FolderEntry {
   bool isFolder = false;
 };
 
+// The running program's file (on Linux, with every link followed).
+std::string programFile();
 // The folder that holds the program file.
 std::string programFolder();
 

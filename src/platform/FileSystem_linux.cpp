@@ -72,14 +72,19 @@ void writeNew(const std::string& path, std::string_view bytes, int flags) {
 
 char pathSeparator() { return '/'; }
 
-std::string programFolder() {
+std::string programFile() {
   std::string buf(4096, '\0');
   const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
   if (n <= 0) failWithErrno("无法确定程序文件夹", errno);
   if (static_cast<std::size_t>(n) == buf.size()) throw Failure("无法确定程序文件夹：路径太长");
   buf.resize(static_cast<std::size_t>(n));
-  const auto slash = buf.rfind('/');
-  return slash == 0 ? std::string("/") : buf.substr(0, slash);
+  return buf;
+}
+
+std::string programFolder() {
+  const std::string file = programFile();
+  const auto slash = file.rfind('/');
+  return slash == 0 ? std::string("/") : file.substr(0, slash);
 }
 
 // access() rather than a trial file: it answers for the permissions, the

@@ -66,20 +66,24 @@ void cutBack(HANDLE file, LONGLONG size) {
 
 char pathSeparator() { return '\\'; }
 
-std::string programFolder() {
+std::string programFile() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) win32::fail("无法确定程序文件夹", ::GetLastError());
     if (n < buffer.size()) {
       buffer.resize(n);
-      break;
+      return win32::utf8(buffer);
     }
     if (buffer.size() >= 32768) throw Failure("无法确定程序文件夹：路径太长");
     buffer.resize(buffer.size() * 2);
   }
-  const auto slash = buffer.find_last_of(L"\\/");
-  return win32::utf8(buffer.substr(0, slash == std::wstring::npos ? 0 : slash));
+}
+
+std::string programFolder() {
+  const std::string file = programFile();
+  const auto slash = file.find_last_of("\\/");
+  return file.substr(0, slash == std::string::npos ? 0 : slash);
 }
 
 // A trial file rather than a look at the attributes: who may write a folder

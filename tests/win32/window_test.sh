@@ -140,4 +140,17 @@ timeout 10 bash -c "while [ -e '$file' ]; do sleep 0.2; done" || fail "Delete le
 sleep 0.5
 [ "$(ls "$PROGRAM_FOLDER/WebSite" | wc -l)" -eq 3 ] || fail "Delete removed another place: $(ls "$PROGRAM_FOLDER/WebSite")"
 screenshot win32-deleted >/dev/null
+
+# The list's menu, below its separator: "定时记录…" (the last entry) opens
+# the schedule's dialog with the state read from the Task Scheduler (or why
+# it could not be read: wine's service may not run in this session), and
+# Cancel closes it.
+xdotool mousemove --window "$WINDOW" 60 31 click 3
+sleep 1
+xdotool key Up Return
+dialog=$(wait_shown '^定时记录$' 20 "$WINDOW") || fail "the menu's 定时记录… opened no dialog"
+sleep 1
+screenshot win32-schedule-dialog "$dialog" >/dev/null
+xdotool mousemove --window "$dialog" 324 238 click 1  # 取消
+wait_gone '^定时记录$' 20 || fail "Cancel did not close the schedule's dialog"
 echo "PASS: $TEST_NAME"

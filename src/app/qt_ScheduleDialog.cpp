@@ -1,0 +1,73 @@
+#include "app/qt_ScheduleDialog.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "platform/FileSystem.h"
+#include "schedule/ScheduleDialog.h"
+
+namespace vantoril {
+
+namespace {
+
+QString qText(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
+  using namespace schedule;
+  const QString title = qText(kDialogTitle);
+  std::unique_ptr<Scheduler> scheduler;
+  try {
+    scheduler = makeScheduler(programFile());
+  } catch (const std::exception& e) {
+    QMessageBox::warning(parent, title, qText(e.what()));
+    return;
+  }
+  ScheduleDialogModel model(*scheduler, [&] { return lastRunSummary(programFolder); });
+  model.refresh();
+
+  QDialog dialog(parent);
+  dialog.setObjectName(QStringLiteral("ScheduleDialog"));
+  dialog.setWindowTitle(title);
+  dialog.setModal(true);
+  auto* on = new QCheckBox(qText(kOnCaption), &dialog);
+  on->setObjectName(QStringLiteral("ScheduleOn"));
+  on->setChecked(model.on());
+  auto* timesLabel = new QLabel(qText(kTimesCaption), &dialog);
+  auto* times = new QLineEdit(qText(model.timesText()), &dialog);
+  times->setObjectName(QStringLiteral("ScheduleTimes"));
+  times->setMinimumWidth(360);
+  auto* state = new QLabel(qText(model.stateText()), &dialog);
+  state->setObjectName(QStringLiteral("ScheduleState"));
+  state->setTextFormat(Qt::PlainText);
+  state->setWordWrap(true);
+  state->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* buttons = new QDialogButtonBox(&dialog);
+  buttons->addButton(qText(kOkCaption), QDialogButtonBox::AcceptRole);
+  buttons->addButton(qText(kCancelCaption), QDialogButtonBox::RejectRole);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+    const std::string refused = model.apply(on->isChecked(), times->text().toStdString());
+    if (refused.empty()) dialog.accept();
+    else QMessageBox::warning(&dialog, title, qText(refused));
+  });
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(on);
+  layout->addWidget(timesLabel);
+  layout->addWidget(times);
+  layout->addWidget(state);
+  layout->addWidget(buttons);
+  times->setFocus();
+  dialog.exec();
+}
+
+}  // namespace vantoril

@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+class QWidget;
+
+namespace vantoril {
+
+// The dialog "定时记录" over the system's scheduler, for the program in
+// `programFolder`; returns when it is closed.
+void showScheduleDialog(QWidget* parent, const std::string& programFolder);
+
+}  // namespace vantoril

@@ -1,0 +1,51 @@
+#include "schedule/ScheduleDialog.h"
+
+#include <iostream>
+
+#include "platform/Failure.h"
+#include "platform/FileSystem.h"
+
+namespace vantoril::schedule {
+
+ScheduleDialogModel::ScheduleDialogModel(Scheduler& scheduler, std::function<std::string()> lastRun)
+    : scheduler_(scheduler), lastRun_(std::move(lastRun)) {}
+
+void ScheduleDialogModel::refresh() {
+  const std::string lastRun = lastRun_ ? lastRun_() : std::string();
+  try {
+    const ScheduleState state = scheduler_.state();
+    on_ = state.on;
+    timesText_ = schedule::timesText(state.times.empty() ? kDefaultTimes : state.times);
+    stateText_ = schedule::stateText(state, lastRun);
+  } catch (const std::exception& e) {
+    on_ = false;
+    timesText_ = schedule::timesText(kDefaultTimes);
+    stateText_ = std::string("无法读取定时记录的状态：") + e.what() + "\n上次运行：" +
+                 (lastRun.empty() ? std::string(kNoRunYet) : lastRun) + '\n';
+  }
+}
+
+std::string ScheduleDialogModel::apply(bool on, const std::string& timesText) {
+  try {
+    if (on) scheduler_.turnOn(parseTimes(timesText));
+    else scheduler_.turnOff();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  refresh();
+  return {};
+}
+
+int scheduleCommand(Scheduler& scheduler, const std::string& lastRun, const std::string& value, std::ostream& out) {
+  if (value == "off") scheduler.turnOff();
+  else if (!value.empty()) scheduler.turnOn(parseTimes(value));
+  out << stateText(scheduler.state(), lastRun);
+  return 0;
+}
+
+int runScheduleMode(const std::string& programFolder, const std::string& value) {
+  const auto scheduler = makeScheduler(programFile());
+  return scheduleCommand(*scheduler, lastRunSummary(programFolder), value, std::cout);
+}
+
+}  // namespace vantoril::schedule

@@ -1,0 +1,51 @@
+#pragma once
+// The dialog "定时记录…" as a model both windows drive: on or off, the
+// times of day, and the state read back from the system.
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+#include "schedule/Schedule.h"
+
+namespace vantoril::schedule {
+
+inline constexpr std::string_view kDialogTitle = "定时记录";
+inline constexpr std::string_view kOnCaption = "每天定时记录";
+inline constexpr std::string_view kTimesCaption = "时间（整点或 时:分，用逗号分开）：";
+inline constexpr std::string_view kOkCaption = "确定";
+inline constexpr std::string_view kCancelCaption = "取消";
+
+class ScheduleDialogModel {
+ public:
+  // `lastRun` gives the summary of the last recording run (empty for none).
+  ScheduleDialogModel(Scheduler& scheduler, std::function<std::string()> lastRun);
+
+  // Reads the state back from the system. A system that refuses leaves
+  // the box off with the default times, and its message in the state text.
+  void refresh();
+
+  bool on() const { return on_; }
+  const std::string& timesText() const { return timesText_; }
+  const std::string& stateText() const { return stateText_; }
+
+  // OK with the user's choice: the empty text when the system took it (and
+  // the state is read again), else the message to show; the dialog stays.
+  std::string apply(bool on, const std::string& timesText);
+
+ private:
+  Scheduler& scheduler_;
+  std::function<std::string()> lastRun_;
+  bool on_ = false;
+  std::string timesText_;
+  std::string stateText_;
+};
+
+// `vantoril --schedule [TIMES|off]`: `value` empty prints the state, "off"
+// turns the schedule off, anything else is the times to record at. Prints
+// the state after the change; returns the exit code.
+int scheduleCommand(Scheduler& scheduler, const std::string& lastRun, const std::string& value, std::ostream& out);
+// The same over the real scheduler, for the program in `programFolder`.
+int runScheduleMode(const std::string& programFolder, const std::string& value);
+
+}  // namespace vantoril::schedule
