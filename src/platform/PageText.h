@@ -22,4 +22,23 @@ bool hasFetchableScheme(std::string_view address);
 // (empty when it has none), else of its <meta> tag, else as UTF-8.
 std::u16string decode(std::string_view bytes, std::string_view contentType);
 
+// A page as a downloader hands it over. A UTF-8 page (the site's) stays
+// bytes, decoded only as far as it is read; a page in any other charset is
+// decoded to text whole.
+struct Fetched {
+  bool utf8 = false;
+  std::string bytes;    // a UTF-8 page
+  std::u16string text;  // any other
+};
+
+// The page by the charset decode() would take.
+Fetched receive(std::string bytes, std::string_view contentType);
+// A page some downloader has decoded already.
+Fetched received(std::u16string text);
+
+// decode()'s text of the page, whole or its first `maxUnits` UTF-16 units
+// (0: whole).
+std::u16string wholeText(const Fetched& page);
+std::u16string leadingText(const Fetched& page, std::size_t maxUnits);
+
 }  // namespace vantoril::page

@@ -1,6 +1,7 @@
 #pragma once
 // UTF-16 text, the way the window holds it, and its conversions.
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,12 @@ namespace vantoril {
 
 // UTF-8 to UTF-16; a byte sequence that is not UTF-8 becomes U+FFFD.
 std::u16string fromUtf8(std::string_view bytes);
+// The first `maxUnits` units of fromUtf8(bytes), decoding no further.
+std::u16string fromUtf8(std::string_view bytes, std::size_t maxUnits);
+// fromUtf8(bytes).size(), without building the text. An ASCII byte is
+// always a character of its own, so the length of the bytes before one is
+// its 0-based position in the text.
+std::size_t utf16Length(std::string_view bytes);
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string toUtf8(std::u16string_view text);
 

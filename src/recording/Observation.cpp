@@ -1,6 +1,7 @@
 #include "recording/Observation.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "platform/Failure.h"
 #include "platform/Text.h"
@@ -33,17 +34,53 @@ void SeriesLists::empty() {
   humidity.empty();
 }
 
+namespace {
+
+const char* const noStartMarker = "网页中没有观测数据的开始标记 “observe24h_data”";
+const char* const noEndMarker = "网页中没有观测数据的结束标记 “weatherChart”";
+const char* const endBeforeStart = "网页中观测数据的结束标记 “weatherChart” 在开始标记 “observe24h_data” 之前";
+
+// The first occurrence of an ASCII marker in bytes, or npos.
+std::size_t findBytes(std::string_view bytes, std::string_view marker) {
+  const auto at = std::search(bytes.begin(), bytes.end(),
+                              std::boyer_moore_horspool_searcher(marker.begin(), marker.end()));
+  return at == bytes.end() ? std::string_view::npos : static_cast<std::size_t>(at - bytes.begin());
+}
+
+}  // namespace
+
 BlockCut cutBlock(std::u16string_view page) {
   constexpr std::u16string_view startMarker = u"observe24h_data", endMarker = u"weatherChart";
   const std::size_t start = findPosition(page, startMarker);
-  if (start == 0) throw Failure("网页中没有观测数据的开始标记 “observe24h_data”");
+  if (start == 0) throw Failure(noStartMarker);
   const std::size_t end = findPosition(page, endMarker);
-  if (end == 0) throw Failure("网页中没有观测数据的结束标记 “weatherChart”");
-  if (end + 14 < start) throw Failure("网页中观测数据的结束标记 “weatherChart” 在开始标记 “observe24h_data” 之前");
+  if (end == 0) throw Failure(noEndMarker);
+  if (end + 14 < start) throw Failure(endBeforeStart);
   BlockCut cut;
   cut.start = start;
   cut.length = end + 14 - start;
   cut.block.assign(page.substr(start - 1, cut.length));
+  return cut;
+}
+
+BlockCut cutBlock(const page::Fetched& page) {
+  if (!page.utf8) return cutBlock(std::u16string_view(page.text));
+  // The markers are ASCII, and an ASCII byte is a character of its own:
+  // the first occurrence in the bytes is the first in the text, at the
+  // position the UTF-16 length of the bytes before it gives.
+  const std::string_view bytes = page.bytes;
+  const std::size_t startByte = findBytes(bytes, "observe24h_data");
+  if (startByte == std::string_view::npos) throw Failure(noStartMarker);
+  const std::size_t endByte = findBytes(bytes, "weatherChart");
+  if (endByte == std::string_view::npos) throw Failure(noEndMarker);
+  const std::size_t start = utf16Length(bytes.substr(0, startByte)) + 1;
+  const std::size_t end = endByte < startByte ? utf16Length(bytes.substr(0, endByte)) + 1
+                                              : start + utf16Length(bytes.substr(startByte, endByte - startByte));
+  if (end + 14 < start) throw Failure(endBeforeStart);
+  BlockCut cut;
+  cut.start = start;
+  cut.length = end + 14 - start;
+  cut.block = fromUtf8(bytes.substr(startByte), cut.length);
   return cut;
 }
 

@@ -1,0 +1,64 @@
+// Fuzz target: a page handed over as its bytes against the same page
+// decoded whole. The text shown, the UTF-16 length, the block cut and its
+// failures must be the same either way, for any bytes.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Check.h"
+#include "platform/Failure.h"
+#include "platform/PageText.h"
+#include "platform/Text.h"
+#include "recording/Observation.h"
+
+namespace {
+
+struct Cut {
+  std::optional<vantoril::BlockCut> cut;
+  std::string failure;
+};
+
+template <typename Page>
+Cut cutOf(const Page& page) {
+  Cut result;
+  try {
+    result.cut = vantoril::cutBlock(page);
+  } catch (const vantoril::Failure& f) {
+    result.failure = f.what();
+  }
+  return result;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace vantoril;
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  const std::u16string whole = fromUtf8(bytes);
+  CHECK(utf16Length(bytes) == whole.size());
+
+  // A page of any charset; this target's pages are mostly UTF-8, by meta
+  // tag or by default.
+  const page::Fetched fetched = page::receive(bytes, {});
+  CHECK(page::wholeText(fetched) == page::decode(bytes, {}));
+  const std::u16string text = page::wholeText(fetched);
+
+  // Text shown cut at every length the first bytes pick, and at Text1's.
+  const std::size_t limit = size >= 2 ? (data[0] | (data[1] << 8)) % (text.size() + 2) : 0;
+  for (const std::size_t n : {limit, std::size_t{30000}, text.size()}) {
+    if (n == 0) continue;
+    CHECK(page::leadingText(fetched, n) == text.substr(0, n));
+  }
+
+  const Cut fromBytes = cutOf(fetched), fromText = cutOf(std::u16string_view(text));
+  CHECK(fromBytes.failure == fromText.failure);
+  CHECK(fromBytes.cut.has_value() == fromText.cut.has_value());
+  if (fromBytes.cut) {
+    CHECK(fromBytes.cut->start == fromText.cut->start);
+    CHECK(fromBytes.cut->length == fromText.cut->length);
+    CHECK(fromBytes.cut->block == fromText.cut->block);
+  }
+  return 0;
+}
