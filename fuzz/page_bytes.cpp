@@ -20,11 +20,20 @@ struct Cut {
   std::string failure;
 };
 
-template <typename Page>
-Cut cutOf(const Page& page) {
+Cut cutOf(std::u16string_view page) {
   Cut result;
   try {
     result.cut = vantoril::cutBlock(page);
+  } catch (const vantoril::Failure& f) {
+    result.failure = f.what();
+  }
+  return result;
+}
+
+Cut cutOf(const vantoril::page::Fetched& page, vantoril::Utf8Read known) {
+  Cut result;
+  try {
+    result.cut = vantoril::cutBlock(page, known);
   } catch (const vantoril::Failure& f) {
     result.failure = f.what();
   }
@@ -45,20 +54,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK(page::wholeText(fetched) == page::decode(bytes, {}));
   const std::u16string text = page::wholeText(fetched);
 
-  // Text shown cut at every length the first bytes pick, and at Text1's.
+  const Cut fromText = cutOf(std::u16string_view(text));
+  // Text shown cut at a length the first bytes pick, at Text1's and whole;
+  // each time the cut told how far the page was decoded already.
   const std::size_t limit = size >= 2 ? (data[0] | (data[1] << 8)) % (text.size() + 2) : 0;
   for (const std::size_t n : {limit, std::size_t{30000}, text.size()}) {
-    if (n == 0) continue;
-    CHECK(page::leadingText(fetched, n) == text.substr(0, n));
-  }
-
-  const Cut fromBytes = cutOf(fetched), fromText = cutOf(std::u16string_view(text));
-  CHECK(fromBytes.failure == fromText.failure);
-  CHECK(fromBytes.cut.has_value() == fromText.cut.has_value());
-  if (fromBytes.cut) {
-    CHECK(fromBytes.cut->start == fromText.cut->start);
-    CHECK(fromBytes.cut->length == fromText.cut->length);
-    CHECK(fromBytes.cut->block == fromText.cut->block);
+    Utf8Read read;
+    if (n != 0) {
+      CHECK(page::leadingText(fetched, n, &read) == text.substr(0, n));
+      CHECK(read.bytes <= bytes.size() && read.units <= n + 1);
+      CHECK(read.units == utf16Length(std::string_view(bytes).substr(0, read.bytes)));
+    }
+    const Cut fromBytes = cutOf(fetched, read);
+    CHECK(fromBytes.failure == fromText.failure);
+    CHECK(fromBytes.cut.has_value() == fromText.cut.has_value());
+    if (fromBytes.cut) {
+      CHECK(fromBytes.cut->start == fromText.cut->start);
+      CHECK(fromBytes.cut->length == fromText.cut->length);
+      CHECK(fromBytes.cut->block == fromText.cut->block);
+    }
   }
   return 0;
 }

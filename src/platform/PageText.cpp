@@ -127,9 +127,9 @@ Fetched received(std::u16string text) {
 
 std::u16string wholeText(const Fetched& page) { return page.utf8 ? fromUtf8(page.bytes) : page.text; }
 
-std::u16string leadingText(const Fetched& page, std::size_t maxUnits) {
+std::u16string leadingText(const Fetched& page, std::size_t maxUnits, Utf8Read* read) {
   if (maxUnits == 0) return wholeText(page);
-  if (page.utf8) return fromUtf8(page.bytes, maxUnits);
+  if (page.utf8) return fromUtf8(page.bytes, maxUnits, read);
   return page.text.substr(0, maxUnits);
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Text.h"
+
 namespace vantoril::page {
 
 // The limits every downloader keeps.
@@ -39,6 +41,8 @@ Fetched received(std::u16string text);
 // decode()'s text of the page, whole or its first `maxUnits` UTF-16 units
 // (0: whole).
 std::u16string wholeText(const Fetched& page);
-std::u16string leadingText(const Fetched& page, std::size_t maxUnits);
+// `read`, when given, gets how far a UTF-8 page was decoded (as fromUtf8
+// says; nothing for a page already decoded or decoded whole).
+std::u16string leadingText(const Fetched& page, std::size_t maxUnits, Utf8Read* read = nullptr);
 
 }  // namespace vantoril::page

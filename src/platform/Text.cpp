@@ -55,8 +55,9 @@ class UnitCounter {
 // of U+FFFD. Stops once `out` is full, at a character's end; every unit
 // depends only on the bytes of its own character and those just after it,
 // so the units written are the first ones of the whole text's.
+// Returns the bytes decoded.
 template <typename Out>
-void decodeUtf8(std::string_view s, bool escape, Out& out) {
+std::size_t decodeUtf8(std::string_view s, bool escape, Out& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   const unsigned char* const end = p + s.size();
   while (p < end && !out.full()) {
@@ -130,17 +131,19 @@ void decodeUtf8(std::string_view s, bool escape, Out& out) {
     }
     p = q;
   }
+  return static_cast<std::size_t>(p - reinterpret_cast<const unsigned char*>(s.data()));
 }
 
 // At most `limit` units (a character of two units may be cut in half, as a
 // text cut to that length would be).
-std::u16string decodeUtf8(std::string_view s, bool escape, std::size_t limit) {
+std::u16string decodeUtf8(std::string_view s, bool escape, std::size_t limit, Utf8Read* read = nullptr) {
   // Never more UTF-16 units than bytes: write straight into a buffer of
   // that size (or of the limit and the widest write past it) and cut it to
   // what was written.
   std::u16string out(std::min(s.size(), limit > s.size() ? s.size() : limit + 8), u'\0');
   UnitWriter writer(out.data(), std::min(limit, s.size()));
-  decodeUtf8(s, escape, writer);
+  const std::size_t bytes = decodeUtf8(s, escape, writer);
+  if (read) *read = {bytes, writer.written()};
   out.resize(std::min(writer.written(), limit));
   return out;
 }
@@ -149,7 +152,9 @@ std::u16string decodeUtf8(std::string_view s, bool escape, std::size_t limit) {
 
 std::u16string fromUtf8(std::string_view s) { return decodeUtf8(s, false, s.size()); }
 
-std::u16string fromUtf8(std::string_view bytes, std::size_t maxUnits) { return decodeUtf8(bytes, false, maxUnits); }
+std::u16string fromUtf8(std::string_view bytes, std::size_t maxUnits, Utf8Read* read) {
+  return decodeUtf8(bytes, false, maxUnits, read);
+}
 
 std::size_t utf16Length(std::string_view bytes) {
   UnitCounter counter;

@@ -9,8 +9,14 @@ namespace vantoril {
 
 // UTF-8 to UTF-16; a byte sequence that is not UTF-8 becomes U+FFFD.
 std::u16string fromUtf8(std::string_view bytes);
+// How far a partial decoding went: the first `bytes` bytes, whole
+// characters, which give `units` units of the text (one more than were kept
+// when the last character's second unit was cut off).
+struct Utf8Read {
+  std::size_t bytes = 0, units = 0;
+};
 // The first `maxUnits` units of fromUtf8(bytes), decoding no further.
-std::u16string fromUtf8(std::string_view bytes, std::size_t maxUnits);
+std::u16string fromUtf8(std::string_view bytes, std::size_t maxUnits, Utf8Read* read = nullptr);
 // fromUtf8(bytes).size(), without building the text. An ASCII byte is
 // always a character of its own, so the length of the bytes before one is
 // its 0-based position in the text.

@@ -104,10 +104,11 @@ std::string Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead)
     page_ = ahead.take(index, address, [observer] {
       if (observer) observer->waiting();
     });
-    Text1.setText(page::leadingText(page_, Text1.maxLength()));
+    Utf8Read shown;
+    Text1.setText(page::leadingText(page_, Text1.maxLength(), &shown));
 
     // The block is searched for in the whole page, not only in what Text1 holds.
-    fill(Text5, cutBlock(page_).block);
+    fill(Text5, cutBlock(page_, shown).block);
     const std::u16string block = Text5.text();
     const ObservationTime time = observationTime(block);
     fill(Text2, decimal(static_cast<long long>(time.keyPosition)));

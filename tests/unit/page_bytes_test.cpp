@@ -4,6 +4,7 @@
 // leave the same boxes, the same data file and the same messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -230,8 +231,14 @@ TEST(PageBytes, PartialDecodingGivesTheWholeDecodingsFirstUnitsAndLength) {
   for (const std::string& bytes : texts) {
     const std::u16string whole = fromUtf8(bytes);
     EXPECT_EQ(utf16Length(bytes), whole.size()) << bytes;
-    for (std::size_t n = 0; n <= whole.size() + 2; ++n)
-      EXPECT_TRUE(fromUtf8(bytes, n) == whole.substr(0, n)) << bytes << " cut to " << n;
+    for (std::size_t n = 0; n <= whole.size() + 2; ++n) {
+      Utf8Read read;
+      EXPECT_TRUE(fromUtf8(bytes, n, &read) == whole.substr(0, n)) << bytes << " cut to " << n;
+      // Where the decoding stopped, the rest decodes on as the whole text goes on.
+      EXPECT_GE(read.units, std::min(n, whole.size()));
+      EXPECT_TRUE(whole.substr(0, read.units) + fromUtf8(std::string_view(bytes).substr(read.bytes)) == whole)
+          << bytes << " cut to " << n;
+    }
   }
 }
 
