@@ -89,9 +89,12 @@ class Easy {
   void prepare(Downloader::Ticket ticket, std::string url) {
     ticket_ = ticket;
     url_ = std::move(url);
-    // The buffer is kept from page to page, unless a huge page grew it.
+    // Each page is handed over in its own buffer; the next one starts with
+    // room for a page of the same size (unless that one was huge). A failed
+    // page leaves its buffer, dropped when a huge page grew it.
     if (body_.capacity() > (4u << 20)) body_ = std::string();
     body_.clear();
+    body_.reserve(std::min(lastSize_, std::size_t{4} << 20));
     tooLarge_ = false;
     errors_[0] = '\0';
     set(CURLOPT_URL, url_.c_str());
@@ -106,7 +109,7 @@ class Easy {
 
   // The page of a transfer that ended with `result`, as page::receive
   // hands it over; throws the Failure that names the address and the cause.
-  page::Fetched page(CURLcode result) const {
+  page::Fetched page(CURLcode result) {
     const std::string& url = url_;
     if (tooLarge_ || result == CURLE_FILESIZE_EXCEEDED)
       throw Failure("下载 " + url + " 失败：网页超过 " + std::to_string(maxBytes_) + " 字节的上限");
@@ -127,7 +130,8 @@ class Easy {
     // has none.
     const char* type = nullptr;
     curl_easy_getinfo(handle(), CURLINFO_CONTENT_TYPE, &type);
-    return page::receive(body_, type != nullptr ? std::string_view(type) : std::string_view());
+    lastSize_ = body_.size();
+    return page::receive(std::move(body_), type != nullptr ? std::string_view(type) : std::string_view());
   }
 
  private:
@@ -158,6 +162,7 @@ class Easy {
   Downloader::Ticket ticket_ = 0;
   std::string url_;
   std::string body_;
+  std::size_t lastSize_ = 0;  // of the page handed over before
   bool tooLarge_ = false;
   char errors_[CURL_ERROR_SIZE] = {};
 };

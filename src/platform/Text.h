@@ -10,8 +10,9 @@ namespace vantoril {
 // UTF-8 to UTF-16; a byte sequence that is not UTF-8 becomes U+FFFD.
 std::u16string fromUtf8(std::string_view bytes);
 // How far a partial decoding went: the first `bytes` bytes, whole
-// characters, which give `units` units of the text (one more than were kept
-// when the last character's second unit was cut off).
+// characters, which give the first `units` units of the text. That may be a
+// few units more than were kept: ASCII is decoded eight bytes at a time,
+// and a character of two units is decoded whole.
 struct Utf8Read {
   std::size_t bytes = 0, units = 0;
 };

@@ -12,6 +12,7 @@
 #include "../support/Fakes.h"
 #include "../support/SampleData.h"
 #include "platform/Cp936.h"
+#include "platform/CurlDownloader.h"
 #include "platform/PageText.h"
 #include "platform/Text.h"
 
@@ -213,6 +214,34 @@ TEST(PageBytes, TheSamplePagesAreSearchedPastWhatText1Holds) {
     EXPECT_EQ(bytes.boxes[0].size(), 30000u);
     EXPECT_TRUE(bytes.boxes[4].starts_with(u"observe24h_data")) << name;
     EXPECT_FALSE(bytes.dataFile.empty()) << name;
+  }
+}
+
+// The libcurl downloader on local files: a UTF-8 page comes as its bytes,
+// exactly as the file holds them, whatever page came before on the same
+// transfer; a GBK page comes decoded; both as download() would decode them.
+TEST(PageBytes, TheCurlDownloaderHandsAUtf8PageOverAsItsBytesAndAnyOtherDecoded) {
+  TempFolder folder;
+  const std::string big = sample("harbin-2016"), small = "<meta charset=\"utf-8\">晴 observe24h_data",
+                    gbk = cp936::encode(u"<meta charset=\"gbk\"><p>北京 晴转多云</p>");
+  struct File {
+    std::string name, bytes;
+    bool utf8;
+  };
+  const File files[] = {{"big.html", big, true},  {"small.html", small, true}, {"gbk.html", gbk, false},
+                        {"big2.html", big, true}, {"empty.html", "", true},    {"small2.html", small, true}};
+  CurlDownloader downloader;
+  for (const File& f : files) {
+    SCOPED_TRACE(f.name);
+    writeWholeFile(folder / f.name, f.bytes);
+    const std::u16string address = fromUtf8("file://" + folder / f.name);
+    const page::Fetched page = downloader.collectPage(downloader.fetchAhead(address), nullptr);
+    EXPECT_EQ(page.utf8, f.utf8);
+    if (f.utf8) {
+      EXPECT_TRUE(page.bytes == f.bytes);
+    }
+    EXPECT_TRUE(page::wholeText(page) == downloader.download(address));
+    EXPECT_TRUE(page::wholeText(page) == page::decode(f.bytes, {}));
   }
 }
 
