@@ -62,7 +62,6 @@ std::size_t findMarker(std::string_view bytes, std::string_view marker) {
   return std::string_view::npos;
 }
 
-
 }  // namespace
 
 BlockCut cutBlock(std::u16string_view page) {
