@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Controls.h"
+#include "platform/PageText.h"
 #include "platform/Services.h"
 #include "recording/Series.h"
 #include "runlog/RunLog.h"
@@ -83,7 +84,7 @@ class Form1 {
   int lastRunExitCode() const { return lastRunExitCode_; }
 
   // The page of the last download, whole; Text1 holds its first 30000 characters.
-  const std::u16string& pageText() const { return pageText_; }
+  std::u16string pageText() const { return page::wholeText(page_); }
 
  private:
   template <class F>
@@ -118,7 +119,7 @@ class Form1 {
   std::string programFolder_;
   Form1Services services_;
   std::vector<Control*> controls_;
-  std::u16string pageText_;
+  page::Fetched page_;
   runlog::Counts lastRun_;
   int lastRunExitCode_ = 0;
   // Parallel to List1's entries: the file the scan found for each.

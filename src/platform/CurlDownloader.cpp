@@ -97,9 +97,12 @@ class Easy {
   void prepare(Downloader::Ticket ticket, std::string url) {
     ticket_ = ticket;
     url_ = std::move(url);
-    // The buffer is kept from page to page, unless a huge page grew it.
+    // Each page is handed over in its own buffer; the next one starts with
+    // room for a page of the same size (unless that one was huge). A failed
+    // page leaves its buffer, dropped when a huge page grew it.
     if (body_.capacity() > (4u << 20)) body_ = std::string();
     body_.clear();
+    body_.reserve(std::min(lastSize_, std::size_t{4} << 20));
     tooLarge_ = false;
     errors_[0] = '\0';
     set(CURLOPT_URL, url_.c_str());
@@ -112,9 +115,9 @@ class Easy {
 
   Downloader::Ticket ticket() const { return ticket_; }
 
-  // The page of a transfer that ended with `result`, decoded; throws the
-  // Failure that names the address and the cause.
-  std::u16string page(CURLcode result) const {
+  // The page of a transfer that ended with `result`, as page::receive
+  // hands it over; throws the Failure that names the address and the cause.
+  page::Fetched page(CURLcode result) {
     const std::string& url = url_;
     if (tooLarge_ || result == CURLE_FILESIZE_EXCEEDED) throw page::tooLarge(url, maxBytes_);
     if (result != CURLE_OK) {
@@ -154,7 +157,8 @@ class Easy {
     // has none.
     const char* type = nullptr;
     curl_easy_getinfo(handle(), CURLINFO_CONTENT_TYPE, &type);
-    return page::decode(body_, type != nullptr ? std::string_view(type) : std::string_view());
+    lastSize_ = body_.size();
+    return page::receive(std::move(body_), type != nullptr ? std::string_view(type) : std::string_view());
   }
 
  private:
@@ -187,6 +191,7 @@ class Easy {
   Downloader::Ticket ticket_ = 0;
   std::string url_;
   std::string body_;
+  std::size_t lastSize_ = 0;  // of the page handed over before
   bool tooLarge_ = false;
   char errors_[CURL_ERROR_SIZE] = {};
 };
@@ -200,7 +205,7 @@ struct MultiCleanup {
 // The pages asked for, and the thread that transfers them. The caller's
 // thread asks (add), waits (take) and drops (drop); the transfer thread alone
 // touches the multi handle and the easy handles, and hands each page over
-// decoded. `mutex_` guards everything the two share.
+// as page::receive gives it. `mutex_` guards everything the two share.
 class CurlDownloader::Transfers {
  public:
   explicit Transfers(Options options) : options(options) {}
@@ -235,7 +240,7 @@ class CurlDownloader::Transfers {
 
   // The page of `ticket`, once it is there; calls `whileWaiting` (when
   // given) every 50 ms of waiting.
-  std::u16string take(Ticket ticket, const std::function<void()>* whileWaiting) {
+  page::Fetched take(Ticket ticket, const std::function<void()>* whileWaiting) {
     using namespace std::chrono_literals;
     std::unique_lock lock(mutex_);
     auto job = find(ticket);
@@ -282,7 +287,7 @@ class CurlDownloader::Transfers {
     Stage stage = Stage::Waiting;
     bool now = false;     // started whatever is in flight
     bool holds = false;   // started: counts among the pages held
-    std::u16string page;
+    page::Fetched page;
     std::string failure;  // the message of a failed page
   };
 
@@ -300,7 +305,7 @@ class CurlDownloader::Transfers {
   }
 
   // Hands a page, or the message of its failure, to the one waiting for it.
-  void complete(Ticket ticket, std::u16string page, std::string failure) {
+  void complete(Ticket ticket, page::Fetched page, std::string failure) {
     std::lock_guard lock(mutex_);
     const auto job = jobs_.find(ticket);
     if (job == jobs_.end() || job->second.stage != Stage::Running) return;  // abandoned meanwhile
@@ -339,7 +344,7 @@ class CurlDownloader::Transfers {
     const auto finish = [&](Ticket ticket, CURLcode result) {
       const auto found = running.find(ticket);
       curl_multi_remove_handle(multi_.get(), found->second->handle());
-      std::u16string page;
+      page::Fetched page;
       std::string failure;
       try {
         page = found->second->page(result);
@@ -424,7 +429,7 @@ CurlDownloader::~CurlDownloader() = default;
 CurlDownloader::Options CurlDownloader::options() const { return transfers_->options; }
 
 std::u16string CurlDownloader::download(const std::u16string& address) {
-  return transfers_->take(transfers_->add(toUtf8(address), true), nullptr);
+  return page::wholeText(transfers_->take(transfers_->add(toUtf8(address), true), nullptr));
 }
 
 Downloader::Ticket CurlDownloader::fetchAhead(const std::u16string& address) {
@@ -432,6 +437,10 @@ Downloader::Ticket CurlDownloader::fetchAhead(const std::u16string& address) {
 }
 
 std::u16string CurlDownloader::collect(Ticket ticket, const std::function<void()>& whileWaiting) {
+  return page::wholeText(collectPage(ticket, whileWaiting));
+}
+
+page::Fetched CurlDownloader::collectPage(Ticket ticket, const std::function<void()>& whileWaiting) {
   return transfers_->take(ticket, whileWaiting ? &whileWaiting : nullptr);
 }
 

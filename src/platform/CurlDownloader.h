@@ -1,8 +1,8 @@
 #pragma once
 // The Downloader of the real program: libcurl's multi interface, driven by
 // one transfer thread of the downloader's own, so that the pages a run
-// fetches ahead arrive (and are decoded) while the run works on the page
-// before. Connections are kept between pages and shared by the transfers.
+// fetches ahead arrive (and a page that is not UTF-8 is decoded) while the
+// run works on the page before. Connections are kept between pages and shared by the transfers.
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -39,6 +39,8 @@ class CurlDownloader final : public Downloader {
   // downloader's own thread.
   Ticket fetchAhead(const std::u16string& address) override;
   std::u16string collect(Ticket ticket, const std::function<void()>& whileWaiting) override;
+  // A UTF-8 page as its bytes, any other decoded on the transfer thread.
+  page::Fetched collectPage(Ticket ticket, const std::function<void()>& whileWaiting) override;
   void abandon(Ticket ticket) override;
 
  private:

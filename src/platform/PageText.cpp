@@ -1,6 +1,7 @@
 #include "platform/PageText.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/Cp936.h"
 #include "platform/Text.h"
@@ -85,11 +86,51 @@ bool hasFetchableScheme(std::string_view address) {
   return start.starts_with("http://") || start.starts_with("https://") || start.starts_with("file://");
 }
 
-std::u16string decode(std::string_view bytes, std::string_view contentType) {
+namespace {
+
+std::string charsetOf(std::string_view bytes, std::string_view contentType) {
   std::string charset = charsetOfContentType(contentType);
   if (charset.empty()) charset = charsetOfMeta(bytes);
+  return charset;
+}
+
+bool isUtf8Name(std::string_view charset) {
+  const std::string name = lowerAscii(charset);
+  return name.empty() || name == "utf-8" || name == "utf8";
+}
+
+}  // namespace
+
+std::u16string decode(std::string_view bytes, std::string_view contentType) {
+  std::string charset = charsetOf(bytes, contentType);
   if (charset.empty()) charset = "UTF-8";
   return cp936::decodeCharset(bytes, charset);
+}
+
+Fetched receive(std::string bytes, std::string_view contentType) {
+  Fetched page;
+  const std::string charset = charsetOf(bytes, contentType);
+  if (isUtf8Name(charset)) {
+    page.utf8 = true;
+    page.bytes = std::move(bytes);
+  } else {
+    page.text = cp936::decodeCharset(bytes, charset);
+  }
+  return page;
+}
+
+Fetched received(std::u16string text) {
+  Fetched page;
+  page.text = std::move(text);
+  return page;
+}
+
+std::u16string wholeText(const Fetched& page) { return page.utf8 ? fromUtf8(page.bytes) : page.text; }
+
+std::u16string leadingText(const Fetched& page, std::size_t maxUnits, Utf8Read* read) {
+  if (maxUnits == 0) return wholeText(page);
+  if (page.utf8) return fromUtf8(page.bytes, maxUnits, read);
+  return page.text.substr(0, maxUnits);
 }
 
 }  // namespace vantoril::page

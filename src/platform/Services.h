@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/PageText.h"
+
 namespace vantoril {
 
 // Downloads pages. `download` is synchronous: the page at `address`, as
@@ -19,8 +21,9 @@ namespace vantoril {
 // gives that page, waiting for it if need be and calling `whileWaiting`
 // now and then (the window repaints there), and throws the Failure that
 // `download` would have thrown; `abandon` drops a page that will never be
-// collected. Every ticket is collected or abandoned exactly once. The
-// defaults fetch nothing ahead: `collect` downloads at once.
+// collected. Every ticket is collected (by `collect` or `collectPage`) or
+// abandoned exactly once. The defaults fetch nothing ahead: `collect`
+// downloads at once.
 class Downloader {
  public:
   using Ticket = std::uint64_t;
@@ -41,6 +44,12 @@ class Downloader {
     return download(address);
   }
   virtual void abandon(Ticket ticket) { ahead_.erase(ticket); }
+  // The page of `ticket` as `collect` would give it, handed over as it
+  // came: a downloader that has the page's bytes keeps a UTF-8 page
+  // undecoded, so a recording run decodes only what it reads.
+  virtual page::Fetched collectPage(Ticket ticket, const std::function<void()>& whileWaiting) {
+    return page::received(collect(ticket, whileWaiting));
+  }
 
  private:
   Ticket nextTicket_ = 1;

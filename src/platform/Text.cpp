@@ -1,5 +1,6 @@
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -10,42 +11,72 @@ namespace vantoril {
 
 namespace {
 
+// Where decoded UTF-16 units go: into a buffer, up to a limit ...
+class UnitWriter {
+ public:
+  // `out` has room for `limit` + 8 units, or for as many units as the
+  // input has bytes (the output never runs ahead of the input).
+  UnitWriter(char16_t* out, std::size_t limit) : begin_(out), o_(out), limit_(out + limit) {}
+  bool full() const { return o_ >= limit_; }
+  void put(char16_t unit) { *o_++ = unit; }
+  // Eight ASCII bytes widened at once, of which the first `ascii` are kept.
+  void ascii8(std::uint64_t word, int ascii) {
+    std::uint64_t units[2];
+    for (int half = 0; half < 2; ++half) {
+      std::uint64_t x = (word >> (32 * half)) & 0xFFFFFFFFull;
+      x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+      x = (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+      units[half] = x;
+    }
+    std::memcpy(o_, units, sizeof units);
+    o_ += ascii;
+  }
+  std::size_t written() const { return static_cast<std::size_t>(o_ - begin_); }
+
+ private:
+  char16_t* begin_;
+  char16_t* o_;
+  char16_t* limit_;
+};
+
+// ... or only counted.
+class UnitCounter {
+ public:
+  static bool full() { return false; }
+  void put(char16_t) { ++count_; }
+  void ascii8(std::uint64_t, int ascii) { count_ += static_cast<std::size_t>(ascii); }
+  std::size_t written() const { return count_; }
+
+ private:
+  std::size_t count_ = 0;
+};
+
 // `escape`: a byte that is not part of UTF-8 becomes U+DC80 + byte instead
-// of U+FFFD.
-std::u16string decodeUtf8(std::string_view s, bool escape) {
-  // Never more UTF-16 units than bytes: write straight into a buffer of
-  // that size and cut it to what was written.
-  std::u16string out(s.size(), u'\0');
-  char16_t* o = out.data();
+// of U+FFFD. Stops once `out` is full, at a character's end; every unit
+// depends only on the bytes of its own character and those just after it,
+// so the units written are the first ones of the whole text's.
+// Returns the bytes decoded.
+template <typename Out>
+std::size_t decodeUtf8(std::string_view s, bool escape, Out& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   const unsigned char* const end = p + s.size();
-  while (p < end) {
+  while (p < end && !out.full()) {
     // Runs of ASCII, eight bytes at a time.
-    while (end - p >= 8) {
+    while (end - p >= 8 && !out.full()) {
       std::uint64_t word;
       std::memcpy(&word, p, 8);
       const std::uint64_t high = word & 0x8080808080808080ull;
       // The ASCII bytes before the first other byte (little-endian order).
       const int ascii = high ? std::countr_zero(high) / 8 : 8;
       if (ascii == 0) break;
-      // Widen all eight bytes at once (the output never runs ahead of the
-      // input, so there is room) and keep the ASCII ones.
-      std::uint64_t units[2];
-      for (int half = 0; half < 2; ++half) {
-        std::uint64_t x = (word >> (32 * half)) & 0xFFFFFFFFull;
-        x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
-        x = (x | (x << 8)) & 0x00FF00FF00FF00FFull;
-        units[half] = x;
-      }
-      std::memcpy(o, units, sizeof units);
-      o += ascii;
+      out.ascii8(word, ascii);
       p += ascii;
       if (ascii < 8) break;
     }
-    if (p >= end) break;
+    if (p >= end || out.full()) break;
     const unsigned char b = *p;
     if (b < 0x80) {
-      *o++ = b;
+      out.put(b);
       ++p;
       continue;
     }
@@ -54,14 +85,14 @@ std::u16string decodeUtf8(std::string_view s, bool escape) {
     // nor a surrogate (ED from A0).
     if ((b & 0xF0) == 0xE0) {
       const unsigned char* const run = p;
-      while (end - p >= 4) {
+      while (end - p >= 4 && !out.full()) {
         std::uint32_t w;
         std::memcpy(&w, p, 4);
         if (std::endian::native != std::endian::little) w = ((w & 0xFF) << 16) | (w & 0xFF00) | ((w >> 16) & 0xFF);
         if ((w & 0xC0C0F0u) != 0x8080E0u) break;
         const std::uint32_t lead = w & 0xFF, second = (w >> 8) & 0xFF;
         if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0)) break;
-        *o++ = static_cast<char16_t>(((lead & 0x0F) << 12) | ((second & 0x3F) << 6) | ((w >> 16) & 0x3F));
+        out.put(static_cast<char16_t>(((lead & 0x0F) << 12) | ((second & 0x3F) << 6) | ((w >> 16) & 0x3F)));
         p += 3;
       }
       if (p != run) continue;
@@ -72,7 +103,7 @@ std::u16string decodeUtf8(std::string_view s, bool escape) {
     if (b >= 0xC2 && b <= 0xDF) { extra = 1; cp = b & 0x1F; min = 0x80; }
     else if (b >= 0xE0 && b <= 0xEF) { extra = 2; cp = b & 0x0F; min = 0x800; }
     else if (b >= 0xF0 && b <= 0xF4) { extra = 3; cp = b & 0x07; min = 0x10000; }
-    else { *o++ = escape ? static_cast<char16_t>(0xDC00 + b) : u'\uFFFD'; ++p; continue; }
+    else { out.put(escape ? static_cast<char16_t>(0xDC00 + b) : u'\uFFFD'); ++p; continue; }
     const unsigned char* q = p + 1;
     bool ok = true;
     for (int k = 0; k < extra; ++k, ++q) {
@@ -81,34 +112,57 @@ std::u16string decodeUtf8(std::string_view s, bool escape) {
     }
     if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       if (escape) {  // every byte of the broken sequence stands for itself
-        *o++ = static_cast<char16_t>(0xDC00 + b);
+        out.put(static_cast<char16_t>(0xDC00 + b));
         ++p;
         continue;
       }
       // A broken sequence gives one replacement character and never
       // swallows the byte that broke it.
-      *o++ = 0xFFFD;
+      out.put(0xFFFD);
       p = ok ? q : (q > p + 1 ? q : p + 1);
       continue;
     }
     if (cp < 0x10000) {
-      *o++ = static_cast<char16_t>(cp);
+      out.put(static_cast<char16_t>(cp));
     } else {
       cp -= 0x10000;
-      *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-      *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      out.put(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
     }
     p = q;
   }
-  out.resize(static_cast<std::size_t>(o - out.data()));
+  return static_cast<std::size_t>(p - reinterpret_cast<const unsigned char*>(s.data()));
+}
+
+// At most `limit` units (a character of two units may be cut in half, as a
+// text cut to that length would be).
+std::u16string decodeUtf8(std::string_view s, bool escape, std::size_t limit, Utf8Read* read = nullptr) {
+  // Never more UTF-16 units than bytes: write straight into a buffer of
+  // that size (or of the limit and the widest write past it) and cut it to
+  // what was written.
+  std::u16string out(std::min(s.size(), limit > s.size() ? s.size() : limit + 8), u'\0');
+  UnitWriter writer(out.data(), std::min(limit, s.size()));
+  const std::size_t bytes = decodeUtf8(s, escape, writer);
+  if (read) *read = {bytes, writer.written()};
+  out.resize(std::min(writer.written(), limit));
   return out;
 }
 
 }  // namespace
 
-std::u16string fromUtf8(std::string_view s) { return decodeUtf8(s, false); }
+std::u16string fromUtf8(std::string_view s) { return decodeUtf8(s, false, s.size()); }
 
-std::u16string fileNameText(std::string_view bytes) { return decodeUtf8(bytes, true); }
+std::u16string fromUtf8(std::string_view bytes, std::size_t maxUnits, Utf8Read* read) {
+  return decodeUtf8(bytes, false, maxUnits, read);
+}
+
+std::size_t utf16Length(std::string_view bytes) {
+  UnitCounter counter;
+  decodeUtf8(bytes, false, counter);
+  return counter.written();
+}
+
+std::u16string fileNameText(std::string_view bytes) { return decodeUtf8(bytes, true, bytes.size()); }
 
 std::string fileNameBytes(std::u16string_view text) {
   std::string out;

@@ -1,6 +1,7 @@
 #pragma once
 // UTF-16 text, the way the window holds it, and its conversions.
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,19 @@ namespace vantoril {
 
 // UTF-8 to UTF-16; a byte sequence that is not UTF-8 becomes U+FFFD.
 std::u16string fromUtf8(std::string_view bytes);
+// How far a partial decoding went: the first `bytes` bytes, whole
+// characters, which give the first `units` units of the text. That may be a
+// few units more than were kept: ASCII is decoded eight bytes at a time,
+// and a character of two units is decoded whole.
+struct Utf8Read {
+  std::size_t bytes = 0, units = 0;
+};
+// The first `maxUnits` units of fromUtf8(bytes), decoding no further.
+std::u16string fromUtf8(std::string_view bytes, std::size_t maxUnits, Utf8Read* read = nullptr);
+// fromUtf8(bytes).size(), without building the text. An ASCII byte is
+// always a character of its own, so the length of the bytes before one is
+// its 0-based position in the text.
+std::size_t utf16Length(std::string_view bytes);
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string toUtf8(std::u16string_view text);
 

@@ -1,6 +1,7 @@
 #include "recording/Observation.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/Failure.h"
 #include "platform/Text.h"
@@ -34,17 +35,74 @@ void SeriesLists::empty() {
   humidity.empty();
 }
 
+namespace {
+
+const char* const noStartMarker = "网页中没有观测数据的开始标记 “observe24h_data”";
+const char* const noEndMarker = "网页中没有观测数据的结束标记 “weatherChart”";
+const char* const endBeforeStart = "网页中观测数据的结束标记 “weatherChart” 在开始标记 “observe24h_data” 之前";
+
+// The first occurrence of a marker in a page's bytes, or npos. memchr
+// finds the byte of the marker that is rarest in a page (an underscore,
+// else a capital, else a digit, else its last byte) and each find is
+// checked whole.
+std::size_t findMarker(std::string_view bytes, std::string_view marker) {
+  std::size_t anchor = marker.size() - 1;
+  for (const std::string_view rare : {"_", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "0123456789"}) {
+    if (const std::size_t at = marker.find_first_of(rare); at != std::string_view::npos) {
+      anchor = at;
+      break;
+    }
+  }
+  for (std::size_t from = anchor; from < bytes.size();) {
+    const void* hit = std::memchr(bytes.data() + from, marker[anchor], bytes.size() - from);
+    if (hit == nullptr) break;
+    const std::size_t found = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
+    if (bytes.substr(found - anchor, marker.size()) == marker) return found - anchor;
+    from = found + 1;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
 BlockCut cutBlock(std::u16string_view page) {
   constexpr std::u16string_view startMarker = u"observe24h_data", endMarker = u"weatherChart";
   const std::size_t start = findPosition(page, startMarker);
-  if (start == 0) throw Failure("网页中没有观测数据的开始标记 “observe24h_data”");
+  if (start == 0) throw Failure(noStartMarker);
   const std::size_t end = findPosition(page, endMarker);
-  if (end == 0) throw Failure("网页中没有观测数据的结束标记 “weatherChart”");
-  if (end + 14 < start) throw Failure("网页中观测数据的结束标记 “weatherChart” 在开始标记 “observe24h_data” 之前");
+  if (end == 0) throw Failure(noEndMarker);
+  if (end + 14 < start) throw Failure(endBeforeStart);
   BlockCut cut;
   cut.start = start;
   cut.length = end + 14 - start;
   cut.block.assign(page.substr(start - 1, cut.length));
+  return cut;
+}
+
+BlockCut cutBlock(const page::Fetched& page, Utf8Read known) {
+  if (!page.utf8) return cutBlock(std::u16string_view(page.text));
+  // The markers are ASCII, and an ASCII byte is a character of its own:
+  // the first occurrence in the bytes is the first in the text, at the
+  // position the UTF-16 length of the bytes before it gives.
+  const std::string_view bytes = page.bytes;
+  const std::size_t startByte = findMarker(bytes, "observe24h_data");
+  if (startByte == std::string_view::npos) throw Failure(noStartMarker);
+  const std::size_t endByte = findMarker(bytes, "weatherChart");
+  if (endByte == std::string_view::npos) throw Failure(noEndMarker);
+  // The 0-based position of the character at byte `at`, counted on from
+  // `from`, the end of whole characters at position `units`.
+  const auto position = [bytes](std::size_t at, Utf8Read from) {
+    return from.bytes <= at ? from.units + utf16Length(bytes.substr(from.bytes, at - from.bytes))
+                            : utf16Length(bytes.substr(0, at));
+  };
+  const std::size_t start = position(startByte, known) + 1;
+  const std::size_t end = endByte < startByte ? position(endByte, known) + 1
+                                              : position(endByte, {startByte, start - 1}) + 1;
+  if (end + 14 < start) throw Failure(endBeforeStart);
+  BlockCut cut;
+  cut.start = start;
+  cut.length = end + 14 - start;
+  cut.block = fromUtf8(bytes.substr(startByte), cut.length);
   return cut;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/PageText.h"
 #include "recording/Series.h"
 
 namespace vantoril {
@@ -18,6 +19,11 @@ struct BlockCut {
 // after the first "weatherChart" (fewer where the page ends sooner).
 // Throws Failure when a marker is missing or the end lies before the start.
 BlockCut cutBlock(std::u16string_view page);
+// The same cut of a fetched page. A UTF-8 page is searched in its bytes (the
+// markers are ASCII) and only the block is decoded; `known`, how far the
+// page has been decoded already (leadingText's `read`), spares counting
+// the characters of that part again.
+BlockCut cutBlock(const page::Fetched& page, Utf8Read known = {});
 
 struct ObservationTime {
   std::size_t keyPosition = 0;  // 1-based position of "od0"; 0 when absent

@@ -14,7 +14,7 @@ void PagesAhead::fetch(int place, const std::u16string& address) {
   pages_.emplace(place, Page{address, downloader_.fetchAhead(address)});
 }
 
-std::u16string PagesAhead::take(int place, const std::u16string& address,
+page::Fetched PagesAhead::take(int place, const std::u16string& address,
                                 const std::function<void()>& whileWaiting) {
   std::optional<Page> ahead;
   if (const auto it = pages_.find(place); it != pages_.end()) {
@@ -29,7 +29,7 @@ std::u16string PagesAhead::take(int place, const std::u16string& address,
     // Fetched as a page ahead too, so the window draws while it is awaited.
     ticket = downloader_.fetchAhead(address);
   }
-  return downloader_.collect(ticket, whileWaiting);
+  return downloader_.collectPage(ticket, whileWaiting);
 }
 
 }  // namespace vantoril

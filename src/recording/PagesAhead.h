@@ -21,7 +21,7 @@ class PagesAhead final {
   // The page of `place` at `address`: the one fetched ahead when it was
   // fetched for that address, else one fetched now (the other abandoned).
   // Throws the download's Failure.
-  std::u16string take(int place, const std::u16string& address, const std::function<void()>& whileWaiting);
+  page::Fetched take(int place, const std::u16string& address, const std::function<void()>& whileWaiting);
 
  private:
   struct Page {

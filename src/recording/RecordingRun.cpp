@@ -156,13 +156,14 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     for (const auto& line : cp936::readLines(path)) address += line;
     fill(Text14, address);
     Text1.setText(u"");
-    pageText_ = ahead.take(index, address, [observer] {
+    page_ = ahead.take(index, address, [observer] {
       if (observer) observer->waiting();
     });
-    Text1.setText(pageText_);
+    Utf8Read shown;
+    Text1.setText(page::leadingText(page_, Text1.maxLength(), &shown));
 
     // The block is searched for in the whole page, not only in what Text1 holds.
-    fill(Text5, cutBlock(pageText_).block);
+    fill(Text5, cutBlock(page_, shown).block);
     const std::u16string block = Text5.text();
     const ObservationTime time = observationTime(block);
     fill(Text2, decimal(static_cast<long long>(time.keyPosition)));
