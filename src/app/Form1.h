@@ -3,6 +3,8 @@
 // controls are the program's working memory; handlers read and write them
 // by name. Services that reach outside are handed in.
 #include <array>
+#include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,10 @@ class PagesAhead;
 inline constexpr std::u16string_view kDebugAccessCode = u"7";
 // The one entry of the place list's menu (right button).
 inline constexpr std::u16string_view kChartMenuEntry = u"查看图表";
+// The list menu's entries of the site's place list: per place, and (below
+// the separator) for the whole program.
+inline constexpr std::u16string_view kCheckMenuEntry = u"检查网址";
+inline constexpr std::u16string_view kAddByNameMenuEntry = u"按名称添加地名…";
 
 class Form1 {
  public:
@@ -57,6 +63,22 @@ class Form1 {
   // The list's menu entry "查看图表": writes the chart page of entry `index`
   // of List1 and opens it with proc1. Selects nothing.
   bool userShowChart(int index);
+  // "检查网址": the page of entry `index` downloaded and cut as a run does,
+  // nothing written; the result reported in one message. True when fine.
+  bool userCheckAddress(int index);
+  // "按名称添加地名…" with the place of the site's list that has `code`:
+  // addPlace, then the new address checked and the result reported.
+  bool userAddPlace(std::string_view code);
+
+  // The window is active again. A catalogue file that "修改网址" opened and
+  // whose address has changed since is checked as "检查网址" checks, and
+  // the result reported; each change once.
+  bool userReturned();
+
+  // The place of the site's list with `code` gets a catalogue file holding
+  // its page address (as "修改网址" writes it), the list is refreshed and
+  // the new place selected. Returns its name; throws Failure.
+  std::u16string addPlace(std::string_view code);
 
   // The window's own methods.
   void sosuofile1(const std::u16string& MyPath);
@@ -93,6 +115,16 @@ class Form1 {
   // The empty text when the place was recorded, else the report's line
   // for it (skipped for want of its catalogue file, or failed).
   std::string recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
+  // The address check of one place and its one message; true when fine.
+  bool checkAndReport(const std::u16string& place, const std::string& file);
+  // The catalogue file "修改网址" opened last, and the address it held.
+  void watchAddress(const std::u16string& place, const std::string& file);
+  struct WatchedAddress {
+    std::u16string place;
+    std::string file;
+    std::u16string address;
+  };
+  std::optional<WatchedAddress> watched_;
 
   std::string programFolder_;
   Form1Services services_;
@@ -101,5 +133,17 @@ class Form1 {
   // Parallel to List1's entries: the file the scan found for each.
   std::vector<std::string> placeFiles_;
 };
+
+// Every event's boundary: a failure stops the operation and is reported.
+template <class F>
+bool Form1::atEventBoundary(F&& operation) {
+  try {
+    operation();
+    return true;
+  } catch (const std::exception& e) {
+    services_.errorReport.report(e.what());
+  }
+  return false;
+}
 
 }  // namespace vantoril

@@ -16,6 +16,7 @@
 #include "app/ControlTable.h"
 #include "app/Form1.h"
 #include "app/qt_MultiLineBox.h"
+#include "app/qt_PlaceSearchDialog.h"
 #include "app/ViewDesign.h"
 
 namespace vantoril {
@@ -264,12 +265,35 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+// The entries of the place under the pointer, then those of the whole
+// program; a click below the last place shows only the latter.
 void MainWindow::showListMenu(int row, const QPoint& at) {
-  if (row < 0) return;
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("List1Menu"));
-  const QAction* chart = menu.addAction(qText(kChartMenuEntry));
-  if (menu.exec(at) == chart) form_.userShowChart(row);
+  const QAction* chart = nullptr;
+  const QAction* check = nullptr;
+  if (row >= 0) {
+    chart = menu.addAction(qText(kChartMenuEntry));
+    check = menu.addAction(qText(kCheckMenuEntry));
+    menu.addSeparator();
+  }
+  const QAction* addByName = menu.addAction(qText(kAddByNameMenuEntry));
+  const QAction* chosen = menu.exec(at);
+  if (!chosen) return;
+  if (chosen == chart) form_.userShowChart(row);
+  if (chosen == check) form_.userCheckAddress(row);
+  if (chosen == addByName) {
+    const std::string code = askPlaceByName(this);
+    if (!code.empty()) form_.userAddPlace(code);
+  }
+}
+
+// Back from another program (an editor "修改网址" opened): after the
+// activation is handled, the model looks whether an address changed.
+void MainWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !(busy_ && busy_->busy()))
+    QMetaObject::invokeMethod(this, [this] { form_.userReturned(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

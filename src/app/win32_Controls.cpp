@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/Form1.h"
+#include "app/win32_PlaceSearchDialog.h"
 #include "platform/Win32.h"
 
 namespace vantoril::win32view {
@@ -154,33 +155,48 @@ void ListCtrl::notified(WORD code) {
   mirror();
 }
 
-// A right click neither selects nor clicks (a list box takes no right button).
+// A right click neither selects nor clicks (a list box takes no right
+// button). The entries of the place under the pointer come first, then
+// those of the whole program; below the last place only the latter.
 void ListCtrl::showMenu(LPARAM at) {
   POINT screen{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
   int row = model.selectedIndex();
   if (screen.x == -1 && screen.y == -1) {
     RECT item{};
-    if (row < 0 || ::SendMessageW(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) ==
-                       LB_ERR)
-      return;
-    screen = {item.left, item.bottom};
+    if (row >= 0 && ::SendMessageW(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) !=
+                        LB_ERR) {
+      screen = {item.left, item.bottom};
+    } else {
+      row = -1;
+      screen = {0, 0};
+    }
     ::ClientToScreen(hwnd, &screen);
   } else {
     POINT client = screen;
     ::ScreenToClient(hwnd, &client);
     const LRESULT hit =
         ::SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, MAKELPARAM(static_cast<WORD>(client.x), static_cast<WORD>(client.y)));
-    if (HIWORD(hit) != 0) return;  // below the last entry
-    row = LOWORD(hit);
+    row = HIWORD(hit) != 0 ? -1 : LOWORD(hit);  // -1 below the last entry
   }
   HMENU menu = ::CreatePopupMenu();
   if (!menu) return;
-  const std::u16string entry(kChartMenuEntry);
-  ::AppendMenuW(menu, MF_STRING, 1, wideText(entry));
-  const BOOL chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0,
-                                       ::GetParent(hwnd), nullptr);
+  enum : UINT_PTR { kChart = 1, kCheck, kAddByName };
+  const std::u16string chart(kChartMenuEntry), check(kCheckMenuEntry), addByName(kAddByNameMenuEntry);
+  if (row >= 0) {
+    ::AppendMenuW(menu, MF_STRING, kChart, wideText(chart));
+    ::AppendMenuW(menu, MF_STRING, kCheck, wideText(check));
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  }
+  ::AppendMenuW(menu, MF_STRING, kAddByName, wideText(addByName));
+  const auto chosen = static_cast<UINT_PTR>(::TrackPopupMenu(
+      menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0, ::GetParent(hwnd), nullptr));
   ::DestroyMenu(menu);
-  if (chosen == 1) form.userShowChart(row);
+  if (chosen == kChart) form.userShowChart(row);
+  if (chosen == kCheck) form.userCheckAddress(row);
+  if (chosen == kAddByName) {
+    const std::string code = askPlaceByName(::GetParent(hwnd));
+    if (!code.empty()) form.userAddPlace(code);
+  }
 }
 
 std::unique_ptr<ViewControl> createViewControl(HWND parent, const ControlDesign& design, int id, int dotsPerInch,

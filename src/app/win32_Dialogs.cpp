@@ -27,7 +27,7 @@ struct EmptyDialogTemplate {
   WORD menu, windowClass, title;
 };
 
-int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+using win32view::scaled;
 
 void layOut(HWND dialog, InputRequest& request) {
   const int dpi = request.dpi;
@@ -96,20 +96,40 @@ std::u16string Win32InputBox::ask(const std::u16string& prompt, const std::u16st
   request.dpi = win32view::systemDpi();
   request.font = win32view::createFont(kWindowFont, request.dpi);
 
+  INT_PTR result = IDCANCEL;
+  try {
+    result = win32view::runDialog(owner_, &inputBoxProc, reinterpret_cast<LPARAM>(&request));
+  } catch (...) {
+    ::DeleteObject(request.font);
+    throw;
+  }
+  ::DeleteObject(request.font);
+  return result == IDOK ? request.answer : std::u16string();
+}
+
+INT_PTR win32view::runDialog(HWND owner, DLGPROC proc, LPARAM param) {
   EmptyDialogTemplate dialogTemplate{};
   dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  const INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner_,
-                                                   &inputBoxProc, reinterpret_cast<LPARAM>(&request));
-  const DWORD error = ::GetLastError();
-  ::DeleteObject(request.font);
-  if (result == -1) win32::fail("无法打开输入框", error);
-  return result == IDOK ? request.answer : std::u16string();
+  const INT_PTR result =
+      ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner, proc, param);
+  if (result == -1) win32::fail("无法打开对话框", ::GetLastError());
+  return result;
 }
 
 void Win32MessageBoxReport::report(const std::string& message) {
   const std::wstring text = win32::wide(message);
   const std::wstring caption = win32::wide(kWindowCaption);
   ::MessageBoxW(owner_, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace vantoril
+
+namespace vantoril {
+
+void Win32MessageBoxReport::inform(const std::string& message) {
+  const std::wstring text = win32::wide(message);
+  const std::wstring caption = win32::wide(kWindowCaption);
+  ::MessageBoxW(owner_, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace vantoril

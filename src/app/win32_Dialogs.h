@@ -27,9 +27,23 @@ class Win32MessageBoxReport final : public ErrorReport {
  public:
   void setOwner(HWND owner) { owner_ = owner; }
   void report(const std::string& message) override;
+  // An information box titled with the window caption.
+  void inform(const std::string& message) override;
 
  private:
   HWND owner_ = nullptr;
 };
+
+namespace win32view {
+
+// Runs a modal dialog that makes its controls itself (from WM_INITDIALOG,
+// which receives `param`); the result of EndDialog. Throws Failure when the
+// dialog cannot be made.
+INT_PTR runDialog(HWND owner, DLGPROC proc, LPARAM param);
+
+// A length in pixels at 96 dots per inch, at `dpi`.
+inline int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+
+}  // namespace win32view
 
 }  // namespace vantoril
