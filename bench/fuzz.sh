@@ -20,7 +20,7 @@ root=$(dirname "$here")
 build=${FUZZ_BUILD:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-600}
 targets=("$@")
-((${#targets[@]})) || targets=(page_to_record gbk_lines command_line)
+((${#targets[@]})) || targets=(page_to_record gbk_lines command_line page_check place_search)
 
 missing=()
 for p in clang libclang-rt-dev; do
