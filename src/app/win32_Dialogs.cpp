@@ -27,39 +27,15 @@ struct EmptyDialogTemplate {
   WORD menu, windowClass, title;
 };
 
-using win32view::scaled;
-
 void layOut(HWND dialog, InputRequest& request) {
-  const int dpi = request.dpi;
-  const auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle, int x, int y, int w, int h, int id,
-                        std::u16string_view text) {
-    win32view::CreateControlArgs args;
-    args.parent = dialog;
-    args.className = cls;
-    args.style = style | WS_VISIBLE;
-    args.exStyle = exStyle;
-    args.rect = {scaled(x, dpi), scaled(y, dpi), scaled(w, dpi), scaled(h, dpi)};
-    args.id = id;
-    args.font = request.font;
-    args.text = text;
-    return win32view::createControl(args);
-  };
-  make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, 12, 12, 264, 72, -1, request.prompt);
-  make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 288, 12, 72, 24, IDOK, u"确定");
-  make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 288, 42, 72, 24, IDCANCEL, u"取消");
-  HWND edit = make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, 12, 96, 348, 22, kEditId,
-                   request.defaultText);
+  const win32view::DialogMaker maker{dialog, request.font, request.dpi};
+  maker.make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, {12, 12, 264, 72}, -1, request.prompt);
+  maker.make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, {288, 12, 72, 24}, IDOK, u"确定");
+  maker.make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, {288, 42, 72, 24}, IDCANCEL, u"取消");
+  HWND edit = maker.make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, {12, 96, 348, 22}, kEditId,
+                         request.defaultText);
   win32view::setWindowText(dialog, request.title);
-
-  // The client area that holds them, centred over the owner (or the screen).
-  RECT frame{0, 0, scaled(372, dpi), scaled(130, dpi)};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
-  RECT over{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  if (HWND owner = ::GetWindow(dialog, GW_OWNER)) ::GetWindowRect(owner, &over);
-  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-  ::SetWindowPos(dialog, nullptr, (over.left + over.right - w) / 2, (over.top + over.bottom - h) / 2, w, h,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  maker.sizeAndCentre(372, 130);
   ::SetFocus(edit);
   ::SendMessageW(edit, EM_SETSEL, 0, -1);
 }
@@ -105,6 +81,31 @@ std::u16string Win32InputBox::ask(const std::u16string& prompt, const std::u16st
   }
   ::DeleteObject(request.font);
   return result == IDOK ? request.answer : std::u16string();
+}
+
+HWND win32view::DialogMaker::make(const wchar_t* className, DWORD style, DWORD exStyle, PixelRect at96, int id,
+                                  std::u16string_view text) const {
+  CreateControlArgs args;
+  args.parent = dialog;
+  args.className = className;
+  args.style = style | WS_VISIBLE;
+  args.exStyle = exStyle;
+  args.rect = {scaled(at96.left, dpi), scaled(at96.top, dpi), scaled(at96.width, dpi), scaled(at96.height, dpi)};
+  args.id = id;
+  args.font = font;
+  args.text = text;
+  return createControl(args);
+}
+
+void win32view::DialogMaker::sizeAndCentre(int width, int height) const {
+  RECT frame{0, 0, scaled(width, dpi), scaled(height, dpi)};
+  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
+  RECT over{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  if (HWND owner = ::GetWindow(dialog, GW_OWNER)) ::GetWindowRect(owner, &over);
+  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+  ::SetWindowPos(dialog, nullptr, (over.left + over.right - w) / 2, (over.top + over.bottom - h) / 2, w, h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR win32view::runDialog(HWND owner, DLGPROC proc, LPARAM param) {

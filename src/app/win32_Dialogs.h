@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/ViewDesign.h"
 #include "platform/Services.h"
 
 namespace vantoril {
@@ -43,6 +44,18 @@ INT_PTR runDialog(HWND owner, DLGPROC proc, LPARAM param);
 
 // A length in pixels at 96 dots per inch, at `dpi`.
 inline int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
+
+// Makes the controls of a dialog, laid out in pixels at 96 dots per inch.
+struct DialogMaker {
+  HWND dialog;
+  HFONT font;
+  int dpi;
+  // A visible control of the dialog in its font.
+  HWND make(const wchar_t* className, DWORD style, DWORD exStyle, PixelRect at96, int id,
+            std::u16string_view text) const;
+  // Gives the dialog a client area of that size, centred over its owner (or the screen).
+  void sizeAndCentre(int width, int height) const;
+};
 
 }  // namespace win32view
 

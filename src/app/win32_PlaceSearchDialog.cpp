@@ -49,37 +49,17 @@ LRESULT CALLBACK searchBoxProc(HWND edit, UINT message, WPARAM wParam, LPARAM lP
 }
 
 void layOut(HWND window, SearchDialog& dialog) {
-  const int dpi = dialog.dpi;
-  const auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle, int x, int y, int w, int h, int id,
-                        std::u16string_view text) {
-    CreateControlArgs args;
-    args.parent = window;
-    args.className = cls;
-    args.style = style | WS_VISIBLE;
-    args.exStyle = exStyle;
-    args.rect = {scaled(x, dpi), scaled(y, dpi), scaled(w, dpi), scaled(h, dpi)};
-    args.id = id;
-    args.font = dialog.font;
-    args.text = text;
-    return createControl(args);
-  };
-  make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, 12, 12, 420, 18, -1, places::kSearchPrompt);
-  HWND edit = make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, 12, 34, 420, 22, kTextId, u"");
-  dialog.list = make(L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
-                     WS_EX_CLIENTEDGE, 12, 62, 420, 300, kListId, u"");
-  make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP | WS_DISABLED, 0, 276, 372, 72, 24, IDOK, u"确定");
-  make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 360, 372, 72, 24, IDCANCEL, u"取消");
+  const DialogMaker maker{window, dialog.font, dialog.dpi};
+  maker.make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, {12, 12, 420, 18}, -1, places::kSearchPrompt);
+  HWND edit =
+      maker.make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, {12, 34, 420, 22}, kTextId, u"");
+  dialog.list = maker.make(L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
+                           WS_EX_CLIENTEDGE, {12, 62, 420, 300}, kListId, u"");
+  maker.make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP | WS_DISABLED, 0, {276, 372, 72, 24}, IDOK, u"确定");
+  maker.make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, {360, 372, 72, 24}, IDCANCEL, u"取消");
   ::SetWindowSubclass(edit, &searchBoxProc, 1, reinterpret_cast<DWORD_PTR>(&dialog));
   setWindowText(window, places::kSearchTitle);
-
-  RECT frame{0, 0, scaled(444, dpi), scaled(408, dpi)};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE)));
-  RECT over{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  if (HWND owner = ::GetWindow(window, GW_OWNER)) ::GetWindowRect(owner, &over);
-  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-  ::SetWindowPos(window, nullptr, (over.left + over.right - w) / 2, (over.top + over.bottom - h) / 2, w, h,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  maker.sizeAndCentre(444, 408);
   ::SetFocus(edit);
 }
 

@@ -6,11 +6,7 @@
 # server as the HTTP proxy, which wine's WinHTTP takes from http_proxy).
 #   tests/win32/place_search_test.sh PROGRAM ARTEFACTS BUILD
 . "$(dirname "$0")/../gui/lib.sh"
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-BUILD=$(cd "${3:?usage: $0 <program> <artefacts folder> <build folder>}" && pwd)
-export WINEPREFIX=$BUILD/wine/prefix WINEDEBUG=-all LOCPATH=$BUILD/wine/locale \
-  WINEDLLOVERRIDES="mscoree,mshtml=;winebrowser.exe=d"
-command -v wine >/dev/null || fail "wine is not installed"
+. "$(dirname "$0")/lib.sh"
 ADDRESS="http://www.weather.com.cn/weather1d/101210102.shtml"
 TEXT15_AREA=(28 244 217 33)
 
@@ -36,12 +32,7 @@ read -r -t 10 port <&"${SITE[0]}" || fail "the stand-in site did not start"
 trap 'kill $SITE_PID 2>/dev/null; cleanup' EXIT
 export http_proxy="http://127.0.0.1:$port" no_proxy=
 
-"$ROOT/scripts/wine.sh" "$BUILD" start
-"$ROOT/scripts/wine.sh" "$BUILD" stop
-start_x
-printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"SimSun"="WenQuanYi Micro Hei"\r\n"\xcb\xce\xcc\xe5"="WenQuanYi Micro Hei"\r\n' \
-  >"$WORK/fonts.reg"
-LC_ALL=zh_CN.UTF-8 wine regedit /S "Z:$WORK/fonts.reg" </dev/null >/dev/null 2>&1 || fail "cannot set the font replacement"
+start_wine_x
 
 PROGRAM_FOLDER=$WORK/program
 mkdir -p "$PROGRAM_FOLDER/WebSite"
