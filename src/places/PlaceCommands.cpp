@@ -85,7 +85,12 @@ bool Form1::userCheckAddress(int index) {
 }
 
 void Form1::watchAddress(const std::u16string& place, const std::string& file) {
-  watched_ = WatchedAddress{place, file, fileExists(file) ? catalogue::address(file) : std::u16string()};
+  watched_.reset();
+  try {
+    if (fileExists(file)) watched_ = WatchedAddress{place, file, catalogue::address(file)};
+  } catch (const std::exception&) {
+    // A file that cannot be read is not watched; the editor says why.
+  }
 }
 
 bool Form1::userReturned() {

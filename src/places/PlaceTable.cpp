@@ -35,6 +35,14 @@ bool rankPrefix(std::string_view field, std::string_view wanted, MatchRank& rank
   return true;
 }
 
+// Province, city and district as one name, each level once: "浙江杭州萧山",
+// "北京朝阳" (Beijing's district), "辽宁朝阳" (the city).
+void fullName(const Place& place, std::string& name) {
+  name.assign(place.province);
+  if (place.city != place.province) name += place.city;
+  if (place.district != place.city) name += place.district;
+}
+
 }  // namespace
 
 std::vector<Place> parseTable(std::string_view tsv) {
@@ -90,6 +98,7 @@ std::vector<Match> search(const std::vector<Place>& rows, std::string_view text,
   const std::string lower = lowerAscii(query);
   const bool digits = allOf(query, isDigit);
   const bool letters = allOf(query, isLetter);
+  std::string full;
   for (const Place& place : rows) {
     MatchRank rank = MatchRank::Rest;
     bool match = false;
@@ -101,8 +110,10 @@ std::vector<Match> search(const std::vector<Place>& rows, std::string_view text,
       match = true;
     } else {
       // UTF-8 text: a byte match of whole characters is a character match.
-      match = place.district.find(query) != std::string_view::npos ||
-              place.city.find(query) != std::string_view::npos || place.province.find(query) != std::string_view::npos;
+      // The levels run together as one name too ("浙江杭州萧山", "北京朝阳").
+      fullName(place, full);
+      match = full.find(query) != std::string::npos;
+      if (full == query) rank = MatchRank::Exact;
     }
     if (match) found.push_back({&place, rank});
   }

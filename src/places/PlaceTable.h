@@ -40,8 +40,10 @@ struct Match {
 // - digits: a prefix of the code (the whole code is exact);
 // - Latin letters, case ignored: a prefix of the pinyin (the whole pinyin
 //   is exact);
-// - anything else: a part of the province, city or district (the whole
-//   district is exact, its beginning a prefix, the rest after).
+// - anything else: a part of the province, city and district written one
+//   after the other, each level once ("浙江杭州萧山", "北京朝阳"); the whole
+//   district or the whole of that name is exact, the district's beginning a
+//   prefix, the rest after.
 // Equal ranks keep the table's order. Empty text finds nothing.
 std::vector<Match> search(const std::vector<Place>& rows, std::string_view text,
                           std::size_t limit = static_cast<std::size_t>(-1));

@@ -57,6 +57,10 @@ TEST(PlaceSearch, FindsByChinesePartPinyinPrefixAndCodePrefixBestFirst) {
       // districts of the city 朝阳.
       {"朝阳", {"101010300", "101071201"}, MatchRank::Exact, 6},
       {"chaoyang", {"101010300", "101071201"}, MatchRank::Exact, 2},
+      // The levels run together, as the list names a place of an ambiguous district.
+      {"北京朝阳", {"101010300"}, MatchRank::Exact, 1},
+      {"辽宁朝阳", {"101071201"}, MatchRank::Exact, 5},
+      {"杭州萧山", {"101210102"}, MatchRank::Rest, 1},
       {"", {}, MatchRank::Rest, 0},
       {"qqqqq", {}, MatchRank::Rest, 0},
       {"xiao2", {}, MatchRank::Rest, 0},
