@@ -27,7 +27,8 @@ std::u16string stationOf(std::u16string_view block) {
 }
 
 // The observation time "yyyyMMddHH" as a moment; false when it is not one.
-bool momentOf(std::u16string_view time, std::chrono::system_clock::time_point& moment) {
+// Counted in minutes: a year far off (2601) does not fit the clock's nanoseconds.
+bool momentOf(std::u16string_view time, std::chrono::sys_time<std::chrono::minutes>& moment) {
   if (time.size() != 10) return false;
   int digits[10];
   for (std::size_t i = 0; i < 10; ++i) {
@@ -70,12 +71,12 @@ CheckResult judgePage(std::u16string_view page, std::u16string_view place, std::
     result.cause = e.what();
     return result;
   }
-  std::chrono::system_clock::time_point observed;
+  std::chrono::sys_time<std::chrono::minutes> observed;
   if (!momentOf(result.time, observed)) {
     result.cause = "观测时间 “" + toUtf8(result.time) + "” 不是时间";
     return result;
   }
-  if (now - observed > kStaleAfter) {
+  if (std::chrono::floor<std::chrono::minutes>(now) - observed > kStaleAfter) {
     result.verdict = Verdict::Stale;
     result.cause = "观测时间 " + toUtf8(result.time) + " 已超过 48 小时，页面不再更新";
     return result;

@@ -221,6 +221,7 @@ TEST(AddressCheck, JudgesAPageAsARunCutsIt) {
       {"2014 page", fromUtf8(test::sampleData("hangzhou-2014.html")), u"杭州", Verdict::Stale, "2014061914"},
       {"no block", u"<html>没有数据</html>", u"杭州", Verdict::Failed, "错误："},
       {"no humidity", noHumidity, u"哈尔滨", Verdict::Failed, "humidity"},
+      {"a year past the clock's nanoseconds", pageWith("2601030208", "哈尔滨"), u"哈尔滨", Verdict::Fine, "2601030208"},
       {"time not a time", pageWith("2016xx0208", "哈尔滨"), u"哈尔滨", Verdict::Failed, "2016xx0208"},
   };
   for (const Case& c : cases) {
