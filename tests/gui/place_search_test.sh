@@ -9,20 +9,6 @@ TEXT14_AREA=(244 28 769 41)
 TEXT15_AREA=(28 244 217 33)
 ADDRESS="http://www.weather.com.cn/weather1d/101210102.shtml"
 
-# Pixels of the yellow of a warning icon, and of the blue of an information icon.
-yellow_pixels() {
-  convert "$1" -fx '(r>0.75 && g>0.6 && b<0.3) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:
-}
-blue_pixels() {
-  convert "$1" -fx '(b>0.6 && r<0.4 && b>g+0.15) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:
-}
-
-# Pixels of the dark red of the place-name box.
-red_pixels() {
-  convert "$1" -crop "$4x$5+$2+$3" +repage -fx '(r>0.45 && g<0.35 && b<0.35) ? 1 : 0' \
-    -format '%[fx:round(mean*w*h)]' info:
-}
-
 # The site's page of 萧山, observed an hour ago (Beijing time). A request
 # through the proxy names the whole address, which the folder server takes
 # as the path "http:/www.weather.com.cn/…".
