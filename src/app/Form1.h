@@ -26,7 +26,7 @@ class PagesAhead;
 
 // The one character that opens the debug panel.
 inline constexpr std::u16string_view kDebugAccessCode = u"7";
-// The one entry of the place list's menu (right button).
+// The first entry of the place list's menu (right button), per place.
 inline constexpr std::u16string_view kChartMenuEntry = u"查看图表";
 // The list menu's entries of the site's place list: per place, and (below
 // the separator) for the whole program.
