@@ -5,6 +5,7 @@
 
 #include "app/Headless.h"
 #include "chart/ChartPage.h"
+#include "places/PlaceModes.h"
 #include "platform/Text.h"
 #include "schedule/ScheduleDialog.h"
 #include "vantoril_version.h"
@@ -39,6 +40,19 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::string&
           ->expected(0, 1)
           ->type_name("[TIMES|off]");
 
+  // The site's place list.
+  std::string findText, addText;
+  const CLI::Option* find =
+      app.add_option("--find", findText, "list the places of the site whose name, pinyin or code match TEXT")
+          ->type_name("TEXT");
+  const CLI::Option* add =
+      app.add_option("--add", addText, "add the place with CODE, or the one place TEXT names best; print its name")
+          ->type_name("CODE|TEXT");
+  bool check = false;
+  app.add_flag("--check", check,
+               "download every place's page and check it as a run would, writing nothing; "
+               "exit code 0 only when no page failed or is stale");
+
   // CLI11 takes the arguments last first.
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
@@ -58,6 +72,9 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::string&
     return 0;
   }
   if (schedule->count() > 0) return schedule::runScheduleMode(programFolder, scheduleTimes);
+  if (find->count() > 0) return places::findMode(findText, std::cout, std::cerr);
+  if (add->count() > 0) return places::addMode(programFolder, addText, std::cout, std::cerr);
+  if (check) return places::checkMode(programFolder, std::cout, std::cerr);
   return 2;
 }
 

@@ -60,17 +60,6 @@ void Form1::setListener(ControlListener* listener) {
   for (Control* c : controls_) c->setListener(listener);
 }
 
-template <class F>
-bool Form1::atEventBoundary(F&& operation) {
-  try {
-    operation();
-    return true;
-  } catch (const std::exception& e) {
-    services_.errorReport.report(e.what());
-  }
-  return false;
-}
-
 bool Form1::load() {
   return atEventBoundary([this] {
     startupDebugTest();

@@ -3,6 +3,8 @@
 // controls are the program's working memory; handlers read and write them
 // by name. Services that reach outside are handed in.
 #include <array>
+#include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,9 +35,11 @@ inline constexpr std::string_view kRunGoing = "另一次记录正在进行（可
 // What the report says of a place whose record went to its pending file.
 inline constexpr std::string_view kKeptMessage = "数据文件被占用或不能写入，本次记录已暂存，下次记录时补写";
 
-// The one entry of the place list's menu (right button).
+// The place list's menu (right button): per place, then, below a
+// separator, for the whole program.
 inline constexpr std::u16string_view kChartMenuEntry = u"查看图表";
-// The menu's part for the whole program, below a separator.
+inline constexpr std::u16string_view kCheckMenuEntry = u"检查网址";
+inline constexpr std::u16string_view kAddByNameMenuEntry = u"按名称添加地名…";
 inline constexpr std::u16string_view kScheduleMenuEntry = u"定时记录…";
 
 class Form1 {
@@ -68,6 +72,22 @@ class Form1 {
   // The list's menu entry "查看图表": writes the chart page of entry `index`
   // of List1 and opens it with proc1. Selects nothing.
   bool userShowChart(int index);
+  // "检查网址": the page of entry `index` downloaded and cut as a run does,
+  // nothing written; the result reported in one message. True when fine.
+  bool userCheckAddress(int index);
+  // "按名称添加地名…" with the place of the site's list that has `code`:
+  // addPlace, then the new address checked and the result reported.
+  bool userAddPlace(std::string_view code);
+
+  // The window is active again. A catalogue file that "修改网址" opened and
+  // whose address has changed since is checked as "检查网址" checks, and
+  // the result reported; each change once.
+  bool userReturned();
+
+  // The place of the site's list with `code` gets a catalogue file holding
+  // its page address (as "修改网址" writes it), the list is refreshed and
+  // the new place selected. Returns its name; throws Failure.
+  std::u16string addPlace(std::string_view code);
 
   // The window's own methods.
   void sosuofile1(const std::u16string& MyPath);
@@ -115,6 +135,16 @@ class Form1 {
   };
   PlaceOutcome recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
   void recordAll(runlog::RunLog& log);
+  // The address check of one place and its one message; true when fine.
+  bool checkAndReport(const std::u16string& place, const std::string& file);
+  // The catalogue file "修改网址" opened last, and the address it held.
+  void watchAddress(const std::u16string& place, const std::string& file);
+  struct WatchedAddress {
+    std::u16string place;
+    std::string file;
+    std::u16string address;
+  };
+  std::optional<WatchedAddress> watched_;
 
   std::string programFolder_;
   Form1Services services_;
@@ -125,5 +155,17 @@ class Form1 {
   // Parallel to List1's entries: the file the scan found for each.
   std::vector<std::string> placeFiles_;
 };
+
+// Every event's boundary: a failure stops the operation and is reported.
+template <class F>
+bool Form1::atEventBoundary(F&& operation) {
+  try {
+    operation();
+    return true;
+  } catch (const std::exception& e) {
+    services_.errorReport.report(e.what());
+  }
+  return false;
+}
 
 }  // namespace vantoril

@@ -45,3 +45,12 @@ void MessageBoxReport::report(const std::string& message) {
 }
 
 }  // namespace vantoril
+
+namespace vantoril {
+
+void MessageBoxReport::inform(const std::string& message) {
+  QMessageBox::information(parent_, QString::fromStdU16String(std::u16string(kWindowCaption)),
+                           QString::fromStdString(message));
+}
+
+}  // namespace vantoril

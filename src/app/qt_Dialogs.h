@@ -27,6 +27,8 @@ class MessageBoxReport final : public ErrorReport {
  public:
   void setParent(QWidget* parent) { parent_ = parent; }
   void report(const std::string& message) override;
+  // An information box titled with the window caption.
+  void inform(const std::string& message) override;
 
  private:
   QWidget* parent_ = nullptr;

@@ -17,6 +17,7 @@
 #include "app/Form1.h"
 #include "app/qt_MultiLineBox.h"
 #include "app/qt_ScheduleDialog.h"
+#include "app/qt_PlaceSearchDialog.h"
 #include "app/ViewDesign.h"
 
 namespace vantoril {
@@ -265,18 +266,39 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+// The entries of the place under the pointer, then those of the whole
+// program; a click below the last place shows only the latter.
 void MainWindow::showListMenu(int row, const QPoint& at) {
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("List1Menu"));
   // The place under the pointer.
-  const QAction* chart = row >= 0 ? menu.addAction(qText(kChartMenuEntry)) : nullptr;
+  const QAction* chart = nullptr;
+  const QAction* check = nullptr;
+  if (row >= 0) {
+    chart = menu.addAction(qText(kChartMenuEntry));
+    check = menu.addAction(qText(kCheckMenuEntry));
+  }
   // The whole program.
   menu.addSeparator();
+  const QAction* addByName = menu.addAction(qText(kAddByNameMenuEntry));
   const QAction* schedule = menu.addAction(qText(kScheduleMenuEntry));
   const QAction* chosen = menu.exec(at);
   if (!chosen) return;
   if (chosen == chart) form_.userShowChart(row);
+  if (chosen == check) form_.userCheckAddress(row);
+  if (chosen == addByName) {
+    const std::string code = askPlaceByName(this);
+    if (!code.empty()) form_.userAddPlace(code);
+  }
   if (chosen == schedule) showScheduleDialog(this, form_.programFolder());
+}
+
+// Back from another program (an editor "修改网址" opened): after the
+// activation is handled, the model looks whether an address changed.
+void MainWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !(busy_ && busy_->busy()))
+    QMetaObject::invokeMethod(this, [this] { form_.userReturned(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -34,6 +34,7 @@ class MainWindow final : public QWidget, public ControlListener {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

@@ -7,6 +7,7 @@
 
 #include "app/Form1.h"
 #include "app/win32_ScheduleDialog.h"
+#include "app/win32_PlaceSearchDialog.h"
 #include "platform/Win32.h"
 
 namespace vantoril::win32view {
@@ -155,40 +156,52 @@ void ListCtrl::notified(WORD code) {
   mirror();
 }
 
-// A right click neither selects nor clicks (a list box takes no right button).
+// A right click neither selects nor clicks (a list box takes no right
+// button). The entries of the place under the pointer come first, then
+// those of the whole program; below the last place only the latter.
 void ListCtrl::showMenu(LPARAM at) {
   POINT screen{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
   int row = model.selectedIndex();
   if (screen.x == -1 && screen.y == -1) {
     RECT item{};
-    if (row < 0 || ::SendMessageW(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) ==
-                       LB_ERR) {
+    if (row >= 0 && ::SendMessageW(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)) !=
+                        LB_ERR) {
+      screen = {item.left, item.bottom};
+    } else {
       row = -1;
-      item = {};
+      screen = {0, 0};
     }
-    screen = {item.left, item.bottom};
     ::ClientToScreen(hwnd, &screen);
   } else {
     POINT client = screen;
     ::ScreenToClient(hwnd, &client);
     const LRESULT hit =
         ::SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, MAKELPARAM(static_cast<WORD>(client.x), static_cast<WORD>(client.y)));
-    row = HIWORD(hit) != 0 ? -1 : LOWORD(hit);  // below the last entry: no place
+    row = HIWORD(hit) != 0 ? -1 : LOWORD(hit);  // -1 below the last entry
   }
   HMENU menu = ::CreatePopupMenu();
   if (!menu) return;
-  enum : UINT { kChart = 1, kSchedule = 2 };
+  enum : UINT_PTR { kChart = 1, kCheck, kAddByName, kSchedule };
+  const std::u16string chart(kChartMenuEntry), check(kCheckMenuEntry), addByName(kAddByNameMenuEntry),
+      schedule(kScheduleMenuEntry);
   // The place under the pointer.
-  const std::u16string chartEntry(kChartMenuEntry);
-  if (row >= 0) ::AppendMenuW(menu, MF_STRING, kChart, wideText(chartEntry));
+  if (row >= 0) {
+    ::AppendMenuW(menu, MF_STRING, kChart, wideText(chart));
+    ::AppendMenuW(menu, MF_STRING, kCheck, wideText(check));
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  }
   // The whole program.
-  const std::u16string scheduleEntry(kScheduleMenuEntry);
-  ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  ::AppendMenuW(menu, MF_STRING, kSchedule, wideText(scheduleEntry));
-  const BOOL chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0,
-                                       ::GetParent(hwnd), nullptr);
+  ::AppendMenuW(menu, MF_STRING, kAddByName, wideText(addByName));
+  ::AppendMenuW(menu, MF_STRING, kSchedule, wideText(schedule));
+  const auto chosen = static_cast<UINT_PTR>(::TrackPopupMenu(
+      menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0, ::GetParent(hwnd), nullptr));
   ::DestroyMenu(menu);
   if (chosen == kChart) form.userShowChart(row);
+  if (chosen == kCheck) form.userCheckAddress(row);
+  if (chosen == kAddByName) {
+    const std::string code = askPlaceByName(::GetParent(hwnd));
+    if (!code.empty()) form.userAddPlace(code);
+  }
   if (chosen == kSchedule) showScheduleDialog(::GetParent(hwnd), form.programFolder());
 }
 

@@ -86,7 +86,8 @@ struct ListCtrl final : ViewControl {
   void mirror() override;
   void notified(WORD code) override;
   // The list's menu (WM_CONTEXTMENU at screen point `at`, (-1, -1) from
-  // the keyboard): one entry, the chart of the place under the pointer.
+  // the keyboard): the entries of the place under the pointer (or the
+  // selected one), then those of the whole program.
   void showMenu(LPARAM at);
   Form1& form;
   ListBox& model;

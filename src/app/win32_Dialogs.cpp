@@ -21,6 +21,12 @@ struct InputRequest {
   int dpi = 96;
 };
 
+// A dialog template with no controls: the dialog makes them itself.
+struct EmptyDialogTemplate {
+  DLGTEMPLATE dialog;
+  WORD menu, windowClass, title;
+};
+
 using win32view::scaled;
 
 void layOut(HWND dialog, InputRequest& request) {
@@ -84,14 +90,28 @@ std::u16string Win32InputBox::ask(const std::u16string& prompt, const std::u16st
   return result == IDOK ? request.answer : std::u16string();
 }
 
+HWND win32view::DialogMaker::make(const wchar_t* className, DWORD style, DWORD exStyle, PixelRect at96, int id,
+                                  std::u16string_view text) const {
+  return addControl(dialog, font, dpi, className, style, exStyle, at96.left, at96.top, at96.width, at96.height, id, text);
+}
+
+void win32view::DialogMaker::sizeAndCentre(int width, int height) const {
+  placeDialog(dialog, scaled(width, dpi), scaled(height, dpi));
+}
+
+INT_PTR win32view::runDialog(HWND owner, DLGPROC proc, LPARAM param) {
+  EmptyDialogTemplate dialogTemplate{};
+  dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  const INT_PTR result =
+      ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner, proc, param);
+  if (result == -1) win32::fail("无法打开对话框", ::GetLastError());
+  return result;
+}
+
 namespace win32view {
 
 INT_PTR runDialog(HWND owner, DialogHandlers& handlers) {
-  // A dialog template with no controls.
-  struct {
-    DLGTEMPLATE dialog;
-    WORD menu, windowClass, title;
-  } dialogTemplate{};
+  EmptyDialogTemplate dialogTemplate{};
   dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
   return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner, &dialogProc,
                                    reinterpret_cast<LPARAM>(&handlers));
@@ -128,6 +148,16 @@ void Win32MessageBoxReport::report(const std::string& message) {
   const std::wstring text = win32::wide(message);
   const std::wstring caption = win32::wide(kWindowCaption);
   ::MessageBoxW(owner_, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace vantoril
+
+namespace vantoril {
+
+void Win32MessageBoxReport::inform(const std::string& message) {
+  const std::wstring text = win32::wide(message);
+  const std::wstring caption = win32::wide(kWindowCaption);
+  ::MessageBoxW(owner_, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace vantoril

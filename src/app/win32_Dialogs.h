@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/ViewDesign.h"
 #include "platform/Services.h"
 
 namespace vantoril {
@@ -29,6 +30,8 @@ class Win32MessageBoxReport final : public ErrorReport {
  public:
   void setOwner(HWND owner) { owner_ = owner; }
   void report(const std::string& message) override;
+  // An information box titled with the window caption.
+  void inform(const std::string& message) override;
 
  private:
   HWND owner_ = nullptr;
@@ -52,6 +55,23 @@ inline int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96
 // inch, scaled to `dpi`.
 HWND addControl(HWND dialog, HFONT font, int dpi, const wchar_t* className, DWORD style, DWORD exStyle, int x, int y,
                 int w, int h, int id, std::u16string_view text);
+
+// Runs a modal dialog that makes its controls itself (from WM_INITDIALOG,
+// which receives `param`); the result of EndDialog. Throws Failure when the
+// dialog cannot be made.
+INT_PTR runDialog(HWND owner, DLGPROC proc, LPARAM param);
+
+// Makes the controls of a dialog, laid out in pixels at 96 dots per inch.
+struct DialogMaker {
+  HWND dialog;
+  HFONT font;
+  int dpi;
+  // A visible control of the dialog in its font.
+  HWND make(const wchar_t* className, DWORD style, DWORD exStyle, PixelRect at96, int id,
+            std::u16string_view text) const;
+  // Gives the dialog a client area of that size, centred over its owner (or the screen).
+  void sizeAndCentre(int width, int height) const;
+};
 
 }  // namespace win32view
 

@@ -10,6 +10,9 @@ namespace vantoril {
 
 namespace {
 
+// Posted when the window is active again, handled once the activation is over.
+constexpr UINT kReturnedMessage = WM_APP + 1;
+
 constexpr wchar_t kClassName[] = L"VantorilForm1";
 constexpr int kFirstId = 100;  // below it IDOK and IDCANCEL
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;  // fixed size
@@ -178,6 +181,9 @@ LRESULT Win32MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       // window is up (the window is disabled) the focus stays in the box,
       // even when the window hears of its activation late.
       if (!::IsWindowEnabled(hwnd)) return 0;
+      // Back from another program (an editor "修改网址" opened): after the
+      // activation, the model looks whether an address changed.
+      if (LOWORD(wParam) != WA_INACTIVE && !busy_.busy()) ::PostMessageW(hwnd, kReturnedMessage, 0, 0);
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = ::GetFocus();
         if (focus && ::IsChild(hwnd, focus)) focusBeforeDeactivation_ = focus;
@@ -186,6 +192,9 @@ LRESULT Win32MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return 0;
       }
       break;
+    case kReturnedMessage:
+      form_.userReturned();
+      return 0;
     case WM_CLOSE:
       if (busy_.closeNow()) ::DestroyWindow(hwnd);
       return 0;

@@ -37,6 +37,12 @@ void checkNewPlaceName(std::u16string_view name) {
   }
 }
 
+std::u16string address(const std::string& path) {
+  std::u16string text;
+  for (const auto& line : cp936::readLines(path)) text += line;
+  return text;
+}
+
 std::u16string addressText(const std::string& path) {
   std::u16string text;
   for (const auto& line : cp936::readLines(path)) {

@@ -29,6 +29,8 @@ void scan(const std::string& folder, Add&& add);
 // outside the catalogue folder or no file system accepts it.
 void checkNewPlaceName(std::u16string_view name);
 
+// The address a run downloads: the catalogue file's lines joined.
+std::u16string address(const std::string& path);
 // The catalogue file's lines, each followed by CR LF.
 std::u16string addressText(const std::string& path);
 

@@ -86,6 +86,7 @@ void Form1::Command4_Click() {
   const std::string path = placeFile(List1.selectedIndex());
   if (!place.empty() && !fileExists(path)) cp936::createWithLine(path, place + u":");
   proc1(fileNameText(path));
+  if (!place.empty()) watchAddress(place, path);
 }
 
 }  // namespace vantoril

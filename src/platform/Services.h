@@ -96,6 +96,8 @@ class ErrorReport {
  public:
   virtual ~ErrorReport() = default;
   virtual void report(const std::string& message) = 0;
+  // A result the user asked for that is no failure (an information box).
+  virtual void inform(const std::string& message) { report(message); }
 };
 
 // Told about each place of a recording run as it ends, so a window can

@@ -41,6 +41,18 @@ ObservationTime observationTime(std::u16string_view block);
 void extractSeries(std::u16string_view block, std::u16string_view key, std::string_view seriesName,
                    SeriesList& list);
 
+// The four series of a record, in the order a run cuts them: the key, the
+// series' name in messages, and its list.
+struct SeriesKey {
+  std::u16string_view key;
+  std::string_view name;
+  SeriesList SeriesLists::*list;
+};
+inline constexpr SeriesKey kSeriesKeys[] = {{u"od21", "hourly", &SeriesLists::hour},
+                                            {u"od22", "temperature", &SeriesLists::temperature},
+                                            {u"od26", "precipitation", &SeriesLists::precipitation},
+                                            {u"od27", "humidity", &SeriesLists::humidity}};
+
 // Entries 25 down to 1, each followed by CR LF.
 std::u16string displayText(const std::array<std::u16string, kSeriesEntries + 1>& entries);
 

@@ -1,7 +1,11 @@
 #include "recording/PagesAhead.h"
 
+#include <exception>
 #include <optional>
 #include <utility>
+
+#include "catalogue/Catalogue.h"
+#include "platform/FileSystem.h"
 
 namespace vantoril {
 
@@ -12,6 +16,17 @@ PagesAhead::~PagesAhead() {
 void PagesAhead::fetch(int place, const std::u16string& address) {
   if (pages_.contains(place)) return;
   pages_.emplace(place, Page{address, downloader_.fetchAhead(address)});
+}
+
+void PagesAhead::fetchFollowing(int current, int count, const std::function<std::string(int)>& fileOf) {
+  for (; started_ < count && started_ <= current + kPlacesAhead; ++started_) {
+    try {
+      const std::string path = fileOf(started_);
+      if (fileExists(path)) fetch(started_, catalogue::address(path));
+    } catch (const std::exception&) {
+      // Fetched again at the place's turn, which reports the cause.
+    }
+  }
 }
 
 page::Fetched PagesAhead::take(int place, const std::u16string& address,

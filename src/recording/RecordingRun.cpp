@@ -1,7 +1,8 @@
 // The recording run of the record button: every place of the list, in order,
 // from its catalogue file to one record in its data file.
 #include <exception>
-#include <optional>
+#include <iterator>
+#include <utility>
 
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
@@ -16,23 +17,6 @@
 namespace vantoril {
 
 namespace {
-
-// Places after the current one whose pages are fetched while it is
-// processed; with the current place's page, at most 7 pages are held.
-constexpr int kPlacesAhead = 6;
-
-// The address a catalogue file holds now, or none when it cannot be read
-// (the place's own turn then says why).
-std::optional<std::u16string> peekAddress(const std::string& path) {
-  try {
-    if (!fileExists(path)) return std::nullopt;
-    std::u16string address;
-    for (const auto& line : cp936::readLines(path)) address += line;
-    return address;
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
-}
 
 // Tells the observer that the run has ended, however it ends.
 struct RunEnd {
@@ -84,21 +68,12 @@ void Form1::recordAll(runlog::RunLog& log) {
   const int count = List1.entryCount();
   lastRun_.places = count;
   bool stopped = false;
-  int peeked = 0;
   for (int i = 0; i < count; ++i) {
     if (observer && observer->stopAsked()) {
       stopped = true;
       break;
     }
-    for (; peeked < count && peeked <= i + kPlacesAhead; ++peeked) {
-      if (const auto address = peekAddress(placeFile(peeked))) {
-        try {
-          ahead.fetch(peeked, *address);
-        } catch (const std::exception&) {
-          // Fetched again at the place's turn, which reports the cause.
-        }
-      }
-    }
+    ahead.fetchFollowing(i, count, [this](int place) { return placeFile(place); });
     const PlaceOutcome outcome = recordPlace(i, lists, ahead);
     log.place(outcome.place, outcome.logText);
     switch (outcome.kind) {
@@ -153,7 +128,7 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
       if (observer) observer->placeSkipped(place, why);
       return {PlaceOutcome::Skipped, place, named("跳过：" + why), "跳过：" + why};
     }
-    for (const auto& line : cp936::readLines(path)) address += line;
+    address = catalogue::address(path);
     fill(Text14, address);
     Text1.setText(u"");
     page_ = ahead.take(index, address, [observer] {
@@ -169,21 +144,14 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     fill(Text2, decimal(static_cast<long long>(time.keyPosition)));
     fill(Text3, time.time);
 
-    struct Step {
-      std::u16string_view key;
-      std::string_view name;
-      SeriesList& list;
-      TextBox& positions;
-      TextBox& values;
-    };
-    const Step steps[] = {{u"od21", "hourly", lists.hour, Text4, Text9},
-                          {u"od22", "temperature", lists.temperature, Text6, Text10},
-                          {u"od26", "precipitation", lists.precipitation, Text7, Text11},
-                          {u"od27", "humidity", lists.humidity, Text8, Text12}};
-    for (const Step& s : steps) {
-      extractSeries(block, s.key, s.name, s.list);
-      fill(s.positions, displayText(s.list.keyPositions));
-      fill(s.values, displayText(s.list.values));
+    // The boxes of each series of kSeriesKeys: key positions, values.
+    const std::pair<TextBox*, TextBox*> boxes[] = {{&Text4, &Text9}, {&Text6, &Text10}, {&Text7, &Text11}, {&Text8, &Text12}};
+    static_assert(std::size(boxes) == std::size(kSeriesKeys));
+    for (std::size_t s = 0; s < std::size(kSeriesKeys); ++s) {
+      SeriesList& list = lists.*kSeriesKeys[s].list;
+      extractSeries(block, kSeriesKeys[s].key, kSeriesKeys[s].name, list);
+      fill(*boxes[s].first, displayText(list.keyPositions));
+      fill(*boxes[s].second, displayText(list.values));
     }
 
     const datafile::Appended appended =

@@ -9,12 +9,6 @@ LIST_ROW0=(11 27 219 16)
 TEXT14_AREA=(244 28 769 41)
 TEXT15_AREA=(28 244 217 33)
 
-# Pixels of the dark red of the place-name box.
-red_pixels() {
-  convert "$1" -crop "$4x$5+$2+$3" +repage -fx '(r>0.45 && g<0.35 && b<0.35) ? 1 : 0' \
-    -format '%[fx:round(mean*w*h)]' info:
-}
-
 start_x
 make_program_folder  # no catalogue folder yet: New makes it
 start_program

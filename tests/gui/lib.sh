@@ -93,6 +93,21 @@ dark_pixels() {
     -format '%[fx:round(mean*w*h)]' info:
 }
 
+# Pixels of the dark red of the place-name box in a rectangle: x y w h.
+red_pixels() {
+  convert "$1" -crop "$4x$5+$2+$3" +repage -fx '(r>0.45 && g<0.35 && b<0.35) ? 1 : 0' \
+    -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Pixels of the yellow of a warning icon, and of the blue of an information
+# icon, in a whole screenshot (a message box).
+yellow_pixels() {
+  convert "$1" -fx '(r>0.75 && g>0.6 && b<0.3) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:
+}
+blue_pixels() {
+  convert "$1" -fx '(b>0.6 && r<0.4 && b>g+0.15) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:
+}
+
 # Mean grey level (0..1) of a rectangle and its standard deviation.
 area_stats() {
   convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -format '%[fx:mean] %[fx:standard_deviation]' info:

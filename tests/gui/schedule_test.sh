@@ -86,7 +86,7 @@ open_dialog() {
   xdotool mousemove --window "$WINDOW" 60 34 click 3
   sleep 1
   screenshot "schedule-menu-$1" root >/dev/null
-  xdotool mousemove_relative 30 12 click 1  # the first entry: no place is under the pointer
+  xdotool key Down Down Return  # no place is under the pointer: 按名称添加地名…, 定时记录…
   DIALOG=$(wait_box '^定时记录$' 10 "$WINDOW") || fail "the menu entry opened no dialog: $(cat "$WORK/program.log")"
 }
 open_dialog 1

@@ -20,6 +20,7 @@
 #include "../support/Fakes.h"
 #include "../support/HttpServer.h"
 #include "../support/Immutable.h"
+#include "../support/ProgramFolder.h"
 #include "../support/SampleData.h"
 #include "platform/Cp936.h"
 #include "platform/CurlDownloader.h"
@@ -32,44 +33,7 @@ namespace {
 using test::HttpServer;
 using test::TempFolder;
 
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// A program folder holding a copy of the program and a catalogue.
-struct ProgramFolder {
-  TempFolder folder;
-  std::string program = folder / "vantoril";
-  ProgramFolder() {
-    std::filesystem::copy_file(VANTORIL_PROGRAM, program);
-    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
-  }
-  void place(const std::string& name, const std::string& address) {
-    test::writeGbk(folder / ("WebSite/" + name + ".txt"), fromUtf8(address + "\r\n"));
-  }
-  std::string dataFile(const std::string& name) const { return folder / ("WeatherData/" + name + "-WeatherData.xls"); }
-
-  struct Result {
-    int exitCode = -1;
-    std::vector<std::string> out;
-    std::string err;
-  };
-  // Runs "vantoril --record" from another current folder, so only the
-  // program's own folder can lead it to the catalogue.
-  Result record() const {
-    const std::string command = "cd / && '" + program + "' --record >'" + (folder / "out.txt") + "' 2>'" +
-                                (folder / "err.txt") + "' </dev/null";
-    const int status = std::system(command.c_str());
-    Result r;
-    if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-    r.out = linesOf(test::readBytes(folder / "out.txt"));
-    r.err = test::readBytes(folder / "err.txt");
-    return r;
-  }
-};
+using test::ProgramFolder;
 
 HttpServer::Response htmlOf(const std::string& file) {
   return {200, "text/html; charset=utf-8", test::sampleData(file)};

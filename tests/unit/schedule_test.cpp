@@ -326,8 +326,8 @@ TEST(ScheduleLastRun, IsTheRunLogsLastSummaryAndNothingBeforeTheFirstRun) {
     log.summary({3, 1, 1, 0, 1}, 1);
   }
   const std::string last = lastRunSummary(folder.path());
-  EXPECT_EQ(last.substr(last.find('，')), "，3 个地名：记录 1，暂存 1，错误 1，退出码 1") << last;
-  EXPECT_EQ(last.substr(0, last.find('，')), runlog::lastSummary(folder.path())->time);
+  EXPECT_EQ(last.substr(last.find("，")), "，3 个地名：记录 1，暂存 1，错误 1，退出码 1") << last;
+  EXPECT_EQ(last.substr(0, last.find("，")), runlog::lastSummary(folder.path())->time);
 }
 
 }  // namespace

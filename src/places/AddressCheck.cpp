@@ -1,0 +1,138 @@
+#include "places/AddressCheck.h"
+
+#include <exception>
+
+#include "catalogue/Catalogue.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "recording/Observation.h"
+#include "recording/PagesAhead.h"
+
+namespace vantoril::places {
+
+namespace {
+
+constexpr std::u16string_view kStationKey = u"\"od1\":\"";
+// The site's clock: Beijing time, UTC+8 all year.
+constexpr std::chrono::hours kSiteOffset{8};
+
+// The station named by "od1" in the block; empty when there is none.
+std::u16string stationOf(std::u16string_view block) {
+  const std::size_t key = block.find(kStationKey);
+  if (key == std::u16string_view::npos) return {};
+  const std::size_t start = key + kStationKey.size();
+  const std::size_t end = block.find(u'"', start);
+  if (end == std::u16string_view::npos) return {};
+  return std::u16string(block.substr(start, end - start));
+}
+
+// The observation time "yyyyMMddHH" as a moment; false when it is not one.
+// Counted in minutes: a year far off (2601) does not fit the clock's nanoseconds.
+bool momentOf(std::u16string_view time, std::chrono::sys_time<std::chrono::minutes>& moment) {
+  if (time.size() != 10) return false;
+  int digits[10];
+  for (std::size_t i = 0; i < 10; ++i) {
+    if (time[i] < u'0' || time[i] > u'9') return false;
+    digits[i] = time[i] - u'0';
+  }
+  const auto number = [&digits](int from, int count) {
+    int n = 0;
+    for (int i = from; i < from + count; ++i) n = n * 10 + digits[i];
+    return n;
+  };
+  using namespace std::chrono;
+  const year_month_day day{year{number(0, 4)}, month{static_cast<unsigned>(number(4, 2))},
+                           std::chrono::day{static_cast<unsigned>(number(6, 2))}};
+  const int hour = number(8, 2);
+  if (!day.ok() || hour > 23) return false;
+  moment = sys_days{day} + hours{hour} - kSiteOffset;
+  return true;
+}
+
+std::u16string firstTwo(std::u16string_view name) { return std::u16string(name.substr(0, 2)); }
+
+}  // namespace
+
+bool stationBelongs(std::u16string_view station, std::u16string_view place) {
+  if (station.empty() || place.empty()) return false;
+  return station.find(firstTwo(place)) != std::u16string_view::npos ||
+         place.find(firstTwo(station)) != std::u16string_view::npos;
+}
+
+CheckResult judgePage(std::u16string_view page, std::u16string_view place, std::chrono::system_clock::time_point now) {
+  CheckResult result;
+  try {
+    const std::u16string block = cutBlock(page).block;
+    result.time = observationTime(block).time;
+    SeriesLists lists;
+    for (const SeriesKey& series : kSeriesKeys) extractSeries(block, series.key, series.name, lists.*series.list);
+    result.station = stationOf(block);
+  } catch (const std::exception& e) {
+    result.cause = e.what();
+    return result;
+  }
+  std::chrono::sys_time<std::chrono::minutes> observed;
+  if (!momentOf(result.time, observed)) {
+    result.cause = "观测时间 “" + toUtf8(result.time) + "” 不是时间";
+    return result;
+  }
+  if (std::chrono::floor<std::chrono::minutes>(now) - observed > kStaleAfter) {
+    result.verdict = Verdict::Stale;
+    result.cause = "观测时间 " + toUtf8(result.time) + " 已超过 48 小时，页面不再更新";
+    return result;
+  }
+  if (!stationBelongs(result.station, place)) {
+    result.verdict = Verdict::OtherStation;
+    result.cause = result.station.empty() ? "页面没有站名（od1）"
+                                          : "站名 " + toUtf8(result.station) + " 不像是 " + toUtf8(place) + " 的";
+    return result;
+  }
+  result.verdict = Verdict::Fine;
+  return result;
+}
+
+std::string resultText(const CheckResult& result) {
+  const std::string fine = "站名 " + toUtf8(result.station) + "，观测时间 " + toUtf8(result.time);
+  switch (result.verdict) {
+    case Verdict::Fine:
+      return fine;
+    case Verdict::OtherStation:
+      return "警告：" + result.cause + "（观测时间 " + toUtf8(result.time) + "）";
+    case Verdict::Stale:
+      return "过时：" + result.cause;
+    case Verdict::Failed:
+      break;
+  }
+  return "错误：" + result.cause;
+}
+
+void checkPlaces(const std::vector<PlaceToCheck>& places, Downloader& downloader,
+                 std::chrono::system_clock::time_point now,
+                 const std::function<void(const PlaceToCheck&, const CheckResult&)>& done,
+                 const std::function<void()>& whileWaiting) {
+  PagesAhead ahead(downloader);
+  const int count = static_cast<int>(places.size());
+  for (int i = 0; i < count; ++i) {
+    const PlaceToCheck& place = places[static_cast<std::size_t>(i)];
+    ahead.fetchFollowing(i, count, [&places](int p) { return places[static_cast<std::size_t>(p)].file; });
+    CheckResult result;
+    std::u16string address;
+    try {
+      if (!fileExists(place.file)) {
+        result.cause = "没有目录文件 " + place.file;
+      } else {
+        address = catalogue::address(place.file);
+        result = judgePage(ahead.take(i, address, whileWaiting), place.name, now);
+      }
+    } catch (const std::exception& e) {
+      result.cause = e.what();
+    }
+    // As a run says it: the address beside a cause that does not name it.
+    if (result.verdict == Verdict::Failed && !address.empty() &&
+        result.cause.find(toUtf8(address)) == std::string::npos)
+      result.cause += "（网址 " + toUtf8(address) + "）";
+    done(place, result);
+  }
+}
+
+}  // namespace vantoril::places
