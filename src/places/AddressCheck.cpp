@@ -122,7 +122,7 @@ void checkPlaces(const std::vector<PlaceToCheck>& places, Downloader& downloader
         result.cause = "没有目录文件 " + place.file;
       } else {
         address = catalogue::address(place.file);
-        result = judgePage(ahead.take(i, address, whileWaiting), place.name, now);
+        result = judgePage(page::wholeText(ahead.take(i, address, whileWaiting)), place.name, now);
       }
     } catch (const std::exception& e) {
       result.cause = e.what();

@@ -13,6 +13,13 @@
 
 namespace vantoril::test {
 
+inline std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 struct ProgramFolder {
   TempFolder folder;
   std::string program = folder / "vantoril";
@@ -38,8 +45,7 @@ struct ProgramFolder {
     const int status = std::system(command.c_str());
     Result r;
     if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
-    std::istringstream out(readBytes(folder / "out.txt"));
-    for (std::string line; std::getline(out, line);) r.out.push_back(line);
+    r.out = linesOf(readBytes(folder / "out.txt"));
     r.err = readBytes(folder / "err.txt");
     return r;
   }

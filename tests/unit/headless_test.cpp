@@ -34,6 +34,7 @@ using test::HttpServer;
 using test::TempFolder;
 
 using test::ProgramFolder;
+using test::linesOf;
 
 HttpServer::Response htmlOf(const std::string& file) {
   return {200, "text/html; charset=utf-8", test::sampleData(file)};
