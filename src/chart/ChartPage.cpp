@@ -351,7 +351,7 @@ std::string writePage(const std::string& programFolder, std::u16string_view plac
   const std::string data = datafile::path(programFolder, place);
   const std::string none = toUtf8(place) + " 还没有记录";
   if (!fileExists(data)) throw Failure(none);
-  const History history = readHistory(cp936::readLines(data));
+  const History history = readHistoryText(cp936::decode(readWholeFile(data)));
   if (history.hours.empty()) {
     if (history.skippedLines == 0) throw Failure(none);
     throw Failure(none + "：数据文件 " + data + " 中的 " + std::to_string(history.skippedLines) + " 行都无法读取");

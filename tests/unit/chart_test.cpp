@@ -1,6 +1,7 @@
 // The chart of a place: its data file read back hour by hour, and the page.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "catalogue/Shell.h"
 #include "chart/ChartPage.h"
 #include "chart/History.h"
+#include "platform/Cp936.h"
 
 namespace vantoril {
 namespace {
@@ -121,6 +123,91 @@ TEST(ChartHistory, RecordsMergeGapsAndDamage) {
   }
   const auto civil = chart::civilHour(hour(u"2016022902"));
   EXPECT_EQ(civil.year * 1000000 + civil.month * 10000 + civil.day * 100 + civil.hour, 2016022902);
+}
+
+bool sameHistory(const History& a, const History& b) {
+  const auto same = [](double x, double y) { return x == y || (std::isnan(x) && std::isnan(y)); };
+  if (a.records != b.records || a.skippedLines != b.skippedLines || a.nonNumbers != b.nonNumbers ||
+      a.lastObservation != b.lastObservation || a.hours.size() != b.hours.size())
+    return false;
+  for (std::size_t k = 0; k < a.hours.size(); ++k) {
+    const auto &x = a.hours[k], &y = b.hours[k];
+    if (x.hour != y.hour || !same(x.temperature, y.temperature) || !same(x.precipitation, y.precipitation) ||
+        !same(x.humidity, y.humidity))
+      return false;
+  }
+  return true;
+}
+
+TEST(ChartHistory, TheWholeFileTextReadsAsItsLines) {
+  std::u16string good;
+  for (const auto& line : file({record(u"2015061914", 0), record(u"2015061915", 100)})) good += line + u"\r\n";
+  const std::u16string cases[] = {
+      good,
+      good.substr(0, good.size() - 4),                                     // no line end after the last row
+      good + u"\r\n\r\n\r",                                               // empty lines at the end
+      std::u16string(good).replace(good.find(u"\r\n"), 2, u"\r"),         // a CR alone ends a line
+      std::u16string(good).replace(good.rfind(u"\r\n0"), 2, u"\n"),        // an LF alone does not
+      good.substr(good.find(u"\r\n") + 2),                               // no header line
+      u"\r\n\r\n" + good,                                                 // empty lines first
+      u"天气数据文件\r\n天气数据文件\r\n" + good.substr(good.find(u"\r\n") + 2),  // the header twice
+      u"",
+      u"\r",
+      u"数据记录时间:2015061914",
+  };
+  for (const std::u16string& text : cases) {
+    SCOPED_TRACE(toUtf8(text.substr(0, 60)));
+    EXPECT_TRUE(sameHistory(chart::readHistoryText(text), chart::readHistory(cp936::splitLines(cp936::encode(text)))));
+  }
+}
+
+TEST(ChartHistory, AnHourComesFromItsLatestRecordWhateverTheirOrder) {
+  // Records by observation hour, each with its own temperatures (base +
+  // row); some rows cannot be read, so an earlier record gives that hour.
+  struct Made {
+    std::u16string_view time;
+    int base;
+    int badRow;  // -1: none
+  };
+  const Made made[] = {{u"2015061910", 100, -1}, {u"2015061912", 200, 24}, {u"2015061912", 300, 20},
+                       {u"2015061911", 400, 23}, {u"2015062112", 500, -1}, {u"2015061905", 600, 0}};
+  std::vector<std::size_t> order{0, 1, 2, 3, 4, 5};
+  int permutations = 0;
+  do {
+    std::vector<std::u16string> lines{u"天气数据文件"};
+    for (const std::size_t k : order) {
+      const auto r = record(made[k].time, made[k].base, [&](int row, std::u16string& t) {
+        if (row == made[k].badRow) t = u"??";
+      });
+      lines.insert(lines.end(), r.begin(), r.end());
+    }
+    const History h = chart::readHistory(lines);
+    // Every hour any record covers, from the record of the latest
+    // observation that can give it, of two equal the one further down.
+    std::vector<std::pair<HourIndex, double>> expected;
+    for (HourIndex when = hour(u"2015061805"); when <= hour(u"2015062112"); ++when) {
+      int best = -1;
+      for (std::size_t at = 0; at < order.size(); ++at) {
+        const Made& m = made[order[at]];
+        const HourIndex row = when - (chart::parseHour(m.time).value() - 24);
+        if (row < 0 || row > 24 || row == m.badRow) continue;
+        if (best < 0 || chart::parseHour(m.time) >= chart::parseHour(made[order[static_cast<std::size_t>(best)]].time))
+          best = static_cast<int>(at);
+      }
+      if (best >= 0) {
+        const Made& m = made[order[static_cast<std::size_t>(best)]];
+        expected.emplace_back(when, m.base + (when - (chart::parseHour(m.time).value() - 24)));
+      }
+    }
+    std::vector<std::pair<HourIndex, double>> got;
+    for (const auto& v : h.hours) got.emplace_back(v.hour, v.temperature);
+    ASSERT_EQ(got, expected) << "permutation " << permutations;
+    ASSERT_EQ(h.lastObservation, hour(u"2015062112"));
+    ASSERT_EQ(h.records, 6);
+    ASSERT_EQ(h.skippedLines, 4);
+    ++permutations;
+  } while (std::next_permutation(order.begin(), order.end()));
+  EXPECT_EQ(permutations, 720);
 }
 
 std::size_t count(std::string_view text, std::string_view what) {
