@@ -3,7 +3,7 @@
 #   scripts/setup.sh           what building and running the program needs
 #   scripts/setup.sh --windows that, and the Windows cross build and its zip
 #   scripts/setup.sh --tests   all that, and what the tests need (Xvfb, wine,
-#                              the desktop tools)
+#                              the desktop tools, chromium for the chart page)
 set -euo pipefail
 
 packages=(
@@ -23,6 +23,7 @@ if [ "${1:-}" = --tests ]; then
     xvfb xdotool x11-utils x11-xserver-utils imagemagick
     desktop-file-utils shared-mime-info libglib2.0-bin
     wine wine64 locales
+    chromium
   )
 fi
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -257,6 +258,54 @@ TEST(ChartPage, ManyHoursAreThinnedKeepingHighsAndLows) {
   History far = h;
   far.hours = {h.hours.front(), {chart::parseHour(u"9999123123").value(), 1, 1, 1}};
   EXPECT_LT(chart::pageText(u"x", far).size(), 20'000u);
+}
+
+// The numbers of one attribute of every element of a kind, in page order.
+std::vector<double> attributes(const std::string& page, const std::string& element, const std::string& attribute) {
+  std::vector<double> out;
+  const std::regex re("<" + element + "[^>]* " + attribute + "=\"(-?[0-9.]+)\"");
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), re); it != std::sregex_iterator(); ++it)
+    out.push_back(std::stod((*it)[1]));
+  return out;
+}
+
+TEST(ChartPage, OneWidthWhateverTheSpanWithTheScalesBesideThePlot) {
+  struct Span {
+    const char* what;
+    HourIndex hours, step;  // hours from the first to the last, and between two shown
+  };
+  const Span spans[] = {{"a day", 25, 1}, {"two weeks", 14 * 24, 1}, {"a month", 31 * 24, 1},
+                        {"417 days (thinned)", 10008, 1}, {"ten years every third hour", 87600, 3}};
+  double width = 0;
+  for (const Span& span : spans) {
+    SCOPED_TRACE(span.what);
+    History h;
+    h.records = 1;
+    for (HourIndex k = 0; k < span.hours; k += span.step)
+      h.hours.push_back(
+          {400000 + k, static_cast<double>(k % 30), k % 7 == 0 ? 2.0 : 0.0, 40.0 + static_cast<double>(k % 50)});
+    const std::string page = chart::pageText(u"x", h);
+    const double svgWidth = attributes(page, "svg", "width").at(0);
+    if (width == 0) width = svgWidth;
+    EXPECT_EQ(svgWidth, width);
+    EXPECT_LE(svgWidth + 2 * 16, 1400);  // beside the page's margins
+    // The plot's frame, and every dot and bar inside it.
+    const double left = attributes(page, "rect", "x").at(0), right = left + attributes(page, "rect", "width").at(0);
+    const auto dots = attributes(page, "circle", "cx");
+    ASSERT_FALSE(dots.empty());
+    EXPECT_GE(*std::min_element(dots.begin(), dots.end()), left);
+    EXPECT_LE(*std::max_element(dots.begin(), dots.end()), right);
+    // The scales: temperature left of the frame, humidity and precipitation right of it, all on the page.
+    int leftLabels = 0, rightLabels = 0;
+    for (const double x : attributes(page, "text", "x")) {
+      EXPECT_GE(x, 0);
+      EXPECT_LT(x, svgWidth);
+      leftLabels += x < left;
+      rightLabels += x > right;
+    }
+    EXPECT_GE(leftLabels, 3);
+    EXPECT_GE(rightLabels, 6 + 3 + 2);  // 0..100 %, 0..top mm, and their units
+  }
 }
 
 TEST(ChartPage, WrittenFromTheGbkFileAndOpenedFromTheList) {
