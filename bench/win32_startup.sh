@@ -20,8 +20,11 @@ folders=100
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantoril-win32-startup.XXXXXX")
 xvfb=""
 app=""
+wine_session=""
 cleanup() {
   [[ -z $app ]] || { kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; } || true
+  # The session ends with its X server.
+  [[ -z $wine_session ]] || "$root/scripts/wine.sh" "$win_build" stop
   [[ -z $xvfb ]] || { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; } || true
   rm -rf "$work"
 }
@@ -46,41 +49,61 @@ xvfb=$!
 exec 3>&-
 for ((i = 0; i < 100; i++)); do [[ -s $work/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display")
-"$root/scripts/wine.sh" "$win_build" start || true  # fails when its wineserver is already up
+# The prefix made (scripts/wine.sh, without a display), then a wine session
+# of its own on this X server: wine's desktop process, which every window
+# needs, keeps the display of whoever started the session, and a session
+# left by the tests or by scripts/wine.sh has none.
+"$root/scripts/wine.sh" "$win_build" start
+"$root/scripts/wine.sh" "$win_build" stop
+wine_session=1
 export WINEPREFIX=$win_build/wine/prefix WINEDEBUG=-all LOCPATH=$win_build/wine/locale WINEDLLOVERRIDES="mscoree,mshtml="
 
 # µs from the start of `$@` (run in folder $1) until its window is visible.
 shown_after() {
-  local folder=$1 t0 i
+  local folder=$1 t0 shown=""
   shift
   now; t0=$REPLY
-  (cd "$folder" && exec "$@") >/dev/null 2>&1 &
+  (cd "$folder" && exec "$@") >"$work/program.log" 2>&1 &
   app=$!
-  for ((i = 0; i < 12000; i++)); do  # at most about a minute
+  local deadline=$((SECONDS + 60))
+  while ((SECONDS < deadline)); do
     if xdotool search --onlyvisible --name '^Vantoril v 1\.0$' >/dev/null 2>&1; then
       now; REPLY=$(( REPLY - t0 ))
+      shown=1
       break
     fi
+    kill -0 "$app" 2>/dev/null || break
     sleep 0.005
   done
-  (( i < 12000 )) || { echo "no window from $*" >&2; exit 1; }
+  [[ -n $shown ]] || { echo "no window from $*; its output: $(tail -n 5 "$work/program.log")" >&2; exit 1; }
   kill "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
   app=""
   # The next start must not see this window still going.
-  while xdotool search --onlyvisible --name '^Vantoril v 1\.0$' >/dev/null 2>&1; do sleep 0.05; done
+  deadline=$((SECONDS + 60))
+  while xdotool search --onlyvisible --name '^Vantoril v 1\.0$' >/dev/null 2>&1; do
+    ((SECONDS < deadline)) || { echo "the window of $* stays after its process ended" >&2; exit 1; }
+    sleep 0.05
+  done
 }
-measure() {
-  local samples=() i
-  shown_after "$@"
-  for ((i = 0; i < runs; i++)); do shown_after "$@"; samples+=("$REPLY"); done
-  median "${samples[@]}"
-}
-
-wine_full=$(measure "$work/full" env LC_ALL=zh_CN.UTF-8 wine vantoril.exe)
-wine_empty=$(measure "$work/empty" env LC_ALL=zh_CN.UTF-8 wine vantoril.exe)
-qt_full=$(measure "$work/full" ./vantoril)
-qt_empty=$(measure "$work/empty" ./vantoril)
+# One start of each to warm up, then the four in turn, so that a change of
+# the machine's load falls on all of them alike.
+wine=(env LC_ALL=zh_CN.UTF-8 wine vantoril.exe)
+wine_full_runs=() wine_empty_runs=() qt_full_runs=() qt_empty_runs=()
+for ((i = 0; i <= runs; i++)); do
+  shown_after "$work/full" "${wine[@]}"
+  ((i == 0)) || wine_full_runs+=("$REPLY")
+  shown_after "$work/empty" "${wine[@]}"
+  ((i == 0)) || wine_empty_runs+=("$REPLY")
+  shown_after "$work/full" ./vantoril
+  ((i == 0)) || qt_full_runs+=("$REPLY")
+  shown_after "$work/empty" ./vantoril
+  ((i == 0)) || qt_empty_runs+=("$REPLY")
+done
+wine_full=$(median "${wine_full_runs[@]}")
+wine_empty=$(median "${wine_empty_runs[@]}")
+qt_full=$(median "${qt_full_runs[@]}")
+qt_empty=$(median "${qt_empty_runs[@]}")
 
 printf '\nWindow shown, %d places in %d folders (Xvfb, %d runs each, medians; %s cores, load %s)\n' \
   "$places" "$folders" "$runs" "$(nproc)" "$(cut -d' ' -f1-3 /proc/loadavg)"
@@ -90,5 +113,12 @@ printf '  %-42s %9s ms   %6s x Linux\n' "Windows program under wine, Win32 windo
 printf '  %-42s %9s ms\n' "  Linux, empty catalogue" "$(ms "$qt_empty")"
 printf '  %-42s %9s ms   %6s x Linux\n' "  wine, empty catalogue" "$(ms "$wine_empty")" \
   "$(ratio "$wine_empty" "$qt_empty")"
-printf '  %-42s %9s ms   %6s x Linux\n' "  the catalogue's share, wine" "$(ms $(( wine_full - wine_empty )))" \
-  "$(ratio $(( wine_full - wine_empty > 0 ? wine_full - wine_empty : 0 )) $(( qt_full - qt_empty > 0 ? qt_full - qt_empty : 1 )))"
+# What the 10,000 places add to each (none, where noise makes it negative).
+wine_share=$(( wine_full > wine_empty ? wine_full - wine_empty : 0 ))
+qt_share=$(( qt_full > qt_empty ? qt_full - qt_empty : 0 ))
+printf '  %-42s %9s ms\n' "  the catalogue's share, Linux" "$(ms "$qt_share")"
+if (( qt_share > 0 )); then
+  printf '  %-42s %9s ms   %6s x Linux\n' "  the catalogue's share, wine" "$(ms "$wine_share")" "$(ratio "$wine_share" "$qt_share")"
+else
+  printf '  %-42s %9s ms\n' "  the catalogue's share, wine" "$(ms "$wine_share")"
+fi

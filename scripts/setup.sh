@@ -3,7 +3,7 @@
 #   scripts/setup.sh           what building and running the program needs
 #   scripts/setup.sh --windows that, and the Windows cross build and its zip
 #   scripts/setup.sh --tests   all that, and what the tests need (Xvfb, wine,
-#                              the desktop tools)
+#                              the desktop tools, chromium for the chart page)
 set -euo pipefail
 
 packages=(
@@ -29,6 +29,8 @@ if [ "${1:-}" = --tests ]; then
     debootstrap lintian
     # the schedule's tests: a real crontab for a throwaway user, systemd-analyze
     cron systemd
+    # the chart page opened in a browser
+    chromium
   )
 fi
 

@@ -34,6 +34,54 @@ void mirrorText(ViewControl& view, const Control& model, const std::u16string& t
 
 COLORREF colour(const Rgb& c) { return RGB(c.red, c.green, c.blue); }
 
+// The tooltip learns where the pointer is over the list from the list's
+// mouse messages, handed on by a window procedure put in front of the
+// list's own. (The tooltip's own way, a subclass of the list through
+// TTF_SUBCLASS, looks up a window property on every message the list gets:
+// a round trip to the wineserver under wine, a tenth of a millisecond, and
+// seconds for a list of thousands of places filled one message each.)
+TTTOOLINFOW listTool(HWND list) {
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND;
+  tool.hwnd = ::GetParent(list);
+  tool.uId = reinterpret_cast<UINT_PTR>(list);
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  return tool;
+}
+
+struct TooltipRelay {
+  WNDPROC listProc;
+  HWND tooltip;
+};
+
+LRESULT CALLBACK relayToTooltip(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto* relay = reinterpret_cast<const TooltipRelay*>(::GetWindowLongPtrW(list, GWLP_USERDATA));
+  const WNDPROC listProc = relay->listProc;
+  switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP: {
+      const DWORD at = ::GetMessagePos();
+      MSG msg{list, message, wParam, lParam, static_cast<DWORD>(::GetMessageTime()),
+              {GET_X_LPARAM(at), GET_Y_LPARAM(at)}};
+      ::SendMessageW(relay->tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+      break;
+    }
+    case WM_NCDESTROY:
+      ::SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc));
+      ::SetWindowLongPtrW(list, GWLP_USERDATA, 0);
+      delete relay;
+      break;
+    default:
+      break;
+  }
+  return ::CallWindowProcW(listProc, list, message, wParam, lParam);
+}
 }  // namespace
 
 HWND createControl(const CreateControlArgs& args) {
@@ -138,10 +186,7 @@ void ListCtrl::mirror() {
     ::SendMessageW(hwnd, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
   }
 
-  TTTOOLINFOW tool{};
-  tool.cbSize = TTTOOLINFOW_V2_SIZE;
-  tool.hwnd = ::GetParent(hwnd);
-  tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+  TTTOOLINFOW tool = listTool(hwnd);
   const std::u16string tip = model.tooltip();
   tool.lpszText = const_cast<wchar_t*>(wideText(tip));
   ::SendMessageW(tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
@@ -247,13 +292,12 @@ std::unique_ptr<ViewControl> createViewControl(HWND parent, const ControlDesign&
                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr,
                                        ::GetModuleHandleW(nullptr), nullptr);
       if (!tooltip) win32::fail("无法创建提示框", ::GetLastError());
-      TTTOOLINFOW tool{};
-      tool.cbSize = TTTOOLINFOW_V2_SIZE;
-      tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-      tool.hwnd = parent;
-      tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
-      tool.lpszText = const_cast<wchar_t*>(L"");
+      TTTOOLINFOW tool = listTool(hwnd);
       ::SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+      auto relay = std::make_unique<TooltipRelay>(TooltipRelay{nullptr, tooltip});
+      relay->listProc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(relay.release()));
+      ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&relayToTooltip));
       return std::make_unique<ListCtrl>(hwnd, design, form, static_cast<ListBox&>(model), tooltip);
     }
     case ControlKind::TransferControl:

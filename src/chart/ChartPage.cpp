@@ -17,9 +17,11 @@ namespace vantoril::chart {
 
 namespace {
 
-// Page geometry, in pixels.
+// Page geometry, in pixels. The chart is as wide whatever the span (the
+// hours spaced to fit), so that it and its scales on both sides fit a
+// window 1,400 pixels wide beside the page's margins and a scroll bar.
 constexpr double kLeft = 64, kTop = 48, kPlotHeight = 320, kRightAxis = 56, kBottom = 56;
-constexpr double kPixelsPerHour = 12, kNarrowest = 720, kWidest = 2400;
+constexpr double kChartWidth = 1340, kPlotWidth = kChartWidth - kLeft - 2 * kRightAxis;
 
 struct Series {
   const char* name;
@@ -76,6 +78,18 @@ std::string timeText(HourIndex hour) {
   return buf;
 }
 
+// About how wide a label is drawn at the page's 11-pixel font: a digit or
+// letter some 7 pixels, a Chinese character 11.
+double textWidth(std::string_view utf8) {
+  double width = 0;
+  for (const char c : utf8) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) width += 7;
+    else if (b >= 0xC0) width += 11;
+  }
+  return width;
+}
+
 HourIndex floorDiv(HourIndex a, HourIndex b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 struct Point {
@@ -127,11 +141,11 @@ class Chart {
   explicit Chart(const History& history) : history_(history) {
     first_ = history.hours.front().hour;
     last_ = history.hours.back().hour;
-    const double slots = static_cast<double>(last_ - first_ + 1);
-    width_ = std::clamp(slots * kPixelsPerHour, kNarrowest, kWidest);
-    perHour_ = width_ / slots;
+    perHour_ = kPlotWidth / static_cast<double>(last_ - first_ + 1);
     thinned_ = history.hours.size() > kMostPointsShown;
     bucketHours_ = thinned_ ? (last_ - first_ + 1 + kBuckets - 1) / kBuckets : 1;
+    // Dots as large as their spacing leaves room for.
+    radius_ = std::clamp(perHour_ * static_cast<double>(bucketHours_) * 0.4, 1.5, 2.5);
 
     double lo = INFINITY, hi = -INFINITY, rain = 0;
     for (const HourValues& h : history.hours) {
@@ -150,7 +164,7 @@ class Chart {
   bool thinned() const { return thinned_; }
 
   std::string svg() {
-    const double w = kLeft + width_ + 2 * kRightAxis, h = kTop + kPlotHeight + kBottom;
+    const double w = kChartWidth, h = kTop + kPlotHeight + kBottom;
     out_ = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + px(w) + "\" height=\"" + px(h) + "\" viewBox=\"0 0 " +
            px(w) + " " + px(h) + "\" font-size=\"11\">\n";
     valueAxes();
@@ -183,8 +197,8 @@ class Chart {
   }
 
   void valueAxes() {
-    const double right = kLeft + width_;
-    out_ += "<rect x=\"" + px(kLeft) + "\" y=\"" + px(kTop) + "\" width=\"" + px(width_) + "\" height=\"" +
+    const double right = kLeft + kPlotWidth;
+    out_ += "<rect x=\"" + px(kLeft) + "\" y=\"" + px(kTop) + "\" width=\"" + px(kPlotWidth) + "\" height=\"" +
             px(kPlotHeight) + "\" fill=\"none\" stroke=\"#888\"/>\n";
     for (int k = 0; k <= 13; ++k) {
       const double v = tempLow_ + k * tempStep_;
@@ -223,16 +237,20 @@ class Chart {
           every = n;
           break;
         }
-      // The first label, and the first of each new year, name the year.
+      // The first label, and the first of each new year, name the year; a
+      // label that would run into the one before it is left out.
       int labelledYear = 0;
+      double labelEnd = -INFINITY;
       for (HourIndex d = dayFirst; d * 24 <= last_; ++d) {
         const double bx = x(d * 24) - perHour_ / 2;
         segment(bx, kTop, bx, bottom + 36, "stroke=\"#bbb\" stroke-dasharray=\"3,3\"");
-        if (d % every != 0) continue;
+        if (d % every != 0 || bx < labelEnd) continue;
         const CivilHour c = civilHour(d * 24);
         const std::string year = c.year != labelledYear ? std::to_string(c.year) + "年" : "";
+        const std::string label = year + std::to_string(c.month) + "月" + std::to_string(c.day) + "日";
         labelledYear = c.year;
-        text(bx + 3, bottom + 34, year + std::to_string(c.month) + "月" + std::to_string(c.day) + "日", "start");
+        text(bx + 3, bottom + 34, label, "start");
+        labelEnd = bx + 3 + textWidth(label) + 4;
       }
       return;
     }
@@ -282,8 +300,8 @@ class Chart {
     }
     out_ += "</g>\n<g fill=\"" + std::string(s.colour) + "\">\n";
     for (const Point& p : points)
-      out_ += "<circle cx=\"" + px(x(p.hour)) + "\" cy=\"" + px(yOf(s, p.value)) + "\" r=\"2.5\">" + title(s, p) +
-              "</circle>\n";
+      out_ += "<circle cx=\"" + px(x(p.hour)) + "\" cy=\"" + px(yOf(s, p.value)) + "\" r=\"" + px(radius_) + "\">" +
+              title(s, p) + "</circle>\n";
     out_ += "</g>\n";
   }
 
@@ -310,7 +328,7 @@ class Chart {
 
   const History& history_;
   HourIndex first_ = 0, last_ = 0, bucketHours_ = 1;
-  double width_ = 0, perHour_ = 0;
+  double perHour_ = 0, radius_ = 2.5;
   bool thinned_ = false;
   double tempLow_ = 0, tempHigh_ = 0, tempStep_ = 5, rainHigh_ = 1;
   std::string out_;
@@ -330,7 +348,8 @@ std::string pageText(std::u16string_view place, const History& history) {
       "<meta charset=\"utf-8\"/>\n<title>" +
       name +
       " 天气记录</title>\n"
-      "<style>body { font-family: sans-serif; margin: 16px; } svg { display: block; } p { margin: 4px 0; }</style>\n"
+      "<style>body { font-family: sans-serif; margin: 16px; } svg { display: block; max-width: 100%; height: auto; }"
+      " p { margin: 4px 0; }</style>\n"
       "</head>\n<body>\n<h1>" +
       name + "</h1>\n" + chart.svg();
   const HourIndex first = history.hours.front().hour, last = history.hours.back().hour;
@@ -353,10 +372,12 @@ std::string writePage(const std::string& programFolder, std::u16string_view plac
   // Records waiting in the pending file come after those of the data file.
   const std::string pending = datafile::pendingPath(programFolder, place);
   if (!fileExists(data) && !fileExists(pending)) throw Failure(none);
-  std::vector<std::u16string> lines = fileExists(data) ? cp936::readLines(data) : std::vector<std::u16string>{};
-  if (fileExists(pending))
-    for (auto& line : cp936::readLines(pending)) lines.push_back(std::move(line));
-  const History history = readHistory(lines);
+  std::u16string text = fileExists(data) ? cp936::decode(readWholeFile(data)) : std::u16string();
+  if (fileExists(pending)) {
+    if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') text += u"\r\n";
+    text += cp936::decode(readWholeFile(pending));
+  }
+  const History history = readHistoryText(text);
   if (history.hours.empty()) {
     if (history.skippedLines == 0) throw Failure(none);
     throw Failure(none + "：数据文件 " + data + " 中的 " + std::to_string(history.skippedLines) + " 行都无法读取");

@@ -23,18 +23,33 @@ bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 // digits. Empty text is a gap; anything else is a gap and counted.
 double value(std::u16string_view text, int& nonNumbers) {
   if (text.empty()) return kGap;
-  std::size_t i = text[0] == u'-' ? 1 : 0;
-  const std::size_t intStart = i;
-  while (i < text.size() && isDigit(text[i])) ++i;
-  bool ok = i > intStart;
+  const bool negative = text[0] == u'-';
+  std::size_t i = negative ? 1 : 0;
+  std::uint64_t digits = 0;  // meaningful up to 19 digits
+  const auto run = [&] {
+    const std::size_t start = i;
+    for (; i < text.size() && isDigit(text[i]); ++i) digits = digits * 10 + static_cast<std::uint64_t>(text[i] - u'0');
+    return i - start;
+  };
+  const std::size_t whole = run();
+  std::size_t decimals = 0;
+  bool ok = whole > 0;
   if (ok && i < text.size() && text[i] == u'.') {
-    const std::size_t fracStart = ++i;
-    while (i < text.size() && isDigit(text[i])) ++i;
-    ok = i > fracStart;
+    ++i;
+    decimals = run();
+    ok = decimals > 0;
   }
   if (!ok || i != text.size() || text.size() > 32) {
     ++nonNumbers;
     return kGap;
+  }
+  // Up to 15 digits, exact in a double, and one division by an exact power
+  // of ten give the nearest double, as from_chars does, only faster.
+  if (whole + decimals <= 15) {
+    constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double v = static_cast<double>(digits) / kPowers[decimals];
+    return negative ? -v : v;
   }
   std::array<char, 32> ascii{};
   std::transform(text.begin(), text.end(), ascii.begin(), [](char16_t c) { return static_cast<char>(c); });
@@ -43,19 +58,9 @@ double value(std::u16string_view text, int& nonNumbers) {
   return v;
 }
 
-struct Row {
-  bool read = false;
-  double temperature = kGap, precipitation = kGap, humidity = kGap;
-};
-
-struct Record {
-  HourIndex observation = 0;
-  std::array<Row, kRows> rows;  // the first row is 24 hours before the observation
-};
-
 // A row "hour<tab>temperature<tab>precipitation<tab>humidity"; the hour
 // field is not used (the row's place gives its hour).
-bool readRow(std::u16string_view line, Row& row, int& nonNumbers) {
+bool readRow(std::u16string_view line, HourValues& row, int& nonNumbers) {
   std::array<std::u16string_view, 4> fields;
   std::size_t n = 0;
   for (std::size_t start = 0;; ++n) {
@@ -66,7 +71,6 @@ bool readRow(std::u16string_view line, Row& row, int& nonNumbers) {
     start = tab + 1;
   }
   if (n != fields.size() - 1) return false;
-  row.read = true;
   row.temperature = value(fields[1], nonNumbers);
   row.precipitation = value(fields[2], nonNumbers);
   row.humidity = value(fields[3], nonNumbers);
@@ -98,72 +102,120 @@ CivilHour civilHour(HourIndex hour) {
           static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(hour - days * 24)};
 }
 
-History readHistory(const std::vector<std::u16string>& lines) {
-  History history;
-  std::vector<Record> records;
-  records.reserve(lines.size() / (kRows + 3) + 1);
-  std::size_t i = 0;
-  if (!lines.empty() && lines[0] == kHeaderLine) ++i;
-  while (i < lines.size()) {
-    if (lines[i].empty()) {
-      ++i;
-      continue;
+namespace {
+
+// An hour's values and the record they come from, by rank: the later
+// observation, and of two equal ones the record further down.
+struct Sample {
+  HourValues values;
+  HourIndex observation;
+  std::size_t sequence;
+  bool outranks(const Sample& other) const {
+    return observation != other.observation ? observation > other.observation : sequence > other.sequence;
+  }
+};
+
+// Takes the file's lines one at a time. A record runs from its time line to
+// the next time line, less the empty lines at its end; lines before the
+// first time line form a piece of their own (skipped).
+class Reader {
+ public:
+  void line(std::u16string_view text) {
+    if (first_) {
+      first_ = false;
+      if (text == kHeaderLine) return;
     }
-    // A record runs from its time line to the next time line, less the
-    // empty lines at its end.
-    std::size_t end = i + 1;
-    while (end < lines.size() && !lines[end].starts_with(kTimeLabel)) ++end;
-    std::size_t last = end;
-    while (last > i && lines[last - 1].empty()) --last;
-    const std::u16string_view timeLine = lines[i];
+    if (piece_.empty() && text.empty()) return;
+    if (!piece_.empty() && text.starts_with(kTimeLabel)) endPiece();
+    piece_.push_back(text);
+  }
+
+  History history() && {
+    if (!piece_.empty()) endPiece();
+    if (!late_.empty()) {
+      // Records out of time order: every hour's samples side by side, the
+      // highest ranked first.
+      taken_.insert(taken_.end(), late_.begin(), late_.end());
+      std::sort(taken_.begin(), taken_.end(), [](const Sample& a, const Sample& b) {
+        return a.values.hour != b.values.hour ? a.values.hour < b.values.hour : a.outranks(b);
+      });
+      taken_.erase(std::unique(taken_.begin(), taken_.end(),
+                               [](const Sample& a, const Sample& b) { return a.values.hour == b.values.hour; }),
+                   taken_.end());
+    }
+    history_.hours.reserve(taken_.size());
+    for (const Sample& s : taken_) history_.hours.push_back(s.values);
+    return std::move(history_);
+  }
+
+ private:
+  void endPiece() {
+    std::size_t last = piece_.size();
+    while (last > 0 && piece_[last - 1].empty()) --last;
+    const std::u16string_view timeLine = piece_[0];
     const auto observation =
         timeLine.starts_with(kTimeLabel) ? parseHour(timeLine.substr(kTimeLabel.size())) : std::nullopt;
-    if (!observation || last - i != kRows + 2 || lines[i + 1] != kColumns) {
-      for (std::size_t k = i; k < last; ++k) history.skippedLines += lines[k].empty() ? 0 : 1;
-      i = end;
-      continue;
+    if (!observation || last != kRows + 2 || piece_[1] != kColumns) {
+      for (std::size_t k = 0; k < last; ++k) history_.skippedLines += piece_[k].empty() ? 0 : 1;
+    } else {
+      // A record no earlier than every record before it (the usual order of
+      // a data file) outranks them all: its rows are taken at once.
+      const bool inOrder = history_.records == 0 || *observation >= history_.lastObservation;
+      for (std::size_t r = 0; r < kRows; ++r) {
+        Sample sample{{}, *observation, static_cast<std::size_t>(history_.records)};
+        if (!readRow(piece_[2 + r], sample.values, history_.nonNumbers)) {
+          ++history_.skippedLines;
+          continue;
+        }
+        sample.values.hour = *observation - (kRows - 1) + static_cast<HourIndex>(r);
+        if (inOrder) take(sample);
+        else late_.push_back(sample);
+      }
+      if (inOrder) history_.lastObservation = *observation;
+      ++history_.records;
     }
-    Record& record = records.emplace_back();
-    record.observation = *observation;
-    for (int r = 0; r < kRows; ++r)
-      if (!readRow(lines[i + 2 + static_cast<std::size_t>(r)], record.rows[static_cast<std::size_t>(r)],
-                   history.nonNumbers))
-        ++history.skippedLines;
-    i = end;
+    piece_.clear();
   }
 
-  history.records = static_cast<int>(records.size());
-  if (records.empty()) return history;
-  // The latest record last; stable, so of two equal times the later line wins.
-  std::vector<std::size_t> order(records.size());
-  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return records[a].observation < records[b].observation; });
-  history.lastObservation = records[order.back()].observation;
-
-  struct Sample {
-    HourIndex hour;
-    std::size_t rank;  // later records rank higher
-    const Row* row;
-  };
-  std::vector<Sample> samples;
-  samples.reserve(records.size() * kRows);
-  for (std::size_t rank = 0; rank < order.size(); ++rank) {
-    const Record& record = records[order[rank]];
-    for (int r = 0; r < kRows; ++r) {
-      const Row& row = record.rows[static_cast<std::size_t>(r)];
-      if (row.read) samples.push_back({record.observation - (kRows - 1) + r, rank, &row});
+  // The records taken so far are no later than this sample's: a record's
+  // 25 hours start no earlier than theirs, so at most 25 hours taken lie at
+  // or after its hour, and it lands at the end or among the last few.
+  void take(const Sample& sample) {
+    if (taken_.empty() || taken_.back().values.hour < sample.values.hour) {
+      taken_.push_back(sample);
+      return;
     }
+    const auto at = std::lower_bound(taken_.begin(), taken_.end(), sample.values.hour,
+                                     [](const Sample& s, HourIndex hour) { return s.values.hour < hour; });
+    if (at->values.hour == sample.values.hour) *at = sample;
+    else taken_.insert(at, sample);
   }
-  std::sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) {
-    return a.hour != b.hour ? a.hour < b.hour : a.rank > b.rank;
-  });
-  for (std::size_t k = 0; k < samples.size(); ++k) {
-    if (k > 0 && samples[k].hour == samples[k - 1].hour) continue;
-    const Row& row = *samples[k].row;
-    history.hours.push_back({samples[k].hour, row.temperature, row.precipitation, row.humidity});
+
+  bool first_ = true;
+  std::vector<std::u16string_view> piece_;
+  std::vector<Sample> taken_;  // ascending, each hour once
+  std::vector<Sample> late_;   // rows of records out of time order
+  History history_;
+};
+
+}  // namespace
+
+History readHistory(const std::vector<std::u16string>& lines) {
+  Reader reader;
+  for (const std::u16string& line : lines) reader.line(line);
+  return std::move(reader).history();
+}
+
+History readHistoryText(std::u16string_view text) {
+  Reader reader;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t cr = text.find(u'\r', start);
+    reader.line(text.substr(start, cr == std::u16string_view::npos ? cr : cr - start));
+    if (cr == std::u16string_view::npos) break;
+    start = cr + 1;
+    if (start < text.size() && text[start] == u'\n') ++start;
   }
-  return history;
+  return std::move(reader).history();
 }
 
 }  // namespace vantoril::chart

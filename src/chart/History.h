@@ -35,6 +35,10 @@ struct History {
 // whose time, column line or number of rows is wrong is skipped whole, a
 // row without four fields alone; their lines are counted.
 History readHistory(const std::vector<std::u16string>& lines);
+// The same from the file's whole text, decoded at once: a line ends at CR,
+// optionally followed by LF, and a last line without line end is read (the
+// lines cp936::readLines gives).
+History readHistoryText(std::u16string_view text);
 
 // "yyyyMMddHH" as an hour; nothing for any other text or a date that does not exist.
 std::optional<HourIndex> parseHour(std::u16string_view text);

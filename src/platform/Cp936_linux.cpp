@@ -115,7 +115,36 @@ std::string encode(std::u16string_view text) {
   return convert(kept(Conversion::Utf32ToGbk), utf32, "?", 4);
 }
 
-std::u16string decode(std::string_view bytes) { return decodeWith(Conversion::GbkToUtf16, bytes); }
+std::u16string decode(std::string_view bytes) {
+  // Bytes below 0x80 are ASCII characters and are taken over as they are;
+  // iconv converts the stretches that hold other bytes. A byte below 0x40 is
+  // never the second byte of a GBK character, so a stretch cut before one
+  // converts as it would within the whole text. A stretch runs on over
+  // short ASCII gaps (as between the words of a line).
+  constexpr std::size_t kShortGap = 32;
+  const auto isAscii = [&](std::size_t at) { return static_cast<unsigned char>(bytes[at]) < 0x80; };
+  const auto asciiEnd = [&](std::size_t at) {
+    while (at < bytes.size() && isAscii(at)) ++at;
+    return at;
+  };
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t other = asciiEnd(at);
+    out.append(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(other));
+    if (other == bytes.size()) break;
+    std::size_t end = other;
+    for (;;) {
+      while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x40) ++end;
+      const std::size_t next = asciiEnd(end);
+      if (next == bytes.size() || next - end >= kShortGap) break;
+      end = next;
+    }
+    out += decodeWith(Conversion::GbkToUtf16, bytes.substr(other, end - other));
+    at = end;
+  }
+  return out;
+}
 
 std::u16string decodeGb18030(std::string_view bytes) { return decodeWith(Conversion::Gb18030ToUtf16, bytes); }
 

@@ -1,8 +1,10 @@
 // The chart of a place: its data file read back hour by hour, and the page.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "catalogue/Shell.h"
 #include "chart/ChartPage.h"
 #include "chart/History.h"
+#include "platform/Cp936.h"
 
 namespace vantoril {
 namespace {
@@ -133,6 +136,91 @@ TEST(ChartHistory, RecordsMergeGapsAndDamage) {
   EXPECT_EQ(civil.year * 1000000 + civil.month * 10000 + civil.day * 100 + civil.hour, 2016022902);
 }
 
+bool sameHistory(const History& a, const History& b) {
+  const auto same = [](double x, double y) { return x == y || (std::isnan(x) && std::isnan(y)); };
+  if (a.records != b.records || a.skippedLines != b.skippedLines || a.nonNumbers != b.nonNumbers ||
+      a.lastObservation != b.lastObservation || a.hours.size() != b.hours.size())
+    return false;
+  for (std::size_t k = 0; k < a.hours.size(); ++k) {
+    const auto &x = a.hours[k], &y = b.hours[k];
+    if (x.hour != y.hour || !same(x.temperature, y.temperature) || !same(x.precipitation, y.precipitation) ||
+        !same(x.humidity, y.humidity))
+      return false;
+  }
+  return true;
+}
+
+TEST(ChartHistory, TheWholeFileTextReadsAsItsLines) {
+  std::u16string good;
+  for (const auto& line : file({record(u"2015061914", 0), record(u"2015061915", 100)})) good += line + u"\r\n";
+  const std::u16string cases[] = {
+      good,
+      good.substr(0, good.size() - 4),                                     // no line end after the last row
+      good + u"\r\n\r\n\r",                                               // empty lines at the end
+      std::u16string(good).replace(good.find(u"\r\n"), 2, u"\r"),         // a CR alone ends a line
+      std::u16string(good).replace(good.rfind(u"\r\n0"), 2, u"\n"),        // an LF alone does not
+      good.substr(good.find(u"\r\n") + 2),                               // no header line
+      u"\r\n\r\n" + good,                                                 // empty lines first
+      u"天气数据文件\r\n天气数据文件\r\n" + good.substr(good.find(u"\r\n") + 2),  // the header twice
+      u"",
+      u"\r",
+      u"数据记录时间:2015061914",
+  };
+  for (const std::u16string& text : cases) {
+    SCOPED_TRACE(toUtf8(text.substr(0, 60)));
+    EXPECT_TRUE(sameHistory(chart::readHistoryText(text), chart::readHistory(cp936::splitLines(cp936::encode(text)))));
+  }
+}
+
+TEST(ChartHistory, AnHourComesFromItsLatestRecordWhateverTheirOrder) {
+  // Records by observation hour, each with its own temperatures (base +
+  // row); some rows cannot be read, so an earlier record gives that hour.
+  struct Made {
+    std::u16string_view time;
+    int base;
+    int badRow;  // -1: none
+  };
+  const Made made[] = {{u"2015061910", 100, -1}, {u"2015061912", 200, 24}, {u"2015061912", 300, 20},
+                       {u"2015061911", 400, 23}, {u"2015062112", 500, -1}, {u"2015061905", 600, 0}};
+  std::vector<std::size_t> order{0, 1, 2, 3, 4, 5};
+  int permutations = 0;
+  do {
+    std::vector<std::u16string> lines{u"天气数据文件"};
+    for (const std::size_t k : order) {
+      const auto r = record(made[k].time, made[k].base, [&](int row, std::u16string& t) {
+        if (row == made[k].badRow) t = u"??";
+      });
+      lines.insert(lines.end(), r.begin(), r.end());
+    }
+    const History h = chart::readHistory(lines);
+    // Every hour any record covers, from the record of the latest
+    // observation that can give it, of two equal the one further down.
+    std::vector<std::pair<HourIndex, double>> expected;
+    for (HourIndex when = hour(u"2015061805"); when <= hour(u"2015062112"); ++when) {
+      int best = -1;
+      for (std::size_t at = 0; at < order.size(); ++at) {
+        const Made& m = made[order[at]];
+        const HourIndex row = when - (chart::parseHour(m.time).value() - 24);
+        if (row < 0 || row > 24 || row == m.badRow) continue;
+        if (best < 0 || chart::parseHour(m.time) >= chart::parseHour(made[order[static_cast<std::size_t>(best)]].time))
+          best = static_cast<int>(at);
+      }
+      if (best >= 0) {
+        const Made& m = made[order[static_cast<std::size_t>(best)]];
+        expected.emplace_back(when, m.base + (when - (chart::parseHour(m.time).value() - 24)));
+      }
+    }
+    std::vector<std::pair<HourIndex, double>> got;
+    for (const auto& v : h.hours) got.emplace_back(v.hour, v.temperature);
+    ASSERT_EQ(got, expected) << "permutation " << permutations;
+    ASSERT_EQ(h.lastObservation, hour(u"2015062112"));
+    ASSERT_EQ(h.records, 6);
+    ASSERT_EQ(h.skippedLines, 4);
+    ++permutations;
+  } while (std::next_permutation(order.begin(), order.end()));
+  EXPECT_EQ(permutations, 720);
+}
+
 std::size_t count(std::string_view text, std::string_view what) {
   std::size_t n = 0;
   for (std::size_t at = 0; (at = text.find(what, at)) != std::string_view::npos; at += what.size()) ++n;
@@ -180,6 +268,54 @@ TEST(ChartPage, ManyHoursAreThinnedKeepingHighsAndLows) {
   History far = h;
   far.hours = {h.hours.front(), {chart::parseHour(u"9999123123").value(), 1, 1, 1}};
   EXPECT_LT(chart::pageText(u"x", far).size(), 20'000u);
+}
+
+// The numbers of one attribute of every element of a kind, in page order.
+std::vector<double> attributes(const std::string& page, const std::string& element, const std::string& attribute) {
+  std::vector<double> out;
+  const std::regex re("<" + element + "[^>]* " + attribute + "=\"(-?[0-9.]+)\"");
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), re); it != std::sregex_iterator(); ++it)
+    out.push_back(std::stod((*it)[1]));
+  return out;
+}
+
+TEST(ChartPage, OneWidthWhateverTheSpanWithTheScalesBesideThePlot) {
+  struct Span {
+    const char* what;
+    HourIndex hours, step;  // hours from the first to the last, and between two shown
+  };
+  const Span spans[] = {{"a day", 25, 1}, {"two weeks", 14 * 24, 1}, {"a month", 31 * 24, 1},
+                        {"417 days (thinned)", 10008, 1}, {"ten years every third hour", 87600, 3}};
+  double width = 0;
+  for (const Span& span : spans) {
+    SCOPED_TRACE(span.what);
+    History h;
+    h.records = 1;
+    for (HourIndex k = 0; k < span.hours; k += span.step)
+      h.hours.push_back(
+          {400000 + k, static_cast<double>(k % 30), k % 7 == 0 ? 2.0 : 0.0, 40.0 + static_cast<double>(k % 50)});
+    const std::string page = chart::pageText(u"x", h);
+    const double svgWidth = attributes(page, "svg", "width").at(0);
+    if (width == 0) width = svgWidth;
+    EXPECT_EQ(svgWidth, width);
+    EXPECT_LE(svgWidth + 2 * 16, 1400);  // beside the page's margins
+    // The plot's frame, and every dot and bar inside it.
+    const double left = attributes(page, "rect", "x").at(0), right = left + attributes(page, "rect", "width").at(0);
+    const auto dots = attributes(page, "circle", "cx");
+    ASSERT_FALSE(dots.empty());
+    EXPECT_GE(*std::min_element(dots.begin(), dots.end()), left);
+    EXPECT_LE(*std::max_element(dots.begin(), dots.end()), right);
+    // The scales: temperature left of the frame, humidity and precipitation right of it, all on the page.
+    int leftLabels = 0, rightLabels = 0;
+    for (const double x : attributes(page, "text", "x")) {
+      EXPECT_GE(x, 0);
+      EXPECT_LT(x, svgWidth);
+      leftLabels += x < left;
+      rightLabels += x > right;
+    }
+    EXPECT_GE(leftLabels, 3);
+    EXPECT_GE(rightLabels, 6 + 3 + 2);  // 0..100 %, 0..top mm, and their units
+  }
 }
 
 TEST(ChartPage, WrittenFromTheGbkFileAndOpenedFromTheList) {

@@ -88,6 +88,48 @@ TEST(Gbk, AsciiPassesThroughAndLongTextsConvertWhole) {
   EXPECT_EQ(cp936::decode(bytes), big);
 }
 
+// The plain rule, one character at a time: a byte below 80 is itself; a
+// lead byte and a byte that may trail it are one character where GBK has
+// one; any other byte is the replacement character (80 the euro sign), and
+// the byte after a refused pair is looked at afresh.
+std::u16string plainGbk(std::string_view s) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  std::u16string out;
+  for (std::size_t i = 0; i < s.size();) {
+    if (byte(i) < 0x80) {
+      out += static_cast<char16_t>(byte(i++));
+      continue;
+    }
+    const bool lead = byte(i) >= 0x81 && byte(i) <= 0xFE;
+    if (lead && i + 1 < s.size() && byte(i + 1) >= 0x40 && byte(i + 1) != 0x7F && byte(i + 1) != 0xFF) {
+      const std::u16string pair = cp936::decode(s.substr(i, 2));
+      if (pair.size() == 1 && pair[0] != u'\uFFFD') {
+        out += pair;
+        i += 2;
+        continue;
+      }
+    }
+    out += cp936::decode(s.substr(i++, 1));
+  }
+  return out;
+}
+
+TEST(Gbk, LongTextDecodesAsThePlainRuleSaysWhereverBadBytesFall) {
+  // Pieces of data files: ASCII runs short and long (the converter takes
+  // long ones over as they are), Chinese, a lead byte before a line end or
+  // a digit, trail bytes in the ASCII range, bytes that are no character.
+  const std::string pieces[] = {"\xCA\xFD\xBE\xDD", "\t12.5\t0\t70", "\r\n", "\r",
+                                std::string(40, '7'), "\x81", "\xB1", "\x81\x41", "\x80", "\xFF",
+                                "\xAA\xA1", "\xFE\x50", "\xD5\xFB\xB5\xE3", "A@", "\x81\x7F", "\xB1\x30"};
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 3000; ++round) {
+    std::string bytes;
+    const int count = static_cast<int>(random() % 30);
+    for (int k = 0; k < count; ++k) bytes += pieces[random() % std::size(pieces)];
+    ASSERT_EQ(cp936::decode(bytes), plainGbk(bytes)) << "round " << round;
+  }
+}
+
 // -------------------------------------------------------------- line reader
 
 TEST(LineReader, ALineEndsOnlyAtCrOptionallyFollowedByLf) {

@@ -69,6 +69,22 @@ for p in "${PLACES[@]}"; do
   cmp <(expected_data "${p#*=}") "$data/${p%%=*}-WeatherData.xls" || fail "the data file of ${p%%=*} differs"
 done
 
+# The pointer resting on the list brings up its tooltip (a window of the
+# program without a name) with the selected place (杭州, the last recorded).
+xdotool mousemove --window "$WINDOW" 70 35
+sleep 0.3
+xdotool mousemove --window "$WINDOW" 72 36
+tip=""
+for ((i = 0; i < 50; i++)); do
+  tip=$(xdotool search --onlyvisible --class '^vantoril\.exe$' 2>/dev/null | grep -vx "$WINDOW" | head -n 1)
+  [ -n "$tip" ] && break
+  sleep 0.1
+done
+[ -n "$tip" ] || fail "no tooltip over the list"
+read -r tip_w tip_h < <(xdotool getwindowgeometry "$tip" | sed -n 's/^ *Geometry: \([0-9]*\)x\([0-9]*\)/\1 \2/p')
+dark=$(dark_pixels "$(screenshot win32-list-tooltip "$tip")" 3 3 $((tip_w - 6)) $((tip_h - 6)))
+[ "$dark" -gt 20 ] || fail "the list's tooltip shows no text ($dark dark pixels)"
+
 # The list's menu (right button on the first row, 北京): its one entry
 # writes the chart page of the place.
 xdotool mousemove --window "$WINDOW" 60 31 click 3
