@@ -25,6 +25,11 @@ case $action in
     # started them open: none of them may be CTest's.
     "${in_locale[@]}" wineserver -p </dev/null >/dev/null 2>&1 || true  # may be running already
     "${in_locale[@]}" wineboot -i </dev/null >/dev/null 2>&1
+    # A wineboot -i over a running prefix leaves the Task Scheduler's
+    # service stopped: a fresh wineserver and the service started again.
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    "${in_locale[@]}" wineserver -p </dev/null >/dev/null 2>&1 || true
+    "${in_locale[@]}" wine net start schedule </dev/null >/dev/null 2>&1 || true
     ;;
   run) exec "${in_locale[@]}" wine "$@" ;;
   stop) wineserver -k </dev/null >/dev/null 2>&1 || true ;;

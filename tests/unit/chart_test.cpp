@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -273,9 +272,11 @@ TEST(ChartPage, ManyHoursAreThinnedKeepingHighsAndLows) {
 // The numbers of one attribute of every element of a kind, in page order.
 std::vector<double> attributes(const std::string& page, const std::string& element, const std::string& attribute) {
   std::vector<double> out;
-  const std::regex re("<" + element + "[^>]* " + attribute + "=\"(-?[0-9.]+)\"");
-  for (auto it = std::sregex_iterator(page.begin(), page.end(), re); it != std::sregex_iterator(); ++it)
-    out.push_back(std::stod((*it)[1]));
+  const std::string open = "<" + element, key = " " + attribute + "=\"";
+  for (std::size_t at = page.find(open); at != std::string::npos; at = page.find(open, at + 1)) {
+    const std::size_t key_at = page.find(key, at);
+    if (key_at < page.find('>', at)) out.push_back(std::stod(page.substr(key_at + key.size(), 32)));
+  }
   return out;
 }
 
