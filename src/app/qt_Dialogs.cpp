@@ -1,4 +1,5 @@
 #include "app/qt_Dialogs.h"
+#include "app/qt_Text.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -15,13 +16,13 @@ std::u16string DialogInputBox::ask(const std::u16string& prompt, const std::u16s
                                    const std::u16string& defaultText) {
   QDialog dialog(parent_);
   dialog.setObjectName(QStringLiteral("InputBox"));
-  dialog.setWindowTitle(QString::fromStdU16String(title));
+  dialog.setWindowTitle(qText(title));
   dialog.setModal(true);
 
-  auto* label = new QLabel(QString::fromStdU16String(prompt), &dialog);
+  auto* label = new QLabel(qText(prompt), &dialog);
   label->setTextFormat(Qt::PlainText);
   label->setWordWrap(true);
-  auto* edit = new QLineEdit(QString::fromStdU16String(defaultText), &dialog);
+  auto* edit = new QLineEdit(qText(defaultText), &dialog);
   edit->setObjectName(QStringLiteral("InputBoxText"));
   edit->setMinimumWidth(360);
   edit->selectAll();
@@ -40,7 +41,7 @@ std::u16string DialogInputBox::ask(const std::u16string& prompt, const std::u16s
 }
 
 void MessageBoxReport::report(const std::string& message) {
-  QMessageBox::warning(parent_, QString::fromStdU16String(std::u16string(kWindowCaption)),
+  QMessageBox::warning(parent_, qText(kWindowCaption),
                        QString::fromStdString(message));
 }
 
@@ -49,7 +50,7 @@ void MessageBoxReport::report(const std::string& message) {
 namespace vantoril {
 
 void MessageBoxReport::inform(const std::string& message) {
-  QMessageBox::information(parent_, QString::fromStdU16String(std::u16string(kWindowCaption)),
+  QMessageBox::information(parent_, qText(kWindowCaption),
                            QString::fromStdString(message));
 }
 

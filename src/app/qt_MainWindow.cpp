@@ -1,4 +1,5 @@
 #include "app/qt_MainWindow.h"
+#include "app/qt_Text.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -23,8 +24,6 @@
 namespace vantoril {
 
 namespace {
-
-QString qText(std::u16string_view text) { return QString::fromStdU16String(std::u16string(text)); }
 
 QString rgb(const Rgb& c) { return QStringLiteral("rgb(%1, %2, %3)").arg(c.red).arg(c.green).arg(c.blue); }
 

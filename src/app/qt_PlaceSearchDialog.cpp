@@ -1,4 +1,5 @@
 #include "app/qt_PlaceSearchDialog.h"
+#include "app/qt_Text.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -16,8 +17,6 @@
 namespace vantoril {
 
 namespace {
-
-QString qText(std::u16string_view text) { return QString::fromStdU16String(std::u16string(text)); }
 
 // The arrow keys in the search box move the choice in the list.
 class ArrowKeys final : public QObject {

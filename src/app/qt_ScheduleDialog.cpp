@@ -1,4 +1,5 @@
 #include "app/qt_ScheduleDialog.h"
+#include "app/qt_Text.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -14,12 +15,6 @@
 #include "schedule/ScheduleDialog.h"
 
 namespace vantoril {
-
-namespace {
-
-QString qText(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-}  // namespace
 
 void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
   using namespace schedule;

@@ -36,12 +36,12 @@ run() {
   "$@" >"$WORK/log" 2>&1 || fail "$* failed: $(cat "$WORK/log")"
 }
 # The Exec line of a desktop entry, one argument a line, as a launcher reads
-# it (Desktop Entry Specification, "The Exec key"): the escapes of a string
+# it (the freedesktop.org desktop entry rules, "The Exec key"): the escapes of a string
 # value, then the quoting (a reserved character only inside double quotes,
 # where \ escapes " ` $ \), then the field codes (%% is %, %f %F %u %U drop
 # out when there is nothing to open). Anything else fails.
 exec_arguments() {
-  python3 - "$1" <<'PY' || fail "the Exec line of $1 is not as the specification says"
+  python3 - "$1" <<'PY' || fail "the Exec line of $1 is not as the desktop entry rules say"
 import re, sys
 line = next(l for l in open(sys.argv[1], encoding="utf-8") if l.startswith("Exec="))[5:].rstrip("\n")
 value = re.sub(r"\\(.)", lambda m: {"s": " ", "n": "\n", "t": "\t", "r": "\r", "\\": "\\"}[m.group(1)], line)

@@ -136,8 +136,8 @@ TEST(ScheduleSystemdUnits, EachTimeIsACalendarEventSystemdReadsAsThatTimeEveryDa
   std::size_t events = 0;
   for (std::string line; std::getline(lines, line);) {
     if (!line.starts_with("OnCalendar=")) continue;
-    const std::string spec = line.substr(std::string_view("OnCalendar=").size());
-    const auto [status, out] = shell("systemd-analyze calendar --iterations=2 " + shellQuoted(spec));
+    const std::string event = line.substr(std::string_view("OnCalendar=").size());
+    const auto [status, out] = shell("systemd-analyze calendar --iterations=2 " + shellQuoted(event));
     ASSERT_EQ(status, 0) << out;
     const TimeOfDay t = times.at(events++);
     EXPECT_NE(out.find("Normalized form: *-*-* " + timeText(t) + ":00"), std::string::npos) << out;
