@@ -12,6 +12,10 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+
+#include "platform/Failure.h"
+#include "platform/Services.h"
+#include "platform/Text.h"
 #include <thread>
 #include <vector>
 
@@ -130,5 +134,15 @@ class LoopbackServer {
   mutable std::mutex headsMutex_;
   std::vector<std::string> heads_;
 };
+
+// What downloading `url` fails with; "no failure" when it does not.
+inline std::string failureOf(Downloader& downloader, const std::string& url) {
+  try {
+    downloader.download(fromUtf8(url));
+  } catch (const Failure& e) {
+    return e.what();
+  }
+  return "no failure";
+}
 
 }  // namespace vantoril::test

@@ -18,16 +18,8 @@
 namespace vantoril {
 namespace {
 
+using test::failureOf;
 using test::LoopbackServer;
-
-std::string failureOf(Downloader& downloader, const std::string& url) {
-  try {
-    downloader.download(fromUtf8(url));
-  } catch (const Failure& e) {
-    return e.what();
-  }
-  return "no failure";
-}
 
 int portOf(const std::string& url) { return std::stoi(url.substr(url.rfind(':') + 1)); }
 

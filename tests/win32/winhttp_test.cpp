@@ -18,6 +18,7 @@
 namespace vantoril {
 namespace {
 
+using test::failureOf;
 using test::LoopbackServer;
 
 std::string gzipped(const std::string& text) {
@@ -32,15 +33,6 @@ std::string gzipped(const std::string& text) {
   out.resize(z.total_out);
   deflateEnd(&z);
   return out;
-}
-
-std::string failureOf(Downloader& downloader, const std::string& url) {
-  try {
-    downloader.download(fromUtf8(url));
-  } catch (const Failure& e) {
-    return e.what();
-  }
-  return "no failure";
 }
 
 TEST(WinHttp, PagesAreDecodedByHeaderOrMetaAndGzipIsUnpacked) {
