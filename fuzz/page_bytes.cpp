@@ -31,10 +31,10 @@ Cut cutOf(std::u16string_view page) {
   return result;
 }
 
-Cut cutOf(const vantoril::page::Fetched& page, vantoril::Utf8Read known) {
+Cut cutOf(const vantoril::page::Fetched& page) {
   Cut result;
   try {
-    result.cut = vantoril::cutBlock(page, known);
+    result.cut = vantoril::cutBlock(page);
   } catch (const vantoril::Failure& f) {
     result.failure = f.what();
   }
@@ -56,27 +56,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string text = page::wholeText(fetched);
 
   const Cut fromText = cutOf(std::u16string_view(text));
-  // Text shown cut at a length the first bytes pick, at Text1's and whole;
-  // each time the cut told how far the page was decoded already.
+  const Cut fromBytes = cutOf(fetched);
+  CHECK(fromBytes.failure == fromText.failure);
+  CHECK(fromBytes.cut.has_value() == fromText.cut.has_value());
+  if (fromBytes.cut) {
+    CHECK(fromBytes.cut->length == fromText.cut->length);
+    CHECK(fromBytes.cut->block == fromText.cut->block);
+  }
+  // Text shown cut at a length the first bytes pick, at Text1's and whole.
   const std::size_t limit = size >= 2 ? (data[0] | (data[1] << 8)) % (text.size() + 2) : 0;
   for (const std::size_t n : {limit, std::size_t{30000}, text.size()}) {
+    if (n == 0) continue;
     Utf8Read read;
-    if (n != 0) {
-      CHECK(page::leadingText(fetched, n, &read) == text.substr(0, n));
-      if (fetched.utf8) {
-        CHECK(read.bytes <= bytes.size() && read.units >= std::min(n, text.size()) && read.units < n + 8);
-        CHECK(read.units == utf16Length(std::string_view(bytes).substr(0, read.bytes)));
-      } else {
-        CHECK(read.bytes == 0 && read.units == 0);
-      }
-    }
-    const Cut fromBytes = cutOf(fetched, read);
-    CHECK(fromBytes.failure == fromText.failure);
-    CHECK(fromBytes.cut.has_value() == fromText.cut.has_value());
-    if (fromBytes.cut) {
-      CHECK(fromBytes.cut->start == fromText.cut->start);
-      CHECK(fromBytes.cut->length == fromText.cut->length);
-      CHECK(fromBytes.cut->block == fromText.cut->block);
+    CHECK(page::leadingText(fetched, n, &read) == text.substr(0, n));
+    if (fetched.utf8) {
+      CHECK(read.bytes <= bytes.size() && read.units >= std::min(n, text.size()) && read.units < n + 8);
+      CHECK(read.units == utf16Length(std::string_view(bytes).substr(0, read.bytes)));
+    } else {
+      CHECK(read.bytes == 0 && read.units == 0);
     }
   }
   return 0;

@@ -95,9 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // The block is the page's own text from the start marker on, cut short
   // where the page ends sooner than the length says.
-  CHECK(cut.start >= 1 && cut.start - 1 + cut.block.size() <= page.size());
-  CHECK(cut.block.size() == std::min(cut.length, page.size() - (cut.start - 1)));
-  CHECK(std::u16string_view(page).substr(cut.start - 1, cut.length) == cut.block);
+  const std::size_t start = page.find(u"observe24h_data");
+  CHECK(start != std::u16string::npos && start + cut.block.size() <= page.size());
+  CHECK(cut.block.size() == std::min(cut.length, page.size() - start));
+  CHECK(std::u16string_view(page).substr(start, cut.length) == cut.block);
   // An end marker just before the start marker gives a block shorter than
   // the start marker.
   CHECK(std::u16string_view(u"observe24h_data").starts_with(cut.block) ||
@@ -110,6 +111,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK(time.keyPosition == block.find(u"od0") + 1);
   const std::size_t timeFrom = time.keyPosition + 5;  // 0-based
   CHECK(time.time == (timeFrom < block.size() ? block.substr(timeFrom, 10) : std::u16string_view()));
+
+  // The run's one pass over the block finds what each key's own search finds.
+  const auto keys = findSeriesKeys(block);
+  for (std::size_t s = 0; s < std::size(kSeriesKeys); ++s) {
+    SeriesList bySearch, byPass;
+    std::string searchFailure, passFailure;
+    try {
+      extractSeries(block, kSeriesKeys[s].key, kSeriesKeys[s].name, bySearch);
+    } catch (const Failure& f) {
+      searchFailure = f.what();
+    }
+    try {
+      extractSeries(block, kSeriesKeys[s], keys[s], byPass);
+    } catch (const Failure& f) {
+      passFailure = f.what();
+    }
+    CHECK(searchFailure == passFailure);
+    CHECK(bySearch.keyPositions == byPass.keyPositions && bySearch.valueStarts == byPass.valueStarts &&
+          bySearch.values == byPass.values);
+  }
 
   SeriesLists lists;
   const std::pair<std::u16string_view, SeriesList*> series[] = {

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace vantoril {
 
@@ -16,15 +17,35 @@ TextBox::TextBox(std::string_view name, std::u16string_view text, std::size_t ma
 
 void TextBox::setText(std::u16string_view text) {
   if (maxLength_ != 0 && text.size() > maxLength_) text = text.substr(0, maxLength_);
-  if (text == text_) return;
-  text_.assign(text);
+  // A text still to be built is not empty: the empty text differs from it
+  // without building it.
+  if ((!text_.later() || !text.empty()) && text == text_.get()) return;
+  text_.set(text);
+  changed();
+  if (onChange) onChange();
+}
+
+void TextBox::setTextLater(bool empty, std::function<std::u16string()> make) {
+  if (empty) return setText(u"");
+  // Only a text replacing another non-empty one is built now, to be compared.
+  if (text_.later() || !text_.get().empty()) return setText(make());
+  text_.setLater([make = std::move(make), max = maxLength_] {
+    std::u16string text = make();
+    if (max != 0 && text.size() > max) text.resize(max);
+    return text;
+  });
   changed();
   if (onChange) onChange();
 }
 
 void Label::setCaption(std::u16string_view caption) {
-  if (caption == caption_) return;
-  caption_.assign(caption);
+  if (!caption_.later() && caption == caption_.get()) return;
+  caption_.set(caption);
+  changed();
+}
+
+void Label::setCaptionLater(std::function<std::u16string()> make) {
+  caption_.setLater(std::move(make));
   changed();
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vantoril {
@@ -41,18 +42,48 @@ class Control {
   ControlListener* listener_ = nullptr;
 };
 
+// A text that may be worked out only when it is first read, so a long text
+// nobody looks at (a run without a window) is never built.
+class LaterText {
+ public:
+  explicit LaterText(std::u16string_view text) : text_(text) {}
+  const std::u16string& get() const {
+    if (make_) {
+      text_ = make_();
+      make_ = nullptr;
+    }
+    return text_;
+  }
+  bool later() const { return static_cast<bool>(make_); }
+  void set(std::u16string_view text) {
+    make_ = nullptr;
+    text_.assign(text);
+  }
+  void setLater(std::function<std::u16string()> make) {
+    text_.clear();
+    make_ = std::move(make);
+  }
+
+ private:
+  mutable std::u16string text_;
+  mutable std::function<std::u16string()> make_;
+};
+
 class TextBox final : public Control {
  public:
   TextBox(std::string_view name, std::u16string_view text, std::size_t maxLength);
-  const std::u16string& text() const { return text_; }
+  const std::u16string& text() const { return text_.get(); }
   // Replaces the text (cut to the maximum length); a change runs the
   // change handling before this returns.
   void setText(std::u16string_view text);
+  // As setText(make()), with make() run when the text is first read.
+  // `empty`: whether make() gives the empty text.
+  void setTextLater(bool empty, std::function<std::u16string()> make);
   std::size_t maxLength() const { return maxLength_; }
   std::function<void()> onChange;
 
  private:
-  std::u16string text_;
+  LaterText text_;
   std::size_t maxLength_;
 };
 
@@ -65,11 +96,14 @@ inline void fill(TextBox& box, std::u16string_view text) {
 class Label final : public Control {
  public:
   Label(std::string_view name, std::u16string_view caption) : Control(name), caption_(caption) {}
-  const std::u16string& caption() const { return caption_; }
+  const std::u16string& caption() const { return caption_.get(); }
   void setCaption(std::u16string_view caption);
+  // As setCaption(make()), with make() run when the caption is first read;
+  // told as a change even when make() gives the same caption again.
+  void setCaptionLater(std::function<std::u16string()> make);
 
  private:
-  std::u16string caption_;
+  LaterText caption_;
 };
 
 class CommandButton final : public Control {

@@ -101,7 +101,11 @@ void Form1::Text13_Change() {
   Text5.setVisible(open);
 }
 
-void Form1::Text1_Change() { Label5.setCaption(u"全文字符数：" + countText(static_cast<long long>(Text1.text().size()))); }
+// The count is worked out when the label is read: Text1 may still be a
+// page's text nobody has looked at.
+void Form1::Text1_Change() {
+  Label5.setCaptionLater([this] { return u"全文字符数：" + countText(static_cast<long long>(Text1.text().size())); });
+}
 
 void Form1::Text5_Change() { Label7.setCaption(u"截文字符数：" + countText(static_cast<long long>(Text5.text().size()))); }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <exception>
 #include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,7 +105,7 @@ class Form1 {
   int lastRunExitCode() const { return lastRunExitCode_; }
 
   // The page of the last download, whole; Text1 holds its first 30000 characters.
-  std::u16string pageText() const { return page::wholeText(page_); }
+  std::u16string pageText() const { return page::wholeText(*page_); }
 
  private:
   template <class F>
@@ -149,7 +150,8 @@ class Form1 {
   std::string programFolder_;
   Form1Services services_;
   std::vector<Control*> controls_;
-  page::Fetched page_;
+  // Shared with Text1, which decodes its part only when it is read.
+  std::shared_ptr<const page::Fetched> page_ = std::make_shared<page::Fetched>();
   runlog::Counts lastRun_;
   int lastRunExitCode_ = 0;
   // Parallel to List1's entries: the file the scan found for each.

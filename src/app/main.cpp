@@ -1,6 +1,7 @@
 // Vantoril: records live weather observations for a list of places. Without
 // arguments the window; the other modes: vantoril --help.
 #include <dlfcn.h>
+#include <malloc.h>
 
 #include <exception>
 #include <iostream>
@@ -41,6 +42,15 @@ int openWindow(int argc, char** argv, const std::string& folder, const std::stri
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A run frees each page on the main thread after the download thread
+  // allocated it; glibc would hand the freed space of that thread's heap
+  // back to the system page by page, each time making every processor
+  // flush its address cache. Space up to this much stays for the next page;
+  // blocks up to a page's limit come from the heap, not each from a mapping
+  // of its own (setting the first fixes the second, which would otherwise
+  // grow with the blocks freed).
+  ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  ::mallopt(M_MMAP_THRESHOLD, 16 << 20);
   try {
     const std::string folder = vantoril::programFolder();
     const std::string data = vantoril::dataFolder(folder);

@@ -37,19 +37,32 @@ void checkNewPlaceName(std::u16string_view name) {
   }
 }
 
-std::u16string address(const std::string& path) {
-  std::u16string text;
-  for (const auto& line : cp936::readLines(path)) text += line;
-  return text;
-}
+namespace {
 
-std::u16string addressText(const std::string& path) {
+// The lines joined, each followed by `end`.
+std::u16string joined(const std::vector<std::u16string>& lines, std::u16string_view end) {
   std::u16string text;
-  for (const auto& line : cp936::readLines(path)) {
+  for (const auto& line : lines) {
     text += line;
-    text += CRLF;
+    text += end;
   }
   return text;
 }
+
+std::optional<std::u16string> joinedIfExists(const std::string& path, std::u16string_view end) {
+  const std::optional<std::string> bytes = readFileIfExists(path);
+  if (!bytes) return std::nullopt;
+  return joined(cp936::splitLines(*bytes), end);
+}
+
+}  // namespace
+
+std::u16string address(const std::string& path) { return joined(cp936::readLines(path), u""); }
+
+std::u16string addressText(const std::string& path) { return joined(cp936::readLines(path), CRLF); }
+
+std::optional<std::u16string> addressIfExists(const std::string& path) { return joinedIfExists(path, u""); }
+
+std::optional<std::u16string> addressTextIfExists(const std::string& path) { return joinedIfExists(path, CRLF); }
 
 }  // namespace vantoril::catalogue

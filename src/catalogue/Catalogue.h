@@ -1,6 +1,7 @@
 #pragma once
 // The catalogue folder "WebSite" beside the program: one file
 // "<place name>.txt" per place, holding the place's page address.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,10 @@ void checkNewPlaceName(std::u16string_view name);
 std::u16string address(const std::string& path);
 // The catalogue file's lines, each followed by CR LF.
 std::u16string addressText(const std::string& path);
+// address() and addressText() of a file fileExists() finds; nothing when it
+// finds none.
+std::optional<std::u16string> addressIfExists(const std::string& path);
+std::optional<std::u16string> addressTextIfExists(const std::string& path);
 
 }  // namespace vantoril::catalogue
 

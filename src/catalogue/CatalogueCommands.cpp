@@ -1,4 +1,6 @@
 // The list refresh, the folder scan and the catalogue commands of the window.
+#include <utility>
+
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
 #include "platform/Cp936.h"
@@ -35,8 +37,8 @@ void Form1::List1_Click() {
   fill(Text15, place);
   const std::string path = placeFile(List1.selectedIndex());
   std::u16string address;
-  if (fileExists(path)) {
-    address = catalogue::addressText(path);
+  if (auto text = catalogue::addressTextIfExists(path)) {
+    address = std::move(*text);
   } else {
     // A place without its file gets one holding the placeholder address,
     // and the box shows what was written.

@@ -234,7 +234,8 @@ class CurlDownloader::Transfers {
     job.url = std::move(url);
     job.now = now;
     waiting_.push_back(ticket);
-    wake();
+    // A page that must wait for a place is started when one is freed.
+    if (now || held_ < maxTransfers) wake();
     return ticket;
   }
 
@@ -273,7 +274,10 @@ class CurlDownloader::Transfers {
     const auto job = jobs_.find(ticket);
     if (job == jobs_.end()) return;
     if (job->second.stage == Stage::Waiting) waiting_.erase(std::find(waiting_.begin(), waiting_.end(), ticket));
-    if (job->second.stage == Stage::Running) dropped_.push_back(ticket);
+    if (job->second.stage == Stage::Running) {
+      dropped_.push_back(ticket);
+      wake();
+    }
     release(job->second);
     jobs_.erase(job);
   }
@@ -301,7 +305,7 @@ class CurlDownloader::Transfers {
   void release(const Job& job) {
     if (!job.holds) return;
     --held_;
-    wake();
+    if (!waiting_.empty()) wake();
   }
 
   // Hands a page, or the message of its failure, to the one waiting for it.

@@ -4,6 +4,7 @@
 // Attribute rules: nothing counts as hidden; an entry that is neither a
 // regular file nor a folder (socket, FIFO, device, broken link) counts as a
 // system entry, so it is never listed and is missing for the existence test.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,9 @@ std::vector<FolderEntry> listFolder(const std::string& folder);
 void sortLikeNtfs(std::vector<FolderEntry>& entries);
 
 std::string readWholeFile(const std::string& path);
+// readWholeFile(path) of a file fileExists(path) finds; nothing when it
+// finds none.
+std::optional<std::string> readFileIfExists(const std::string& path);
 // Creates or truncates the file and writes `bytes`.
 void writeWholeFile(const std::string& path, std::string_view bytes);
 // Writes `bytes` under a temporary name in the same folder and renames it
@@ -62,6 +66,9 @@ void createNewFile(const std::string& path, std::string_view bytes);
 // Appends `bytes` in one piece: on any failure the file is cut back to the
 // size it had, so nothing half-written stays.
 void appendToFile(const std::string& path, std::string_view bytes);
+// appendToFile(path, bytes) when fileExists(path) finds the file; false,
+// doing nothing, when it finds none.
+bool appendToExistingFile(const std::string& path, std::string_view bytes);
 void removeFile(const std::string& path);
 // The size of a file in bytes.
 unsigned long long fileSize(const std::string& path);

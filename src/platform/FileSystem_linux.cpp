@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
@@ -167,26 +168,46 @@ std::vector<FolderEntry> listFolder(const std::string& folder) {
   return entries;
 }
 
-std::string readWholeFile(const std::string& path) {
+namespace {
+
+// Reads the file; nothing, when `ifExists`, where fileExists finds no file.
+std::optional<std::string> readFile(const std::string& path, bool ifExists) {
   // Non-blocking, so that a FIFO in the file's place cannot hang the window.
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) failWithErrno("无法打开文件 " + path, errno);
+  if (fd.get() < 0) {
+    const int error = errno;
+    if (ifExists && !fileExists(path)) return std::nullopt;
+    failWithErrno("无法打开文件 " + path, error);
+  }
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) failWithErrno("无法读取文件 " + path, errno);
-  if (!S_ISREG(st.st_mode)) throw Failure("无法读取：" + path + " 不是普通文件");
+  if (!S_ISREG(st.st_mode)) {
+    if (ifExists) return std::nullopt;
+    throw Failure("无法读取：" + path + " 不是普通文件");
+  }
+  // Read straight into the text, asking for a byte more than the file had:
+  // a shorter read of a file of that size has reached its end.
   std::string bytes;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+  std::size_t size = 0;
+  for (std::size_t want = static_cast<std::size_t>(st.st_size) + 1;; want = std::max(want * 2, std::size_t{65536})) {
+    bytes.resize(size + want);
+    const ssize_t n = ::read(fd.get(), bytes.data() + size, want);
     if (n < 0) {
       if (errno == EINTR) continue;
       failWithErrno("无法读取文件 " + path, errno);
     }
-    if (n == 0) break;
-    bytes.append(buf, static_cast<std::size_t>(n));
+    size += static_cast<std::size_t>(n);
+    if (n == 0 || (static_cast<std::size_t>(n) < want && size == static_cast<std::size_t>(st.st_size))) break;
   }
+  bytes.resize(size);
   return bytes;
 }
+
+}  // namespace
+
+std::string readWholeFile(const std::string& path) { return *readFile(path, false); }
+
+std::optional<std::string> readFileIfExists(const std::string& path) { return readFile(path, true); }
 
 void writeWholeFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, O_TRUNC); }
 
@@ -204,12 +225,22 @@ void replaceFile(const std::string& path, std::string_view bytes) {
 
 void createNewFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, O_EXCL); }
 
-void appendToFile(const std::string& path, std::string_view bytes) {
+namespace {
+
+// Appends; false, when `ifExists`, where fileExists finds no file.
+bool append(const std::string& path, std::string_view bytes, bool ifExists) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) failWithErrno("无法打开文件 " + path + " 以追加数据", errno);
+  if (fd.get() < 0) {
+    const int error = errno;
+    if (ifExists && !fileExists(path)) return false;
+    failWithErrno("无法打开文件 " + path + " 以追加数据", error);
+  }
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) failWithErrno("无法读取文件 " + path, errno);
-  if (!S_ISREG(st.st_mode)) throw Failure("无法追加数据：" + path + " 不是普通文件");
+  if (!S_ISREG(st.st_mode)) {
+    if (ifExists) return false;
+    throw Failure("无法追加数据：" + path + " 不是普通文件");
+  }
   if (!writeAll(fd.get(), bytes)) {
     const int error = errno;
     [[maybe_unused]] const int cut = ::ftruncate(fd.get(), st.st_size);
@@ -220,7 +251,14 @@ void appendToFile(const std::string& path, std::string_view bytes) {
     [[maybe_unused]] const int cut = ::truncate(path.c_str(), st.st_size);
     failWithErrno("无法写入文件 " + path, error);
   }
+  return true;
 }
+
+}  // namespace
+
+void appendToFile(const std::string& path, std::string_view bytes) { append(path, bytes, false); }
+
+bool appendToExistingFile(const std::string& path, std::string_view bytes) { return append(path, bytes, true); }
 
 void removeFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) failWithErrno("无法删除文件 " + path, errno);
@@ -247,9 +285,11 @@ void renameFile(const std::string& from, const std::string& to) {
 }
 
 void ensureFolder(const std::string& path) {
+  struct stat st {};
+  // Mostly there already: one look then.
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
   if (::mkdir(path.c_str(), 0755) == 0) return;
   const int error = errno;
-  struct stat st {};
   if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
   if (error == EEXIST) throw Failure("无法创建文件夹 " + path + "：同名的文件已经存在");
   failWithErrno("无法创建文件夹 " + path, error);

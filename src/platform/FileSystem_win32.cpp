@@ -168,6 +168,11 @@ std::string readWholeFile(const std::string& path) {
   return bytes;
 }
 
+std::optional<std::string> readFileIfExists(const std::string& path) {
+  if (!fileExists(path)) return std::nullopt;
+  return readWholeFile(path);
+}
+
 void writeWholeFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, false); }
 
 void replaceFile(const std::string& path, std::string_view bytes) {
@@ -202,6 +207,12 @@ void appendToFile(const std::string& path, std::string_view bytes) {
     if (file.valid()) cutBack(file.get(), size.QuadPart);
     win32::fail("无法写入文件 " + path, error);
   }
+}
+
+bool appendToExistingFile(const std::string& path, std::string_view bytes) {
+  if (!fileExists(path)) return false;
+  appendToFile(path, bytes);
+  return true;
 }
 
 void removeFile(const std::string& path) {

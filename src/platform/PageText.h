@@ -44,5 +44,7 @@ std::u16string wholeText(const Fetched& page);
 // `read`, when given, gets how far a UTF-8 page was decoded (as fromUtf8
 // says; nothing for a page already decoded or decoded whole).
 std::u16string leadingText(const Fetched& page, std::size_t maxUnits, Utf8Read* read = nullptr);
+// Whether the page's text is empty.
+inline bool isEmpty(const Fetched& page) { return page.utf8 ? page.bytes.empty() : page.text.empty(); }
 
 }  // namespace vantoril::page

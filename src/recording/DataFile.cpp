@@ -46,16 +46,14 @@ std::string headerBytes() { return cp936::encode(u"天气数据文件\r\n"); }
 
 // Appends to `file`, creating it when missing.
 void appendOrCreate(const std::string& file, std::string_view bytes) {
-  if (fileExists(file)) appendToFile(file, bytes);
-  else createNewFile(file, bytes);
+  if (!appendToExistingFile(file, bytes)) createNewFile(file, bytes);
 }
 
 // The data file takes `bytes` (one or more records); a new file gets its
 // header line in the same write: a failed write leaves no file, never one
 // with the header only.
 void appendToDataFile(const std::string& file, std::string_view bytes) {
-  if (fileExists(file)) appendToFile(file, bytes);
-  else createNewFile(file, headerBytes() + std::string(bytes));
+  if (!appendToExistingFile(file, bytes)) createNewFile(file, headerBytes() + std::string(bytes));
 }
 
 // Settles what a crash left between noting a write of pending records and

@@ -73,35 +73,31 @@ BlockCut cutBlock(std::u16string_view page) {
   if (end == 0) throw Failure(noEndMarker);
   if (end + 14 < start) throw Failure(endBeforeStart);
   BlockCut cut;
-  cut.start = start;
   cut.length = end + 14 - start;
   cut.block.assign(page.substr(start - 1, cut.length));
   return cut;
 }
 
-BlockCut cutBlock(const page::Fetched& page, Utf8Read known) {
+BlockCut cutBlock(const page::Fetched& page) {
   if (!page.utf8) return cutBlock(std::u16string_view(page.text));
   // The markers are ASCII, and an ASCII byte is a character of its own:
-  // the first occurrence in the bytes is the first in the text, at the
-  // position the UTF-16 length of the bytes before it gives.
+  // the first occurrence in the bytes is the first in the text, and the
+  // characters between the two are those the bytes between them give.
   const std::string_view bytes = page.bytes;
   const std::size_t startByte = findMarker(bytes, "observe24h_data");
   if (startByte == std::string_view::npos) throw Failure(noStartMarker);
   const std::size_t endByte = findMarker(bytes, "weatherChart");
   if (endByte == std::string_view::npos) throw Failure(noEndMarker);
-  // The 0-based position of the character at byte `at`, counted on from
-  // `from`, the end of whole characters at position `units`.
-  const auto position = [bytes](std::size_t at, Utf8Read from) {
-    return from.bytes <= at ? from.units + utf16Length(bytes.substr(from.bytes, at - from.bytes))
-                            : utf16Length(bytes.substr(0, at));
-  };
-  const std::size_t start = position(startByte, known) + 1;
-  const std::size_t end = endByte < startByte ? position(endByte, known) + 1
-                                              : position(endByte, {startByte, start - 1}) + 1;
-  if (end + 14 < start) throw Failure(endBeforeStart);
   BlockCut cut;
-  cut.start = start;
-  cut.length = end + 14 - start;
+  if (endByte < startByte) {
+    // An end marker up to 14 characters before the start shortens the
+    // block; further before, it is a failure.
+    const std::size_t before = utf16Length(bytes.substr(endByte, startByte - endByte));
+    if (before > 14) throw Failure(endBeforeStart);
+    cut.length = 14 - before;
+  } else {
+    cut.length = utf16Length(bytes.substr(startByte, endByte - startByte)) + 14;
+  }
   cut.block = fromUtf8(bytes.substr(startByte), cut.length);
   return cut;
 }
@@ -117,17 +113,38 @@ ObservationTime observationTime(std::u16string_view block) {
 void extractSeries(std::u16string_view block, std::u16string_view key, std::string_view seriesName,
                    SeriesList& list) {
   // Key positions: every p from 1 to n - k, so a key that ends the block is not counted.
-  int count = 0;
+  KeyPositions at;
   if (block.size() > key.size()) {
     const std::u16string_view searched = block.substr(0, block.size() - 1);
     const TextSearch search(key);
-    for (std::size_t at = search.find(searched); at != std::u16string_view::npos && count < kSeriesEntries;
-         at = search.find(searched, at + 1)) {
-      list.keyPositions[++count] = decimal(static_cast<long long>(at + 1));
+    for (std::size_t found = search.find(searched); found != std::u16string_view::npos && at.size() < kSeriesEntries;
+         found = search.find(searched, found + 1)) {
+      at.push_back(found);
     }
   }
+  extractSeries(block, {key, seriesName, nullptr}, at, list);
+}
+
+std::array<KeyPositions, std::size(kSeriesKeys)> findSeriesKeys(std::u16string_view block) {
+  std::array<KeyPositions, std::size(kSeriesKeys)> at;
+  if (block.empty()) return at;
+  // One pass over the block for all the keys, as extractSeries searches
+  // each: a key that ends the block is not counted.
+  const std::u16string_view searched = block.substr(0, block.size() - 1);
+  for (std::size_t p = 0; p < searched.size(); ++p) {
+    const char16_t c = searched[p];
+    for (std::size_t s = 0; s < std::size(kSeriesKeys); ++s) {
+      const std::u16string_view key = kSeriesKeys[s].key;
+      if (c == key[0] && at[s].size() < kSeriesEntries && searched.substr(p).starts_with(key)) at[s].push_back(p);
+    }
+  }
+  return at;
+}
+
+void extractSeries(std::u16string_view block, const SeriesKey& series, const KeyPositions& at, SeriesList& list) {
+  const int count = static_cast<int>(std::min<std::size_t>(at.size(), kSeriesEntries));
   if (count == 0)
-    throw Failure("no " + std::string(seriesName) + " values (" + toUtf8(key) + ") in the observation block");
+    throw Failure("no " + std::string(series.name) + " values (" + toUtf8(series.key) + ") in the observation block");
   for (int i = kSeriesEntries; i >= 1; --i) {
     if (i > count) {  // fewer than 25 occurrences: the missing entries stay empty
       list.keyPositions[i].clear();
@@ -135,11 +152,12 @@ void extractSeries(std::u16string_view block, std::u16string_view key, std::stri
       list.values[i].clear();
       continue;
     }
+    list.keyPositions[i] = decimal(static_cast<long long>(at[i - 1] + 1));
     // After `"odNN":` (key position + 6), and any blanks there, a quoted
     // value runs from its opening quotation mark + 1 to the next quotation
     // mark; a bare number from key position + 6 up to the next `,`, `}` or
     // `]`, blanks trimmed.
-    const std::size_t afterColon = std::stoul(toUtf8(list.keyPositions[i])) + 6;  // 1-based
+    const std::size_t afterColon = at[i - 1] + 1 + 6;  // 1-based
     const bool past = afterColon - 1 >= block.size();
     const std::size_t first = past ? afterColon - 1 : block.find_first_not_of(kBlanks, afterColon - 1);  // 0-based
     const bool bare = !past && (first == std::u16string_view::npos || block[first] != u'"');

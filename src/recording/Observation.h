@@ -1,8 +1,10 @@
 #pragma once
 // Cutting a place's page: the observation block, the observation time and
 // the four series.
+#include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/PageText.h"
 #include "recording/Series.h"
@@ -10,8 +12,7 @@
 namespace vantoril {
 
 struct BlockCut {
-  std::size_t start = 0;   // 1-based position of "observe24h_data"
-  std::size_t length = 0;  // through the 2nd character after "weatherChart"
+  std::size_t length = 0;  // from "observe24h_data" through the 2nd character after "weatherChart"
   std::u16string block;
 };
 
@@ -20,10 +21,8 @@ struct BlockCut {
 // Throws Failure when a marker is missing or the end lies before the start.
 BlockCut cutBlock(std::u16string_view page);
 // The same cut of a fetched page. A UTF-8 page is searched in its bytes (the
-// markers are ASCII) and only the block is decoded; `known`, how far the
-// page has been decoded already (leadingText's `read`), spares counting
-// the characters of that part again.
-BlockCut cutBlock(const page::Fetched& page, Utf8Read known = {});
+// markers are ASCII) and only the block is decoded.
+BlockCut cutBlock(const page::Fetched& page);
 
 struct ObservationTime {
   std::size_t keyPosition = 0;  // 1-based position of "od0"; 0 when absent
@@ -52,6 +51,14 @@ inline constexpr SeriesKey kSeriesKeys[] = {{u"od21", "hourly", &SeriesLists::ho
                                             {u"od22", "temperature", &SeriesLists::temperature},
                                             {u"od26", "precipitation", &SeriesLists::precipitation},
                                             {u"od27", "humidity", &SeriesLists::humidity}};
+
+// Where a key occurs in a block (0-based), at most 25 times, in block order.
+using KeyPositions = std::vector<std::size_t>;
+// The positions extractSeries finds for each key of kSeriesKeys, found in
+// one pass over the block.
+std::array<KeyPositions, std::size(kSeriesKeys)> findSeriesKeys(std::u16string_view block);
+// extractSeries of one series from the positions of its key.
+void extractSeries(std::u16string_view block, const SeriesKey& series, const KeyPositions& at, SeriesList& list);
 
 // Entries 25 down to 1, each followed by CR LF.
 std::u16string displayText(const std::array<std::u16string, kSeriesEntries + 1>& entries);

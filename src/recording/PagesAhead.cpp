@@ -21,8 +21,7 @@ void PagesAhead::fetch(int place, const std::u16string& address) {
 void PagesAhead::fetchFollowing(int current, int count, const std::function<std::string(int)>& fileOf) {
   for (; started_ < count && started_ <= current + kPlacesAhead; ++started_) {
     try {
-      const std::string path = fileOf(started_);
-      if (fileExists(path)) fetch(started_, catalogue::address(path));
+      if (const auto address = catalogue::addressIfExists(fileOf(started_))) fetch(started_, *address);
     } catch (const std::exception&) {
       // Fetched again at the place's turn, which reports the cause.
     }

@@ -2,6 +2,8 @@
 // from its catalogue file to one record in its data file.
 #include <exception>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <utility>
 
 #include "app/Form1.h"
@@ -122,23 +124,25 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     place = Text15.text();
     Text14.setText(u"");
     const std::string path = placeFile(index);
-    if (!fileExists(path)) {
+    std::optional<std::u16string> read = catalogue::addressIfExists(path);
+    if (!read) {
       // Never record a place from the page of the place before it.
       const std::string why = "没有目录文件 " + path;
       if (observer) observer->placeSkipped(place, why);
       return {PlaceOutcome::Skipped, place, named("跳过：" + why), "跳过：" + why};
     }
-    address = catalogue::address(path);
+    address = std::move(*read);
     fill(Text14, address);
     Text1.setText(u"");
-    page_ = ahead.take(index, address, [observer] {
+    page_ = std::make_shared<const page::Fetched>(ahead.take(index, address, [observer] {
       if (observer) observer->waiting();
-    });
-    Utf8Read shown;
-    Text1.setText(page::leadingText(page_, Text1.maxLength(), &shown));
+    }));
+    // Text1's 30000 characters are decoded only when somebody reads them.
+    Text1.setTextLater(page::isEmpty(*page_),
+                       [page = page_, max = Text1.maxLength()] { return page::leadingText(*page, max); });
 
     // The block is searched for in the whole page, not only in what Text1 holds.
-    fill(Text5, cutBlock(page_, shown).block);
+    fill(Text5, cutBlock(*page_).block);
     const std::u16string block = Text5.text();
     const ObservationTime time = observationTime(block);
     fill(Text2, decimal(static_cast<long long>(time.keyPosition)));
@@ -147,9 +151,10 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     // The boxes of each series of kSeriesKeys: key positions, values.
     const std::pair<TextBox*, TextBox*> boxes[] = {{&Text4, &Text9}, {&Text6, &Text10}, {&Text7, &Text11}, {&Text8, &Text12}};
     static_assert(std::size(boxes) == std::size(kSeriesKeys));
+    const auto keys = findSeriesKeys(block);
     for (std::size_t s = 0; s < std::size(kSeriesKeys); ++s) {
       SeriesList& list = lists.*kSeriesKeys[s].list;
-      extractSeries(block, kSeriesKeys[s].key, kSeriesKeys[s].name, list);
+      extractSeries(block, kSeriesKeys[s], keys[s], list);
       fill(*boxes[s].first, displayText(list.keyPositions));
       fill(*boxes[s].second, displayText(list.values));
     }

@@ -127,9 +127,7 @@ void RunLog::summary(const Counts& c, int exitCode, std::string_view note) {
 
 void RunLog::write(std::string line) {
   try {
-    if (fileExists(path_)) {
-      appendToFile(path_, line);
-    } else {
+    if (!appendToExistingFile(path_, line)) {
       try {
         createNewFile(path_, line);
       } catch (const Failure&) {
@@ -138,7 +136,15 @@ void RunLog::write(std::string line) {
         appendToFile(path_, line);
       }
     }
-    if (mayTrim_) trim(path_);
+    if (mayTrim_) {
+      // The size is looked up once and then counted on: only a run holding
+      // the run lock writes more than a line.
+      size_ = size_ ? *size_ + line.size() : fileSize(path_);
+      if (*size_ > kMostBytes) {
+        size_.reset();
+        trim(path_);
+      }
+    }
   } catch (const std::exception& e) {
     if (!std::exchange(complained_, true)) std::cerr << "无法写入运行记录 " << path_ << "：" << e.what() << '\n';
   }

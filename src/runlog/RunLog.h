@@ -67,6 +67,7 @@ class RunLog {
   std::string path_;
   bool mayTrim_;
   bool complained_ = false;
+  std::optional<std::size_t> size_;  // of the log after the last line written
 };
 
 // Trims the log at `path` to the newer half when it is past `most` bytes.

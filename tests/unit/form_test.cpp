@@ -93,6 +93,46 @@ TEST(TextBoxControl, AMaximumLengthKeepsTheFirstCodeUnitsAndCountsAsOneChange) {
   EXPECT_EQ(unlimited.text().size(), 70000u);
 }
 
+// A text set to be built when read changes the box, and runs its change
+// handling, exactly as the text set at once would; it is built only when
+// read, or when a non-empty text must be compared with it.
+TEST(TextBoxControl, ATextBuiltWhenReadChangesTheBoxAsTheTextItselfWould) {
+  struct Step {
+    bool later;
+    std::u16string text;
+  };
+  const std::vector<std::vector<Step>> cases = {
+      {{true, u"page"}, {false, u""}},
+      {{true, u"page"}, {false, u"page"}},
+      {{true, u"page"}, {true, u"page"}},
+      {{true, u"page"}, {true, u"other"}},
+      {{false, u"page"}, {true, u"page"}},
+      {{true, u""}, {true, u"abcdefgh"}, {false, u"abcdef"}},
+  };
+  for (const auto& steps : cases) {
+    TextBox eager("Eager", u"", 6), later("Later", u"", 6);
+    int eagerChanges = 0, laterChanges = 0, built = 0;
+    eager.onChange = [&] { ++eagerChanges; };
+    later.onChange = [&] { ++laterChanges; };
+    for (const Step& step : steps) {
+      eager.setText(step.text);
+      if (step.later)
+        later.setTextLater(step.text.empty(), [&built, text = step.text] { return ++built, text; });
+      else
+        later.setText(step.text);
+      EXPECT_EQ(laterChanges, eagerChanges) << toUtf8(step.text);
+    }
+    EXPECT_EQ(later.text(), eager.text());
+    EXPECT_LE(built, static_cast<int>(steps.size()));
+  }
+  // Never read, never built.
+  TextBox box("Box", u"", 0);
+  int built = 0;
+  box.setTextLater(false, [&] { return ++built, std::u16string(u"page"); });
+  box.setText(u"");
+  EXPECT_EQ(built, 0);
+}
+
 TEST(ListBoxControl, AppendsUnsortedEntriesThatMayRepeatOrBeEmpty) {
   ListBox list("List");
   for (auto e : {u"上海", u"北京", u"", u"上海", u"a"}) list.addEntry(e);

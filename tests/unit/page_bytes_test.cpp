@@ -55,7 +55,7 @@ class Messages final : public RunObserver {
 
 // Everything a run leaves behind that a user or a file sees.
 struct Outcome {
-  std::vector<std::u16string> boxes;  // Text1 to Text15
+  std::vector<std::u16string> boxes;  // Text1 to Text15, Label5
   std::string dataFile;
   std::vector<std::string> messages;
   std::vector<std::string> reports;
@@ -79,6 +79,7 @@ Outcome recordOnePlace(const std::string& bytes, const std::string& contentType,
                              &form.Text7, &form.Text8, &form.Text9, &form.Text10, &form.Text11, &form.Text12,
                              &form.Text13, &form.Text14, &form.Text15})
     outcome.boxes.push_back(box->text());
+  outcome.boxes.push_back(form.Label5.caption());  // Text1's length
   const std::string data = folder / "WeatherData/杭州-WeatherData.xls";
   if (fileExists(data)) outcome.dataFile = test::readBytes(data);
   outcome.messages = messages.lines;
@@ -104,7 +105,7 @@ void expectSameRun(const PageCase& c) {
   EXPECT_EQ(bytes.keptBytes, c.utf8);
   ASSERT_EQ(whole.boxes.size(), bytes.boxes.size());
   for (std::size_t i = 0; i < whole.boxes.size(); ++i)
-    EXPECT_TRUE(whole.boxes[i] == bytes.boxes[i]) << "Text" << i + 1 << " differs";
+    EXPECT_TRUE(whole.boxes[i] == bytes.boxes[i]) << "box " << i + 1 << " differs";
   EXPECT_TRUE(whole.dataFile == bytes.dataFile) << "the data files differ";
   EXPECT_EQ(whole.messages, bytes.messages);
   EXPECT_EQ(whole.reports, bytes.reports);
