@@ -37,6 +37,7 @@ class WinHttpDownloader final : public Downloader {
 
   Ticket fetchAhead(const std::u16string& address) override;
   std::u16string collect(Ticket ticket, const std::function<void()>& whileWaiting) override;
+  page::Fetched collectPage(Ticket ticket, const std::function<void()>& whileWaiting) override;
   void abandon(Ticket ticket) override;
 
  private:

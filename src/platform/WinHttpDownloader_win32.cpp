@@ -195,7 +195,7 @@ struct WinHttpDownloader::State {
   struct Job {
     std::u16string address;
     bool started = false, done = false, abandoned = false, failed = false;
-    std::u16string page;
+    page::Fetched page;
     std::string error;
   };
   std::mutex mutex;
@@ -207,7 +207,8 @@ struct WinHttpDownloader::State {
   bool stopping = false;
   Ticket nextTicket = 1;
 
-  std::u16string fetch(const std::u16string& address) const;
+  // The page as page::receive hands it over: a UTF-8 page stays bytes.
+  page::Fetched fetch(const std::u16string& address) const;
   // A request and the connection it went on.
   struct Exchange {
     InternetHandle connection{nullptr}, request{nullptr};
@@ -245,9 +246,11 @@ WinHttpDownloader::~WinHttpDownloader() {
   ::WinHttpCloseHandle(state_->session);
 }
 
-std::u16string WinHttpDownloader::download(const std::u16string& address) { return state_->fetch(address); }
+std::u16string WinHttpDownloader::download(const std::u16string& address) {
+  return page::wholeText(state_->fetch(address));
+}
 
-std::u16string WinHttpDownloader::State::fetch(const std::u16string& address) const {
+page::Fetched WinHttpDownloader::State::fetch(const std::u16string& address) const {
   const std::string url = toUtf8(address);
   if (!page::hasFetchableScheme(url))
     throw page::unfetchable(url);
@@ -259,11 +262,11 @@ std::u16string WinHttpDownloader::State::fetch(const std::u16string& address) co
       throw page::failed(url, e.what());
     }
     if (bytes.size() > options.maxBytes) throw page::tooLarge(url, options.maxBytes);
-    return page::decode(bytes, {});
+    return page::receive(std::move(bytes), {});
   }
   std::string contentType;
-  const std::string bytes = fetchHttp(url, contentType);
-  return page::decode(bytes, contentType);
+  std::string bytes = fetchHttp(url, contentType);
+  return page::receive(std::move(bytes), contentType);
 }
 
 // The response to `url` after its redirects, on its connection. Redirects
@@ -380,7 +383,7 @@ void WinHttpDownloader::State::work() {
     job.started = true;
     const std::u16string address = job.address;
     lock.unlock();
-    std::u16string page;
+    page::Fetched page;
     std::string error;
     bool failed = false;
     try {
@@ -403,6 +406,10 @@ void WinHttpDownloader::State::work() {
 }
 
 std::u16string WinHttpDownloader::collect(Ticket ticket, const std::function<void()>& whileWaiting) {
+  return page::wholeText(collectPage(ticket, whileWaiting));
+}
+
+page::Fetched WinHttpDownloader::collectPage(Ticket ticket, const std::function<void()>& whileWaiting) {
   State& s = *state_;
   std::unique_lock lock(s.mutex);
   auto it = s.jobs.find(ticket);

@@ -47,6 +47,13 @@ TEST(WinHttp, PagesAreDecodedByHeaderOrMetaAndGzipIsUnpacked) {
   WinHttpDownloader downloader;
   for (const char* path : {"/utf8", "/gzip", "/moved"}) EXPECT_EQ(downloader.download(fromUtf8(server.url(path))), fromUtf8(page)) << path;
   EXPECT_EQ(downloader.download(fromUtf8(server.url("/gbk"))), cp936::decode(gbkPage));
+  // A run collects a UTF-8 page as its bytes, to decode only what it reads;
+  // a page in another charset decoded.
+  for (const auto& [path, utf8] : {std::pair{"/gzip", true}, std::pair{"/gbk", false}}) {
+    const page::Fetched fetched = downloader.collectPage(downloader.fetchAhead(fromUtf8(server.url(path))), {});
+    EXPECT_EQ(fetched.utf8, utf8) << path;
+    EXPECT_EQ(page::wholeText(fetched), utf8 ? fromUtf8(page) : cp936::decode(gbkPage)) << path;
+  }
 }
 
 TEST(WinHttp, FailuresNameTheAddressAndTheCause) {
