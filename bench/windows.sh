@@ -1,76 +1,109 @@
 #!/usr/bin/env bash
 # The headless recording run of the Windows program under wine beside the
-# Linux program, over the same 200 places served from 127.0.0.1 (the sample
-# page of tests/data, by a Python server), as a ratio of the median times.
-# An empty catalogue gives each side's start-up alone.
+# Linux program over the same 200 places, and where the difference goes:
+#   start-up      an empty catalogue: the process, its libraries (under wine:
+#                 the wine process and its DLLs), the folder scan, the lock;
+#   file://       200 places whose addresses are file:// pages: each place's
+#                 own work (its catalogue file, its data file and the run log,
+#                 the page's cut), no network;
+#   127.0.0.1     the same 200 pages served from 127.0.0.1 by serve_pages:
+#                 the downloads on top (libcurl against WinHTTP).
+# Each figure is the median of its rounds; the six run in turn, round after
+# round (after one warm-up round), so load on a shared machine falls on all
+# alike.
 #
-#   bench/windows.sh        (BENCH_RUNS=N runs per measurement, default 5)
+#   bench/windows.sh [Windows build folder] [Linux bench build folder]
 #
-# Builds build/ and build-win/ as scripts/test.sh does; works in a temporary
-# folder that it removes; stops the server and the wineserver it started.
+# Defaults: build-win (made as scripts/test.sh makes it, when missing) and
+# build-bench beside this folder. Environment: BENCH_RUNS rounds (default 5);
+# BENCH_PAGES as for bench/run.sh.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+build=${2:-$root/build-bench}
+case $build in /*) ;; *) build=$PWD/$build ;; esac
+win_build=${1:-$root/build-win}
 runs=${BENCH_RUNS:-5}
 places=200
-say() { printf '%s\n' "$*" >&2; }
+# shellcheck source=bench/lib.sh
+source "$here/lib.sh"
 
-scripts/build.sh >&2
-scripts/build.sh build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake --no-warn-unused-cli >&2
-scripts/wine.sh build-win start
+build_bench vantoril serve_pages
+if [[ ! -x $win_build/vantoril.exe ]]; then
+  "$root/scripts/build.sh" "$win_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    --no-warn-unused-cli -- vantoril.exe >&2
+fi
+win_build=$(cd "$win_build" && pwd)
+"$root/scripts/wine.sh" "$win_build" start
+trap '"$root/scripts/wine.sh" "$win_build" stop; cleanup' EXIT
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/vantoril-bench-win.XXXXXX")
-server=
-cleanup() {
-  [ -z "$server" ] || kill "$server" 2>/dev/null || true
-  scripts/wine.sh build-win stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
+pages=$(page_folder)
+start_server --count "$places" ${pages:+--pages "$pages"}
 
-"$root/tests/tools/serve_folder.py" "$root/tests/data" >"$work/port" &
-server=$!
-for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
-port=$(cat "$work/port")
+# The pages as files, for the file:// places.
+mkdir -p "$work/pages"
+for ((i = 0; i < places; i++)); do
+  curl -s -o "$(printf '%s/pages/p%04d.html' "$work" "$i")" "$(printf 'http://127.0.0.1:%s/p%04d' "$port" "$i")"
+done
 
-# Program folders: linux-empty, linux-full, windows-empty, windows-full;
-# the full ones with $places places.
-for kind in empty full; do
-  mkdir -p "$work/linux-$kind/WebSite" "$work/windows-$kind/WebSite"
-  cp build/vantoril "$work/linux-$kind/vantoril"
-  cp build-win/vantoril.exe "$work/windows-$kind/vantoril.exe"
+# Program folders SIDE-KIND: linux or windows; empty, file or http.
+for side in linux windows; do
+  for kind in empty file http; do
+    mkdir -p "$work/$side-$kind/WebSite"
+    if [[ $side == linux ]]; then cp "$build/vantoril" "$work/$side-$kind/"; else cp "$win_build/vantoril.exe" "$work/$side-$kind/"; fi
+  done
 done
 for ((i = 0; i < places; i++)); do
+  name=$(printf '地点%04d.txt' "$i")
+  page=$(printf '%s/pages/p%04d.html' "$work" "$i")
   for side in linux windows; do
-    printf 'http://127.0.0.1:%s/hangzhou-2014.html?place=%d\r\n' "$port" "$i" >"$work/$side-full/WebSite/place$i.txt"
+    printf 'http://127.0.0.1:%s/p%04d\r\n' "$port" "$i" >"$work/$side-http/WebSite/$name"
+  done
+  printf 'file://%s\r\n' "$page" >"$work/linux-file/WebSite/$name"
+  printf 'file:///Z:%s\r\n' "$page" >"$work/windows-file/WebSite/$name"  # wine's drive Z: is /
+done
+
+linux() { "$work/linux-$1/vantoril" --record; }
+windows() { "$root/scripts/wine.sh" "$win_build" run "$work/windows-$1/vantoril.exe" --record; }
+# Every place must be recorded, on both sides, before anything is timed.
+for side in linux windows; do
+  for kind in file http; do
+    recorded=$("$side" "$kind" 2>/dev/null | tr -d '\r' | grep -c $'\t2' || true)
+    [[ $recorded == "$places" ]] || { say "$side, $kind: $recorded of $places places recorded"; exit 1; }
   done
 done
 
-# Median seconds of $runs runs of one program folder's --record.
-median() {
-  local folder=$1
-  shift
-  local times=() r start end
-  for ((r = 0; r < runs; r++)); do
-    rm -rf "$folder/WeatherData"
-    start=$(date +%s.%N)
-    "$@" --record >/dev/null 2>&1 || { say "a run in $folder failed"; exit 1; }
-    end=$(date +%s.%N)
-    times+=("$(awk "BEGIN { print $end - $start }")")
+declare -A took
+commands=(linux-empty windows-empty linux-file windows-file linux-http windows-http)
+for command in "${commands[@]}"; do took[$command]=""; done
+for ((round = 0; round <= runs; round++)); do
+  for command in "${commands[@]}"; do
+    now; t0=$REPLY
+    "${command%%-*}" "${command#*-}" >/dev/null 2>&1 || true
+    now
+    (( round == 0 )) || took[$command]+=" $(( REPLY - t0 ))"
   done
-  printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+done
+declare -A t
+# shellcheck disable=SC2086  # the samples are words
+for command in "${commands[@]}"; do t[$command]=$(median ${took[$command]}); done
+stop_server
+
+share() { local d=$(( $1 - $2 )); printf '%d' $(( d > 0 ? d : 0 )); }
+row() {  # label linux-µs windows-µs
+  if (( $2 > 0 )); then
+    printf '  %-34s %10s ms %10s ms %8s x\n' "$1" "$(ms "$2")" "$(ms "$3")" "$(ratio "$3" "$2")"
+  else
+    printf '  %-34s %10s ms %10s ms\n' "$1" "$(ms "$2")" "$(ms "$3")"
+  fi
 }
-
-linux_empty=$(median "$work/linux-empty" "$work/linux-empty/vantoril")
-linux_full=$(median "$work/linux-full" "$work/linux-full/vantoril")
-wine_empty=$(median "$work/windows-empty" scripts/wine.sh build-win run "$work/windows-empty/vantoril.exe")
-wine_full=$(median "$work/windows-full" scripts/wine.sh build-win run "$work/windows-full/vantoril.exe")
-[ "$(ls "$work/windows-full/WeatherData" | wc -l)" -eq "$places" ] || { say "the wine run did not record every place"; exit 1; }
-
-printf 'headless run, %d places from 127.0.0.1, median of %d runs\n' "$places" "$runs"
-printf '  %-28s %8.3f s\n' "Linux, empty catalogue" "$linux_empty" "Linux, $places places" "$linux_full" \
-  "wine, empty catalogue" "$wine_empty" "wine, $places places" "$wine_full"
-awk -v le="$linux_empty" -v lf="$linux_full" -v we="$wine_empty" -v wf="$wine_full" 'BEGIN {
-  printf "  ratio wine/Linux, whole run:       %.2f\n", wf / lf
-  printf "  ratio wine/Linux, less start-up:   %.2f\n", (wf - we) / (lf - le)
-}' 
+printf '\nHeadless run, Windows program under wine beside the Linux program (%d places; medians of %d rounds; load %s)\n' \
+  "$places" "$runs" "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf '  %-34s %13s %13s %10s\n' "" "Linux" "wine" "wine/Linux"
+row "whole run, 127.0.0.1" "${t[linux-http]}" "${t[windows-http]}"
+row "  start-up (empty catalogue)" "${t[linux-empty]}" "${t[windows-empty]}"
+row "  the places' own work (file://)" "$(share "${t[linux-file]}" "${t[linux-empty]}")" \
+  "$(share "${t[windows-file]}" "${t[windows-empty]}")"
+row "  the downloads on top" "$(share "${t[linux-http]}" "${t[linux-file]}")" \
+  "$(share "${t[windows-http]}" "${t[windows-file]}")"
