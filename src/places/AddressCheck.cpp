@@ -60,6 +60,10 @@ bool stationBelongs(std::u16string_view station, std::u16string_view place) {
 }
 
 CheckResult judgePage(std::u16string_view page, std::u16string_view place, std::chrono::system_clock::time_point now) {
+  return judgePage(page::received(std::u16string(page)), place, now);
+}
+
+CheckResult judgePage(const page::Fetched& page, std::u16string_view place, std::chrono::system_clock::time_point now) {
   CheckResult result;
   try {
     const std::u16string block = cutBlock(page).block;
@@ -122,7 +126,7 @@ void checkPlaces(const std::vector<PlaceToCheck>& places, Downloader& downloader
         result.cause = "没有目录文件 " + place.file;
       } else {
         address = catalogue::address(place.file);
-        result = judgePage(page::wholeText(ahead.take(i, address, whileWaiting)), place.name, now);
+        result = judgePage(ahead.take(i, address, whileWaiting), place.name, now);
       }
     } catch (const std::exception& e) {
       result.cause = e.what();

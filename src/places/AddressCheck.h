@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/PageText.h"
 #include "platform/Services.h"
 
 namespace vantoril::places {
@@ -27,6 +28,9 @@ struct CheckResult {
 // four series), judged at `now`. The observation time is the site's,
 // Beijing time.
 CheckResult judgePage(std::u16string_view page, std::u16string_view place, std::chrono::system_clock::time_point now);
+// The same of a page as a downloader hands it over: a UTF-8 page is cut in
+// its bytes, as a run cuts it.
+CheckResult judgePage(const page::Fetched& page, std::u16string_view place, std::chrono::system_clock::time_point now);
 
 // Whether the station may be the place's: one name holds the first two
 // characters of the other.
