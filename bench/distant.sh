@@ -35,11 +35,7 @@ runs=${BENCH_RUNS:-3}
 # shellcheck source=bench/lib.sh
 source "$here/lib.sh"
 
-say "== building in $build"
-mkdir -p "$build"
-cmake -S "$root" -B "$build" -G Ninja -DVANTORIL_BENCH=ON >"$build/bench-configure.log" 2>&1 ||
-  { cat "$build/bench-configure.log" >&2; exit 1; }
-ninja -C "$build" -j2 vantoril serve_pages >&2
+build_bench vantoril serve_pages
 
 record=$work/record
 mkdir -p "$record"

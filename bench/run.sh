@@ -30,11 +30,7 @@ pages=1000
 source "$here/lib.sh"
 
 # --- build ------------------------------------------------------------------
-say "== building in $build"
-mkdir -p "$build"
-cmake -S "$root" -B "$build" -G Ninja -DVANTORIL_BENCH=ON >"$build/bench-configure.log" 2>&1 ||
-  { cat "$build/bench-configure.log" >&2; exit 1; }
-ninja -C "$build" -j2 vantoril startup_headless serve_pages record_stages chart_page >&2
+build_bench vantoril startup_headless serve_pages record_stages chart_page
 
 . "$here/startup_catalogue.sh"
 

@@ -42,7 +42,8 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine.sh ${CMAKE_BI
 file(GLOB VANTORIL_WINDOWS_TESTS CONFIGURE_DEPENDS tests/win32/*_test.cpp)
 add_executable(unit_tests tests/win32/main.cpp ${VANTORIL_WINDOWS_TESTS}
   tests/unit/text_test.cpp tests/unit/observation_test.cpp tests/unit/form_test.cpp tests/unit/recording_run_test.cpp
-  tests/unit/command_line_modes_test.cpp tests/unit/data_folder_test.cpp tests/unit/places_test.cpp)
+  tests/unit/command_line_modes_test.cpp tests/unit/data_folder_test.cpp tests/unit/file_presence_test.cpp
+  tests/unit/places_test.cpp)
 target_link_libraries(unit_tests PRIVATE vantoril_logic GTest::gtest ws2_32)
 target_include_directories(unit_tests PRIVATE tests)
 # Wine sees the Linux file system as drive Z:.

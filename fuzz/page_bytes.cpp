@@ -21,17 +21,9 @@ struct Cut {
   std::string failure;
 };
 
-Cut cutOf(std::u16string_view page) {
-  Cut result;
-  try {
-    result.cut = vantoril::cutBlock(page);
-  } catch (const vantoril::Failure& f) {
-    result.failure = f.what();
-  }
-  return result;
-}
-
-Cut cutOf(const vantoril::page::Fetched& page) {
+// The cut of the page as text or as a downloader hands it over.
+template <class Page>
+Cut cutOf(const Page& page) {
   Cut result;
   try {
     result.cut = vantoril::cutBlock(page);
