@@ -35,6 +35,10 @@ inline constexpr std::u16string_view kDebugAccessCode = u"7";
 inline constexpr std::string_view kRunGoing = "另一次记录正在进行（可能是定时记录），请等它结束后再点击记录";
 // What the report says of a place whose record went to its pending file.
 inline constexpr std::string_view kKeptMessage = "数据文件被占用或不能写入，本次记录已暂存，下次记录时补写";
+// The kept message with the cause the data file gave.
+inline std::string keptText(std::string_view cause) {
+  return std::string(kKeptMessage) + "（" + std::string(cause) + "）";
+}
 
 // The place list's menu (right button): per place, then, below a
 // separator, for the whole program.

@@ -20,8 +20,7 @@ class PrintingObserver final : public RunObserver {
     std::cout << toUtf8(place) << '\t' << toUtf8(time) << std::endl;
   }
   void placeKept(const std::u16string& place, const std::u16string& time, const std::string& cause) override {
-    std::cout << toUtf8(place) << '\t' << toUtf8(time) << "\t暂存：" << kKeptMessage << "（" << cause << "）"
-              << std::endl;
+    std::cout << toUtf8(place) << '\t' << toUtf8(time) << "\t暂存：" << keptText(cause) << std::endl;
   }
   void placeSkipped(const std::u16string& place, const std::string& why) override {
     std::cout << toUtf8(place) << "\t跳过：" << why << std::endl;

@@ -57,8 +57,6 @@ std::optional<std::u16string> joinedIfExists(const std::string& path, std::u16st
 
 }  // namespace
 
-std::u16string address(const std::string& path) { return joined(cp936::readLines(path), u""); }
-
 std::u16string addressText(const std::string& path) { return joined(cp936::readLines(path), CRLF); }
 
 std::optional<std::u16string> addressIfExists(const std::string& path) { return joinedIfExists(path, u""); }

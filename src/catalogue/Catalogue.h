@@ -30,12 +30,10 @@ void scan(const std::string& folder, Add&& add);
 // outside the catalogue folder or no file system accepts it.
 void checkNewPlaceName(std::u16string_view name);
 
-// The address a run downloads: the catalogue file's lines joined.
-std::u16string address(const std::string& path);
 // The catalogue file's lines, each followed by CR LF.
 std::u16string addressText(const std::string& path);
-// address() and addressText() of a file fileExists() finds; nothing when it
-// finds none.
+// Of a file fileExists() finds (nothing when it finds none): the address a
+// run downloads, the file's lines joined; and addressText().
 std::optional<std::u16string> addressIfExists(const std::string& path);
 std::optional<std::u16string> addressTextIfExists(const std::string& path);
 

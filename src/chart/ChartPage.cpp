@@ -371,11 +371,12 @@ std::string writePage(const std::string& programFolder, std::u16string_view plac
   const std::string none = toUtf8(place) + " 还没有记录";
   // Records waiting in the pending file come after those of the data file.
   const std::string pending = datafile::pendingPath(programFolder, place);
-  if (!fileExists(data) && !fileExists(pending)) throw Failure(none);
-  std::u16string text = fileExists(data) ? cp936::decode(readWholeFile(data)) : std::u16string();
-  if (fileExists(pending)) {
+  const std::optional<std::string> dataBytes = readFileIfExists(data), pendingBytes = readFileIfExists(pending);
+  if (!dataBytes && !pendingBytes) throw Failure(none);
+  std::u16string text = dataBytes ? cp936::decode(*dataBytes) : std::u16string();
+  if (pendingBytes) {
     if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') text += u"\r\n";
-    text += cp936::decode(readWholeFile(pending));
+    text += cp936::decode(*pendingBytes);
   }
   const History history = readHistoryText(text);
   if (history.hours.empty()) {

@@ -1,9 +1,14 @@
 #include "places/AddressCheck.h"
 
 #include <exception>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "catalogue/Catalogue.h"
-#include "platform/FileSystem.h"
+#include "chart/History.h"
+#include "platform/PageRequest.h"
 #include "platform/Text.h"
 #include "recording/Observation.h"
 #include "recording/PagesAhead.h"
@@ -26,28 +31,6 @@ std::u16string stationOf(std::u16string_view block) {
   return std::u16string(block.substr(start, end - start));
 }
 
-// The observation time "yyyyMMddHH" as a moment; false when it is not one.
-// Counted in minutes: a year far off (2601) does not fit the clock's nanoseconds.
-bool momentOf(std::u16string_view time, std::chrono::sys_time<std::chrono::minutes>& moment) {
-  if (time.size() != 10) return false;
-  int digits[10];
-  for (std::size_t i = 0; i < 10; ++i) {
-    if (time[i] < u'0' || time[i] > u'9') return false;
-    digits[i] = time[i] - u'0';
-  }
-  const auto number = [&digits](int from, int count) {
-    int n = 0;
-    for (int i = from; i < from + count; ++i) n = n * 10 + digits[i];
-    return n;
-  };
-  using namespace std::chrono;
-  const year_month_day day{year{number(0, 4)}, month{static_cast<unsigned>(number(4, 2))},
-                           std::chrono::day{static_cast<unsigned>(number(6, 2))}};
-  const int hour = number(8, 2);
-  if (!day.ok() || hour > 23) return false;
-  moment = sys_days{day} + hours{hour} - kSiteOffset;
-  return true;
-}
 
 std::u16string firstTwo(std::u16string_view name) { return std::u16string(name.substr(0, 2)); }
 
@@ -69,20 +52,24 @@ CheckResult judgePage(const page::Fetched& page, std::u16string_view place, std:
     const std::u16string block = cutBlock(page).block;
     result.time = observationTime(block).time;
     SeriesLists lists;
-    for (const SeriesKey& series : kSeriesKeys) extractSeries(block, series.key, series.name, lists.*series.list);
+    const auto keys = findSeriesKeys(block);
+    for (std::size_t s = 0; s < std::size(kSeriesKeys); ++s)
+      extractSeries(block, kSeriesKeys[s], keys[s], lists.*kSeriesKeys[s].list);
     result.station = stationOf(block);
   } catch (const std::exception& e) {
     result.cause = e.what();
     return result;
   }
-  std::chrono::sys_time<std::chrono::minutes> observed;
-  if (!momentOf(result.time, observed)) {
+  // Counted in hours: a year far off (2601) does not fit the clock's nanoseconds.
+  const std::optional<chart::HourIndex> hour = chart::parseHour(result.time);
+  if (!hour) {
     result.cause = "观测时间 “" + toUtf8(result.time) + "” 不是时间";
     return result;
   }
+  const std::chrono::sys_time<std::chrono::minutes> observed{std::chrono::hours{*hour} - kSiteOffset};
   if (std::chrono::floor<std::chrono::minutes>(now) - observed > kStaleAfter) {
     result.verdict = Verdict::Stale;
-    result.cause = "观测时间 " + toUtf8(result.time) + " 已超过 48 小时，页面不再更新";
+    result.cause = "观测时间 " + toUtf8(result.time) + " 已超过 " + std::to_string(kStaleAfter.count()) + " 小时，页面不再更新";
     return result;
   }
   if (!stationBelongs(result.station, place)) {
@@ -122,19 +109,17 @@ void checkPlaces(const std::vector<PlaceToCheck>& places, Downloader& downloader
     CheckResult result;
     std::u16string address;
     try {
-      if (!fileExists(place.file)) {
-        result.cause = "没有目录文件 " + place.file;
-      } else {
-        address = catalogue::address(place.file);
+      if (auto read = catalogue::addressIfExists(place.file)) {
+        address = std::move(*read);
         result = judgePage(ahead.take(i, address, whileWaiting), place.name, now);
+      } else {
+        result.cause = "没有目录文件 " + place.file;
       }
     } catch (const std::exception& e) {
       result.cause = e.what();
     }
     // As a run says it: the address beside a cause that does not name it.
-    if (result.verdict == Verdict::Failed && !address.empty() &&
-        result.cause.find(toUtf8(address)) == std::string::npos)
-      result.cause += "（网址 " + toUtf8(address) + "）";
+    if (result.verdict == Verdict::Failed) result.cause = page::withAddress(std::move(result.cause), toUtf8(address));
     done(place, result);
   }
 }

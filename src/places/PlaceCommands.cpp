@@ -87,7 +87,7 @@ bool Form1::userCheckAddress(int index) {
 void Form1::watchAddress(const std::u16string& place, const std::string& file) {
   watched_.reset();
   try {
-    if (fileExists(file)) watched_ = WatchedAddress{place, file, catalogue::address(file)};
+    if (auto address = catalogue::addressIfExists(file)) watched_ = WatchedAddress{place, file, std::move(*address)};
   } catch (const std::exception&) {
     // A file that cannot be read is not watched; the editor says why.
   }
@@ -101,7 +101,7 @@ bool Form1::userReturned() {
     // is no longer watched (a run says what is wrong with it).
     std::u16string address;
     try {
-      if (fileExists(watched.file)) address = catalogue::address(watched.file);
+      address = catalogue::addressIfExists(watched.file).value_or(u"");
     } catch (const std::exception&) {
     }
     if (address.empty()) {

@@ -5,13 +5,18 @@
 
 namespace vantoril::cp936 {
 
+bool isUtf8Charset(std::string_view charset) {
+  const std::string name = lowerAscii(charset);
+  return name.empty() || name == "utf-8" || name == "utf8";
+}
+
 std::u16string decodeCharset(std::string_view bytes, std::string_view charset) {
   const std::string name = lowerAscii(charset);
   if (name == "gbk" || name == "gb2312" || name == "gb18030" || name == "cp936" || name == "x-gbk" ||
       name == "euc-cn")
     return decodeGb18030(bytes);  // a superset of the other two
   std::u16string text;
-  if (name.empty() || name == "utf-8" || name == "utf8" || !decodeOther(bytes, name, text)) return fromUtf8(bytes);
+  if (isUtf8Charset(name) || !decodeOther(bytes, name, text)) return fromUtf8(bytes);
   return text;
 }
 

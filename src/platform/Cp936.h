@@ -14,6 +14,8 @@ std::u16string decode(std::string_view bytes);
 // Decodes bytes in a named character set (GBK, GB2312, GB18030, UTF-8, ...).
 // Unknown names fall back to UTF-8.
 std::u16string decodeCharset(std::string_view bytes, std::string_view charset);
+// Whether decodeCharset takes `charset` as UTF-8 by name (no name counts).
+bool isUtf8Charset(std::string_view charset);
 
 // The platform's converters behind decodeCharset: GB18030 (a superset of
 // GBK and GB2312), and any other character set by its lower-case name;

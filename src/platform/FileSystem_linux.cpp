@@ -176,7 +176,7 @@ std::optional<std::string> readFile(const std::string& path, bool ifExists) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     const int error = errno;
-    if (ifExists && !fileExists(path)) return std::nullopt;
+    if (ifExists && (error == ENOENT || error == ENOTDIR || !fileExists(path))) return std::nullopt;
     failWithErrno("无法打开文件 " + path, error);
   }
   struct stat st {};
@@ -232,7 +232,7 @@ bool append(const std::string& path, std::string_view bytes, bool ifExists) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     const int error = errno;
-    if (ifExists && !fileExists(path)) return false;
+    if (ifExists && (error == ENOENT || error == ENOTDIR || !fileExists(path))) return false;
     failWithErrno("无法打开文件 " + path + " 以追加数据", error);
   }
   struct stat st {};

@@ -55,11 +55,11 @@ void writeNew(const std::string& path, std::string_view bytes, bool mustBeNew) {
   }
 }
 
-// Cuts `file` back to `size` bytes.
-void cutBack(HANDLE file, LONGLONG size) {
+// Cuts `file` back to `size` bytes; false when it cannot.
+bool cutBack(HANDLE file, LONGLONG size) {
   FILE_END_OF_FILE_INFO end{};
   end.EndOfFile.QuadPart = size;
-  ::SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end);
+  return ::SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end) != 0;
 }
 
 }  // namespace
@@ -229,9 +229,7 @@ unsigned long long fileSize(const std::string& path) {
 void truncateFile(const std::string& path, unsigned long long size) {
   Handle file(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  FILE_END_OF_FILE_INFO end{};
-  end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
-  if (!file.valid() || !::SetFileInformationByHandle(file.get(), FileEndOfFileInfo, &end, sizeof end))
+  if (!file.valid() || !cutBack(file.get(), static_cast<LONGLONG>(size)))
     win32::fail("无法截短文件 " + path, ::GetLastError());
 }
 

@@ -56,4 +56,9 @@ Failure redirectRefused(std::string_view address, std::string_view target) {
   return failed(address, "重定向只能到 http 或 https 网址：" + std::string(target));
 }
 
+std::string withAddress(std::string cause, std::string_view address) {
+  if (!address.empty() && cause.find(address) == std::string::npos) cause += "（网址 " + std::string(address) + "）";
+  return cause;
+}
+
 }  // namespace vantoril::page

@@ -48,4 +48,8 @@ Failure tooManyRedirects(std::string_view address, long maxRedirects);
 //   "下载 <address> 失败：重定向只能到 http 或 https 网址：<target>"
 Failure redirectRefused(std::string_view address, std::string_view target);
 
+// A place's cause as a run reports it: "<cause>（网址 <address>）" unless
+// the cause names the address already (or there is none).
+std::string withAddress(std::string cause, std::string_view address);
+
 }  // namespace vantoril::page

@@ -94,11 +94,6 @@ std::string charsetOf(std::string_view bytes, std::string_view contentType) {
   return charset;
 }
 
-bool isUtf8Name(std::string_view charset) {
-  const std::string name = lowerAscii(charset);
-  return name.empty() || name == "utf-8" || name == "utf8";
-}
-
 }  // namespace
 
 std::u16string decode(std::string_view bytes, std::string_view contentType) {
@@ -110,7 +105,7 @@ std::u16string decode(std::string_view bytes, std::string_view contentType) {
 Fetched receive(std::string bytes, std::string_view contentType) {
   Fetched page;
   const std::string charset = charsetOf(bytes, contentType);
-  if (isUtf8Name(charset)) {
+  if (cp936::isUtf8Charset(charset)) {
     page.utf8 = true;
     page.bytes = std::move(bytes);
   } else {

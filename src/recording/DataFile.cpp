@@ -1,5 +1,6 @@
 #include "recording/DataFile.h"
 
+#include <optional>
 #include <string>
 
 #include "platform/Cp936.h"
@@ -11,8 +12,17 @@ namespace vantoril::datafile {
 
 std::string folder(const std::string& programFolder) { return programFolder + pathSeparator() + "WeatherData"; }
 
+namespace {
+
+// A file of the place in the data folder: "<place>-WeatherData<ending>".
+std::string placeFile(const std::string& programFolder, std::u16string_view place, std::string_view ending) {
+  return folder(programFolder) + pathSeparator() + fileNameBytes(place) + "-WeatherData" + std::string(ending);
+}
+
+}  // namespace
+
 std::string path(const std::string& programFolder, std::u16string_view place) {
-  return folder(programFolder) + pathSeparator() + fileNameBytes(place) + "-WeatherData.xls";
+  return placeFile(programFolder, place, ".xls");
 }
 
 std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists) {
@@ -39,7 +49,7 @@ namespace {
 constexpr std::string_view kNewFile = "new";
 
 std::string landingPath(const std::string& programFolder, std::u16string_view place) {
-  return folder(programFolder) + pathSeparator() + fileNameBytes(place) + "-WeatherData.landing";
+  return placeFile(programFolder, place, ".landing");
 }
 
 std::string headerBytes() { return cp936::encode(u"天气数据文件\r\n"); }
@@ -61,8 +71,9 @@ void appendToDataFile(const std::string& file, std::string_view bytes) {
 // note says, the pending file is done with; else a half of them is cut off
 // again and the pending file stays as it is. Doing this twice does no harm.
 void settleLanding(const std::string& landing, const std::string& data, const std::string& pending) {
-  if (!fileExists(landing)) return;
-  const std::string note = readWholeFile(landing);
+  const std::optional<std::string> noted = readFileIfExists(landing);
+  if (!noted) return;
+  const std::string& note = *noted;
   const std::size_t eol = note.find("\r\n");
   if (eol == std::string::npos) throw Failure("补写记录文件 " + landing + " 不完整，请查看后删除它");
   const std::string_view before = std::string_view(note).substr(0, eol);
@@ -74,7 +85,7 @@ void settleLanding(const std::string& landing, const std::string& data, const st
       throw Failure("补写记录文件 " + landing + " 不完整，请查看后删除它");
     start = std::stoull(std::string(before));
   }
-  const std::string now = fileExists(data) ? readWholeFile(data) : std::string();
+  const std::string now = readFileIfExists(data).value_or(std::string());
   const std::string_view after = now.size() > start ? std::string_view(now).substr(start) : std::string_view();
   if (after.starts_with(bytes)) {
     if (fileExists(pending)) removeFile(pending);
@@ -91,7 +102,7 @@ void settleLanding(const std::string& landing, const std::string& data, const st
 }  // namespace
 
 std::string pendingPath(const std::string& programFolder, std::u16string_view place) {
-  return folder(programFolder) + pathSeparator() + fileNameBytes(place) + "-WeatherData.pending";
+  return placeFile(programFolder, place, ".pending");
 }
 
 Appended appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record) {
@@ -107,8 +118,9 @@ Appended appendRecord(const std::string& programFolder, std::u16string_view plac
   if (cp936::decode(bytes) != text) throw Failure("观测数据中有无法解码或无法以 GBK 保存的字符，没有记录");
 
   settleLanding(landing, file, pending);
-  const bool hadPending = fileExists(pending);
-  const std::string kept = hadPending ? readWholeFile(pending) : std::string();
+  const std::optional<std::string> pendingBytes = readFileIfExists(pending);
+  const bool hadPending = pendingBytes.has_value();
+  const std::string kept = pendingBytes.value_or(std::string());
   try {
     if (kept.empty()) {
       appendToDataFile(file, bytes);

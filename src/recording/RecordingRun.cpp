@@ -11,6 +11,7 @@
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/PageRequest.h"
 #include "platform/Text.h"
 #include "recording/DataFile.h"
 #include "recording/Observation.h"
@@ -164,7 +165,7 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     lists.empty();
     if (appended.kept) {
       if (observer) observer->placeKept(place, time.time, appended.cause);
-      const std::string kept = std::string(kKeptMessage) + "（" + appended.cause + "）";
+      const std::string kept = keptText(appended.cause);
       return {PlaceOutcome::Kept, place, named(kept), toUtf8(time.time) + " 暂存：" + kept};
     }
     if (observer) observer->placeRecorded(place, time.time);
@@ -172,9 +173,7 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
   } catch (const std::exception& e) {
     // The next place starts from empty lists, as after a record.
     lists.empty();
-    std::string cause = e.what();
-    if (!address.empty() && cause.find(toUtf8(address)) == std::string::npos)
-      cause += "（网址 " + toUtf8(address) + "）";
+    const std::string cause = page::withAddress(e.what(), toUtf8(address));
     if (observer) observer->placeFailed(place, cause);
     return {PlaceOutcome::Failed, place, named(cause), "错误：" + cause};
   }

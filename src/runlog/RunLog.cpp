@@ -71,14 +71,28 @@ std::optional<Summary> parseSummary(std::string_view line) {
   return s;
 }
 
+// Past its bound the log keeps its newer half.
+void trim(const std::string& path) {
+  if (fileSize(path) <= kMostBytes) return;
+  const std::string all = readWholeFile(path);
+  if (all.size() <= kMostBytes) return;
+  // From the first line that starts in the newer half; never later than
+  // the last line, the one just written.
+  std::size_t from = all.find('\n', all.size() / 2);
+  from = from == std::string::npos ? all.size() : from + 1;
+  const std::size_t lastLine = all.size() < 2 ? 0 : all.rfind('\n', all.size() - 2);
+  from = std::min(from, lastLine == std::string::npos ? 0 : lastLine + 1);
+  replaceFile(path, std::string_view(all).substr(from));
+}
+
 }  // namespace
 
 std::string logPath(const std::string& folder) { return folder + pathSeparator() + kLogFileName; }
 
 std::optional<Summary> lastSummary(const std::string& folder) {
-  const std::string path = logPath(folder);
-  if (!fileExists(path)) return std::nullopt;
-  return lastSummaryIn(readWholeFile(path));
+  const std::optional<std::string> all = readFileIfExists(logPath(folder));
+  if (!all) return std::nullopt;
+  return lastSummaryIn(*all);
 }
 
 std::optional<Summary> lastSummaryIn(std::string_view all) {
@@ -94,18 +108,6 @@ std::optional<Summary> lastSummaryIn(std::string_view all) {
   return std::nullopt;
 }
 
-void trim(const std::string& path, std::size_t most) {
-  if (fileSize(path) <= most) return;
-  const std::string all = readWholeFile(path);
-  if (all.size() <= most) return;
-  // From the first line that starts in the newer half; never later than
-  // the last line, the one just written.
-  std::size_t from = all.find('\n', all.size() / 2);
-  from = from == std::string::npos ? all.size() : from + 1;
-  const std::size_t lastLine = all.size() < 2 ? 0 : all.rfind('\n', all.size() - 2);
-  from = std::min(from, lastLine == std::string::npos ? 0 : lastLine + 1);
-  replaceFile(path, std::string_view(all).substr(from));
-}
 
 RunLog::RunLog(std::string folder, bool mayTrim) : path_(logPath(folder)), mayTrim_(mayTrim) {}
 

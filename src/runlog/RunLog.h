@@ -70,7 +70,4 @@ class RunLog {
   std::optional<std::size_t> size_;  // of the log after the last line written
 };
 
-// Trims the log at `path` to the newer half when it is past `most` bytes.
-void trim(const std::string& path, std::size_t most = kMostBytes);
-
 }  // namespace vantoril::runlog

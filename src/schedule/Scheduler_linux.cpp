@@ -149,9 +149,9 @@ class LinuxScheduler final : public Scheduler {
   ScheduleState state() override {
     ScheduleState state;
     const std::string timer = unitFolder_ + "/" + std::string(kTimerUnit);
-    if (fileExists(timer)) {
+    if (const auto unit = readFileIfExists(timer)) {
       state.how = "systemd 用户定时器";
-      state.times = timerUnitTimes(readWholeFile(timer));
+      state.times = timerUnitTimes(*unit);
       state.note = lingerNote();
       if (!managerAnswers()) {
         state.on = true;

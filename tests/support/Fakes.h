@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -128,6 +129,14 @@ class TempFolder {
  private:
   std::string path_;
 };
+
+// The lines of `text`, without their line ends.
+inline std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 // Writes `text` as GBK bytes, creating the parent folders.
 inline void writeGbk(const std::string& path, std::u16string_view text) {

@@ -5,20 +5,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Fakes.h"
 
 namespace vantoril::test {
-
-inline std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 struct ProgramFolder {
   TempFolder folder;

@@ -25,10 +25,7 @@ TEST(DataFolder, OnlyAFolderTheProgramMayCreateFilesInCountsAsWritable) {
   for (const Case& c : cases) EXPECT_EQ(folderWritable(c.folder), c.writable) << c.folder;
   // The trial leaves nothing behind.
   EXPECT_TRUE(listFolder(folder.path()).empty());
-}
-
-TEST(DataFolder, AWritableProgramFolderKeepsThePlacesAndTheDataBesideTheProgram) {
-  TempFolder folder;
+  // A writable program folder keeps the places and the data beside the program.
   EXPECT_EQ(dataFolder(folder.path()), folder.path());
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../support/Fakes.h"
+#include "../support/SampleData.h"
 #include "app/Headless.h"
 #include "platform/RunLock.h"
 #include "runlog/RunLog.h"
@@ -110,7 +111,7 @@ TEST(RunLock, TheRecordButtonDuringAnotherRunSaysSoAndDoesNothing) {
   f.form = std::make_unique<Form1>(f.folder.path(),
                                    Form1Services{f.downloader, f.starter, f.input, f.report, nullptr, lock.get()});
   test::writeGbk(f.website("杭州.txt"), u"http://example.com/hz\r\n");
-  f.downloader.pages[u"http://example.com/hz"] = fromUtf8(readWholeFile(std::string(VANTORIL_TEST_DATA) + "/hangzhou-2014.html"));
+  f.downloader.pages[u"http://example.com/hz"] = fromUtf8(test::sampleData("hangzhou-2014.html"));
   ASSERT_TRUE(f.form->load());
 
   LockHolder holder(f.folder.path());
@@ -123,7 +124,7 @@ TEST(RunLock, TheRecordButtonDuringAnotherRunSaysSoAndDoesNothing) {
 
   holder.kill();
   EXPECT_TRUE(f.form->click(f.form->Command1)) << f.report.messages.back();
-  EXPECT_EQ(test::readBytes(f.weatherData("杭州-WeatherData.xls")), test::readBytes(std::string(VANTORIL_TEST_DATA) + "/hangzhou-2014.WeatherData.xls"));
+  EXPECT_EQ(test::readBytes(f.weatherData("杭州-WeatherData.xls")), test::sampleData("hangzhou-2014.WeatherData.xls"));
   EXPECT_FALSE(lock->held());  // released at the run's end
   const auto summary = runlog::lastSummary(f.folder.path());
   ASSERT_TRUE(summary);
@@ -134,19 +135,12 @@ TEST(RunLock, TheRecordButtonDuringAnotherRunSaysSoAndDoesNothing) {
 // Run log ---------------------------------------------------------------
 
 std::vector<std::string> logLines(const TempFolder& folder) {
-  std::vector<std::string> lines;
-  const std::string all = readWholeFile(runlog::logPath(folder.path()));
-  for (std::size_t start = 0; start < all.size();) {
-    const std::size_t end = all.find('\n', start);
-    lines.push_back(all.substr(start, end - start));
-    start = end == std::string::npos ? all.size() : end + 1;
-  }
-  return lines;
+  return test::linesOf(readWholeFile(runlog::logPath(folder.path())));
 }
 
 TEST(RunLog, EveryPlaceAndTheSummaryOfARunAreLoggedAndTheSummaryReadBack) {
   test::FormFixture f;
-  const std::u16string page = fromUtf8(readWholeFile(std::string(VANTORIL_TEST_DATA) + "/hangzhou-2014.html"));
+  const std::u16string page = fromUtf8(test::sampleData("hangzhou-2014.html"));
   test::writeGbk(f.website("甲.txt"), u"http://a\r\n");
   test::writeGbk(f.website("乙.txt"), u"http://b\r\n");
   test::writeGbk(f.website("丙\t地.txt"), u"http://a\r\n");
@@ -239,7 +233,7 @@ TEST(RunLog, ALogThatCannotBeWrittenDoesNotFailTheRun) {
   test::FormFixture f;
   std::filesystem::create_directories(test::fsPath(runlog::logPath(f.folder.path())));  // a folder in its place
   test::writeGbk(f.website("杭州.txt"), u"http://a\r\n");
-  f.downloader.pages[u"http://a"] = fromUtf8(readWholeFile(std::string(VANTORIL_TEST_DATA) + "/hangzhou-2014.html"));
+  f.downloader.pages[u"http://a"] = fromUtf8(test::sampleData("hangzhou-2014.html"));
   ASSERT_TRUE(f.form->load());
   EXPECT_TRUE(f.form->click(f.form->Command1));
   EXPECT_EQ(f.form->lastRunExitCode(), 0);

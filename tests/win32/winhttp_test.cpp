@@ -1,6 +1,5 @@
 // The WinHTTP downloader against a server on 127.0.0.1.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <string>
@@ -13,6 +12,7 @@
 #include "platform/Text.h"
 #include "platform/WinHttpDownloader.h"
 #include "support/Fakes.h"
+#include "support/PackedPages.h"
 #include "win32/LoopbackServer.h"
 
 namespace vantoril {
@@ -21,27 +21,13 @@ namespace {
 using test::failureOf;
 using test::LoopbackServer;
 
-std::string gzipped(const std::string& text) {
-  z_stream z{};
-  deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 16 + 15, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&z, static_cast<uLong>(text.size())) + 32, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
-
 TEST(WinHttp, PagesAreDecodedByHeaderOrMetaAndGzipIsUnpacked) {
   LoopbackServer server;
   const std::string page = "<html><head><title>中国天气</title></head><body>晴 25℃</body></html>";
   const std::string gbkPage = cp936::encode(
       u"<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head>北京 晴</html>");
   server.route("/utf8", {200, "Content-Type: text/html; charset=utf-8\r\n", page});
-  server.route("/gzip", {200, "Content-Type: text/html; charset=utf-8\r\nContent-Encoding: gzip\r\n", gzipped(page)});
+  server.route("/gzip", {200, "Content-Type: text/html; charset=utf-8\r\nContent-Encoding: gzip\r\n", test::deflated(page, 16 + 15)});
   server.route("/gbk", {200, "Content-Type: text/html\r\n", gbkPage});
   server.route("/moved", {301, "Location: /utf8\r\n", ""});
   WinHttpDownloader downloader;
@@ -60,7 +46,7 @@ TEST(WinHttp, FailuresNameTheAddressAndTheCause) {
   LoopbackServer server;
   server.route("/slow", {200, "", "", true});
   server.route("/loop", {302, "Location: /loop\r\n", ""});
-  server.route("/huge", {200, "Content-Encoding: gzip\r\n", gzipped(std::string(100000, 'x'))});
+  server.route("/huge", {200, "Content-Encoding: gzip\r\n", test::deflated(std::string(100000, 'x'), 16 + 15)});
   WinHttpDownloader::Options options;
   options.totalTimeoutMs = 500;
   options.maxBytes = 50000;
