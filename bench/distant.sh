@@ -48,23 +48,6 @@ parallel() { curl -s --parallel --parallel-max 6 --config "$work/curl.conf"; }
 # records every day: a run appends.
 run() { "$record/vantoril" --record; }
 
-# Runs the commands given in turn, N rounds after a warm-up round, and
-# sets took[command] to the µs of each round.
-declare -A took
-in_rounds() {  # N command...
-  local n=$1 round command t0
-  shift
-  for command; do took[$command]=""; done
-  for ((round = 0; round <= n; round++)); do
-    for command; do
-      now; t0=$REPLY
-      "$command" >/dev/null 2>&1 || true
-      now
-      (( round == 0 )) || took[$command]+=" $(( REPLY - t0 ))"
-    done
-  done
-}
-
 # --- file:// pages -------------------------------------------------------------
 file_row=""
 if [[ ${BENCH_FILES:-1} != 0 ]]; then

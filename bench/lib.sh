@@ -66,6 +66,24 @@ time_median() {  # N command...
   median "${samples[@]}"
 }
 
+# Runs the commands given in turn (so that a burst of load on a shared
+# machine falls on all alike), N rounds after a warm-up round, and
+# sets took[command] to the µs of each round.
+declare -A took
+in_rounds() {  # N command...
+  local n=$1 round command t0
+  shift
+  for command; do took[$command]=""; done
+  for ((round = 0; round <= n; round++)); do
+    for command; do
+      now; t0=$REPLY
+      "$command" >/dev/null 2>&1 || true
+      now
+      (( round == 0 )) || took[$command]+=" $(( REPLY - t0 ))"
+    done
+  done
+}
+
 ms() { printf '%d.%d' $(( $1 / 1000 )) $(( ($1 % 1000) / 100 )); }
 ratio() { printf '%d.%02d' $(( $1 / $2 )) $(( ($1 % $2) * 100 / $2 )); }
 

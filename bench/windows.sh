@@ -44,8 +44,9 @@ start_server --count "$places" ${pages:+--pages "$pages"}
 # The pages as files, for the file:// places.
 mkdir -p "$work/pages"
 for ((i = 0; i < places; i++)); do
-  curl -s -o "$(printf '%s/pages/p%04d.html' "$work" "$i")" "$(printf 'http://127.0.0.1:%s/p%04d' "$port" "$i")"
-done
+  printf 'url = "http://127.0.0.1:%s/p%04d"\noutput = "%s/pages/p%04d.html"\n' "$port" "$i" "$work" "$i"
+done >"$work/pages.conf"
+curl -s --config "$work/pages.conf"
 
 # Program folders SIDE-KIND: linux or windows; empty, file or http.
 for side in linux windows; do
@@ -66,6 +67,9 @@ done
 
 linux() { "$work/linux-$1/vantoril" --record; }
 windows() { "$root/scripts/wine.sh" "$win_build" run "$work/windows-$1/vantoril.exe" --record; }
+for side in linux windows; do
+  for kind in empty file http; do eval "$side-$kind() { $side $kind; }"; done
+done
 # Every place must be recorded, on both sides, before anything is timed.
 for side in linux windows; do
   for kind in file http; do
@@ -74,17 +78,8 @@ for side in linux windows; do
   done
 done
 
-declare -A took
 commands=(linux-empty windows-empty linux-file windows-file linux-http windows-http)
-for command in "${commands[@]}"; do took[$command]=""; done
-for ((round = 0; round <= runs; round++)); do
-  for command in "${commands[@]}"; do
-    now; t0=$REPLY
-    "${command%%-*}" "${command#*-}" >/dev/null 2>&1 || true
-    now
-    (( round == 0 )) || took[$command]+=" $(( REPLY - t0 ))"
-  done
-done
+in_rounds "$runs" "${commands[@]}"
 declare -A t
 # shellcheck disable=SC2086  # the samples are words
 for command in "${commands[@]}"; do t[$command]=$(median ${took[$command]}); done
