@@ -32,36 +32,34 @@ xdotool key Return
 wait_box '添加天气网址' 10 >/dev/null || fail "New did not ask for the address"
 type_text "$ADDRESS"
 xdotool key Return
-sleep 1
 
 file="$catalogue/$PLACE.txt"
-[ -f "$file" ] || fail "no catalogue file $PLACE.txt; the folder holds: $(ls -A "$catalogue" 2>&1)"
+wait_until 10 test -f "$file" || fail "no catalogue file $PLACE.txt; the folder holds: $(ls -A "$catalogue" 2>&1)"
 expected=$(printf '%s\r\n' "$ADDRESS" | od -An -tx1)
 actual=$(od -An -tx1 <"$file")
 [ "$actual" = "$expected" ] || fail "the catalogue file holds$actual instead of$expected"
 
-shot=$(screenshot catalogue-created)
-dark=$(dark_pixels "$shot" "${LIST_ROW0[@]}")
-[ "$dark" -gt 20 ] || fail "the new place is not in the list ($dark dark pixels in its row)"
+# The window may repaint a moment after the file is there.
+listed() { shot=$(screenshot catalogue-created) && dark=$(dark_pixels "$shot" "${LIST_ROW0[@]}") && [ "$dark" -gt 20 ]; }
+wait_until 10 listed || fail "the new place is not in the list ($dark dark pixels in its row)"
 [ "$(dark_pixels "$shot" "${TEXT14_AREA[@]}")" -eq 0 ] || fail "an address is shown before any place is selected"
 
 # A click on the row shows the place name in Text15 and its address in Text14;
 # the top left of the row, beneath the caption "地名：", takes the click too.
 xdotool mousemove --window "$WINDOW" 20 32 click 1
-sleep 1
-shot=$(screenshot catalogue-selected)
-red=$(red_pixels "$shot" "${TEXT15_AREA[@]}")
+shown() {
+  shot=$(screenshot catalogue-selected) && red=$(red_pixels "$shot" "${TEXT15_AREA[@]}") &&
+    dark=$(dark_pixels "$shot" "${TEXT14_AREA[@]}") && [ "$red" -gt 30 ] && [ "$dark" -gt 50 ]
+}
+wait_until 10 shown || true
 [ "$red" -gt 30 ] || fail "the selected place's name is not shown in Text15 ($red dark red pixels)"
-dark=$(dark_pixels "$shot" "${TEXT14_AREA[@]}")
 [ "$dark" -gt 50 ] || fail "the selected place's address is not shown in Text14 ($dark dark pixels)"
 
 # Delete removes the selected place's file and its row.
 click_twips 2520 120 855 255
-sleep 0.5
-[ ! -e "$file" ] || fail "Delete left $PLACE.txt in place"
-shot=$(screenshot catalogue-deleted)
-dark=$(dark_pixels "$shot" "${LIST_AREA[@]}")
-[ "$dark" -eq 0 ] || fail "the deleted place is still listed ($dark dark pixels)"
+wait_until 10 test ! -e "$file" || fail "Delete left $PLACE.txt in place"
+unlisted() { shot=$(screenshot catalogue-deleted) && dark=$(dark_pixels "$shot" "${LIST_AREA[@]}") && [ "$dark" -eq 0 ]; }
+wait_until 10 unlisted || fail "the deleted place is still listed ($dark dark pixels)"
 grep -q . "$WORK/program.log" && echo "program output: $(cat "$WORK/program.log")"
 
 echo "PASS: $TEST_NAME"

@@ -144,6 +144,17 @@ wait_shown() {
   return 1
 }
 
+# Runs a command (a test's own function, say) every 0.2 s until it succeeds,
+# for up to $1 seconds; fails after that.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
+}
+
 # Waits up to $2 seconds until no visible window other than $3 matches $1.
 wait_gone() {
   local deadline=$((SECONDS + $2))
