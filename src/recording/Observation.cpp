@@ -126,17 +126,24 @@ void extractSeries(std::u16string_view block, std::u16string_view key, std::stri
 }
 
 std::array<KeyPositions, std::size(kSeriesKeys)> findSeriesKeys(std::u16string_view block) {
+  // The keys differ only in their last character: the pass looks for what
+  // they share and tells them apart there.
+  static constexpr std::u16string_view shared = kSeriesKeys[0].key.substr(0, kSeriesKeys[0].key.size() - 1);
+  static_assert([] {
+    for (const SeriesKey& series : kSeriesKeys)
+      if (series.key.size() != shared.size() + 1 || !series.key.starts_with(shared)) return false;
+    return true;
+  }());
   std::array<KeyPositions, std::size(kSeriesKeys)> at;
   if (block.empty()) return at;
   // One pass over the block for all the keys, as extractSeries searches
   // each: a key that ends the block is not counted.
   const std::u16string_view searched = block.substr(0, block.size() - 1);
-  for (std::size_t p = 0; p < searched.size(); ++p) {
-    const char16_t c = searched[p];
-    for (std::size_t s = 0; s < std::size(kSeriesKeys); ++s) {
-      const std::u16string_view key = kSeriesKeys[s].key;
-      if (c == key[0] && at[s].size() < kSeriesEntries && searched.substr(p).starts_with(key)) at[s].push_back(p);
-    }
+  const std::size_t last = shared.size();
+  for (std::size_t p = searched.find(shared); p != std::u16string_view::npos && p + last < searched.size();
+       p = searched.find(shared, p + 1)) {
+    for (std::size_t s = 0; s < std::size(kSeriesKeys); ++s)
+      if (searched[p + last] == kSeriesKeys[s].key[last] && at[s].size() < kSeriesEntries) at[s].push_back(p);
   }
   return at;
 }

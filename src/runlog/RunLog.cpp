@@ -19,10 +19,18 @@ namespace {
 // The count fields of a summary line, in order, each "<label> <number>".
 constexpr std::array<std::string_view, 6> kLabels = {"地名", "记录", "暂存", "跳过", "错误", "退出码"};
 
+// Worked out once a second, not for every line: localtime reads the time
+// zone file again each time.
 std::string now() {
+  thread_local std::time_t second = -1;
+  thread_local std::string text;
   const std::time_t t = std::time(nullptr);
-  char text[32] = "";
-  if (const std::tm* local = std::localtime(&t)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+  if (t != second) {
+    char local[32] = "";
+    if (const std::tm* tm = std::localtime(&t)) std::strftime(local, sizeof local, "%Y-%m-%d %H:%M:%S", tm);
+    second = t;
+    text = local;
+  }
   return text;
 }
 
