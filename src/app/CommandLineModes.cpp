@@ -12,7 +12,7 @@
 
 namespace vantoril {
 
-int runCommandLine(const std::vector<std::string>& arguments, const std::string& programFolder,
+int runCommandLine(const std::vector<std::string>& arguments, const std::function<std::string()>& programFolder,
                    const std::function<int()>& openWindow) {
   if (arguments.empty()) return openWindow();
 
@@ -66,15 +66,15 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::string&
     return 2;
   }
 
-  if (record) return recordHeadless(programFolder);
+  if (record) return recordHeadless(programFolder());
   if (chart->count() > 0) {
-    std::cout << chart::writePage(programFolder, fileNameText(chartPlace)) << std::endl;
+    std::cout << chart::writePage(programFolder(), fileNameText(chartPlace)) << std::endl;
     return 0;
   }
-  if (schedule->count() > 0) return schedule::runScheduleMode(programFolder, scheduleTimes);
+  if (schedule->count() > 0) return schedule::runScheduleMode(programFolder(), scheduleTimes);
   if (find->count() > 0) return places::findMode(findText, std::cout, std::cerr);
-  if (add->count() > 0) return places::addMode(programFolder, addText, std::cout, std::cerr);
-  if (check) return places::checkMode(programFolder, std::cout, std::cerr);
+  if (add->count() > 0) return places::addMode(programFolder(), addText, std::cout, std::cerr);
+  if (check) return places::checkMode(programFolder(), std::cout, std::cerr);
   return 2;
 }
 

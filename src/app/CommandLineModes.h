@@ -8,10 +8,12 @@
 namespace vantoril {
 
 // Runs the mode the arguments name (UTF-8, without the program's name) over
-// the folder of the places and the data (dataFolder()) and returns the
-// process exit code: 0 for success, 2 for arguments that name no mode (said
-// on stderr). `openWindow` runs the window when there is no argument.
-int runCommandLine(const std::vector<std::string>& arguments, const std::string& programFolder,
+// the folder of the places and the data (dataFolder(), which `programFolder`
+// gives, asked only by a mode that uses it: finding it can make the user's
+// folder) and returns the process exit code: 0 for success, 2 for arguments
+// that name no mode (said on stderr). `openWindow` runs the window when
+// there is no argument.
+int runCommandLine(const std::vector<std::string>& arguments, const std::function<std::string()>& programFolder,
                    const std::function<int()>& openWindow);
 
 }  // namespace vantoril

@@ -53,9 +53,9 @@ int main(int argc, char** argv) {
   ::mallopt(M_MMAP_THRESHOLD, 16 << 20);
   try {
     const std::string folder = vantoril::programFolder();
-    const std::string data = vantoril::dataFolder(folder);
+    const auto data = [&] { return vantoril::dataFolder(folder); };
     return vantoril::runCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), data,
-                                    [&] { return openWindow(argc, argv, folder, data); });
+                                    [&] { return openWindow(argc, argv, folder, data()); });
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return 1;

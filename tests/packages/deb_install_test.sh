@@ -66,9 +66,10 @@ in_root useradd -m tester
 out=$(as_user vantoril --version) || fail "vantoril --version failed: $out"
 [ "$out" = "vantoril $version" ] || fail "vantoril --version says '$out', the package is $version"
 
-# The first run makes the user's folder; the second records the place
-# added there, over a file:// page.
+# The first run makes the user's folder (--version does not); the second
+# records the place added there, over a file:// page.
 home_data=/home/tester/.local/share/vantoril
+[ ! -e "$target$home_data" ] || fail "vantoril --version made $home_data"
 out=$(as_user vantoril --record 2>&1) || fail "--record with no places failed: $out"
 [ -d "$target$home_data" ] || fail "$home_data was not made"
 cp "$repo/tests/data/hangzhou-2014.html" "$target/tmp/page.html"

@@ -2,6 +2,7 @@
 // are refused, and that a refusal runs nothing.
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -14,26 +15,40 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndArgumentsNamingNoModeAreR
     std::vector<std::string> arguments;
     int exitCode;
     bool window;
+    bool folder;  // the data folder is looked for (which can make it)
   };
   const Case cases[] = {
-      {{}, 7, true},
-      {{"--help"}, 0, false},
-      {{"--version"}, 0, false},
-      {{"--bogus"}, 2, false},
-      {{"record"}, 2, false},
-      {{"--record", "extra"}, 2, false},
-      {{"--record", "--chart", "杭州"}, 2, false},
-      {{"--chart"}, 2, false},
+      {{}, 7, true, false},
+      {{"--help"}, 0, false, false},
+      {{"--version"}, 0, false, false},
+      {{"--bogus"}, 2, false, false},
+      {{"record"}, 2, false, false},
+      {{"--record", "extra"}, 2, false, false},
+      {{"--record", "--chart", "杭州"}, 2, false, false},
+      {{"--chart"}, 2, false, false},
+      {{"--chart", "杭州"}, 1, false, true},
   };
   for (const Case& c : cases) {
-    bool opened = false;
-    const int code = vantoril::runCommandLine(c.arguments, "/nonexistent-folder", [&] {
-      opened = true;
-      return 7;
-    });
+    bool opened = false, looked = false;
+    int code = 0;
+    try {
+      code = vantoril::runCommandLine(
+          c.arguments,
+          [&] {
+            looked = true;
+            return std::string("/nonexistent-folder");
+          },
+          [&] {
+            opened = true;
+            return 7;
+          });
+    } catch (const std::exception&) {
+      code = 1;  // main reports the failure and exits with 1
+    }
     const std::string what = c.arguments.empty() ? "(none)" : c.arguments.front();
     EXPECT_EQ(code, c.exitCode) << what;
     EXPECT_EQ(opened, c.window) << what;
+    EXPECT_EQ(looked, c.folder) << what;
   }
 }
 
