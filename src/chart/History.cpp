@@ -7,6 +7,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/Text.h"
+
 namespace vantoril::chart {
 
 namespace {
@@ -208,13 +210,7 @@ History readHistory(const std::vector<std::u16string>& lines) {
 
 History readHistoryText(std::u16string_view text) {
   Reader reader;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t cr = text.find(u'\r', start);
-    reader.line(text.substr(start, cr == std::u16string_view::npos ? cr : cr - start));
-    if (cr == std::u16string_view::npos) break;
-    start = cr + 1;
-    if (start < text.size() && text[start] == u'\n') ++start;
-  }
+  forEachLine(text, [&](std::u16string_view line) { reader.line(line); });
   return std::move(reader).history();
 }
 

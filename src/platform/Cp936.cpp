@@ -24,18 +24,7 @@ std::vector<std::u16string> splitLines(std::string_view bytes) {
   // CR and LF never occur inside a GBK double-byte character, so the bytes
   // can be split before they are decoded.
   std::vector<std::u16string> lines;
-  std::size_t start = 0;
-  const std::size_t n = bytes.size();
-  while (start < n) {
-    const std::size_t cr = bytes.find('\r', start);
-    if (cr == std::string_view::npos) {
-      lines.push_back(decode(bytes.substr(start)));
-      break;
-    }
-    lines.push_back(decode(bytes.substr(start, cr - start)));
-    start = cr + 1;
-    if (start < n && bytes[start] == '\n') ++start;
-  }
+  forEachLine(bytes, [&](std::string_view line) { lines.push_back(decode(line)); });
   return lines;
 }
 

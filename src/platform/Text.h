@@ -60,4 +60,18 @@ std::size_t findPosition(std::u16string_view text, std::u16string_view what);
 
 inline constexpr std::u16string_view CRLF = u"\r\n";
 
+// Calls `line` with each line of `text`, in order. A line ends at a CR,
+// which takes an LF right after it along; a lone LF is part of its line.
+// Text after the last CR is a last line; nothing after it is none.
+template <class Char, class Line>
+void forEachLine(std::basic_string_view<Char> text, Line&& line) {
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t cr = text.find(Char('\r'), start);
+    line(text.substr(start, cr == text.npos ? text.npos : cr - start));
+    if (cr == text.npos) break;
+    start = cr + 1;
+    if (start < text.size() && text[start] == Char('\n')) ++start;
+  }
+}
+
 }  // namespace vantoril
