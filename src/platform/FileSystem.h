@@ -69,6 +69,10 @@ void appendToFile(const std::string& path, std::string_view bytes);
 // appendToFile(path, bytes) when fileExists(path) finds the file; false,
 // doing nothing, when it finds none.
 bool appendToExistingFile(const std::string& path, std::string_view bytes);
+// Appends `bytes` to the file; a missing file is made holding `header` and
+// `bytes`, in one write. A file another writer makes in between is
+// appended to (its header is its own).
+void appendOrCreateFile(const std::string& path, std::string_view bytes, std::string_view header = {});
 void removeFile(const std::string& path);
 // The size of a file in bytes.
 unsigned long long fileSize(const std::string& path);

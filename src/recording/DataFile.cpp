@@ -52,19 +52,9 @@ std::string landingPath(const std::string& programFolder, std::u16string_view pl
   return placeFile(programFolder, place, ".landing");
 }
 
+// The data file's first line, written with the file's first records in one
+// write: a failed write leaves no file, never one with the header only.
 std::string headerBytes() { return cp936::encode(u"天气数据文件\r\n"); }
-
-// Appends to `file`, creating it when missing.
-void appendOrCreate(const std::string& file, std::string_view bytes) {
-  if (!appendToExistingFile(file, bytes)) createNewFile(file, bytes);
-}
-
-// The data file takes `bytes` (one or more records); a new file gets its
-// header line in the same write: a failed write leaves no file, never one
-// with the header only.
-void appendToDataFile(const std::string& file, std::string_view bytes) {
-  if (!appendToExistingFile(file, bytes)) createNewFile(file, headerBytes() + std::string(bytes));
-}
 
 // Settles what a crash left between noting a write of pending records and
 // removing the note: when the noted bytes are in the data file where the
@@ -123,7 +113,7 @@ Appended appendRecord(const std::string& programFolder, std::u16string_view plac
   const std::string kept = pendingBytes.value_or(std::string());
   try {
     if (kept.empty()) {
-      appendToDataFile(file, bytes);
+      appendOrCreateFile(file, bytes, headerBytes());
     } else {
       // The pending records, then this one, in one write, noted first.
       const bool created = !fileExists(file);
@@ -131,7 +121,7 @@ Appended appendRecord(const std::string& programFolder, std::u16string_view plac
       replaceFile(landing, (created ? std::string(kNewFile) : std::to_string(fileSize(file))) + "\r\n" +
                                (created ? headerBytes() + all : all));
       try {
-        appendToDataFile(file, all);
+        appendOrCreateFile(file, all, headerBytes());
       } catch (const Failure&) {
         // Nothing landed: the note goes (or the next call finds that out).
         try {
@@ -143,7 +133,7 @@ Appended appendRecord(const std::string& programFolder, std::u16string_view plac
     }
   } catch (const Failure& e) {
     try {
-      appendOrCreate(pending, bytes);
+      appendOrCreateFile(pending, bytes);
     } catch (const Failure& pendingFailure) {
       throw Failure(std::string(e.what()) + "；暂存文件也无法写入：" + pendingFailure.what());
     }

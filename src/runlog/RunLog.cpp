@@ -137,15 +137,7 @@ void RunLog::summary(const Counts& c, int exitCode, std::string_view note) {
 
 void RunLog::write(std::string line) {
   try {
-    if (!appendToExistingFile(path_, line)) {
-      try {
-        createNewFile(path_, line);
-      } catch (const Failure&) {
-        // Made by another run in the meantime.
-        if (!fileExists(path_)) throw;
-        appendToFile(path_, line);
-      }
-    }
+    appendOrCreateFile(path_, line);
     if (mayTrim_) {
       // The size is looked up once and then counted on: only a run holding
       // the run lock writes more than a line.

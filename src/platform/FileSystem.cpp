@@ -1,0 +1,17 @@
+#include "platform/FileSystem.h"
+
+#include "platform/Failure.h"
+
+namespace vantoril {
+
+void appendOrCreateFile(const std::string& path, std::string_view bytes, std::string_view header) {
+  if (appendToExistingFile(path, bytes)) return;
+  try {
+    createNewFile(path, std::string(header) + std::string(bytes));
+  } catch (const Failure&) {
+    if (!fileExists(path)) throw;
+    appendToFile(path, bytes);
+  }
+}
+
+}  // namespace vantoril
