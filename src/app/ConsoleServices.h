@@ -12,13 +12,18 @@ class NoInput final : public InputBox {
   std::u16string ask(const std::u16string&, const std::u16string&, const std::u16string&) override { return {}; }
 };
 
-class StderrReport final : public ErrorReport {
+// Reports to a stream, stderr unless told otherwise.
+class StreamReport final : public ErrorReport {
  public:
+  explicit StreamReport(std::ostream& out = std::cerr) : out_(out) {}
   void report(const std::string& message) override {
-    std::cerr << message << '\n';
+    out_ << message << std::endl;
     last = message;
   }
   std::string last;  // the last message reported
+
+ private:
+  std::ostream& out_;
 };
 
 }  // namespace vantoril

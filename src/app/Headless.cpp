@@ -59,7 +59,7 @@ int recordHeadless(const std::string& programFolder) {
   const auto downloader = makeDownloader();
   const auto starter = makeProcessStarter();
   NoInput input;
-  StderrReport report;
+  StreamReport report;
   PrintingObserver observer;
   Form1 form(programFolder, {*downloader, *starter, input, report, &observer, lock.get()});
   if (!form.load()) {

@@ -27,14 +27,6 @@ struct ConsoleForm {
         starter(makeProcessStarter()),
         report(err),
         form(programFolder, {*downloader, *starter, input, report}) {}
-  class StreamReport final : public ErrorReport {
-   public:
-    explicit StreamReport(std::ostream& out) : out_(out) {}
-    void report(const std::string& message) override { out_ << message << std::endl; }
-
-   private:
-    std::ostream& out_;
-  };
   std::unique_ptr<Downloader> downloader;
   std::unique_ptr<ProcessStarter> starter;
   NoInput input;
