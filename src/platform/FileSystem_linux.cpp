@@ -9,9 +9,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/Posix.h"
 
 namespace vantoril {
 
@@ -105,24 +107,26 @@ std::string userDataFolder() {
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
     base = xdg;
   } else {
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
-      home = h;
-    } else if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir && user->pw_dir[0] == '/') {
-      home = user->pw_dir;
-    } else {
-      throw Failure("无法确定用户的数据文件夹：没有 HOME 环境变量");
-    }
-    base = home + "/.local/share";
+    const auto home = homeFolder();
+    if (!home) throw Failure("无法确定用户的数据文件夹：没有 HOME 环境变量");
+    base = *home + "/.local/share";
   }
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   const std::string folder = base + "/vantoril";
-  // Each missing folder on the way, as mkdir -p.
-  for (std::size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1)) {
-    ensureFolder(folder.substr(0, slash));
-  }
-  ensureFolder(folder);
+  makeFolders(folder);
   return folder;
+}
+
+std::optional<std::string> homeFolder() {
+  if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
+  if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir && user->pw_dir[0] == '/') return user->pw_dir;
+  return std::nullopt;
+}
+
+void makeFolders(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    ensureFolder(path.substr(0, slash));
+  ensureFolder(path);
 }
 
 bool fileExists(const std::string& path) {

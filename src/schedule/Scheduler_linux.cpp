@@ -19,6 +19,7 @@
 
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/Posix.h"
 #include "schedule/LinuxSchedule.h"
 #include "schedule/Schedule.h"
 
@@ -114,24 +115,9 @@ std::string firstLine(const std::string& text) {
   return line.empty() ? std::string("没有说明原因") : line;
 }
 
-std::string homeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  throw Failure("无法确定用户的主文件夹");
-}
-
 std::string userName() {
   if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) return pw->pw_name;
   return std::to_string(::getuid());
-}
-
-// Creates the folder and its parents.
-void makeFolders(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
-    const std::string part = path.substr(0, slash);
-    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) failWithErrno("无法创建文件夹 " + part, errno);
-    if (slash == std::string::npos) return;
-  }
 }
 
 bool exists(const std::string& path) {
@@ -143,7 +129,15 @@ class LinuxScheduler final : public Scheduler {
  public:
   explicit LinuxScheduler(std::string programFile) : programFile_(std::move(programFile)) {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    unitFolder_ = (config && config[0] == '/' ? std::string(config) : homeFolder() + "/.config") + "/systemd/user";
+    std::string base;
+    if (config && config[0] == '/') {
+      base = config;
+    } else {
+      const auto home = homeFolder();
+      if (!home) throw Failure("无法确定用户的主文件夹");
+      base = *home + "/.config";
+    }
+    unitFolder_ = base + "/systemd/user";
   }
 
   ScheduleState state() override {

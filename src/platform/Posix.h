@@ -1,0 +1,14 @@
+#pragma once
+// What the Linux files of the program share beyond FileSystem.h.
+#include <optional>
+#include <string>
+
+namespace vantoril {
+
+// The user's home folder: $HOME, else the one the user database names; only
+// an absolute path counts.
+std::optional<std::string> homeFolder();
+// Creates the folder and each missing folder on the way to it, as mkdir -p.
+void makeFolders(const std::string& path);
+
+}  // namespace vantoril
