@@ -19,15 +19,17 @@ add_executable(vantoril WIN32 src/app/main_win32.cpp ${VANTORIL_VIEW_SOURCES} re
 target_include_directories(vantoril PRIVATE ${CMAKE_BINARY_DIR})
 target_link_libraries(vantoril PRIVATE vantoril_logic)
 
-# The system DLLs the window does not need to open are loaded at the first
-# call of one of their functions (delay-loaded), which keeps them off the
-# start-up: downloads, the shell, the Task Scheduler's COM. mingw-w64 ships
-# no delay-import libraries; each is made from the ordinary import library
+# Every system DLL but kernel32 (and the C runtime) is loaded at the first
+# call of one of its functions (delay-loaded): the window's start-up loads
+# none it does not need (downloads, the shell, the Task Scheduler's COM),
+# and begins listing the catalogue on a thread of its own before it loads
+# the window's own (src/app/win32_Window.cpp). mingw-w64 ships no
+# delay-import libraries; each is made from the ordinary import library
 # (cmake/DelayImports.cmake) and listed before the ordinary ones, which then
 # supply nothing: tests/win32/delay_load_test.sh checks the program's import
 # table. A DLL that cannot be loaded is a Failure naming it
 # (src/app/win32_DelayLoad.cpp). The tests link the ordinary libraries.
-set(VANTORIL_DELAYED_DLLS winhttp shell32 shlwapi ole32 oleaut32)
+set(VANTORIL_DELAYED_DLLS winhttp shell32 shlwapi ole32 oleaut32 user32 gdi32 comctl32)
 if(NOT CMAKE_DLLTOOL OR NOT CMAKE_NM)
   message(FATAL_ERROR "The delay-import libraries need the toolchain's dlltool and nm")
 endif()
@@ -44,7 +46,7 @@ foreach(dll IN LISTS VANTORIL_DELAYED_DLLS)
 endforeach()
 add_custom_target(vantoril_delay_libraries DEPENDS ${VANTORIL_DELAY_LIBRARIES})
 add_dependencies(vantoril vantoril_delay_libraries)
-target_link_libraries(vantoril PRIVATE ${VANTORIL_DELAY_LIBRARIES} comctl32 gdi32)
+target_link_libraries(vantoril PRIVATE ${VANTORIL_DELAY_LIBRARIES})
 
 # The tests, run under wine (scripts/wine.sh) by CTest. The logic tests that
 # need no POSIX call are built as they are on Linux; the Windows platform
