@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <thread>
 
 #include "app/BusyRun.h"
@@ -32,8 +30,6 @@ int runWindow(const std::string& programFolder) {
   std::jthread loading([&form] { form.load(); });
   // Drawn at the system's DPI rather than scaled up blurred.
   ::SetProcessDPIAware();
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-  ::InitCommonControlsEx(&controls);
   Win32MainWindow window(form, busy);
   loading.join();
   window.followModel();
