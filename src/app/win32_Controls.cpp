@@ -34,22 +34,23 @@ void mirrorText(ViewControl& view, const Control& model, const std::u16string& t
 
 COLORREF colour(const Rgb& c) { return RGB(c.red, c.green, c.blue); }
 
+// TTM_ADDTOOLW or TTM_UPDATETIPTEXTW: the list as the tool, with `text`.
+void sendListTool(HWND tooltip, UINT message, HWND list, const std::u16string& text) {
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND;
+  tool.hwnd = ::GetParent(list);
+  tool.uId = reinterpret_cast<UINT_PTR>(list);
+  tool.lpszText = const_cast<wchar_t*>(wideText(text));
+  ::SendMessageW(tooltip, message, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 // The tooltip learns where the pointer is over the list from the list's
 // mouse messages, handed on by a window procedure put in front of the
 // list's own. (The tooltip's own way, a subclass of the list through
 // TTF_SUBCLASS, looks up a window property on every message the list gets:
 // a round trip to the wineserver under wine, a tenth of a millisecond, and
 // seconds for a list of thousands of places filled one message each.)
-TTTOOLINFOW listTool(HWND list) {
-  TTTOOLINFOW tool{};
-  tool.cbSize = TTTOOLINFOW_V2_SIZE;
-  tool.uFlags = TTF_IDISHWND;
-  tool.hwnd = ::GetParent(list);
-  tool.uId = reinterpret_cast<UINT_PTR>(list);
-  tool.lpszText = const_cast<wchar_t*>(L"");
-  return tool;
-}
-
 struct TooltipRelay {
   WNDPROC listProc;
   ListCtrl* list;
@@ -187,11 +188,7 @@ void ListCtrl::mirror() {
     ::SendMessageW(hwnd, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
   }
 
-  if (!tooltip) return;
-  TTTOOLINFOW tool = listTool(hwnd);
-  const std::u16string tip = model.tooltip();
-  tool.lpszText = const_cast<wchar_t*>(wideText(tip));
-  ::SendMessageW(tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (tooltip) sendListTool(tooltip, TTM_UPDATETIPTEXTW, hwnd, model.tooltip());
 }
 
 HWND ListCtrl::ensureTooltip() {
@@ -206,11 +203,7 @@ HWND ListCtrl::ensureTooltip() {
   } catch (const std::exception&) {
     tooltip = nullptr;  // comctl32 could not be loaded
   }
-  if (!tooltip) return nullptr;
-  TTTOOLINFOW tool = listTool(hwnd);
-  const std::u16string tip = model.tooltip();
-  tool.lpszText = const_cast<wchar_t*>(wideText(tip));
-  ::SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (tooltip) sendListTool(tooltip, TTM_ADDTOOLW, hwnd, model.tooltip());
   return tooltip;
 }
 

@@ -1,8 +1,8 @@
-// The program loads the system DLLs the window does not need at start-up
-// only at the first call of one of their functions (cmake/Windows.cmake).
-// Where such a DLL, or a function in it, is missing, that call throws a
-// Failure naming both, which the operation's boundary reports as any
-// other, rather than the structured exception that would end the program.
+// The program loads every system DLL but kernel32 only at the first call
+// of one of its functions (cmake/Windows.cmake). Where such a DLL, or a
+// function in it, is missing, that call throws a Failure naming both,
+// which the operation's boundary reports as any other, rather than the
+// structured exception that would end the program.
 #include <windows.h>
 
 #include <delayimp.h>
