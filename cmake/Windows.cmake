@@ -17,7 +17,36 @@ set_source_files_properties(resources/vantoril.rc PROPERTIES OBJECT_DEPENDS ${VA
 file(GLOB VANTORIL_VIEW_SOURCES CONFIGURE_DEPENDS src/app/win32_*.cpp)
 add_executable(vantoril WIN32 src/app/main_win32.cpp ${VANTORIL_VIEW_SOURCES} resources/vantoril.rc)
 target_include_directories(vantoril PRIVATE ${CMAKE_BINARY_DIR})
-target_link_libraries(vantoril PRIVATE vantoril_logic comctl32 gdi32)
+target_link_libraries(vantoril PRIVATE vantoril_logic)
+
+# Every system DLL but kernel32 (and the C runtime) is loaded at the first
+# call of one of its functions (delay-loaded): the window's start-up loads
+# none it does not need (downloads, the shell, the Task Scheduler's COM),
+# and begins listing the catalogue on a thread of its own before it loads
+# the window's own (src/app/win32_Window.cpp). mingw-w64 ships no
+# delay-import libraries; each is made from the ordinary import library
+# (cmake/DelayImports.cmake) and listed before the ordinary ones, which then
+# supply nothing: tests/win32/delay_load_test.sh checks the program's import
+# table. A DLL that cannot be loaded is a Failure naming it
+# (src/app/win32_DelayLoad.cpp). The tests link the ordinary libraries.
+set(VANTORIL_DELAYED_DLLS winhttp shell32 shlwapi ole32 oleaut32 user32 gdi32 comctl32)
+if(NOT CMAKE_DLLTOOL OR NOT CMAKE_NM)
+  message(FATAL_ERROR "The delay-import libraries need the toolchain's dlltool and nm")
+endif()
+foreach(dll IN LISTS VANTORIL_DELAYED_DLLS)
+  find_library(VANTORIL_IMPORT_LIBRARY_${dll} ${dll} REQUIRED)
+  set(delayed ${CMAKE_BINARY_DIR}/delayload/lib${dll}_delay.a)
+  add_custom_command(OUTPUT ${delayed}
+    COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DDLLTOOL=${CMAKE_DLLTOOL}
+            -DIMPORT_LIBRARY=${VANTORIL_IMPORT_LIBRARY_${dll}} -DDLL=${dll}.dll -DOUTPUT=${delayed}
+            -P ${CMAKE_SOURCE_DIR}/cmake/DelayImports.cmake
+    DEPENDS ${VANTORIL_IMPORT_LIBRARY_${dll}} ${CMAKE_SOURCE_DIR}/cmake/DelayImports.cmake
+    COMMENT "Making the delay-import library of ${dll}.dll" VERBATIM)
+  list(APPEND VANTORIL_DELAY_LIBRARIES ${delayed})
+endforeach()
+add_custom_target(vantoril_delay_libraries DEPENDS ${VANTORIL_DELAY_LIBRARIES})
+add_dependencies(vantoril vantoril_delay_libraries)
+target_link_libraries(vantoril PRIVATE ${VANTORIL_DELAY_LIBRARIES})
 
 # The tests, run under wine (scripts/wine.sh) by CTest. The logic tests that
 # need no POSIX call are built as they are on Linux; the Windows platform
@@ -63,6 +92,10 @@ set_tests_properties(windows_file_size_limit PROPERTIES TIMEOUT 120 ENVIRONMENT 
 add_test(NAME headless_record_test
   COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/headless_record_test.sh ${CMAKE_BINARY_DIR} $<TARGET_FILE:vantoril>)
 set_tests_properties(unit_tests headless_record_test PROPERTIES TIMEOUT 300)
+# The delay-loaded DLLs: out of the import table, and a missing one a failure naming it.
+add_test(NAME delay_load_test
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/delay_load_test.sh ${CMAKE_BINARY_DIR} $<TARGET_FILE:vantoril> ${CMAKE_OBJDUMP})
+set_tests_properties(delay_load_test PROPERTIES TIMEOUT 120)
 # The certificate failure against openssl s_server.
 add_test(NAME tls_test COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/tls_test.sh ${CMAKE_BINARY_DIR} $<TARGET_FILE:unit_tests>)
 set_tests_properties(tls_test PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)

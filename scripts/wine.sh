@@ -16,7 +16,8 @@ if [ ! -e "$LOCPATH/zh_CN.UTF-8" ]; then
 fi
 # Given to wine only: this shell does not know the locale.
 in_locale=(env LC_ALL=zh_CN.UTF-8)
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
+# No Mono or Gecko installer prompts; a caller may add overrides of its own.
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 unset DISPLAY
 case $action in
   start)

@@ -68,11 +68,7 @@ int wmain(int argc, wchar_t** argv) {
     const auto folder = [] { return vantoril::dataFolder(vantoril::programFolder()); };
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(vantoril::toUtf8(reinterpret_cast<const char16_t*>(argv[i])));
-    return vantoril::runCommandLine(arguments, folder, [&] {
-      // Drawn at the system's DPI rather than scaled up blurred.
-      ::SetProcessDPIAware();
-      return vantoril::runWindow(folder());
-    });
+    return vantoril::runCommandLine(arguments, folder, [&] { return vantoril::runWindow(folder()); });
   } catch (const std::exception& e) {
     tell(console, e.what(), headless);
     return 1;

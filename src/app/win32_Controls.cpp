@@ -34,25 +34,26 @@ void mirrorText(ViewControl& view, const Control& model, const std::u16string& t
 
 COLORREF colour(const Rgb& c) { return RGB(c.red, c.green, c.blue); }
 
+// TTM_ADDTOOLW or TTM_UPDATETIPTEXTW: the list as the tool, with `text`.
+void sendListTool(HWND tooltip, UINT message, HWND list, const std::u16string& text) {
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND;
+  tool.hwnd = ::GetParent(list);
+  tool.uId = reinterpret_cast<UINT_PTR>(list);
+  tool.lpszText = const_cast<wchar_t*>(wideText(text));
+  ::SendMessageW(tooltip, message, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 // The tooltip learns where the pointer is over the list from the list's
 // mouse messages, handed on by a window procedure put in front of the
 // list's own. (The tooltip's own way, a subclass of the list through
 // TTF_SUBCLASS, looks up a window property on every message the list gets:
 // a round trip to the wineserver under wine, a tenth of a millisecond, and
 // seconds for a list of thousands of places filled one message each.)
-TTTOOLINFOW listTool(HWND list) {
-  TTTOOLINFOW tool{};
-  tool.cbSize = TTTOOLINFOW_V2_SIZE;
-  tool.uFlags = TTF_IDISHWND;
-  tool.hwnd = ::GetParent(list);
-  tool.uId = reinterpret_cast<UINT_PTR>(list);
-  tool.lpszText = const_cast<wchar_t*>(L"");
-  return tool;
-}
-
 struct TooltipRelay {
   WNDPROC listProc;
-  HWND tooltip;
+  ListCtrl* list;
 };
 
 LRESULT CALLBACK relayToTooltip(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -69,7 +70,8 @@ LRESULT CALLBACK relayToTooltip(HWND list, UINT message, WPARAM wParam, LPARAM l
       const DWORD at = ::GetMessagePos();
       MSG msg{list, message, wParam, lParam, static_cast<DWORD>(::GetMessageTime()),
               {GET_X_LPARAM(at), GET_Y_LPARAM(at)}};
-      ::SendMessageW(relay->tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+      if (HWND tooltip = relay->list->ensureTooltip())
+        ::SendMessageW(tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
       break;
     }
     case WM_NCDESTROY:
@@ -186,10 +188,23 @@ void ListCtrl::mirror() {
     ::SendMessageW(hwnd, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
   }
 
-  TTTOOLINFOW tool = listTool(hwnd);
-  const std::u16string tip = model.tooltip();
-  tool.lpszText = const_cast<wchar_t*>(wideText(tip));
-  ::SendMessageW(tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (tooltip) sendListTool(tooltip, TTM_UPDATETIPTEXTW, hwnd, model.tooltip());
+}
+
+HWND ListCtrl::ensureTooltip() {
+  if (tooltipTried) return tooltip;
+  tooltipTried = true;
+  try {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    tooltip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ::GetParent(hwnd), nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
+  } catch (const std::exception&) {
+    tooltip = nullptr;  // comctl32 could not be loaded
+  }
+  if (tooltip) sendListTool(tooltip, TTM_ADDTOOLW, hwnd, model.tooltip());
+  return tooltip;
 }
 
 // A row chosen by mouse or keyboard is a click on the list; Windows tells a
@@ -287,18 +302,13 @@ std::unique_ptr<ViewControl> createViewControl(HWND parent, const ControlDesign&
       args.className = L"LISTBOX";
       args.exStyle = WS_EX_CLIENTEDGE;
       args.style = WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS;
-      HWND hwnd = createControl(args);
-      HWND tooltip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr,
-                                       ::GetModuleHandleW(nullptr), nullptr);
-      if (!tooltip) win32::fail("无法创建提示框", ::GetLastError());
-      TTTOOLINFOW tool = listTool(hwnd);
-      ::SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-      auto relay = std::make_unique<TooltipRelay>(TooltipRelay{nullptr, tooltip});
+      auto list = std::make_unique<ListCtrl>(createControl(args), design, form, static_cast<ListBox&>(model));
+      HWND hwnd = list->hwnd;
+      auto relay = std::make_unique<TooltipRelay>(TooltipRelay{nullptr, list.get()});
       relay->listProc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(relay.release()));
       ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&relayToTooltip));
-      return std::make_unique<ListCtrl>(hwnd, design, form, static_cast<ListBox&>(model), tooltip);
+      return list;
     }
     case ControlKind::TransferControl:
       break;

@@ -81,17 +81,23 @@ struct EditCtrl final : ViewControl {
 };
 
 struct ListCtrl final : ViewControl {
-  ListCtrl(HWND hwnd, const ControlDesign& design, Form1& form, ListBox& model, HWND tooltip)
-      : ViewControl(hwnd, design), form(form), model(model), tooltip(tooltip) {}
+  ListCtrl(HWND hwnd, const ControlDesign& design, Form1& form, ListBox& model)
+      : ViewControl(hwnd, design), form(form), model(model) {}
   void mirror() override;
   void notified(WORD code) override;
   // The list's menu (WM_CONTEXTMENU at screen point `at`, (-1, -1) from
   // the keyboard): the entries of the place under the pointer (or the
   // selected one), then those of the whole program.
   void showMenu(LPARAM at);
+  // The list's tooltip, made at the first mouse message over the list
+  // rather than with the window: it is the window's one common control,
+  // and loading comctl32 for it would lengthen the start-up. None where it
+  // could not be made; the list goes on without.
+  HWND ensureTooltip();
   Form1& form;
   ListBox& model;
-  HWND tooltip;
+  HWND tooltip = nullptr;
+  bool tooltipTried = false;
 };
 
 // The window class, style and the view struct of one row of the table.

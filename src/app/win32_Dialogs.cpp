@@ -144,20 +144,23 @@ void placeDialog(HWND dialog, int width, int height) {
 
 }  // namespace win32view
 
-void Win32MessageBoxReport::report(const std::string& message) {
+void Win32MessageBoxReport::show(const std::string& message, UINT icon) {
+  if (held_) {
+    kept_.emplace_back(message, icon);
+    return;
+  }
   const std::wstring text = win32::wide(message);
   const std::wstring caption = win32::wide(kWindowCaption);
-  ::MessageBoxW(owner_, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+  ::MessageBoxW(owner_, text.c_str(), caption.c_str(), MB_OK | icon);
 }
 
-}  // namespace vantoril
+void Win32MessageBoxReport::report(const std::string& message) { show(message, MB_ICONWARNING); }
 
-namespace vantoril {
+void Win32MessageBoxReport::inform(const std::string& message) { show(message, MB_ICONINFORMATION); }
 
-void Win32MessageBoxReport::inform(const std::string& message) {
-  const std::wstring text = win32::wide(message);
-  const std::wstring caption = win32::wide(kWindowCaption);
-  ::MessageBoxW(owner_, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+void Win32MessageBoxReport::release() {
+  held_ = false;
+  for (const auto& [message, icon] : std::exchange(kept_, {})) show(message, icon);
 }
 
 }  // namespace vantoril

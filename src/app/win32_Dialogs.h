@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/ViewDesign.h"
 #include "platform/Services.h"
@@ -32,9 +34,18 @@ class Win32MessageBoxReport final : public ErrorReport {
   void report(const std::string& message) override;
   // An information box titled with the window caption.
   void inform(const std::string& message) override;
+  // From hold() until release(), the messages are kept and then shown in
+  // their order by release(): what another thread reports waits for the
+  // window's own thread. Both are called on that thread.
+  void hold() { held_ = true; }
+  void release();
 
  private:
+  void show(const std::string& message, UINT icon);
+
   HWND owner_ = nullptr;
+  bool held_ = false;
+  std::vector<std::pair<std::string, UINT>> kept_;
 };
 
 namespace win32view {

@@ -61,8 +61,13 @@ Win32MainWindow::Win32MainWindow(Form1& form, BusyRun& busy) : form_(form), busy
   ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32MainWindow::windowProc));
   createControls();
+}
+
+void Win32MainWindow::followModel() {
+  for (const auto& view : views_) view->mirror();
   form_.setListener(this);
   busy_.setWindow(this);
+  following_ = true;
 }
 
 Win32MainWindow::~Win32MainWindow() {
@@ -91,7 +96,6 @@ void Win32MainWindow::createControls() {
     // it the Tab order, follows the table's tab positions, labels last.
     ::SetWindowPos(view->hwnd, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     above = view->hwnd;
-    view->mirror();
     byModel_.emplace(form_.control(design->name), view.get());
     views_.push_back(std::move(view));
   }
@@ -145,7 +149,7 @@ LRESULT CALLBACK Win32MainWindow::windowProc(HWND hwnd, UINT message, WPARAM wPa
 LRESULT Win32MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (lParam != 0)
+      if (lParam != 0 && following_)
         if (auto* view = viewOf(LOWORD(wParam))) view->notified(HIWORD(wParam));
       return 0;
     case WM_CONTEXTMENU:

@@ -29,6 +29,10 @@ class Win32MainWindow final : public ControlListener, public BusyRun::Window {
   Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
   HWND hwnd() const { return hwnd_; }
+  // The controls are made empty, and the model may be loading meanwhile on
+  // another thread; from this call on (on the window's thread, the model
+  // loaded) they show the model and follow its changes.
+  void followModel();
   void show(int showCommand);
   // Keyboard navigation of the window (Tab, Shift+Tab, Space on a button):
   // true when the message was handled here.
@@ -53,6 +57,7 @@ class Win32MainWindow final : public ControlListener, public BusyRun::Window {
   std::vector<std::unique_ptr<win32view::ViewControl>> views_;  // index = control id - kFirstId
   std::unordered_map<const Control*, win32view::ViewControl*> byModel_;
   HWND focusBeforeDeactivation_ = nullptr;
+  bool following_ = false;  // until followModel, no notification reaches the model
 };
 
 }  // namespace vantoril

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
+#include <thread>
 
 #include "app/BusyRun.h"
 #include "app/Form1.h"
@@ -14,8 +14,6 @@
 namespace vantoril {
 
 int runWindow(const std::string& programFolder) {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
-  ::InitCommonControlsEx(&controls);
   const auto downloader = makeDownloader();
   const auto processStarter = makeProcessStarter();
   const auto runLock = makeRunLock(programFolder);
@@ -23,10 +21,19 @@ int runWindow(const std::string& programFolder) {
   Win32MessageBoxReport errorReport;
   BusyRun busy;
   Form1 form(programFolder, {*downloader, *processStarter, inputBox, errorReport, &busy, runLock.get()});
-  // The start-up sequence runs before the window exists; the window then
-  // shows the filled list in one go rather than place by place.
-  form.load();
+  // The start-up sequence (the catalogue listed) runs on a thread of its
+  // own while this one loads the window's DLLs and makes the window: each
+  // takes about as long as the other under wine. Its failures are shown
+  // here once it is over, and the window then shows the filled list in one
+  // go rather than place by place.
+  errorReport.hold();
+  std::jthread loading([&form] { form.load(); });
+  // Drawn at the system's DPI rather than scaled up blurred.
+  ::SetProcessDPIAware();
   Win32MainWindow window(form, busy);
+  loading.join();
+  window.followModel();
+  errorReport.release();
   inputBox.setOwner(window.hwnd());
   errorReport.setOwner(window.hwnd());
   window.show(SW_SHOWNORMAL);

@@ -189,7 +189,12 @@ Failure WinHttpDownloader::failure(const std::string& url, unsigned long error, 
 
 struct WinHttpDownloader::State {
   Options options;
-  HINTERNET session = nullptr;
+  // Opened at the first http or https address rather than with the
+  // downloader, so that neither the window's start-up nor a run of file://
+  // addresses loads WinHTTP.
+  mutable std::mutex sessionMutex;
+  mutable HINTERNET session = nullptr;
+  HINTERNET openSession(const std::string& url) const;
 
   // The pages fetched ahead, by ticket.
   struct Job {
@@ -222,17 +227,32 @@ WinHttpDownloader::WinHttpDownloader() : WinHttpDownloader(Options{}) {}
 
 WinHttpDownloader::WinHttpDownloader(Options options) : state_(std::make_unique<State>()) {
   state_->options = options;
-  state_->session = ::WinHttpOpen(win32::wide(page::userAgent).c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
-  if (!state_->session) win32::fail("无法启动下载库 WinHTTP", ::GetLastError());
+}
+
+// The session, opened once; a failure to open it fails this download, and
+// the next tries again.
+HINTERNET WinHttpDownloader::State::openSession(const std::string& url) const {
+  const std::lock_guard lock(sessionMutex);
+  if (session) return session;
+  HINTERNET opened = ::WinHttpOpen(win32::wide(page::userAgent).c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  if (!opened) {
+    try {
+      win32::fail("无法启动下载库 WinHTTP", ::GetLastError());
+    } catch (const Failure& e) {
+      throw page::failed(url, e.what());
+    }
+  }
   // TLS 1.2 and 1.3, or 1.2 alone where the system knows no 1.3; where it
   // refuses even that, its own choice stands.
   const DWORD choices[] = {WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3,
                            WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2};
   for (DWORD protocols : choices)
-    if (::WinHttpSetOption(state_->session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) break;
+    if (::WinHttpSetOption(opened, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) break;
   // Why a certificate was refused comes only through this callback.
-  ::WinHttpSetStatusCallback(state_->session, onStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
+  ::WinHttpSetStatusCallback(opened, onStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
+  session = opened;
+  return session;
 }
 
 WinHttpDownloader::~WinHttpDownloader() {
@@ -243,7 +263,7 @@ WinHttpDownloader::~WinHttpDownloader() {
   }
   state_->changed.notify_all();
   for (auto& worker : state_->workers) worker.join();
-  ::WinHttpCloseHandle(state_->session);
+  if (state_->session) ::WinHttpCloseHandle(state_->session);
 }
 
 std::u16string WinHttpDownloader::download(const std::u16string& address) {
@@ -301,7 +321,7 @@ std::unique_ptr<WinHttpDownloader::State::Exchange> WinHttpDownloader::State::op
     if (path.empty()) path = L"/";
 
     auto exchange = std::make_unique<Exchange>();
-    exchange->connection.h = ::WinHttpConnect(session, host.c_str(), parts.nPort, 0);
+    exchange->connection.h = ::WinHttpConnect(openSession(url), host.c_str(), parts.nPort, 0);
     if (!exchange->connection.h) failDownload(url, ::GetLastError());
     exchange->request.h = ::WinHttpOpenRequest(exchange->connection.h, L"GET", path.c_str(), nullptr,
                                                WINHTTP_NO_REFERER, acceptTypes,
