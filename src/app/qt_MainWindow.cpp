@@ -16,6 +16,7 @@
 
 #include "app/ControlTable.h"
 #include "app/Form1.h"
+#include "app/ListMenu.h"
 #include "app/qt_MultiLineBox.h"
 #include "app/qt_ScheduleDialog.h"
 #include "app/qt_PlaceSearchDialog.h"
@@ -270,26 +271,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::showListMenu(int row, const QPoint& at) {
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("List1Menu"));
-  // The place under the pointer.
-  const QAction* chart = nullptr;
-  const QAction* check = nullptr;
-  if (row >= 0) {
-    chart = menu.addAction(qText(kChartMenuEntry));
-    check = menu.addAction(qText(kCheckMenuEntry));
+  bool ofPlace = true;
+  for (const ListMenuItem& item : kListMenu) {
+    if (item.ofPlace && row < 0) continue;
+    if (ofPlace && !item.ofPlace) menu.addSeparator();
+    ofPlace = item.ofPlace;
+    menu.addAction(qText(item.text))->setData(static_cast<int>(item.entry));
   }
-  // The whole program.
-  menu.addSeparator();
-  const QAction* addByName = menu.addAction(qText(kAddByNameMenuEntry));
-  const QAction* schedule = menu.addAction(qText(kScheduleMenuEntry));
   const QAction* chosen = menu.exec(at);
   if (!chosen) return;
-  if (chosen == chart) form_.userShowChart(row);
-  if (chosen == check) form_.userCheckAddress(row);
-  if (chosen == addByName) {
-    const std::string code = askPlaceByName(this);
-    if (!code.empty()) form_.userAddPlace(code);
-  }
-  if (chosen == schedule) showScheduleDialog(this, form_.programFolder());
+  chooseListMenuEntry(form_, static_cast<ListMenuEntry>(chosen->data().toInt()), row,
+                      {[this] { return askPlaceByName(this); },
+                       [this] { showScheduleDialog(this, form_.programFolder()); }});
 }
 
 // Back from another program (an editor "修改网址" opened): after the

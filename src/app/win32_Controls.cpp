@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/Form1.h"
+#include "app/ListMenu.h"
 #include "app/win32_ScheduleDialog.h"
 #include "app/win32_PlaceSearchDialog.h"
 #include "platform/Win32.h"
@@ -241,28 +242,23 @@ void ListCtrl::showMenu(LPARAM at) {
   }
   HMENU menu = ::CreatePopupMenu();
   if (!menu) return;
-  enum : UINT_PTR { kChart = 1, kCheck, kAddByName, kSchedule };
-  const std::u16string chart(kChartMenuEntry), check(kCheckMenuEntry), addByName(kAddByNameMenuEntry),
-      schedule(kScheduleMenuEntry);
-  // The place under the pointer.
-  if (row >= 0) {
-    ::AppendMenuW(menu, MF_STRING, kChart, wideText(chart));
-    ::AppendMenuW(menu, MF_STRING, kCheck, wideText(check));
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  // Each entry's command is its ListMenuEntry + 1: TrackPopupMenu gives 0 for none.
+  bool ofPlace = true;
+  for (const ListMenuItem& item : kListMenu) {
+    if (item.ofPlace && row < 0) continue;
+    if (ofPlace && !item.ofPlace && row >= 0) ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ofPlace = item.ofPlace;
+    const std::u16string text(item.text);
+    ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.entry) + 1, wideText(text));
   }
-  // The whole program.
-  ::AppendMenuW(menu, MF_STRING, kAddByName, wideText(addByName));
-  ::AppendMenuW(menu, MF_STRING, kSchedule, wideText(schedule));
   const auto chosen = static_cast<UINT_PTR>(::TrackPopupMenu(
       menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0, ::GetParent(hwnd), nullptr));
   ::DestroyMenu(menu);
-  if (chosen == kChart) form.userShowChart(row);
-  if (chosen == kCheck) form.userCheckAddress(row);
-  if (chosen == kAddByName) {
-    const std::string code = askPlaceByName(::GetParent(hwnd));
-    if (!code.empty()) form.userAddPlace(code);
-  }
-  if (chosen == kSchedule) showScheduleDialog(::GetParent(hwnd), form.programFolder());
+  if (chosen == 0) return;
+  HWND owner = ::GetParent(hwnd);
+  chooseListMenuEntry(form, static_cast<ListMenuEntry>(chosen - 1), row,
+                      {[owner] { return askPlaceByName(owner); },
+                       [this, owner] { showScheduleDialog(owner, form.programFolder()); }});
 }
 
 std::unique_ptr<ViewControl> createViewControl(HWND parent, const ControlDesign& design, int id, int dotsPerInch,

@@ -1,0 +1,35 @@
+#pragma once
+// The place list's menu (right button), the same in every view: the entries
+// of the place under the pointer (none below the last place), then, below a
+// separator, those of the whole program.
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/Form1.h"
+
+namespace vantoril {
+
+enum class ListMenuEntry { Chart, Check, AddByName, Schedule };
+
+struct ListMenuItem {
+  ListMenuEntry entry;
+  std::u16string_view text;
+  bool ofPlace;  // shown only over a place
+};
+
+inline constexpr ListMenuItem kListMenu[] = {{ListMenuEntry::Chart, kChartMenuEntry, true},
+                                             {ListMenuEntry::Check, kCheckMenuEntry, true},
+                                             {ListMenuEntry::AddByName, kAddByNameMenuEntry, false},
+                                             {ListMenuEntry::Schedule, kScheduleMenuEntry, false}};
+
+// The dialogs an entry opens, each in the view's own toolkit.
+struct ListMenuDialogs {
+  std::function<std::string()> askPlaceByName;  // the code of the place chosen; empty when none was
+  std::function<void()> showSchedule;
+};
+
+// Carries out `entry`, chosen over list row `row` (-1 below the last place).
+void chooseListMenuEntry(Form1& form, ListMenuEntry entry, int row, const ListMenuDialogs& dialogs);
+
+}  // namespace vantoril
