@@ -150,6 +150,7 @@ class Form1 {
     std::u16string address;
   };
   std::optional<WatchedAddress> watched_;
+  bool recording_ = false;  // a recording run is going
 
   std::string programFolder_;
   Form1Services services_;

@@ -289,7 +289,7 @@ void MainWindow::showListMenu(int row, const QPoint& at) {
 // activation is handled, the model looks whether an address changed.
 void MainWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !(busy_ && busy_->busy()))
+  if (event->type() == QEvent::ActivationChange && isActiveWindow())
     QMetaObject::invokeMethod(this, [this] { form_.userReturned(); }, Qt::QueuedConnection);
 }
 

@@ -187,7 +187,7 @@ LRESULT Win32MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
       if (!::IsWindowEnabled(hwnd)) return 0;
       // Back from another program (an editor "修改网址" opened): after the
       // activation, the model looks whether an address changed.
-      if (LOWORD(wParam) != WA_INACTIVE && !busy_.busy()) ::PostMessageW(hwnd, kReturnedMessage, 0, 0);
+      if (LOWORD(wParam) != WA_INACTIVE) ::PostMessageW(hwnd, kReturnedMessage, 0, 0);
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = ::GetFocus();
         if (focus && ::IsChild(hwnd, focus)) focusBeforeDeactivation_ = focus;

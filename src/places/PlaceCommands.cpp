@@ -94,7 +94,8 @@ void Form1::watchAddress(const std::u16string& place, const std::string& file) {
 }
 
 bool Form1::userReturned() {
-  if (!watched_) return true;
+  // Not while a run holds the window: the first return after it looks.
+  if (!watched_ || recording_) return true;
   return atEventBoundary([this] {
     WatchedAddress& watched = *watched_;
     // A place deleted or renamed meanwhile, or a file that cannot be read,

@@ -61,6 +61,11 @@ void Form1::Command1_Click() {
 
 void Form1::recordAll(runlog::RunLog& log) {
   RunObserver* observer = services_.runObserver;
+  recording_ = true;
+  const struct Recording {
+    bool& on;
+    ~Recording() { on = false; }
+  } recording{recording_};
   if (observer) observer->runStarted();
   const RunEnd end{observer};
   lastRun_ = {};
