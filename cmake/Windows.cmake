@@ -29,6 +29,11 @@ target_link_libraries(vantoril PRIVATE vantoril_logic)
 # supply nothing: tests/win32/delay_load_test.sh checks the program's import
 # table. A DLL that cannot be loaded is a Failure naming it
 # (src/app/win32_DelayLoad.cpp). The tests link the ordinary libraries.
+# dlltool's stub, which the first call of each function goes through, keeps
+# the argument registers rcx, rdx, r8 and r9 but not xmm0-xmm3: a function
+# taking a float or double among its first four arguments gets it wrong at
+# that first call, so none is called (VariantTimeToSystemTime was; the next
+# run's date is worked out by automationDateText instead).
 set(VANTORIL_DELAYED_DLLS winhttp shell32 shlwapi ole32 oleaut32 user32 gdi32 comctl32)
 if(NOT CMAKE_DLLTOOL OR NOT CMAKE_NM)
   message(FATAL_ERROR "The delay-import libraries need the toolchain's dlltool and nm")

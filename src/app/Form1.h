@@ -150,7 +150,23 @@ class Form1 {
     std::u16string address;
   };
   std::optional<WatchedAddress> watched_;
-  bool recording_ = false;  // a recording run is going
+
+  // A run holding the window (a recording run, an address check): the
+  // observer hears of its start and its end, and while it lasts the
+  // window's return starts no address check.
+  class WindowHold {
+   public:
+    explicit WindowHold(Form1& form);
+    ~WindowHold();
+    WindowHold(const WindowHold&) = delete;
+    WindowHold& operator=(const WindowHold&) = delete;
+    void waiting() const;
+
+   private:
+    Form1& form_;
+    bool held_;  // by a hold around this one
+  };
+  bool held_ = false;
 
   std::string programFolder_;
   Form1Services services_;

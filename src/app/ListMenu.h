@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/Form1.h"
 
@@ -22,6 +23,10 @@ inline constexpr ListMenuItem kListMenu[] = {{ListMenuEntry::Chart, kChartMenuEn
                                              {ListMenuEntry::Check, kCheckMenuEntry, true},
                                              {ListMenuEntry::AddByName, kAddByNameMenuEntry, false},
                                              {ListMenuEntry::Schedule, kScheduleMenuEntry, false}};
+
+// The entries shown over list row `row` (-1 below the last place), in
+// order, with a null where the separator goes.
+std::vector<const ListMenuItem*> listMenuEntries(int row);
 
 // The dialogs an entry opens, each in the view's own toolkit.
 struct ListMenuDialogs {

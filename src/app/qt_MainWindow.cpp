@@ -271,12 +271,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::showListMenu(int row, const QPoint& at) {
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("List1Menu"));
-  bool ofPlace = true;
-  for (const ListMenuItem& item : kListMenu) {
-    if (item.ofPlace && row < 0) continue;
-    if (ofPlace && !item.ofPlace) menu.addSeparator();
-    ofPlace = item.ofPlace;
-    menu.addAction(qText(item.text))->setData(static_cast<int>(item.entry));
+  for (const ListMenuItem* item : listMenuEntries(row)) {
+    if (item) menu.addAction(qText(item->text))->setData(static_cast<int>(item->entry));
+    else menu.addSeparator();
   }
   const QAction* chosen = menu.exec(at);
   if (!chosen) return;

@@ -243,13 +243,13 @@ void ListCtrl::showMenu(LPARAM at) {
   HMENU menu = ::CreatePopupMenu();
   if (!menu) return;
   // Each entry's command is its ListMenuEntry + 1: TrackPopupMenu gives 0 for none.
-  bool ofPlace = true;
-  for (const ListMenuItem& item : kListMenu) {
-    if (item.ofPlace && row < 0) continue;
-    if (ofPlace && !item.ofPlace && row >= 0) ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ofPlace = item.ofPlace;
-    const std::u16string text(item.text);
-    ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.entry) + 1, wideText(text));
+  for (const ListMenuItem* item : listMenuEntries(row)) {
+    if (!item) {
+      ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    const std::u16string text(item->text);
+    ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item->entry) + 1, wideText(text));
   }
   const auto chosen = static_cast<UINT_PTR>(::TrackPopupMenu(
       menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0, ::GetParent(hwnd), nullptr));

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <thread>
 
 #include "app/BusyRun.h"
@@ -28,9 +29,18 @@ int runWindow(const std::string& programFolder) {
   // go rather than place by place.
   errorReport.hold();
   std::jthread loading([&form] { form.load(); });
-  // Drawn at the system's DPI rather than scaled up blurred.
-  ::SetProcessDPIAware();
-  Win32MainWindow window(form, busy);
+  std::optional<Win32MainWindow> made;
+  try {
+    // Drawn at the system's DPI rather than scaled up blurred.
+    ::SetProcessDPIAware();
+    made.emplace(form, busy);
+  } catch (...) {
+    // What the start-up reported still comes, before the window's own failure.
+    loading.join();
+    errorReport.release();
+    throw;
+  }
+  Win32MainWindow& window = *made;
   loading.join();
   window.followModel();
   errorReport.release();

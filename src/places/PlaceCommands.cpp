@@ -33,35 +33,13 @@ std::u16string Form1::addPlace(std::string_view code) {
   return name;
 }
 
-namespace {
-
-// A check holds the window as a run of one place does (busy cursor,
-// repaints while the page is awaited, a close held until it ends).
-class CheckRun {
- public:
-  explicit CheckRun(RunObserver* observer) : observer_(observer) {
-    if (observer_) observer_->runStarted();
-  }
-  ~CheckRun() {
-    if (observer_) observer_->runEnded();
-  }
-  CheckRun(const CheckRun&) = delete;
-  CheckRun& operator=(const CheckRun&) = delete;
-  void waiting() const {
-    if (observer_) observer_->waiting();
-  }
-
- private:
-  RunObserver* observer_;
-};
-
-}  // namespace
-
 bool Form1::checkAndReport(const std::u16string& place, const std::string& file) {
   std::string message;
   bool fine = false;
   {
-    const CheckRun check(services_.runObserver);
+    // A check holds the window as a run of one place does (busy cursor,
+    // repaints while the page is awaited, a close held until it ends).
+    const WindowHold check(*this);
     places::checkPlaces(
         {{place, file}}, services_.downloader, std::chrono::system_clock::now(),
         [&](const places::PlaceToCheck& checked, const places::CheckResult& result) {
@@ -95,7 +73,7 @@ void Form1::watchAddress(const std::u16string& place, const std::string& file) {
 
 bool Form1::userReturned() {
   // Not while a run holds the window: the first return after it looks.
-  if (!watched_ || recording_) return true;
+  if (!watched_ || held_) return true;
   return atEventBoundary([this] {
     WatchedAddress& watched = *watched_;
     // A place deleted or renamed meanwhile, or a file that cannot be read,

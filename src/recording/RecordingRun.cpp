@@ -21,14 +21,6 @@ namespace vantoril {
 
 namespace {
 
-// Tells the observer that the run has ended, however it ends.
-struct RunEnd {
-  RunObserver* observer;
-  ~RunEnd() {
-    if (observer) observer->runEnded();
-  }
-};
-
 // Holds the run lock for one run, unless the caller holds it already (a
 // run without a window takes it before the window's start-up).
 class RunLockHold {
@@ -61,13 +53,7 @@ void Form1::Command1_Click() {
 
 void Form1::recordAll(runlog::RunLog& log) {
   RunObserver* observer = services_.runObserver;
-  recording_ = true;
-  const struct Recording {
-    bool& on;
-    ~Recording() { on = false; }
-  } recording{recording_};
-  if (observer) observer->runStarted();
-  const RunEnd end{observer};
+  const WindowHold hold(*this);
   lastRun_ = {};
   lastRunExitCode_ = 1;
   SeriesLists lists;

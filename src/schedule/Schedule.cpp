@@ -1,6 +1,8 @@
 #include "schedule/Schedule.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 
 #include "platform/Failure.h"
@@ -94,6 +96,18 @@ std::string timesText(const std::vector<TimeOfDay>& times) {
     if (!text.empty()) text += ',';
     text += timeText(t);
   }
+  return text;
+}
+
+std::string automationDateText(double date) {
+  if (!(date > 0) || date >= 2958466) return {};
+  using namespace std::chrono;
+  const long long seconds = std::llround(date * 86400.0);
+  const year_month_day day{sys_days{year{1899} / December / 30} + days{seconds / 86400}};
+  const long long inDay = seconds % 86400;
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02lld:%02lld", static_cast<int>(day.year()),
+                static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()), inDay / 3600, inDay / 60 % 60);
   return text;
 }
 

@@ -60,6 +60,11 @@ std::string lastRunSummary(const std::string& programFolder);
 
 inline constexpr std::string_view kNoRunYet = "还没有记录过";
 
+// An automation date (days since 1899-12-30, the fraction the time of day;
+// the Task Scheduler gives the next run so) as "2026-12-07 08:00", to the
+// minute; empty for none (0 or less) or past 9999.
+std::string automationDateText(double date);
+
 // The state in lines for a person: on or off and how, the times, the next
 // run, the last run (`lastRun`, or kNoRunYet when empty), the note.
 std::string stateText(const ScheduleState& state, const std::string& lastRun);

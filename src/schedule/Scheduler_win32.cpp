@@ -75,14 +75,6 @@ bool timeOfBoundary(const std::wstring& boundary, TimeOfDay& time) {
   return true;
 }
 
-std::string localTimeText(DATE date) {
-  SYSTEMTIME st{};
-  if (date <= 0 || !::VariantTimeToSystemTime(date, &st)) return {};
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute);
-  return text;
-}
-
 class TaskScheduler final : public Scheduler {
  public:
   explicit TaskScheduler(std::string programFile) : programFile_(std::move(programFile)) {}
@@ -100,7 +92,8 @@ class TaskScheduler final : public Scheduler {
     check(task->get_Enabled(&enabled), "无法读取任务 " + win32::utf8(taskPath()));
     state.on = enabled != VARIANT_FALSE;
     DATE next = 0;
-    if (SUCCEEDED(task->get_NextRunTime(&next))) state.nextRun = localTimeText(next);
+    // Not through VariantTimeToSystemTime: see the delay-loaded DLLs in cmake/Windows.cmake.
+    if (SUCCEEDED(task->get_NextRunTime(&next))) state.nextRun = automationDateText(next);
     state.times = taskTimes(*task);
     return state;
   }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -261,11 +262,15 @@ TEST(AddressCheck, AnAddressChangedAfterModifyUrlIsCheckedOnceWhenTheWindowIsBac
   fixture.downloader.pages[fixed] = pageWith(siteTime(std::chrono::hours(1)), "哈尔滨");
   test::writeGbk(fixture.website("哈尔滨.txt"), old + u"\r\n");
   KindedReport messages;
-  // The window comes back while a run holds it.
-  struct BackDuringRun final : RunObserver {
+  // The window comes back while a run or a check holds it (the fake
+  // downloader waits once for every page), after `meanwhile`.
+  struct BackWhileHeld final : RunObserver {
     Form1* form = nullptr;
-    void runStarted() override {
-      if (form) form->userReturned();
+    std::function<void()> meanwhile;
+    void waiting() override {
+      if (!form) return;
+      if (meanwhile) meanwhile();
+      form->userReturned();
     }
   } back;
   Form1 form(fixture.folder.path(), {fixture.downloader, fixture.starter, fixture.input, messages, &back});
@@ -280,21 +285,24 @@ TEST(AddressCheck, AnAddressChangedAfterModifyUrlIsCheckedOnceWhenTheWindowIsBac
 
   test::writeGbk(fixture.website("哈尔滨.txt"), fixed + u"\r\n");
   back.form = &form;
-  form.click(form.Command1);  // the run's own download only
-  back.form = nullptr;
+  form.click(form.Command1);  // back during the run: no check inside it
   EXPECT_TRUE(messages.reported.empty() && messages.informed.empty());
-  EXPECT_EQ(fixture.downloader.requested.size(), 1u);
+  EXPECT_EQ(fixture.downloader.requested.size(), 1u);  // the run's own
+  // Edited again while its check runs: that edit waits for the next return.
+  back.meanwhile = [&] { test::writeGbk(fixture.website("哈尔滨.txt"), old + u"\r\n"); };
   EXPECT_TRUE(form.userReturned());
+  back.form = nullptr;
   ASSERT_EQ(messages.informed.size(), 1u);
   EXPECT_TRUE(messages.informed[0].starts_with("哈尔滨：站名 哈尔滨")) << messages.informed[0];
-  form.userReturned();  // the message box closed: the window is back again
+  EXPECT_TRUE(messages.reported.empty());
   EXPECT_EQ(fixture.downloader.requested.size(), 2u);
 
-  // A second edit to an address that fails is reported as a warning.
-  test::writeGbk(fixture.website("哈尔滨.txt"), old + u"\r\n");
+  // Back again: the second edit, to an address that fails, is reported as a warning.
   form.userReturned();
   ASSERT_EQ(messages.reported.size(), 1u);
   EXPECT_TRUE(test::contains(messages.reported[0], "哈尔滨：错误：")) << messages.reported[0];
+  form.userReturned();  // the message box closed: the window is back again
+  EXPECT_EQ(fixture.downloader.requested.size(), 3u);
   // A place deleted meanwhile is no longer watched.
   ASSERT_TRUE(form.click(form.Command7));
   form.userReturned();

@@ -42,6 +42,21 @@ TEST(ScheduleTimes, AreReadSortedAndWithoutDuplicates) {
   }
 }
 
+TEST(ScheduleTimes, TheNextRunIsReadFromTheSchedulersAutomationDate) {
+  const std::pair<double, const char*> cases[] = {
+      {46363.0, "2026-12-07 00:00"},
+      {46363 + 8.0 / 24 - 1e-9, "2026-12-07 08:00"},  // a hair before: the second rounds
+      {46363 + (20 * 60 + 30 + 40.0 / 60) / 1440, "2026-12-07 20:30"},
+      {61.0, "1900-03-01 00:00"},  // no 29 February 1900
+      {2.5, "1900-01-01 12:00"},
+      {2958465.999, "9999-12-31 23:58"},
+      {0.0, ""},
+      {-1.5, ""},
+      {2958466.0, ""},
+  };
+  for (const auto& [date, text] : cases) EXPECT_EQ(automationDateText(date), text) << date;
+}
+
 TEST(ScheduleTimes, AWrongEntryIsNamedWithTheReason) {
   const struct {
     const char* text;
