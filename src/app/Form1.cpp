@@ -50,13 +50,13 @@ Form1::Form1(std::string programFolder, Form1Services services)
 #undef VANTORIL_BOX
 #undef VANTORIL_CAPTIONED
 
-Form1::WindowHold::WindowHold(Form1& form) : form_(form), held_(std::exchange(form.held_, true)) {
+Form1::WindowHold::WindowHold(Form1& form) : form_(form), outer_(std::exchange(form.held_, true)) {
   if (RunObserver* observer = form_.services_.runObserver) observer->runStarted();
 }
 
 Form1::WindowHold::~WindowHold() {
   if (RunObserver* observer = form_.services_.runObserver) observer->runEnded();
-  form_.held_ = held_;
+  form_.held_ = outer_;
 }
 
 void Form1::WindowHold::waiting() const {

@@ -164,7 +164,7 @@ class Form1 {
 
    private:
     Form1& form_;
-    bool held_;  // by a hold around this one
+    bool outer_;  // the window was held already, by a hold around this one
   };
   bool held_ = false;
 

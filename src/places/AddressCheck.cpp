@@ -31,7 +31,6 @@ std::u16string stationOf(std::u16string_view block) {
   return std::u16string(block.substr(start, end - start));
 }
 
-
 std::u16string firstTwo(std::u16string_view name) { return std::u16string(name.substr(0, 2)); }
 
 }  // namespace

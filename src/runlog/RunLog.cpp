@@ -79,9 +79,9 @@ std::optional<Summary> parseSummary(std::string_view line) {
   return s;
 }
 
-// Past its bound the log keeps its newer half.
+// Past its bound the log keeps its newer half. (Its writer counted the
+// bytes up to the bound: the file is read without looking at its size first.)
 void trim(const std::string& path) {
-  if (fileSize(path) <= kMostBytes) return;
   const std::string all = readWholeFile(path);
   if (all.size() <= kMostBytes) return;
   // From the first line that starts in the newer half; never later than
@@ -115,7 +115,6 @@ std::optional<Summary> lastSummaryIn(std::string_view all) {
   }
   return std::nullopt;
 }
-
 
 RunLog::RunLog(std::string folder, bool mayTrim) : path_(logPath(folder)), mayTrim_(mayTrim) {}
 
