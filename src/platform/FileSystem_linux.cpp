@@ -102,15 +102,9 @@ bool folderWritable(const std::string& folder) {
 }
 
 std::string userDataFolder() {
-  // XDG_DATA_HOME counts only when it is an absolute path.
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
-    base = xdg;
-  } else {
-    const auto home = homeFolder();
-    if (!home) throw Failure("无法确定用户的数据文件夹：没有 HOME 环境变量");
-    base = *home + "/.local/share";
-  }
+  const auto dataHome = dataHomeFolder();
+  if (!dataHome) throw Failure("无法确定用户的数据文件夹：没有 HOME 环境变量");
+  std::string base = *dataHome;
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   const std::string folder = base + "/vantoril";
   makeFolders(folder);
@@ -120,6 +114,12 @@ std::string userDataFolder() {
 std::optional<std::string> homeFolder() {
   if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
   if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir && user->pw_dir[0] == '/') return user->pw_dir;
+  return std::nullopt;
+}
+
+std::optional<std::string> dataHomeFolder() {
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') return xdg;
+  if (const auto home = homeFolder()) return *home + "/.local/share";
   return std::nullopt;
 }
 

@@ -16,6 +16,7 @@
 
 #include "platform/CommandLine.h"
 #include "platform/Failure.h"
+#include "platform/Posix.h"
 #include "platform/Text.h"
 #include "platform/XdgProcessStarter.h"
 
@@ -99,14 +100,12 @@ std::string outputOf(const std::vector<std::string>& command) {
 // The folders that hold desktop files, the user's first.
 std::vector<std::string> applicationFolders() {
   std::vector<std::string> folders;
-  const char* home = std::getenv("HOME");
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  if (dataHome && *dataHome) folders.push_back(std::string(dataHome) + "/applications/");
-  else if (home && *home) folders.push_back(std::string(home) + "/.local/share/applications/");
+  if (const auto dataHome = dataHomeFolder()) folders.push_back(*dataHome + "/applications/");
   const char* dataDirs = std::getenv("XDG_DATA_DIRS");
   std::stringstream dirs(dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share");
+  // Only absolute paths count, as for the user's own folder.
   for (std::string dir; std::getline(dirs, dir, ':');)
-    if (!dir.empty()) folders.push_back(dir + "/applications/");
+    if (dir.starts_with('/')) folders.push_back(dir + "/applications/");
   return folders;
 }
 

@@ -307,16 +307,34 @@ TEST(XdgStarter, AnEmptyAddressStartsTheDefaultBrowserOnABlankPage) {
   environment.set("XDG_DATA_DIRS", t / "none");
   environment.unset("BROWSER");
 
-  // An empty catalogue file, and one with an empty line (New with no address).
-  for (std::u16string_view arguments : {u"", u"\r\n"}) {
-    XdgProcessStarter().start(kBrowser + u" " + std::u16string(arguments), WindowStyle::MinimizedFocus);
-    const std::string started = t / "bin/browser.started";
+  // The arguments the browser was started with, once it has written them.
+  const auto startedWith = [started = t / "bin/browser.started"] {
     // The shell makes the file before it writes the line: wait for the line.
     for (int i = 0; i < 200 && !(fileExists(started) && test::readBytes(started).ends_with('\n')); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(test::readBytes(started), "1:--new-window\n");
+    const std::string line = test::readBytes(started);
     fs::remove(started);
+    return line;
+  };
+
+  // An empty catalogue file, and one with an empty line (New with no address).
+  for (std::u16string_view arguments : {u"", u"\r\n"}) {
+    XdgProcessStarter().start(kBrowser + u" " + std::u16string(arguments), WindowStyle::MinimizedFocus);
+    EXPECT_EQ(startedWith(), "1:--new-window\n");
   }
+
+  // A relative XDG_DATA_HOME does not count, even where it would lead to a
+  // desktop file: the one under HOME is taken.
+  fs::create_directories(t / "home/.local/share/applications");
+  writeWholeFile(t / "home/.local/share/applications/fake-browser.desktop",
+                 "[Desktop Entry]\nExec=\"" + (t / "bin/browser") + "\" --from-home %U\n");
+  environment.set("HOME", t / "home");
+  environment.set("XDG_DATA_HOME", "share");
+  const fs::path cwd = fs::current_path();
+  fs::current_path(t.path());
+  XdgProcessStarter().start(kBrowser + u" ", WindowStyle::MinimizedFocus);
+  fs::current_path(cwd);
+  EXPECT_EQ(startedWith(), "1:--from-home\n");
 
   // No default browser, no $BROWSER, no x-www-browser: a message says so.
   environment.set("PATH", t / "nowhere");
