@@ -24,6 +24,11 @@ int fontPixels(double points, int dotsPerInch);
 // own uses: the Song face at 9 point, as a Chinese Windows gives a form.
 inline constexpr FontDesign kWindowFont{u"宋体", 9};
 
+// The buttons of the program's own dialogs (the input box, the search for a
+// place, the schedule), as a Chinese Windows names them.
+inline constexpr std::u16string_view kOkCaption = u"确定";
+inline constexpr std::u16string_view kCancelCaption = u"取消";
+
 // Labels are drawn, take neither the focus nor clicks, and lie beneath the
 // other controls where they overlap (Label2 over List1, Label6 over Text14).
 inline bool isLabel(const ControlDesign& design) { return design.kind == ControlKind::Label; }

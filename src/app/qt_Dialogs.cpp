@@ -6,11 +6,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/ControlTable.h"
+#include "app/ViewDesign.h"
 
 namespace vantoril {
+
+OkCancel okCancelButtons(QDialog& dialog) {
+  auto* box = new QDialogButtonBox(&dialog);
+  QPushButton* ok = box->addButton(qText(kOkCaption), QDialogButtonBox::AcceptRole);
+  box->addButton(qText(kCancelCaption), QDialogButtonBox::RejectRole);
+  return {box, ok};
+}
 
 std::u16string DialogInputBox::ask(const std::u16string& prompt, const std::u16string& title,
                                    const std::u16string& defaultText) {
@@ -26,7 +35,7 @@ std::u16string DialogInputBox::ask(const std::u16string& prompt, const std::u16s
   edit->setObjectName(QStringLiteral("InputBoxText"));
   edit->setMinimumWidth(360);
   edit->selectAll();
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QDialogButtonBox* buttons = okCancelButtons(dialog).box;
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
 

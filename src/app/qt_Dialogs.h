@@ -6,6 +6,9 @@
 
 #include "platform/Services.h"
 
+class QDialog;
+class QDialogButtonBox;
+class QPushButton;
 class QWidget;
 
 namespace vantoril {
@@ -21,6 +24,14 @@ class DialogInputBox final : public InputBox {
  private:
   QWidget* parent_ = nullptr;
 };
+
+// OK and Cancel of the program's own dialogs, under the captions both
+// windows give them; the box signals accepted() and rejected().
+struct OkCancel {
+  QDialogButtonBox* box;
+  QPushButton* ok;
+};
+OkCancel okCancelButtons(QDialog& dialog);
 
 // A warning box titled with the window caption.
 class MessageBoxReport final : public ErrorReport {

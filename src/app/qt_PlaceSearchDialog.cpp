@@ -1,4 +1,5 @@
 #include "app/qt_PlaceSearchDialog.h"
+#include "app/qt_Dialogs.h"
 #include "app/qt_Text.h"
 
 #include <QDialog>
@@ -58,8 +59,7 @@ std::string askPlaceByName(QWidget* parent) {
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->setUniformItemSizes(true);
   list->setMinimumSize(420, 320);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+  const auto [buttons, ok] = okCancelButtons(dialog);
   ok->setEnabled(false);
 
   const auto showRows = [&] {

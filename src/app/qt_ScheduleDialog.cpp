@@ -1,4 +1,5 @@
 #include "app/qt_ScheduleDialog.h"
+#include "app/qt_Dialogs.h"
 #include "app/qt_Text.h"
 
 #include <QCheckBox>
@@ -7,11 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QVBoxLayout>
 #include <exception>
+#include <memory>
 
-#include "platform/FileSystem.h"
 #include "schedule/ScheduleDialog.h"
 
 namespace vantoril {
@@ -19,15 +19,14 @@ namespace vantoril {
 void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
   using namespace schedule;
   const QString title = qText(kDialogTitle);
-  std::unique_ptr<Scheduler> scheduler;
+  std::unique_ptr<ScheduleDialogModel> opened;
   try {
-    scheduler = makeScheduler(programFile());
+    opened = ScheduleDialogModel::open(programFolder);
   } catch (const std::exception& e) {
     QMessageBox::warning(parent, title, qText(e.what()));
     return;
   }
-  ScheduleDialogModel model(*scheduler, [&] { return lastRunSummary(programFolder); });
-  model.refresh();
+  ScheduleDialogModel& model = *opened;
 
   QDialog dialog(parent);
   dialog.setObjectName(QStringLiteral("ScheduleDialog"));
@@ -45,9 +44,7 @@ void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
   state->setTextFormat(Qt::PlainText);
   state->setWordWrap(true);
   state->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  auto* buttons = new QDialogButtonBox(&dialog);
-  buttons->addButton(qText(kOkCaption), QDialogButtonBox::AcceptRole);
-  buttons->addButton(qText(kCancelCaption), QDialogButtonBox::RejectRole);
+  QDialogButtonBox* buttons = okCancelButtons(dialog).box;
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
     const std::string refused = model.apply(on->isChecked(), times->text().toStdString());
     if (refused.empty()) dialog.accept();

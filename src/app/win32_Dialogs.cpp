@@ -36,8 +36,8 @@ void layOut(HWND dialog, InputRequest& request) {
     return win32view::addControl(dialog, request.font, dpi, cls, style, exStyle, x, y, w, h, id, text);
   };
   make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, 12, 12, 264, 72, -1, request.prompt);
-  make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 288, 12, 72, 24, IDOK, u"确定");
-  make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 288, 42, 72, 24, IDCANCEL, u"取消");
+  make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 288, 12, 72, 24, IDOK, kOkCaption);
+  make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 288, 42, 72, 24, IDCANCEL, kCancelCaption);
   HWND edit = make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, 12, 96, 348, 22, kEditId,
                    request.defaultText);
   win32view::setWindowText(dialog, request.title);

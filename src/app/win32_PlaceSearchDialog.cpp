@@ -55,8 +55,8 @@ void layOut(HWND window, SearchDialog& dialog) {
       maker.make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, {12, 34, 420, 22}, kTextId, u"");
   dialog.list = maker.make(L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
                            WS_EX_CLIENTEDGE, {12, 62, 420, 300}, kListId, u"");
-  maker.make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP | WS_DISABLED, 0, {276, 372, 72, 24}, IDOK, u"确定");
-  maker.make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, {360, 372, 72, 24}, IDCANCEL, u"取消");
+  maker.make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP | WS_DISABLED, 0, {276, 372, 72, 24}, IDOK, kOkCaption);
+  maker.make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, {360, 372, 72, 24}, IDCANCEL, kCancelCaption);
   ::SetWindowSubclass(edit, &searchBoxProc, 1, reinterpret_cast<DWORD_PTR>(&dialog));
   setWindowText(window, places::kSearchTitle);
   maker.sizeAndCentre(444, 408);

@@ -9,7 +9,6 @@
 #include "app/win32_Dialogs.h"
 #include "platform/Text.h"
 #include "platform/Win32.h"
-#include "platform/FileSystem.h"
 #include "schedule/ScheduleDialog.h"
 
 namespace vantoril {
@@ -39,8 +38,8 @@ void layOut(HWND dialog, DialogState& state) {
   HWND times = make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, 12, 64, 348, 22, kTimesId,
                     state.model.timesText());
   make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, 12, 96, 348, 120, kStateId, state.model.stateText());
-  make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 204, 226, 72, 24, IDOK, kOkCaption);
-  make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 288, 226, 72, 24, IDCANCEL, kCancelCaption);
+  make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 204, 226, 72, 24, IDOK, toUtf8(kOkCaption));
+  make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 288, 226, 72, 24, IDCANCEL, toUtf8(kCancelCaption));
   win32view::setWindowText(dialog, fromUtf8(kDialogTitle));
   win32view::placeDialog(dialog, scaled(372, dpi), scaled(262, dpi));
   ::SetFocus(times);
@@ -61,16 +60,15 @@ bool applyChoice(HWND dialog, schedule::ScheduleDialogModel& model) {
 
 void showScheduleDialog(HWND owner, const std::string& programFolder) {
   const std::wstring title = win32::wide(schedule::kDialogTitle);
-  std::unique_ptr<schedule::Scheduler> scheduler;
+  std::unique_ptr<schedule::ScheduleDialogModel> opened;
   try {
-    scheduler = schedule::makeScheduler(programFile());
+    opened = schedule::ScheduleDialogModel::open(programFolder);
   } catch (const std::exception& e) {
     const std::wstring text = win32::wide(e.what());
     ::MessageBoxW(owner, text.c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
     return;
   }
-  schedule::ScheduleDialogModel model(*scheduler, [&] { return schedule::lastRunSummary(programFolder); });
-  model.refresh();
+  schedule::ScheduleDialogModel& model = *opened;
   DialogState state{model};
   state.dpi = win32view::systemDpi();
   state.font = win32view::createFont(kWindowFont, state.dpi);

@@ -10,6 +10,14 @@ namespace vantoril::schedule {
 ScheduleDialogModel::ScheduleDialogModel(Scheduler& scheduler, std::function<std::string()> lastRun)
     : scheduler_(scheduler), lastRun_(std::move(lastRun)) {}
 
+std::unique_ptr<ScheduleDialogModel> ScheduleDialogModel::open(const std::string& programFolder) {
+  auto scheduler = makeScheduler(programFile());
+  auto model = std::make_unique<ScheduleDialogModel>(*scheduler, [programFolder] { return lastRunSummary(programFolder); });
+  model->owned_ = std::move(scheduler);
+  model->refresh();
+  return model;
+}
+
 void ScheduleDialogModel::refresh() {
   const std::string lastRun = lastRun_ ? lastRun_() : std::string();
   try {

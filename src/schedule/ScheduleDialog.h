@@ -3,6 +3,7 @@
 // times of day, and the state read back from the system.
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -13,13 +14,14 @@ namespace vantoril::schedule {
 inline constexpr std::string_view kDialogTitle = "定时记录";
 inline constexpr std::string_view kOnCaption = "每天定时记录";
 inline constexpr std::string_view kTimesCaption = "时间（整点或 时:分，用逗号分开）：";
-inline constexpr std::string_view kOkCaption = "确定";
-inline constexpr std::string_view kCancelCaption = "取消";
 
 class ScheduleDialogModel {
  public:
   // `lastRun` gives the summary of the last recording run (empty for none).
   ScheduleDialogModel(Scheduler& scheduler, std::function<std::string()> lastRun);
+  // The dialog of the program in `programFolder` over the system's scheduler,
+  // its state read already. Throws the Failure of a system that offers none.
+  static std::unique_ptr<ScheduleDialogModel> open(const std::string& programFolder);
 
   // Reads the state back from the system. A system that refuses leaves
   // the box off with the default times, and its message in the state text.
@@ -34,6 +36,7 @@ class ScheduleDialogModel {
   std::string apply(bool on, const std::string& timesText);
 
  private:
+  std::unique_ptr<Scheduler> owned_;  // the scheduler, when open() made it
   Scheduler& scheduler_;
   std::function<std::string()> lastRun_;
   bool on_ = false;
