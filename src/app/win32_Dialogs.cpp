@@ -1,5 +1,8 @@
 #include "app/win32_Dialogs.h"
 
+#include <memory>
+#include <type_traits>
+
 #include "app/ControlTable.h"
 #include "app/ViewDesign.h"
 #include "app/win32_Controls.h"
@@ -17,9 +20,19 @@ struct InputRequest {
   const std::u16string& title;
   const std::u16string& defaultText;
   std::u16string answer;
-  HFONT font = nullptr;
-  int dpi = 96;
 };
+
+void layOut(const win32view::DialogMaker& maker, InputRequest& request) {
+  maker.make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, {12, 12, 264, 72}, -1, request.prompt);
+  maker.make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, {288, 12, 72, 24}, IDOK, kOkCaption);
+  maker.make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, {288, 42, 72, 24}, IDCANCEL, kCancelCaption);
+  HWND edit = maker.make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, {12, 96, 348, 22}, kEditId,
+                         request.defaultText);
+  win32view::setWindowText(maker.dialog, request.title);
+  maker.sizeAndCentre(372, 130);
+  ::SetFocus(edit);
+  ::SendMessageW(edit, EM_SETSEL, 0, -1);
+}
 
 // A dialog template with no controls: the dialog makes them itself.
 struct EmptyDialogTemplate {
@@ -27,42 +40,37 @@ struct EmptyDialogTemplate {
   WORD menu, windowClass, title;
 };
 
-using win32view::scaled;
-
-void layOut(HWND dialog, InputRequest& request) {
-  const int dpi = request.dpi;
-  const auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle, int x, int y, int w, int h, int id,
-                        std::u16string_view text) {
-    return win32view::addControl(dialog, request.font, dpi, cls, style, exStyle, x, y, w, h, id, text);
-  };
-  make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, 12, 12, 264, 72, -1, request.prompt);
-  make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 288, 12, 72, 24, IDOK, kOkCaption);
-  make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 288, 42, 72, 24, IDCANCEL, kCancelCaption);
-  HWND edit = make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, 12, 96, 348, 22, kEditId,
-                   request.defaultText);
-  win32view::setWindowText(dialog, request.title);
-
-  win32view::placeDialog(dialog, scaled(372, dpi), scaled(130, dpi));
-  ::SetFocus(edit);
-  ::SendMessageW(edit, EM_SETSEL, 0, -1);
-}
+// What a dialog of the program's own needs while it is open.
+struct OpenDialog {
+  win32view::DialogHandlers& handlers;
+  HFONT font;
+  int dpi;
+};
 
 INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* handlers = reinterpret_cast<win32view::DialogHandlers*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+  auto* open = reinterpret_cast<OpenDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
       ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      reinterpret_cast<win32view::DialogHandlers*>(lParam)->layOut(dialog);
+      open = reinterpret_cast<OpenDialog*>(lParam);
+      open->handlers.layOut(win32view::DialogMaker{dialog, open->font, open->dpi});
       return FALSE;  // the focus is set
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK && handlers) {
-        if (handlers->ok(dialog)) ::EndDialog(dialog, IDOK);
+    case WM_COMMAND: {
+      if (!open) break;
+      const WORD id = LOWORD(wParam), code = HIWORD(wParam);
+      if (id == IDOK) {
+        if (open->handlers.ok(dialog)) ::EndDialog(dialog, IDOK);
         return TRUE;
       }
-      if (LOWORD(wParam) == IDCANCEL) {
+      if (id == IDCANCEL) {
         ::EndDialog(dialog, IDCANCEL);
         return TRUE;
       }
+      if (open->handlers.command && open->handlers.command(dialog, id, code)) return TRUE;
+      break;
+    }
+    case WM_DESTROY:
+      if (open && open->handlers.closing) open->handlers.closing(dialog);
       break;
     default:
       break;
@@ -75,64 +83,33 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 std::u16string Win32InputBox::ask(const std::u16string& prompt, const std::u16string& title,
                                   const std::u16string& defaultText) {
   InputRequest request{prompt, title, defaultText, {}};
-  request.dpi = win32view::systemDpi();
-  request.font = win32view::createFont(kWindowFont, request.dpi);
-
-  win32view::DialogHandlers handlers{[&](HWND dialog) { layOut(dialog, request); },
+  win32view::DialogHandlers handlers{[&](const win32view::DialogMaker& maker) { layOut(maker, request); },
                                      [&](HWND dialog) {
                                        request.answer = win32view::windowText(::GetDlgItem(dialog, kEditId));
                                        return true;
                                      }};
-  const INT_PTR result = win32view::runDialog(owner_, handlers);
-  const DWORD error = ::GetLastError();
-  ::DeleteObject(request.font);
-  if (result == -1) win32::fail("无法打开输入框", error);
-  return result == IDOK ? request.answer : std::u16string();
-}
-
-HWND win32view::DialogMaker::make(const wchar_t* className, DWORD style, DWORD exStyle, PixelRect at96, int id,
-                                  std::u16string_view text) const {
-  return addControl(dialog, font, dpi, className, style, exStyle, at96.left, at96.top, at96.width, at96.height, id, text);
-}
-
-void win32view::DialogMaker::sizeAndCentre(int width, int height) const {
-  placeDialog(dialog, scaled(width, dpi), scaled(height, dpi));
-}
-
-INT_PTR win32view::runDialog(HWND owner, DLGPROC proc, LPARAM param) {
-  EmptyDialogTemplate dialogTemplate{};
-  dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  const INT_PTR result =
-      ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner, proc, param);
-  if (result == -1) win32::fail("无法打开对话框", ::GetLastError());
-  return result;
+  return win32view::runDialog(owner_, handlers, "无法打开输入框") == IDOK ? request.answer : std::u16string();
 }
 
 namespace win32view {
 
-INT_PTR runDialog(HWND owner, DialogHandlers& handlers) {
-  EmptyDialogTemplate dialogTemplate{};
-  dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  return ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner, &dialogProc,
-                                   reinterpret_cast<LPARAM>(&handlers));
-}
-
-HWND addControl(HWND dialog, HFONT font, int dpi, const wchar_t* className, DWORD style, DWORD exStyle, int x, int y,
-                int w, int h, int id, std::u16string_view text) {
+HWND DialogMaker::make(const wchar_t* className, DWORD style, DWORD exStyle, PixelRect at96, int id,
+                       std::u16string_view text) const {
+  const auto scaled = [&](int pixels) { return ::MulDiv(pixels, dpi, 96); };
   CreateControlArgs args;
   args.parent = dialog;
   args.className = className;
   args.style = style | WS_VISIBLE;
   args.exStyle = exStyle;
-  args.rect = {scaled(x, dpi), scaled(y, dpi), scaled(w, dpi), scaled(h, dpi)};
+  args.rect = {scaled(at96.left), scaled(at96.top), scaled(at96.width), scaled(at96.height)};
   args.id = id;
   args.font = font;
   args.text = text;
   return createControl(args);
 }
 
-void placeDialog(HWND dialog, int width, int height) {
-  RECT frame{0, 0, width, height};
+void DialogMaker::sizeAndCentre(int width, int height) const {
+  RECT frame{0, 0, ::MulDiv(width, dpi, 96), ::MulDiv(height, dpi, 96)};
   ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
   RECT over{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
@@ -140,6 +117,19 @@ void placeDialog(HWND dialog, int width, int height) {
   const int w = frame.right - frame.left, h = frame.bottom - frame.top;
   ::SetWindowPos(dialog, nullptr, (over.left + over.right - w) / 2, (over.top + over.bottom - h) / 2, w, h,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+INT_PTR runDialog(HWND owner, DialogHandlers& handlers, const std::string& cannotOpen) {
+  const int dpi = systemDpi();
+  const std::unique_ptr<std::remove_pointer_t<HFONT>, decltype(&::DeleteObject)> font(createFont(kWindowFont, dpi),
+                                                                                     &::DeleteObject);
+  OpenDialog open{handlers, font.get(), dpi};
+  EmptyDialogTemplate dialogTemplate{};
+  dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  const INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner,
+                                                   &dialogProc, reinterpret_cast<LPARAM>(&open));
+  if (result == -1) win32::fail(cannotOpen, ::GetLastError());
+  return result;
 }
 
 }  // namespace win32view

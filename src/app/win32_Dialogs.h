@@ -50,39 +50,32 @@ class Win32MessageBoxReport final : public ErrorReport {
 
 namespace win32view {
 
-// A modal dialog that makes its own controls: `layOut` when it opens; `ok`
-// on OK (Enter), closing it when it returns true. Cancel, Escape or the
-// close box close it. Returns IDOK or IDCANCEL, or -1 with the error.
-struct DialogHandlers {
-  std::function<void(HWND dialog)> layOut;
-  std::function<bool(HWND dialog)> ok;
-};
-INT_PTR runDialog(HWND owner, DialogHandlers& handlers);
-// Gives the dialog a client area of `width` × `height` pixels, centred
-// over its owner (or the screen).
-void placeDialog(HWND dialog, int width, int height);
-inline int scaled(int pixelsAt96, int dpi) { return ::MulDiv(pixelsAt96, dpi, 96); }
-// Makes a visible control of a dialog at x, y, w, h pixels of 96 dots per
-// inch, scaled to `dpi`.
-HWND addControl(HWND dialog, HFONT font, int dpi, const wchar_t* className, DWORD style, DWORD exStyle, int x, int y,
-                int w, int h, int id, std::u16string_view text);
-
-// Runs a modal dialog that makes its controls itself (from WM_INITDIALOG,
-// which receives `param`); the result of EndDialog. Throws Failure when the
-// dialog cannot be made.
-INT_PTR runDialog(HWND owner, DLGPROC proc, LPARAM param);
-
-// Makes the controls of a dialog, laid out in pixels at 96 dots per inch.
+// Makes the controls of a dialog in the window's font, laid out in pixels
+// at 96 dots per inch and scaled to the screen's.
 struct DialogMaker {
   HWND dialog;
   HFONT font;
   int dpi;
-  // A visible control of the dialog in its font.
+  // A visible control of the dialog.
   HWND make(const wchar_t* className, DWORD style, DWORD exStyle, PixelRect at96, int id,
             std::u16string_view text) const;
   // Gives the dialog a client area of that size, centred over its owner (or the screen).
   void sizeAndCentre(int width, int height) const;
 };
+
+// A modal dialog of the program's own, which makes its controls itself:
+// `layOut` when it opens; `ok` on OK (Enter), closing it when it returns
+// true; `command` for the notifications of its other controls (true when
+// it took one); `closing` as it goes. Cancel, Escape or the close box close it.
+struct DialogHandlers {
+  std::function<void(const DialogMaker& maker)> layOut;
+  std::function<bool(HWND dialog)> ok;
+  std::function<bool(HWND dialog, WORD id, WORD code)> command = {};
+  std::function<void(HWND dialog)> closing = {};
+};
+// Runs the dialog: IDOK or IDCANCEL. A dialog that cannot be made throws a
+// Failure saying `cannotOpen` and the system's cause.
+INT_PTR runDialog(HWND owner, DialogHandlers& handlers, const std::string& cannotOpen = "无法打开对话框");
 
 }  // namespace win32view
 

@@ -18,8 +18,6 @@ constexpr int kListId = 101;
 
 struct SearchDialog {
   places::PlaceSearch model;
-  HFONT font = nullptr;
-  int dpi = 96;
   HWND list = nullptr;
 };
 
@@ -48,76 +46,46 @@ LRESULT CALLBACK searchBoxProc(HWND edit, UINT message, WPARAM wParam, LPARAM lP
   return ::DefSubclassProc(edit, message, wParam, lParam);
 }
 
-void layOut(HWND window, SearchDialog& dialog) {
-  const DialogMaker maker{window, dialog.font, dialog.dpi};
+void layOut(const DialogMaker& maker, SearchDialog& dialog) {
   maker.make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, {12, 12, 420, 18}, -1, places::kSearchPrompt);
   HWND edit =
       maker.make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, {12, 34, 420, 22}, kTextId, u"");
   dialog.list = maker.make(L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
                            WS_EX_CLIENTEDGE, {12, 62, 420, 300}, kListId, u"");
-  maker.make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP | WS_DISABLED, 0, {276, 372, 72, 24}, IDOK, kOkCaption);
+  maker.make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP | WS_DISABLED, 0, {276, 372, 72, 24}, IDOK,
+             kOkCaption);
   maker.make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, {360, 372, 72, 24}, IDCANCEL, kCancelCaption);
   ::SetWindowSubclass(edit, &searchBoxProc, 1, reinterpret_cast<DWORD_PTR>(&dialog));
-  setWindowText(window, places::kSearchTitle);
+  setWindowText(maker.dialog, places::kSearchTitle);
   maker.sizeAndCentre(444, 408);
   ::SetFocus(edit);
 }
 
-INT_PTR CALLBACK searchDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* dialog = reinterpret_cast<SearchDialog*>(::GetWindowLongPtrW(window, DWLP_USER));
-  switch (message) {
-    case WM_INITDIALOG:
-      ::SetWindowLongPtrW(window, DWLP_USER, lParam);
-      layOut(window, *reinterpret_cast<SearchDialog*>(lParam));
-      return FALSE;  // the focus is set
-    case WM_COMMAND: {
-      if (!dialog) break;
-      const WORD id = LOWORD(wParam), code = HIWORD(wParam);
-      if (id == kTextId && code == EN_CHANGE) {
-        dialog->model.setText(windowText(::GetDlgItem(window, kTextId)));
-        showRows(*dialog, window);
-        return TRUE;
-      }
-      if (id == kListId && (code == LBN_SELCHANGE || code == LBN_DBLCLK)) {
-        dialog->model.choose(static_cast<int>(::SendMessageW(dialog->list, LB_GETCURSEL, 0, 0)));
-        ::EnableWindow(::GetDlgItem(window, IDOK), dialog->model.chosen() >= 0);
-        if (code == LBN_DBLCLK && dialog->model.chosen() >= 0) ::EndDialog(window, IDOK);
-        return TRUE;
-      }
-      if (id == IDOK) {
-        if (dialog->model.chosen() >= 0) ::EndDialog(window, IDOK);
-        return TRUE;
-      }
-      if (id == IDCANCEL) {
-        ::EndDialog(window, IDCANCEL);
-        return TRUE;
-      }
-      break;
-    }
-    case WM_DESTROY:
-      if (dialog) ::RemoveWindowSubclass(::GetDlgItem(window, kTextId), &searchBoxProc, 1);
-      break;
-    default:
-      break;
+// The search box's text and the list's choice.
+bool command(HWND window, WORD id, WORD code, SearchDialog& dialog) {
+  if (id == kTextId && code == EN_CHANGE) {
+    dialog.model.setText(windowText(::GetDlgItem(window, kTextId)));
+    showRows(dialog, window);
+    return true;
   }
-  return FALSE;
+  if (id == kListId && (code == LBN_SELCHANGE || code == LBN_DBLCLK)) {
+    dialog.model.choose(static_cast<int>(::SendMessageW(dialog.list, LB_GETCURSEL, 0, 0)));
+    ::EnableWindow(::GetDlgItem(window, IDOK), dialog.model.chosen() >= 0);
+    if (code == LBN_DBLCLK && dialog.model.chosen() >= 0) ::EndDialog(window, IDOK);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
 
 std::string askPlaceByName(HWND owner) {
   SearchDialog dialog;
-  dialog.dpi = systemDpi();
-  dialog.font = createFont(kWindowFont, dialog.dpi);
-  INT_PTR result = IDCANCEL;
-  try {
-    result = runDialog(owner, &searchDialogProc, reinterpret_cast<LPARAM>(&dialog));
-  } catch (...) {
-    ::DeleteObject(dialog.font);
-    throw;
-  }
-  ::DeleteObject(dialog.font);
-  return result == IDOK ? dialog.model.chosenCode() : std::string();
+  DialogHandlers handlers{[&](const DialogMaker& maker) { layOut(maker, dialog); },
+                          [&](HWND) { return dialog.model.chosen() >= 0; },
+                          [&](HWND window, WORD id, WORD code) { return command(window, id, code, dialog); },
+                          [](HWND window) { ::RemoveWindowSubclass(::GetDlgItem(window, kTextId), &searchBoxProc, 1); }};
+  return runDialog(owner, handlers) == IDOK ? dialog.model.chosenCode() : std::string();
 }
 
 }  // namespace vantoril::win32view

@@ -15,33 +15,23 @@ namespace vantoril {
 
 namespace {
 
-using win32view::scaled;
-
 constexpr int kOnId = 100, kTimesId = 101, kStateId = 102;
 
-struct DialogState {
-  schedule::ScheduleDialogModel& model;
-  HFONT font = nullptr;
-  int dpi = 96;
-};
-
-void layOut(HWND dialog, DialogState& state) {
-  const int dpi = state.dpi;
-  const auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle, int x, int y, int w, int h, int id,
-                        std::string_view text) {
-    return win32view::addControl(dialog, state.font, dpi, cls, style, exStyle, x, y, w, h, id, fromUtf8(text));
+void layOut(const win32view::DialogMaker& maker, const schedule::ScheduleDialogModel& model) {
+  const auto make = [&](const wchar_t* cls, DWORD style, DWORD exStyle, PixelRect at96, int id, std::string_view text) {
+    return maker.make(cls, style, exStyle, at96, id, fromUtf8(text));
   };
   using namespace schedule;
-  HWND on = make(L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, 0, 12, 12, 348, 22, kOnId, kOnCaption);
-  ::SendMessageW(on, BM_SETCHECK, state.model.on() ? BST_CHECKED : BST_UNCHECKED, 0);
-  make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, 12, 42, 348, 20, -1, kTimesCaption);
-  HWND times = make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, 12, 64, 348, 22, kTimesId,
-                    state.model.timesText());
-  make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, 12, 96, 348, 120, kStateId, state.model.stateText());
-  make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, 204, 226, 72, 24, IDOK, toUtf8(kOkCaption));
-  make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 288, 226, 72, 24, IDCANCEL, toUtf8(kCancelCaption));
-  win32view::setWindowText(dialog, fromUtf8(kDialogTitle));
-  win32view::placeDialog(dialog, scaled(372, dpi), scaled(262, dpi));
+  HWND on = make(L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, 0, {12, 12, 348, 22}, kOnId, kOnCaption);
+  ::SendMessageW(on, BM_SETCHECK, model.on() ? BST_CHECKED : BST_UNCHECKED, 0);
+  make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, {12, 42, 348, 20}, -1, kTimesCaption);
+  HWND times = make(L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, {12, 64, 348, 22}, kTimesId,
+                    model.timesText());
+  make(L"STATIC", SS_LEFT | SS_NOPREFIX, 0, {12, 96, 348, 120}, kStateId, model.stateText());
+  maker.make(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, {204, 226, 72, 24}, IDOK, kOkCaption);
+  maker.make(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, {288, 226, 72, 24}, IDCANCEL, kCancelCaption);
+  win32view::setWindowText(maker.dialog, fromUtf8(kDialogTitle));
+  maker.sizeAndCentre(372, 262);
   ::SetFocus(times);
   ::SendMessageW(times, EM_SETSEL, 0, -1);
 }
@@ -69,13 +59,9 @@ void showScheduleDialog(HWND owner, const std::string& programFolder) {
     return;
   }
   schedule::ScheduleDialogModel& model = *opened;
-  DialogState state{model};
-  state.dpi = win32view::systemDpi();
-  state.font = win32view::createFont(kWindowFont, state.dpi);
-  win32view::DialogHandlers handlers{[&](HWND dialog) { layOut(dialog, state); },
+  win32view::DialogHandlers handlers{[&](const win32view::DialogMaker& maker) { layOut(maker, model); },
                                      [&](HWND dialog) { return applyChoice(dialog, model); }};
   win32view::runDialog(owner, handlers);
-  ::DeleteObject(state.font);
 }
 
 }  // namespace vantoril
