@@ -111,9 +111,12 @@ class Form1 {
   // The page of the last download, whole; Text1 holds its first 30000 characters.
   std::u16string pageText() const { return page::wholeText(*page_); }
 
- private:
+  // Every event's boundary: a failure stops the operation and is reported.
+  // Also for what a view does on the window's behalf (its own dialogs).
   template <class F>
   bool atEventBoundary(F&& operation);
+
+ private:
 
   // Debug panel.
   void startupDebugTest();
@@ -179,7 +182,6 @@ class Form1 {
   std::vector<std::string> placeFiles_;
 };
 
-// Every event's boundary: a failure stops the operation and is reported.
 template <class F>
 bool Form1::atEventBoundary(F&& operation) {
   try {

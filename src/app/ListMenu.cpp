@@ -20,11 +20,13 @@ void chooseListMenuEntry(Form1& form, ListMenuEntry entry, int row, const ListMe
     case ListMenuEntry::Check:
       form.userCheckAddress(row);
       return;
-    case ListMenuEntry::AddByName:
-      if (const std::string code = dialogs.askPlaceByName(); !code.empty()) form.userAddPlace(code);
+    case ListMenuEntry::AddByName: {
+      std::string code;
+      if (form.atEventBoundary([&] { code = dialogs.askPlaceByName(); }) && !code.empty()) form.userAddPlace(code);
       return;
+    }
     case ListMenuEntry::Schedule:
-      dialogs.showSchedule();
+      form.atEventBoundary(dialogs.showSchedule);
       return;
   }
 }

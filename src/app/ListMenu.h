@@ -35,6 +35,7 @@ struct ListMenuDialogs {
 };
 
 // Carries out `entry`, chosen over list row `row` (-1 below the last place).
+// A dialog that fails is reported like any failure of the window's.
 void chooseListMenuEntry(Form1& form, ListMenuEntry entry, int row, const ListMenuDialogs& dialogs);
 
 }  // namespace vantoril

@@ -14,6 +14,7 @@
 #include "../support/Fakes.h"
 #include "../support/SampleData.h"
 #include "../support/SitePages.h"
+#include "app/ListMenu.h"
 #include "places/AddressCheck.h"
 #include "places/PlaceSearch.h"
 #include "places/PlaceTable.h"
@@ -168,6 +169,24 @@ TEST(AddPlace, WritesTheBytesNewWritesWithThePastedAddressRefreshesAndSelects) {
   EXPECT_EQ(form.Text15.text(), u"萧山");
   EXPECT_EQ(form.Text14.text(), address + u"\r\n");
   EXPECT_TRUE(fixture.report.messages.empty());
+}
+
+TEST(ListMenu, AddsThePlaceChosenByNameAndReportsADialogThatFails) {
+  FormFixture fixture;
+  Form1& form = *fixture.form;
+  form.load();
+  const auto failing = [] { throw Failure("无法打开对话框：测试"); };
+  chooseListMenuEntry(form, ListMenuEntry::AddByName, -1, {[] { return std::string("101210102"); }, failing});
+  EXPECT_EQ(form.List1.selectedText(), u"萧山");
+  chooseListMenuEntry(form, ListMenuEntry::AddByName, -1, {[] { return std::string(); }, failing});
+  EXPECT_EQ(form.List1.entryCount(), 1) << "a search left without a choice added a place";
+  // Neither dialog's failure leaves the window's event: each is reported.
+  fixture.report.messages.clear();
+  chooseListMenuEntry(form, ListMenuEntry::Schedule, -1, {[]() -> std::string { return {}; }, failing});
+  chooseListMenuEntry(form, ListMenuEntry::AddByName, -1,
+                      {[]() -> std::string { throw Failure("无法打开对话框：测试"); }, failing});
+  EXPECT_EQ(fixture.report.messages, std::vector<std::string>(2, "无法打开对话框：测试"));
+  EXPECT_EQ(form.List1.entryCount(), 1);
 }
 
 TEST(AddPlace, ANameTakenGetsItsCityAndNoFileIsEverReplaced) {
