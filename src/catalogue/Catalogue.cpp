@@ -13,7 +13,10 @@ std::string filePath(const std::string& programFolder, std::u16string_view place
 }
 
 std::string siblingFilePath(const std::string& file, std::u16string_view place) {
-  const std::size_t slash = file.rfind('/');
+  // The folder ends at the last separator of the paths the program builds
+  // ('\\' on Windows, where '/' also separates).
+  const char separators[] = {'/', pathSeparator(), '\0'};
+  const std::size_t slash = file.find_last_of(separators);
   return file.substr(0, slash == std::string::npos ? 0 : slash + 1) + fileNameBytes(place) + ".txt";
 }
 
