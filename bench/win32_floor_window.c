@@ -3,7 +3,7 @@
  * message loop; with a second argument "controls", also as many plain child
  * windows of each class as the program's window has (no layout, no fonts).
  *   win32_floor_window.exe TITLE [controls]
- * Built by bench/win32_startup.sh with x86_64-w64-mingw32-gcc -O2 -mwindows -municode. */
+ * Built by bench/win32_startup.sh (x86_64-w64-mingw32-gcc -O2 -mwindows -municode). */
 #include <windows.h>
 
 static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
