@@ -2,7 +2,10 @@
 # Start-up of the window over 10,000 places in 100 folders: the Windows
 # program under wine beside the Linux (Qt) program on the same catalogue,
 # each timed from process start until its window is visible on Xvfb, and
-# both again with an empty catalogue (what the window costs without the list).
+# both again with an empty catalogue (what the window costs without the list),
+# and wine's own floor: a Windows program that shows one window and nothing
+# else (bench/win32_floor_window.c), alone and with as many plain controls as
+# the program's window has.
 #   bench/win32_startup.sh [Windows build folder] [Linux build folder]
 # (default build-win and build beside this folder; both must be built). The
 # wine prefix is that of scripts/wine.sh in the Windows build folder.
@@ -16,6 +19,7 @@ runs=${BENCH_RUNS:-5}
 places=10000
 folders=100
 [[ -x $win_build/vantoril.exe && -x $linux_build/vantoril ]] || { echo "build both programs first" >&2; exit 1; }
+command -v x86_64-w64-mingw32-gcc >/dev/null || { echo "x86_64-w64-mingw32-gcc is needed for wine's floor" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantoril-win32-startup.XXXXXX")
 xvfb=""
@@ -40,15 +44,20 @@ for kind in full empty; do
   mkdir -p "$work/$kind/WebSite"
   cp "$win_build/vantoril.exe" "$linux_build/vantoril" "$linux_build/vantoril-window.so" "$work/$kind/"
 done
+# shellcheck source=bench/startup_catalogue.sh disable=SC1091  # followed by shellcheck -x from the top folder
 . "$here/startup_catalogue.sh"
 make_startup_catalogue "$work/full" "$places" "$folders"
+mkdir -p "$work/floor"
+x86_64-w64-mingw32-gcc -O2 -mwindows -municode -Wall -Wextra -Werror -o "$work/floor/win32_floor_window.exe" \
+  "$here/win32_floor_window.c"
 
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 exec 3>&-
 for ((i = 0; i < 100; i++)); do [[ -s $work/display ]] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/display")
+DISPLAY=:$(head -n1 "$work/display")
+export DISPLAY
 # The prefix made (scripts/wine.sh, without a display), then a wine session
 # of its own on this X server: wine's desktop process, which every window
 # needs, keeps the display of whoever started the session, and a session
@@ -58,16 +67,17 @@ export DISPLAY=:$(head -n1 "$work/display")
 wine_session=1
 export WINEPREFIX=$win_build/wine/prefix WINEDEBUG=-all LOCPATH=$win_build/wine/locale WINEDLLOVERRIDES="mscoree,mshtml="
 
-# µs from the start of `$@` (run in folder $1) until its window is visible.
+# µs from the start of `$@` (run in folder $2) until its window, titled $1,
+# is visible. The titles here have no regular expression in them but dots.
 shown_after() {
-  local folder=$1 t0 shown=""
-  shift
+  local title="^${1//./\\.}\$" folder=$2 t0 shown=""
+  shift 2
   now; t0=$REPLY
   (cd "$folder" && exec "$@") >"$work/program.log" 2>&1 &
   app=$!
   local deadline=$((SECONDS + 60))
   while ((SECONDS < deadline)); do
-    if xdotool search --onlyvisible --name '^Vantoril v 1\.0$' >/dev/null 2>&1; then
+    if xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; then
       now; REPLY=$(( REPLY - t0 ))
       shown=1
       break
@@ -81,29 +91,37 @@ shown_after() {
   app=""
   # The next start must not see this window still going.
   deadline=$((SECONDS + 60))
-  while xdotool search --onlyvisible --name '^Vantoril v 1\.0$' >/dev/null 2>&1; do
+  while xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; do
     ((SECONDS < deadline)) || { echo "the window of $* stays after its process ended" >&2; exit 1; }
     sleep 0.05
   done
 }
-# One start of each to warm up, then the four in turn, so that a change of
+# One start of each to warm up, then the six in turn, so that a change of
 # the machine's load falls on all of them alike.
-wine=(env LC_ALL=zh_CN.UTF-8 wine vantoril.exe)
-wine_full_runs=() wine_empty_runs=() qt_full_runs=() qt_empty_runs=()
+wine=(env LC_ALL=zh_CN.UTF-8 wine)
+caption="Vantoril v 1.0"
+floor=(win32_floor_window.exe "Vantoril floor")
+wine_full_runs=() wine_empty_runs=() qt_full_runs=() qt_empty_runs=() floor_runs=() floor_controls_runs=()
 for ((i = 0; i <= runs; i++)); do
-  shown_after "$work/full" "${wine[@]}"
+  shown_after "$caption" "$work/full" "${wine[@]}" vantoril.exe
   ((i == 0)) || wine_full_runs+=("$REPLY")
-  shown_after "$work/empty" "${wine[@]}"
+  shown_after "$caption" "$work/empty" "${wine[@]}" vantoril.exe
   ((i == 0)) || wine_empty_runs+=("$REPLY")
-  shown_after "$work/full" ./vantoril
+  shown_after "$caption" "$work/full" ./vantoril
   ((i == 0)) || qt_full_runs+=("$REPLY")
-  shown_after "$work/empty" ./vantoril
+  shown_after "$caption" "$work/empty" ./vantoril
   ((i == 0)) || qt_empty_runs+=("$REPLY")
+  shown_after "${floor[1]}" "$work/floor" "${wine[@]}" "${floor[@]}"
+  ((i == 0)) || floor_runs+=("$REPLY")
+  shown_after "${floor[1]}" "$work/floor" "${wine[@]}" "${floor[@]}" controls
+  ((i == 0)) || floor_controls_runs+=("$REPLY")
 done
 wine_full=$(median "${wine_full_runs[@]}")
 wine_empty=$(median "${wine_empty_runs[@]}")
 qt_full=$(median "${qt_full_runs[@]}")
 qt_empty=$(median "${qt_empty_runs[@]}")
+floor_alone=$(median "${floor_runs[@]}")
+floor_controls=$(median "${floor_controls_runs[@]}")
 
 printf '\nWindow shown, %d places in %d folders (Xvfb, %d runs each, medians; %s cores, load %s)\n' \
   "$places" "$folders" "$runs" "$(nproc)" "$(cut -d' ' -f1-3 /proc/loadavg)"
@@ -122,3 +140,10 @@ if (( qt_share > 0 )); then
 else
   printf '  %-42s %9s ms\n' "  the catalogue's share, wine" "$(ms "$wine_share")"
 fi
+# Wine's floor: below it no Windows program shows a window under wine here.
+printf '  %-42s %9s ms   %6s x Linux\n' "wine, a window and nothing else" "$(ms "$floor_alone")" \
+  "$(ratio "$floor_alone" "$qt_full")"
+printf '  %-42s %9s ms   %6s x Linux\n' "wine floor + 39 controls" "$(ms "$floor_controls")" \
+  "$(ratio "$floor_controls" "$qt_full")"
+printf '  %-42s %9s ms   %6s x the floor\n' "  target, 2 x the Linux window" "$(ms $(( 2 * qt_full )))" \
+  "$(ratio $(( 2 * qt_full )) "$floor_alone")"
