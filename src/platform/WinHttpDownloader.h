@@ -42,7 +42,7 @@ class WinHttpDownloader final : public Downloader {
 
  private:
   struct State;
-  std::unique_ptr<State> state_;
+  std::shared_ptr<State> state_;
 };
 
 }  // namespace vantoril

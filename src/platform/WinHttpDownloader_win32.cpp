@@ -187,7 +187,13 @@ Failure WinHttpDownloader::failure(const std::string& url, unsigned long error, 
   }
 }
 
+// Shared by the downloader and its workers: a worker still inside a
+// WinHTTP call when the downloader ends keeps it until the call returns.
 struct WinHttpDownloader::State {
+  ~State() {
+    if (session) ::WinHttpCloseHandle(session);
+  }
+
   Options options;
   // Opened at the first http or https address rather than with the
   // downloader, so that neither the window's start-up nor a run of file://
@@ -225,7 +231,7 @@ struct WinHttpDownloader::State {
 
 WinHttpDownloader::WinHttpDownloader() : WinHttpDownloader(Options{}) {}
 
-WinHttpDownloader::WinHttpDownloader(Options options) : state_(std::make_unique<State>()) {
+WinHttpDownloader::WinHttpDownloader(Options options) : state_(std::make_shared<State>()) {
   state_->options = options;
 }
 
@@ -262,8 +268,11 @@ WinHttpDownloader::~WinHttpDownloader() {
     state_->queue.clear();
   }
   state_->changed.notify_all();
-  for (auto& worker : state_->workers) worker.join();
-  if (state_->session) ::WinHttpCloseHandle(state_->session);
+  // An idle worker ends at once; one waiting on a page the run no longer
+  // wants (the window closed in the middle of a run) would hold the program
+  // up to the page's time limit, so none is waited for. libcurl's transfers
+  // end at once as well.
+  for (auto& worker : state_->workers) worker.detach();
 }
 
 std::u16string WinHttpDownloader::download(const std::u16string& address) {
@@ -385,7 +394,7 @@ WinHttpDownloader::Ticket WinHttpDownloader::fetchAhead(const std::u16string& ad
   s.jobs[ticket].address = address;
   s.queue.push_back(ticket);
   if (static_cast<std::size_t>(s.idle) < s.queue.size() && s.workers.size() < kMaxInFlight)
-    s.workers.emplace_back([&s] { s.work(); });
+    s.workers.emplace_back([state = state_] { state->work(); });
   s.changed.notify_all();
   return ticket;
 }

@@ -90,6 +90,24 @@ TEST(WinHttp, PagesFetchedAheadAreCollectedInAnyOrderOrAbandonedAtMostSixInFligh
   EXPECT_GE(server.peakConnections(), 2);
 }
 
+// Closing the window in the middle of a run ends the downloader while a
+// page is still awaited: it does not wait for the page (nor its time limit).
+TEST(WinHttp, EndingTheDownloaderDoesNotWaitForAPageInFlight) {
+  LoopbackServer server;
+  LoopbackServer::Response silent;
+  silent.neverAnswer = true;  // until the server ends, 10 s at the most
+  server.route("/slow", silent);
+  auto downloader = std::make_unique<WinHttpDownloader>();
+  const auto ticket = downloader->fetchAhead(fromUtf8(server.url("/slow")));
+  for (int i = 0; i < 200 && server.requestedPaths().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_EQ(server.requestedPaths(), std::vector<std::string>{"/slow"});
+  downloader->abandon(ticket);
+  const auto start = std::chrono::steady_clock::now();
+  downloader.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "the downloader waited for the page";
+}
+
 // A redirect that names no target (WinHTTP follows none, or fails on it as
 // wine does), or an answer from 400 on, is no page, whatever its body holds.
 TEST(WinHttp, ARedirectWithoutLocationOrA400AnswerFailsNamingTheAddress) {
