@@ -2,6 +2,7 @@
 // arguments the window; the other modes: vantoril --help.
 #include <dlfcn.h>
 #include <malloc.h>
+#include <signal.h>
 
 #include <exception>
 #include <iostream>
@@ -51,6 +52,13 @@ int main(int argc, char** argv) {
   // grow with the blocks freed).
   ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
   ::mallopt(M_MMAP_THRESHOLD, 16 << 20);
+  // A write past the file size limit fails (EFBIG) like one to a full disk,
+  // and the file is cut back, instead of the signal ending the program with
+  // half a record written. Caught, not ignored: the programs it starts get
+  // the usual behaviour back.
+  struct sigaction caught {};
+  caught.sa_handler = [](int) {};
+  ::sigaction(SIGXFSZ, &caught, nullptr);
   try {
     const std::string folder = vantoril::programFolder();
     const auto data = [&] { return vantoril::dataFolder(folder); };

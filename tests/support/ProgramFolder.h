@@ -30,9 +30,10 @@ struct ProgramFolder {
     std::string err;
   };
   // Runs the program with `arguments` (shell words) from another current
-  // folder, so only the program's own folder can lead it to the catalogue.
-  Result run(const std::string& arguments) const {
-    const std::string command = "cd / && '" + program + "' " + arguments + " >'" + (folder / "out.txt") + "' 2>'" +
+  // folder, so only the program's own folder can lead it to the catalogue;
+  // through `wrapper` (shell words) when one is given.
+  Result run(const std::string& arguments, const std::string& wrapper = "") const {
+    const std::string command = "cd / && " + wrapper + " '" + program + "' " + arguments + " >'" + (folder / "out.txt") + "' 2>'" +
                                 (folder / "err.txt") + "' </dev/null";
     const int status = std::system(command.c_str());
     Result r;

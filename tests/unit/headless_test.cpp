@@ -247,6 +247,26 @@ TEST(HeadlessRecord, ARecordTheDataFileCannotTakeWaitsAndLandsAtTheNextRun) {
   EXPECT_FALSE(std::filesystem::exists(program.folder / "WeatherData/杭州-WeatherData.pending"));
 }
 
+// A file size limit the record would pass (as a full disk would stop it):
+// the write fails instead of killing the program half-way, the data file
+// is cut back and the record waits in the pending file.
+TEST(HeadlessRecord, AFileSizeLimitNeverLeavesHalfARecord) {
+  HttpServer server;
+  server.route("/hz", htmlOf("hangzhou-2014.html"));
+  ProgramFolder program;
+  program.place("杭州", server.url("/hz"));
+  ASSERT_EQ(program.record().exitCode, 0);
+  const std::string data = program.dataFile("杭州");
+  const std::string once = test::readBytes(data);
+  const std::string record = once.substr(cp936::encode(u"天气数据文件\r\n").size());
+  const auto limited = program.run("--record", "prlimit --fsize=" + std::to_string(once.size() + record.size() / 2));
+  EXPECT_EQ(limited.exitCode, 0) << limited.err;
+  EXPECT_EQ(test::readBytes(data), once);
+  EXPECT_EQ(test::readBytes(program.folder / "WeatherData/杭州-WeatherData.pending"), record);
+  ASSERT_EQ(program.record().exitCode, 0);
+  EXPECT_EQ(test::readBytes(data), once + record + record);
+}
+
 TEST(DownloadTimeOut, AServerThatNeverAnswersFails) {
   HttpServer server;
   server.neverAnswer("/slow");
