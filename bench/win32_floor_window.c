@@ -1,7 +1,8 @@
 /* What wine needs to show a window at all: one top-level window with the
  * title given, the size and style of the program's own, shown, and its
  * message loop; with a second argument "controls", also as many plain child
- * windows of each class as the program's window has (no layout, no fonts).
+ * windows of each class as the program's window has, each with a few Chinese
+ * characters (no layout, the system's font).
  *   win32_floor_window.exe TITLE [controls]
  * Built by bench/win32_startup.sh (x86_64-w64-mingw32-gcc -O2 -mwindows -municode). */
 #include <windows.h>
@@ -35,10 +36,12 @@ int wmain(int argc, wchar_t** argv) {
                               frame.right - frame.left, frame.bottom - frame.top, NULL, NULL, instance, NULL);
   if (!hwnd) return 1;
   if (argc > 2 && lstrcmpW(argv[2], L"controls") == 0) {
+    /* Chinese text, as the program's controls show: the first text drawn loads the fonts. */
+    const wchar_t* caption = L"\x5929\x6C14\x6570\x636E 24";
     int id = 100;
     for (size_t i = 0; i < sizeof children / sizeof children[0]; ++i)
       for (int n = 0; n < children[i].count; ++n, ++id)
-        if (!CreateWindowExW(children[i].exStyle, children[i].className, L"", children[i].style | WS_CHILD | WS_VISIBLE,
+        if (!CreateWindowExW(children[i].exStyle, children[i].className, caption, children[i].style | WS_CHILD | WS_VISIBLE,
                              (id - 100) % 8 * 120, (id - 100) / 8 * 100, 110, 90, hwnd, (HMENU)(INT_PTR)id, instance,
                              NULL))
           return 1;

@@ -5,17 +5,23 @@
 # both again with an empty catalogue (what the window costs without the list),
 # and wine's own floor: a Windows program that shows one window and nothing
 # else (bench/win32_floor_window.c), alone and with as many plain controls as
-# the program's window has.
+# the program's window has. The programs are stripped as the packages ship
+# them (under wine an image's debug sections are read at every start). The
+# window counts as shown when the X server maps it: one xev reports the map,
+# so that nothing polls beside the programs timed. A wine program is kept
+# open throughout, as Windows keeps its desktop: wine's desktop process
+# otherwise ends a second after the last wine program and the next start
+# pays for a new one.
 #   bench/win32_startup.sh [Windows build folder] [Linux build folder]
 # (default build-win and build beside this folder; both must be built). The
 # wine prefix is that of scripts/wine.sh in the Windows build folder.
-# Environment: BENCH_RUNS=N runs per measurement (default 5, after one warm-up).
+# Environment: BENCH_RUNS=N runs per measurement (default 9, after one warm-up).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 win_build=$(cd "${1:-$root/build-win}" && pwd)
 linux_build=$(cd "${2:-$root/build}" && pwd)
-runs=${BENCH_RUNS:-5}
+runs=${BENCH_RUNS:-9}
 places=10000
 folders=100
 [[ -x $win_build/vantoril.exe && -x $linux_build/vantoril ]] || { echo "build both programs first" >&2; exit 1; }
@@ -24,9 +30,14 @@ command -v x86_64-w64-mingw32-gcc >/dev/null || { echo "x86_64-w64-mingw32-gcc i
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantoril-win32-startup.XXXXXX")
 xvfb=""
 app=""
+kept=""
+xev=""
 wine_session=""
 cleanup() {
-  [[ -z $app ]] || { kill "$app" 2>/dev/null; wait "$app" 2>/dev/null; } || true
+  local pid
+  for pid in "$app" "$kept" "$xev"; do
+    [[ -z $pid ]] || { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; } || true
+  done
   # The session ends with its X server.
   [[ -z $wine_session ]] || "$root/scripts/wine.sh" "$win_build" stop
   [[ -z $xvfb ]] || { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; } || true
@@ -42,7 +53,9 @@ ratio() { printf '%d.%02d' $(( $1 / $2 )) $(( ($1 % $2) * 100 / $2 )); }
 # Two program folders, one with the catalogue (as bench/run.sh makes it), one empty.
 for kind in full empty; do
   mkdir -p "$work/$kind/WebSite"
-  cp "$win_build/vantoril.exe" "$linux_build/vantoril" "$linux_build/vantoril-window.so" "$work/$kind/"
+  x86_64-w64-mingw32-strip -o "$work/$kind/vantoril.exe" "$win_build/vantoril.exe"
+  cp "$linux_build/vantoril" "$linux_build/vantoril-window.so" "$work/$kind/"
+  strip --strip-unneeded "$work/$kind/vantoril" "$work/$kind/vantoril-window.so"
 done
 # shellcheck source=bench/startup_catalogue.sh disable=SC1091  # followed by shellcheck -x from the top folder
 . "$here/startup_catalogue.sh"
@@ -67,40 +80,59 @@ export DISPLAY
 wine_session=1
 export WINEPREFIX=$win_build/wine/prefix WINEDEBUG=-all LOCPATH=$win_build/wine/locale WINEDLLOVERRIDES="mscoree,mshtml="
 
+wine=(env LC_ALL=zh_CN.UTF-8 wine)
+caption="Vantoril v 1.0"
+floor=(win32_floor_window.exe "Vantoril floor")
+(cd "$work/floor" && exec "${wine[@]}" "${floor[0]}" "wine's desktop kept") >/dev/null 2>&1 &
+kept=$!
+# What the X server does with the top-level windows: their maps among it
+# (menus and tooltips are mapped "override YES").
+mkfifo "$work/maps"
+stdbuf -oL xev -root -event substructure >"$work/maps" 2>/dev/null &
+xev=$!
+exec 4<"$work/maps"
+mapped=""
+next_map() {  # waits up to $1 s for the next top-level window mapped; sets `mapped` to it
+  local line map=""
+  while read -r -t "$1" line <&4; do
+    # A map is told on two lines, the second ending "override NO|YES".
+    if [[ $line == MapNotify* ]]; then
+      map=1
+      continue
+    fi
+    [[ -n $map ]] || continue
+    map=""
+    [[ $line == *"override NO"* ]] || continue
+    mapped=${line%%, override*}
+    mapped=${mapped##*window }
+    return 0
+  done
+  return 1
+}
+next_map 60 || { echo "wine's desktop kept: no window" >&2; exit 1; }
+
 # µs from the start of `$@` (run in folder $2) until its window, titled $1,
-# is visible. The titles here have no regular expression in them but dots.
+# is mapped.
 shown_after() {
-  local title="^${1//./\\.}\$" folder=$2 t0 shown=""
+  local title=$1 folder=$2 t0
   shift 2
   now; t0=$REPLY
   (cd "$folder" && exec "$@") >"$work/program.log" 2>&1 &
   app=$!
-  local deadline=$((SECONDS + 60))
-  while ((SECONDS < deadline)); do
-    if xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; then
-      now; REPLY=$(( REPLY - t0 ))
-      shown=1
-      break
-    fi
-    kill -0 "$app" 2>/dev/null || break
-    sleep 0.005
-  done
-  [[ -n $shown ]] || { echo "no window from $*; its output: $(tail -n 5 "$work/program.log")" >&2; exit 1; }
+  next_map 60 || { echo "no window from $*; its output: $(tail -n 5 "$work/program.log")" >&2; exit 1; }
+  now; REPLY=$(( REPLY - t0 ))
+  # The window mapped is the one asked for.
+  local name
+  name=$(xprop -id "$mapped" WM_NAME 2>/dev/null)
+  [[ $name == *"\"$title\""* ]] || { echo "the first window of $* is not \"$title\": $name" >&2; exit 1; }
   kill "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
   app=""
-  # The next start must not see this window still going.
-  deadline=$((SECONDS + 60))
-  while xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; do
-    ((SECONDS < deadline)) || { echo "the window of $* stays after its process ended" >&2; exit 1; }
-    sleep 0.05
-  done
+  # Nothing of this start is left to be mapped in the next one's time.
+  while next_map 0.3; do :; done
 }
 # One start of each to warm up, then the six in turn, so that a change of
 # the machine's load falls on all of them alike.
-wine=(env LC_ALL=zh_CN.UTF-8 wine)
-caption="Vantoril v 1.0"
-floor=(win32_floor_window.exe "Vantoril floor")
 wine_full_runs=() wine_empty_runs=() qt_full_runs=() qt_empty_runs=() floor_runs=() floor_controls_runs=()
 for ((i = 0; i <= runs; i++)); do
   shown_after "$caption" "$work/full" "${wine[@]}" vantoril.exe
