@@ -152,8 +152,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)displayText(list->values);
     (void)displayText(list->keyPositions);
   }
-  const std::u16string record = datafile::recordText(time.time, lists);
+  std::u16string record;
+  try {
+    record = datafile::recordText(time.time, lists);
+  } catch (const Failure&) {
+    // Refused only for a tab or line break in the time or a value.
+    const auto breaks = [](std::u16string_view v) { return v.find_first_of(u"\t\r\n") != std::u16string_view::npos; };
+    bool found = breaks(time.time);
+    for (const SeriesList* list : {&lists.hour, &lists.temperature, &lists.precipitation, &lists.humidity})
+      for (const std::u16string& v : list->values) found = found || breaks(v);
+    CHECK(found);
+    return 0;
+  }
   CHECK(record.starts_with(u"数据记录时间:"));
+  // 27 lines of CR LF, three tabs in each but the time line.
+  CHECK(std::count(record.begin(), record.end(), u'\n') == 27);
+  CHECK(std::count(record.begin(), record.end(), u'\r') == 27);
+  CHECK(std::count(record.begin(), record.end(), u'\t') == 26 * 3);
   CHECK(record.ends_with(u"\r\n"));
   const std::string bytes = cp936::encode(record);
   // GBK keeps every line end and tab of the record (a character it cannot

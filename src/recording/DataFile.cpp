@@ -26,19 +26,24 @@ std::string path(const std::string& programFolder, std::u16string_view place) {
 }
 
 std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists) {
+  const auto field = [](std::u16string_view value) {
+    if (value.find_first_of(u"\t\r\n") != std::u16string_view::npos)
+      throw Failure("观测数据中有制表符或换行，没有记录");
+    return value;
+  };
   std::u16string text = u"数据记录时间:";
-  text += observationTime;
+  text += field(observationTime);
   text += CRLF;
   text += u"整点\t气温\t降水\t湿度";
   text += CRLF;
   for (int e = kSeriesEntries; e >= 1; --e) {
-    text += lists.hour.values[e];
+    text += field(lists.hour.values[e]);
     text += u'\t';
-    text += lists.temperature.values[e];
+    text += field(lists.temperature.values[e]);
     text += u'\t';
-    text += lists.precipitation.values[e];
+    text += field(lists.precipitation.values[e]);
     text += u'\t';
-    text += lists.humidity.values[e];
+    text += field(lists.humidity.values[e]);
     text += CRLF;
   }
   return text;

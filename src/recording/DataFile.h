@@ -12,7 +12,9 @@ std::string folder(const std::string& programFolder);
 std::string path(const std::string& programFolder, std::u16string_view place);
 
 // The 27 lines of a record, each ending in CR LF: the time line, the header
-// row and 25 rows from entry 25 down to entry 1.
+// row and 25 rows from entry 25 down to entry 1. A time or value holding a
+// tab or a line break, which would shift the record's columns or lines, is
+// refused (Failure).
 std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists);
 
 // Where records wait that the data file could not take (held by another

@@ -102,6 +102,22 @@ TEST(DataFile, RecordTextHasTwentySevenLines) {
             std::string::npos);
 }
 
+// A tab or line break inside a value would shift the record's columns or
+// lines: such a record is refused, whichever field holds it.
+TEST(DataFile, RecordTextRefusesATabOrLineBreakInAnyField) {
+  for (const std::u16string_view bad : {u"2\t3", u"2\r\n3", u"\n"}) {
+    for (int field = 0; field < 5; ++field) {
+      Example example;
+      std::u16string time = u"2015061914";
+      SeriesList* lists[] = {&example.lists.hour, &example.lists.temperature, &example.lists.precipitation,
+                             &example.lists.humidity};
+      if (field == 4) time = bad;
+      else lists[field]->values[7] = bad;
+      EXPECT_THROW(datafile::recordText(time, example.lists), Failure) << field;
+    }
+  }
+}
+
 TEST(DataFile, SecondRecordAddsTwentyEightLines) {
   TempFolder folder;
   const Example example;
