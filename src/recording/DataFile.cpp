@@ -65,9 +65,11 @@ std::string headerBytes() { return cp936::encode(u"天气数据文件\r\n"); }
 // removing the note: when the noted bytes are in the data file where the
 // note says, the pending file is done with; else a half of them is cut off
 // again and the pending file stays as it is. Doing this twice does no harm.
-void settleLanding(const std::string& landing, const std::string& data, const std::string& pending) {
+// True when the pending records are in the data file but their file cannot
+// be removed yet (another program holds it): the note stays to say so.
+bool settleLanding(const std::string& landing, const std::string& data, const std::string& pending) {
   const std::optional<std::string> noted = readFileIfExists(landing);
-  if (!noted) return;
+  if (!noted) return false;
   const std::string& note = *noted;
   const std::size_t eol = note.find("\r\n");
   if (eol == std::string::npos) throw Failure("补写记录文件 " + landing + " 不完整，请查看后删除它");
@@ -83,7 +85,11 @@ void settleLanding(const std::string& landing, const std::string& data, const st
   const std::string now = readFileIfExists(data).value_or(std::string());
   const std::string_view after = now.size() > start ? std::string_view(now).substr(start) : std::string_view();
   if (after.starts_with(bytes)) {
-    if (fileExists(pending)) removeFile(pending);
+    try {
+      if (fileExists(pending)) removeFile(pending);
+    } catch (const Failure&) {
+      return true;
+    }
   } else if (!after.empty() && bytes.starts_with(after)) {
     // Cut short by the crash.
     if (created) removeFile(data);
@@ -92,6 +98,7 @@ void settleLanding(const std::string& landing, const std::string& data, const st
   // Else they did not land (a data file changed otherwise is left alone):
   // the pending file still holds them.
   removeFile(landing);
+  return false;
 }
 
 }  // namespace
@@ -112,7 +119,13 @@ Appended appendRecord(const std::string& programFolder, std::u16string_view plac
   // (U+FFFD), would be stored as "?": such a record is refused.
   if (cp936::decode(bytes) != text) throw Failure("观测数据中有无法解码或无法以 GBK 保存的字符，没有记录");
 
-  settleLanding(landing, file, pending);
+  if (settleLanding(landing, file, pending)) {
+    // The pending records are in the data file already: this one goes
+    // alone, and where it cannot, it fails (the pending file, which still
+    // holds records that landed, must take no more).
+    appendOrCreateFile(file, bytes, headerBytes());
+    return {};
+  }
   const std::optional<std::string> pendingBytes = readFileIfExists(pending);
   const bool hadPending = pendingBytes.has_value();
   const std::string kept = pendingBytes.value_or(std::string());

@@ -308,13 +308,19 @@ TEST(PendingRecords, APendingFileThatCannotBeRemovedIsNeverWrittenTwice) {
   EXPECT_FALSE(appendAt(folder, 3));
   EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3}));
   EXPECT_TRUE(std::filesystem::exists(test::fsPath(pendingPath(folder))));
-  // The pending file is still there and still cannot go: the place fails
-  // rather than write its records again.
-  EXPECT_THROW(appendAt(folder, 4), Failure);
-  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3}));
+  // The pending file is still there and still cannot go: the next records
+  // go alone, its own never again.
+  EXPECT_FALSE(appendAt(folder, 4));
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 4}));
+  const std::string held = test::readBytes(pendingPath(folder));
+  // One the data file cannot take fails: the pending file takes no more.
+  const auto full = static_cast<rlim_t>(std::filesystem::file_size(test::fsPath(examplePath(folder))));
+  EXPECT_THROW(appendAt(folder, 6, full + 10), Failure);
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 4}));
+  EXPECT_EQ(test::readBytes(pendingPath(folder)), held);
   stuck.lift();
   EXPECT_FALSE(appendAt(folder, 5));
-  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 5}));
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 4, 5}));
   EXPECT_EQ(othersIn(folder), std::vector<std::string>{});
 }
 

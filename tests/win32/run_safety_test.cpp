@@ -1,6 +1,7 @@
 // Under wine: a data file held open by another process as Excel holds it
 // (writing denied to others) keeps the record in the pending file, which
-// lands at the next run byte for byte; and the run lock held by another
+// lands at the next run byte for byte, once, even while the pending file is
+// held in its turn; and the run lock held by another
 // process refuses the record button until that process has ended.
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -97,8 +98,17 @@ TEST(WindowsPending, ADataFileHeldLikeExcelKeepsTheRecordWhichLandsAtTheNextRun)
     EXPECT_EQ(readWholeFile(r.pending), record);
   }
   ASSERT_EQ(readWholeFile(r.data), once);
+  {
+    // The pending file held in its turn: its record lands with the run's
+    // own, and while it cannot be removed the next runs' records go alone,
+    // never it again.
+    Holder excel(L"excel", r.pending);
+    ASSERT_TRUE(excel.held());
+    for (int run = 0; run < 2; ++run) ASSERT_TRUE(r.f.form->click(r.f.form->Command1)) << r.f.report.messages.back();
+    EXPECT_EQ(readWholeFile(r.data), once + record + record + record);
+  }
   ASSERT_TRUE(r.f.form->click(r.f.form->Command1));
-  EXPECT_EQ(readWholeFile(r.data), once + record + record);
+  EXPECT_EQ(readWholeFile(r.data), once + record + record + record + record);
   EXPECT_FALSE(fileExists(r.pending));
 }
 
