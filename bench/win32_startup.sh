@@ -83,14 +83,14 @@ export WINEPREFIX=$win_build/wine/prefix WINEDEBUG=-all LOCPATH=$win_build/wine/
 wine=(env LC_ALL=zh_CN.UTF-8 wine)
 caption="Vantoril v 1.0"
 floor=(win32_floor_window.exe "Vantoril floor")
-(cd "$work/floor" && exec "${wine[@]}" "${floor[0]}" "wine's desktop kept") >/dev/null 2>&1 &
-kept=$!
 # What the X server does with the top-level windows: their maps among it
 # (menus and tooltips are mapped "override YES").
 mkfifo "$work/maps"
 stdbuf -oL xev -root -event substructure >"$work/maps" 2>/dev/null &
 xev=$!
 exec 4<"$work/maps"
+(cd "$work/floor" && exec "${wine[@]}" "${floor[0]}" "wine's desktop kept") >/dev/null 2>&1 &
+kept=$!
 mapped=""
 next_map() {  # waits up to $1 s for the next top-level window mapped; sets `mapped` to it
   local line map=""

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QVBoxLayout>
-#include <exception>
 #include <memory>
 
 #include "schedule/ScheduleDialog.h"
@@ -19,13 +18,7 @@ namespace vantoril {
 void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
   using namespace schedule;
   const QString title = qText(kDialogTitle);
-  std::unique_ptr<ScheduleDialogModel> opened;
-  try {
-    opened = ScheduleDialogModel::open(programFolder);
-  } catch (const std::exception& e) {
-    QMessageBox::warning(parent, title, qText(e.what()));
-    return;
-  }
+  const auto opened = ScheduleDialogModel::open(programFolder);
   ScheduleDialogModel& model = *opened;
 
   QDialog dialog(parent);

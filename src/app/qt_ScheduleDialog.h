@@ -6,7 +6,8 @@ class QWidget;
 namespace vantoril {
 
 // The dialog "定时记录" over the system's scheduler, for the program in
-// `programFolder`; returns when it is closed.
+// `programFolder`; returns when it is closed. A system that offers no
+// scheduler, or a dialog that cannot be made, throws its Failure.
 void showScheduleDialog(QWidget* parent, const std::string& programFolder);
 
 }  // namespace vantoril

@@ -1,5 +1,6 @@
 #include "app/win32_Dialogs.h"
 
+#include <exception>
 #include <memory>
 #include <type_traits>
 
@@ -45,14 +46,13 @@ struct OpenDialog {
   win32view::DialogHandlers& handlers;
   HFONT font;
   int dpi;
+  std::exception_ptr failure;  // of a handler: it ends the dialog, and runDialog throws it
 };
 
-INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* open = reinterpret_cast<OpenDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+INT_PTR handle(OpenDialog* open, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-      open = reinterpret_cast<OpenDialog*>(lParam);
       open->handlers.layOut(win32view::DialogMaker{dialog, open->font, open->dpi});
       return FALSE;  // the focus is set
     case WM_COMMAND: {
@@ -76,6 +76,21 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       break;
   }
   return FALSE;
+}
+
+// No exception crosses the system's frames: a handler's failure ends the
+// dialog and leaves it with runDialog.
+INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* open = message == WM_INITDIALOG ? reinterpret_cast<OpenDialog*>(lParam)
+                                        : reinterpret_cast<OpenDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+  try {
+    return handle(open, dialog, message, wParam, lParam);
+  } catch (...) {
+    if (!open || open->failure) return FALSE;
+    open->failure = std::current_exception();
+    ::EndDialog(dialog, IDCANCEL);
+    return TRUE;
+  }
 }
 
 }  // namespace
@@ -123,11 +138,12 @@ INT_PTR runDialog(HWND owner, DialogHandlers& handlers, const std::string& canno
   const int dpi = systemDpi();
   const std::unique_ptr<std::remove_pointer_t<HFONT>, decltype(&::DeleteObject)> font(createFont(kWindowFont, dpi),
                                                                                      &::DeleteObject);
-  OpenDialog open{handlers, font.get(), dpi};
+  OpenDialog open{handlers, font.get(), dpi, nullptr};
   EmptyDialogTemplate dialogTemplate{};
   dialogTemplate.dialog.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
   const INT_PTR result = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), &dialogTemplate.dialog, owner,
                                                    &dialogProc, reinterpret_cast<LPARAM>(&open));
+  if (open.failure) std::rethrow_exception(open.failure);
   if (result == -1) win32::fail(cannotOpen, ::GetLastError());
   return result;
 }

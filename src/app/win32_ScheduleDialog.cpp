@@ -1,6 +1,5 @@
 #include "app/win32_ScheduleDialog.h"
 
-#include <exception>
 #include <memory>
 
 #include "app/ControlTable.h"
@@ -49,15 +48,7 @@ bool applyChoice(HWND dialog, schedule::ScheduleDialogModel& model) {
 }  // namespace
 
 void showScheduleDialog(HWND owner, const std::string& programFolder) {
-  const std::wstring title = win32::wide(schedule::kDialogTitle);
-  std::unique_ptr<schedule::ScheduleDialogModel> opened;
-  try {
-    opened = schedule::ScheduleDialogModel::open(programFolder);
-  } catch (const std::exception& e) {
-    const std::wstring text = win32::wide(e.what());
-    ::MessageBoxW(owner, text.c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
-    return;
-  }
+  const auto opened = schedule::ScheduleDialogModel::open(programFolder);
   schedule::ScheduleDialogModel& model = *opened;
   win32view::DialogHandlers handlers{[&](const win32view::DialogMaker& maker) { layOut(maker, model); },
                                      [&](HWND dialog) { return applyChoice(dialog, model); }};

@@ -52,6 +52,9 @@ std::u16string recordText(std::u16string_view observationTime, const SeriesLists
 namespace {
 
 constexpr std::string_view kNewFile = "new";
+// The note's first line once the pending records are known to be in the
+// data file and only their file is left to remove.
+constexpr std::string_view kLanded = "landed";
 
 std::string landingPath(const std::string& programFolder, std::u16string_view place) {
   return placeFile(programFolder, place, ".landing");
@@ -66,7 +69,8 @@ std::string headerBytes() { return cp936::encode(u"天气数据文件\r\n"); }
 // note says, the pending file is done with; else a half of them is cut off
 // again and the pending file stays as it is. Doing this twice does no harm.
 // True when the pending records are in the data file but their file cannot
-// be removed yet (another program holds it): the note stays to say so.
+// be removed yet (another program holds it): the note stays, saying so in a
+// way no later change of the data file can undo.
 bool settleLanding(const std::string& landing, const std::string& data, const std::string& pending) {
   const std::optional<std::string> noted = readFileIfExists(landing);
   if (!noted) return false;
@@ -75,6 +79,20 @@ bool settleLanding(const std::string& landing, const std::string& data, const st
   if (eol == std::string::npos) throw Failure("补写记录文件 " + landing + " 不完整，请查看后删除它");
   const std::string_view before = std::string_view(note).substr(0, eol);
   const std::string_view bytes = std::string_view(note).substr(eol + 2);
+  // The pending file, once its records are in, goes as soon as it may.
+  const auto removePending = [&] {
+    try {
+      if (fileExists(pending)) removeFile(pending);
+      return true;
+    } catch (const Failure&) {
+      return false;
+    }
+  };
+  if (before == kLanded) {
+    if (!removePending()) return true;
+    removeFile(landing);
+    return false;
+  }
   const bool created = before == kNewFile;
   unsigned long long start = 0;
   if (!created) {
@@ -85,9 +103,13 @@ bool settleLanding(const std::string& landing, const std::string& data, const st
   const std::string now = readFileIfExists(data).value_or(std::string());
   const std::string_view after = now.size() > start ? std::string_view(now).substr(start) : std::string_view();
   if (after.starts_with(bytes)) {
-    try {
-      if (fileExists(pending)) removeFile(pending);
-    } catch (const Failure&) {
+    if (!removePending()) {
+      // A user may edit the data file while the pending file is held: the
+      // records must not land again then.
+      try {
+        replaceFile(landing, std::string(kLanded) + "\r\n");
+      } catch (const Failure&) {
+      }
       return true;
     }
   } else if (!after.empty() && bytes.starts_with(after)) {

@@ -40,7 +40,11 @@ struct Appended {
 // A write of pending records is noted first in
 // "WeatherData/<place>-WeatherData.landing" (the data file's size before it
 // and the bytes written), so that after a crash the next call can tell
-// whether they landed: never twice, never half, never lost.
+// whether they landed: never twice, never half, never lost. When they landed
+// but the pending file cannot be removed (another program holds it), the
+// note stays to say they landed, and until the pending file can go each
+// record is appended alone, or fails (Failure) where the data file cannot
+// take it: the pending file then takes no more.
 Appended appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record);
 
 }  // namespace vantoril::datafile

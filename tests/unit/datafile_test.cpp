@@ -303,24 +303,34 @@ TEST(PendingRecords, APendingFileThatCannotBeRemovedIsNeverWrittenTwice) {
   appendAt(folder, 1);
   const auto size = std::filesystem::file_size(test::fsPath(examplePath(folder)));
   ASSERT_TRUE(appendAt(folder, 2, size + 10));
-  const test::Immutable stuck(pendingPath(folder));
-  if (!stuck.ok()) GTEST_SKIP() << "chattr +i does not work here (needs root and ext4 or the like)";
-  EXPECT_FALSE(appendAt(folder, 3));
-  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3}));
-  EXPECT_TRUE(std::filesystem::exists(test::fsPath(pendingPath(folder))));
-  // The pending file is still there and still cannot go: the next records
-  // go alone, its own never again.
-  EXPECT_FALSE(appendAt(folder, 4));
-  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 4}));
-  const std::string held = test::readBytes(pendingPath(folder));
-  // One the data file cannot take fails: the pending file takes no more.
-  const auto full = static_cast<rlim_t>(std::filesystem::file_size(test::fsPath(examplePath(folder))));
-  EXPECT_THROW(appendAt(folder, 6, full + 10), Failure);
-  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 4}));
-  EXPECT_EQ(test::readBytes(pendingPath(folder)), held);
-  stuck.lift();
-  EXPECT_FALSE(appendAt(folder, 5));
-  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 4, 5}));
+  {
+    const test::Immutable stuck(pendingPath(folder));
+    if (!stuck.ok()) GTEST_SKIP() << "chattr +i does not work here (needs root and ext4 or the like)";
+    EXPECT_FALSE(appendAt(folder, 3));
+    EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3}));
+    EXPECT_TRUE(std::filesystem::exists(test::fsPath(pendingPath(folder))));
+    // While the pending file cannot go, the next records go alone; nor does
+    // an edit of the data file bring its records back.
+    EXPECT_FALSE(appendAt(folder, 4));
+    EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 2, 3, 4}));
+    writeWholeFile(examplePath(folder), dataWith({1}));
+    EXPECT_FALSE(appendAt(folder, 5));
+    EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 5}));
+  }
+  {
+    // The pending file may be written but not removed (its folder is
+    // immutable): a record the data file cannot take fails, and the pending
+    // file takes no more.
+    const std::string held = test::readBytes(pendingPath(folder));
+    const test::Immutable stuckFolder(datafile::folder(folder.path()));
+    ASSERT_TRUE(stuckFolder.ok());
+    const auto full = static_cast<rlim_t>(std::filesystem::file_size(test::fsPath(examplePath(folder))));
+    EXPECT_THROW(appendAt(folder, 6, full + 10), Failure);
+    EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 5}));
+    EXPECT_EQ(test::readBytes(pendingPath(folder)), held);
+  }
+  EXPECT_FALSE(appendAt(folder, 7));
+  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 5, 7}));
   EXPECT_EQ(othersIn(folder), std::vector<std::string>{});
 }
 

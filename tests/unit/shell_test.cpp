@@ -330,10 +330,14 @@ TEST(XdgStarter, AnEmptyAddressStartsTheDefaultBrowserOnABlankPage) {
                  "[Desktop Entry]\nExec=\"" + (t / "bin/browser") + "\" --from-home %U\n");
   environment.set("HOME", t / "home");
   environment.set("XDG_DATA_HOME", "share");
-  const fs::path cwd = fs::current_path();
-  fs::current_path(t.path());
-  XdgProcessStarter().start(kBrowser + u" ", WindowStyle::MinimizedFocus);
-  fs::current_path(cwd);
+  {
+    struct InFolder {
+      const fs::path previous = fs::current_path();
+      explicit InFolder(const std::string& folder) { fs::current_path(folder); }
+      ~InFolder() { fs::current_path(previous); }
+    } in(t.path());
+    XdgProcessStarter().start(kBrowser + u" ", WindowStyle::MinimizedFocus);
+  }
   EXPECT_EQ(startedWith(), "1:--from-home\n");
 
   // No default browser, no $BROWSER, no x-www-browser: a message says so.

@@ -72,6 +72,8 @@ class LoopbackServer {
   }
   // The most requests that were being answered at one time.
   int peakConnections() const { return peak_; }
+  // Requests of a path that is never answered, still waiting (up to 10 s).
+  int silentConnections() const { return silent_; }
   // The paths asked for, in the order their requests came in.
   std::vector<std::string> requestedPaths() {
     std::lock_guard lock(mutex_);
@@ -108,7 +110,9 @@ class LoopbackServer {
     const auto it = routes_.find(path);
     Response response = it != routes_.end() ? it->second : Response{404, "", "not found"};
     if (response.neverAnswer) {
+      ++silent_;
       stop_.wait_for(lock, std::chrono::seconds(10), [&] { return stopping_; });
+      --silent_;
       return;
     }
     peak_ = std::max(peak_.load(), ++active_);
@@ -126,7 +130,7 @@ class LoopbackServer {
   std::mutex mutex_;
   std::condition_variable stop_;
   bool stopping_ = false;
-  std::atomic<int> active_ = 0, peak_ = 0;
+  std::atomic<int> active_ = 0, peak_ = 0, silent_ = 0;
   std::map<std::string, Response> routes_;
   std::vector<std::string> requestedPaths_;
   std::thread thread_;
