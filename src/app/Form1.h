@@ -117,7 +117,6 @@ class Form1 {
   bool atEventBoundary(F&& operation);
 
  private:
-
   // Debug panel.
   void startupDebugTest();
   void Text1_Change();

@@ -74,7 +74,8 @@ struct DialogHandlers {
   std::function<void(HWND dialog)> closing = {};
 };
 // Runs the dialog: IDOK or IDCANCEL. A dialog that cannot be made throws a
-// Failure saying `cannotOpen` and the system's cause.
+// Failure saying `cannotOpen` and the system's cause; a handler's failure
+// ends the dialog and is thrown from here.
 INT_PTR runDialog(HWND owner, DialogHandlers& handlers, const std::string& cannotOpen = "无法打开对话框");
 
 }  // namespace win32view

@@ -204,19 +204,29 @@ TEST(HeadlessRecord, ASecondRunWaitsForTheFirstThenRecords) {
   }
 }
 
+// A program folder with one place, 杭州, recorded once from a local server.
+struct RecordedOnce {
+  HttpServer server;
+  ProgramFolder program;
+  std::string data, once, record;
+  RecordedOnce() {
+    server.route("/hz", htmlOf("hangzhou-2014.html"));
+    program.place("杭州", server.url("/hz"));
+    EXPECT_EQ(program.record().exitCode, 0);
+    data = program.dataFile("杭州");
+    once = test::readBytes(data);
+    record = once.substr(cp936::encode(u"天气数据文件\r\n").size());
+  }
+};
+
 // A data file that may not be written (immutable, which holds for root
 // too; or read-only where the tests run as another user): the record waits
 // in the pending file, and lands at the next run before that run's own.
 TEST(HeadlessRecord, ARecordTheDataFileCannotTakeWaitsAndLandsAtTheNextRun) {
-  HttpServer server;
-  server.route("/hz", htmlOf("hangzhou-2014.html"));
-  ProgramFolder program;
-  program.place("杭州", server.url("/hz"));
-  ASSERT_EQ(program.record().exitCode, 0);
-  const std::string data = program.dataFile("杭州");
-  const std::string once = test::sampleData("hangzhou-2014.WeatherData.xls");
-  const std::string record = once.substr(cp936::encode(u"天气数据文件\r\n").size());
-  ASSERT_EQ(test::readBytes(data), once);
+  const RecordedOnce r;
+  const ProgramFolder& program = r.program;
+  const std::string &data = r.data, &once = r.once, &record = r.record;
+  ASSERT_EQ(once, test::sampleData("hangzhou-2014.WeatherData.xls"));
   {
     std::optional<test::Immutable> immutable;
     if (::geteuid() == 0) {
@@ -251,14 +261,9 @@ TEST(HeadlessRecord, ARecordTheDataFileCannotTakeWaitsAndLandsAtTheNextRun) {
 // the write fails instead of killing the program half-way, the data file
 // is cut back and the record waits in the pending file.
 TEST(HeadlessRecord, AFileSizeLimitNeverLeavesHalfARecord) {
-  HttpServer server;
-  server.route("/hz", htmlOf("hangzhou-2014.html"));
-  ProgramFolder program;
-  program.place("杭州", server.url("/hz"));
-  ASSERT_EQ(program.record().exitCode, 0);
-  const std::string data = program.dataFile("杭州");
-  const std::string once = test::readBytes(data);
-  const std::string record = once.substr(cp936::encode(u"天气数据文件\r\n").size());
+  const RecordedOnce r;
+  const ProgramFolder& program = r.program;
+  const std::string &data = r.data, &once = r.once, &record = r.record;
   const auto limited = program.run("--record", "prlimit --fsize=" + std::to_string(once.size() + record.size() / 2));
   EXPECT_EQ(limited.exitCode, 0) << limited.err;
   EXPECT_EQ(test::readBytes(data), once);
