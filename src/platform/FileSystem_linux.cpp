@@ -102,7 +102,7 @@ bool folderWritable(const std::string& folder) {
 }
 
 std::string userDataFolder() {
-  const auto dataHome = dataHomeFolder();
+  const auto dataHome = xdgFolder("XDG_DATA_HOME", "/.local/share");
   if (!dataHome) throw Failure("无法确定用户的数据文件夹：没有 HOME 环境变量");
   std::string base = *dataHome;
   while (base.size() > 1 && base.back() == '/') base.pop_back();
@@ -117,9 +117,9 @@ std::optional<std::string> homeFolder() {
   return std::nullopt;
 }
 
-std::optional<std::string> dataHomeFolder() {
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') return xdg;
-  if (const auto home = homeFolder()) return *home + "/.local/share";
+std::optional<std::string> xdgFolder(const char* variable, std::string_view underHome) {
+  if (const char* xdg = std::getenv(variable); xdg && xdg[0] == '/') return xdg;
+  if (const auto home = homeFolder()) return *home + std::string(underHome);
   return std::nullopt;
 }
 

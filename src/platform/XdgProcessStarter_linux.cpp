@@ -100,7 +100,7 @@ std::string outputOf(const std::vector<std::string>& command) {
 // The folders that hold desktop files, the user's first.
 std::vector<std::string> applicationFolders() {
   std::vector<std::string> folders;
-  if (const auto dataHome = dataHomeFolder()) folders.push_back(*dataHome + "/applications/");
+  if (const auto dataHome = xdgFolder("XDG_DATA_HOME", "/.local/share")) folders.push_back(*dataHome + "/applications/");
   const char* dataDirs = std::getenv("XDG_DATA_DIRS");
   std::stringstream dirs(dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share");
   // Only absolute paths count, as for the user's own folder.

@@ -128,16 +128,9 @@ bool exists(const std::string& path) {
 class LinuxScheduler final : public Scheduler {
  public:
   explicit LinuxScheduler(std::string programFile) : programFile_(std::move(programFile)) {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config && config[0] == '/') {
-      base = config;
-    } else {
-      const auto home = homeFolder();
-      if (!home) throw Failure("无法确定用户的主文件夹");
-      base = *home + "/.config";
-    }
-    unitFolder_ = base + "/systemd/user";
+    const auto config = xdgFolder("XDG_CONFIG_HOME", "/.config");
+    if (!config) throw Failure("无法确定用户的主文件夹");
+    unitFolder_ = *config + "/systemd/user";
   }
 
   ScheduleState state() override {

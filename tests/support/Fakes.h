@@ -130,6 +130,20 @@ class TempFolder {
   std::string path_;
 };
 
+// Makes `folder` the current folder for its lifetime, then goes back.
+class InFolder {
+ public:
+  explicit InFolder(const std::string& folder) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(fsPath(folder));
+  }
+  ~InFolder() { std::filesystem::current_path(previous_); }
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
 // The lines of `text`, without their line ends.
 inline std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;

@@ -25,17 +25,7 @@ using test::TempFolder;
 using test::writeGbk;
 using Entries = std::vector<std::u16string>;
 
-// Runs the test in another current directory and goes back afterwards.
-class InFolder {
- public:
-  explicit InFolder(const std::string& folder) : previous_(fs::current_path()) { fs::current_path(folder); }
-  ~InFolder() { fs::current_path(previous_); }
-  InFolder(const InFolder&) = delete;
-  InFolder& operator=(const InFolder&) = delete;
-
- private:
-  fs::path previous_;
-};
+using test::InFolder;
 
 std::set<std::string> filesIn(const std::string& folder) {
   std::set<std::string> names;

@@ -170,10 +170,11 @@ TEST(OpenWebPage, ReadsTheProgramFoldersFileWhateverTheCurrentDirectory) {
   OnePlace f(u"http://right/\r\n");
   test::TempFolder elsewhere;
   writeGbk(elsewhere / "WebSite/北京.txt", u"http://wrong/\r\n");
-  const fs::path previous = fs::current_path();
-  fs::current_path(elsewhere.path());
-  const bool clicked = f.form->click(f.form->Command8);
-  fs::current_path(previous);
+  bool clicked = false;
+  {
+    const test::InFolder in(elsewhere.path());
+    clicked = f.form->click(f.form->Command8);
+  }
   ASSERT_TRUE(clicked);
   ASSERT_EQ(f.starter.calls.size(), 1u);
   EXPECT_EQ(f.starter.calls[0].commandLine, kBrowser + u" http://right/\r\n");
@@ -331,11 +332,7 @@ TEST(XdgStarter, AnEmptyAddressStartsTheDefaultBrowserOnABlankPage) {
   environment.set("HOME", t / "home");
   environment.set("XDG_DATA_HOME", "share");
   {
-    struct InFolder {
-      const fs::path previous = fs::current_path();
-      explicit InFolder(const std::string& folder) { fs::current_path(folder); }
-      ~InFolder() { fs::current_path(previous); }
-    } in(t.path());
+    const test::InFolder in(t.path());
     XdgProcessStarter().start(kBrowser + u" ", WindowStyle::MinimizedFocus);
   }
   EXPECT_EQ(startedWith(), "1:--from-home\n");
