@@ -39,6 +39,11 @@ inline constexpr std::string_view kKeptMessage = "数据文件被占用或不能
 inline std::string keptText(std::string_view cause) {
   return std::string(kKeptMessage) + "（" + std::string(cause) + "）";
 }
+// What the record button says when the place folder `folder` holds no place.
+inline std::string noPlacesText(const std::string& folder) {
+  return "没有地名：文件夹 " + folder +
+         " 里还没有地名，请用 按名称添加地名… 或 vantoril --add 添加（按名称添加地名… 在地名列表的右键菜单里）";
+}
 
 // The place list's menu (right button): per place, then, below a
 // separator, for the whole program.
@@ -84,10 +89,19 @@ class Form1 {
   // addPlace, then the new address checked and the result reported.
   bool userAddPlace(std::string_view code);
 
-  // The window is active again. A catalogue file that "修改网址" opened and
-  // whose address has changed since is checked as "检查网址" checks, and
-  // the result reported; each change once.
+  // The window is active again: the list follows the place folder
+  // (followFolder). A catalogue file that "修改网址" opened and whose
+  // address has changed since is checked as "检查网址" checks, and the
+  // result reported; each change once.
   bool userReturned();
+  // The place folder changed while the window is open: the list follows it.
+  bool userFolderChanged();
+  // The list read again from the place folder, when the folder holds other
+  // places than the list shows, keeping the selected place (its click
+  // handling runs again); else the address box shows what the selected
+  // place's file holds now. Nothing while a run holds the window. The
+  // designed commands keep their own list refresh.
+  void followFolder();
 
   // The place of the site's list with `code` gets a catalogue file holding
   // its page address (as "修改网址" writes it), the list is refreshed and
@@ -152,6 +166,10 @@ class Form1 {
     std::u16string address;
   };
   std::optional<WatchedAddress> watched_;
+  // followFolder on the window's behalf: a failure is reported once, not
+  // at every return of the window (its message box makes it return).
+  bool followFolderOnce();
+  std::string folderTrouble_;
 
   // A run holding the window (a recording run, an address check): the
   // observer hears of its start and its end, and while it lasts the

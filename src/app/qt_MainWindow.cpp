@@ -2,6 +2,9 @@
 #include "app/qt_Text.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemWatcher>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStringList>
+#include <QTimer>
 #include <limits>
 #include <vector>
 
@@ -21,6 +25,7 @@
 #include "app/qt_ScheduleDialog.h"
 #include "app/qt_PlaceSearchDialog.h"
 #include "app/ViewDesign.h"
+#include "catalogue/Catalogue.h"
 
 namespace vantoril {
 
@@ -97,6 +102,31 @@ MainWindow::MainWindow(Form1& form) : form_(form) {
   if (!tabOrder.empty()) tabOrder.front()->setFocus();  // the record button
 
   form_.setListener(this);
+
+  folderWatcher_ = new QFileSystemWatcher(this);
+  folderSettled_ = new QTimer(this);
+  folderSettled_->setSingleShot(true);
+  folderSettled_->setInterval(200);
+  connect(folderWatcher_, &QFileSystemWatcher::directoryChanged, folderSettled_, qOverload<>(&QTimer::start));
+  connect(folderSettled_, &QTimer::timeout, this, [this] {
+    form_.userFolderChanged();
+    watchPlaceFolder();
+  });
+  watchPlaceFolder();
+}
+
+// The place folder is watched while the window is open, and the folder
+// above it, where the place folder may be made or remade later: the list
+// follows a change (a place added by `vantoril --add`, or by hand) once the
+// folder has been quiet for a moment.
+void MainWindow::watchPlaceFolder() {
+  const std::string& data = form_.programFolder();
+  QStringList missing;
+  for (const std::string& folder : {data, catalogue::folder(data)}) {
+    const QString path = QFile::decodeName(QByteArray::fromStdString(folder));
+    if (!folderWatcher_->directories().contains(path) && QDir(path).exists()) missing << path;
+  }
+  if (!missing.isEmpty()) folderWatcher_->addPaths(missing);
 }
 
 MainWindow::~MainWindow() { form_.setListener(nullptr); }

@@ -9,7 +9,9 @@
 #include "app/BusyRun.h"
 #include "app/Controls.h"
 
+class QFileSystemWatcher;
 class QListWidget;
+class QTimer;
 
 namespace vantoril {
 
@@ -44,11 +46,14 @@ class MainWindow final : public QWidget, public ControlListener {
   void listSelectionChanged(QListWidget& widget);
   void listPressed(int row);
   void showListMenu(int row, const QPoint& at);
+  void watchPlaceFolder();
 
   Form1& form_;
   std::unordered_map<const Control*, QWidget*> widgets_;
   BusyRun* busy_ = nullptr;
   int selectedBeforePress_ = -1;
+  QFileSystemWatcher* folderWatcher_ = nullptr;
+  QTimer* folderSettled_ = nullptr;
 };
 
 }  // namespace vantoril

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 #include <memory>
+#include <optional>
 
 #include "schedule/ScheduleDialog.h"
 
@@ -32,6 +33,13 @@ void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
   auto* times = new QLineEdit(qText(model.timesText()), &dialog);
   times->setObjectName(QStringLiteral("ScheduleTimes"));
   times->setMinimumWidth(360);
+  // Offered where the system lets the runs go on after logout.
+  QCheckBox* keep = nullptr;
+  if (model.keepRunningOffered()) {
+    keep = new QCheckBox(qText(kKeepRunningCaption), &dialog);
+    keep->setObjectName(QStringLiteral("ScheduleKeepRunning"));
+    keep->setChecked(model.keepsRunning());
+  }
   auto* state = new QLabel(qText(model.stateText()), &dialog);
   state->setObjectName(QStringLiteral("ScheduleState"));
   state->setTextFormat(Qt::PlainText);
@@ -39,9 +47,17 @@ void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
   state->setTextInteractionFlags(Qt::TextSelectableByMouse);
   QDialogButtonBox* buttons = okCancelButtons(dialog).box;
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
-    const std::string refused = model.apply(on->isChecked(), times->text().toStdString());
-    if (refused.empty()) dialog.accept();
-    else QMessageBox::warning(&dialog, title, qText(refused));
+    const std::string refused = model.apply(on->isChecked(), times->text().toStdString(),
+                                            keep ? std::optional<bool>(keep->isChecked()) : std::nullopt);
+    if (!refused.empty()) {
+      state->setText(qText(model.stateText()));
+      if (keep) keep->setChecked(model.keepsRunning());
+      QMessageBox::warning(&dialog, title, qText(refused));
+      return;
+    }
+    // Taken, but it will not run: said before the dialog goes.
+    if (model.on() && !model.warning().empty()) QMessageBox::warning(&dialog, title, qText(model.warning()));
+    dialog.accept();
   });
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
 
@@ -49,6 +65,7 @@ void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
   layout->addWidget(on);
   layout->addWidget(timesLabel);
   layout->addWidget(times);
+  if (keep) layout->addWidget(keep);
   layout->addWidget(state);
   layout->addWidget(buttons);
   times->setFocus();

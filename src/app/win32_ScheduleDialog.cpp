@@ -39,9 +39,14 @@ void layOut(const win32view::DialogMaker& maker, const schedule::ScheduleDialogM
 bool applyChoice(HWND dialog, schedule::ScheduleDialogModel& model) {
   const bool on = ::SendMessageW(::GetDlgItem(dialog, kOnId), BM_GETCHECK, 0, 0) == BST_CHECKED;
   const std::string refused = model.apply(on, toUtf8(win32view::windowText(::GetDlgItem(dialog, kTimesId))));
-  if (refused.empty()) return true;
-  const std::wstring text = win32::wide(refused), title = win32::wide(schedule::kDialogTitle);
-  ::MessageBoxW(dialog, text.c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
+  const std::wstring title = win32::wide(schedule::kDialogTitle);
+  if (refused.empty()) {
+    // Taken, but it will not run (a task the system disabled): said before the dialog goes.
+    if (model.on() && !model.warning().empty())
+      ::MessageBoxW(dialog, win32::wide(model.warning()).c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
+    return true;
+  }
+  ::MessageBoxW(dialog, win32::wide(refused).c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
   return false;
 }
 

@@ -1,5 +1,7 @@
 // The list refresh, the folder scan and the catalogue commands of the window.
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
@@ -30,6 +32,45 @@ void Form1::listRefresh() {
   const std::string stray = catalogue::strayFilePath(programFolder_);
   if (fileExists(stray)) removeFile(stray);
 }
+
+void Form1::followFolder() {
+  if (held_) return;
+  std::vector<std::u16string> places;
+  std::vector<std::string> files;
+  catalogue::scan(fileNameBytes(fileNameText(catalogue::folder(programFolder_))),
+                  [&](const std::u16string& place, const std::string& file) {
+                    places.push_back(place);
+                    files.push_back(file);
+                  });
+  const int selected = List1.selectedIndex();
+  if (places == List1.entries() && files == placeFiles_) {
+    if (selected < 0) return;
+    if (auto text = catalogue::addressTextIfExists(placeFile(selected))) fill(Text14, *text);
+    return;
+  }
+  const std::string selectedFile = selected >= 0 ? placeFile(selected) : std::string();
+  List1.clear();
+  placeFiles_.clear();
+  for (const std::u16string& place : places) List1.addEntry(place);
+  placeFiles_ = std::move(files);
+  const auto at = std::find(placeFiles_.begin(), placeFiles_.end(), selectedFile);
+  if (selected >= 0 && at != placeFiles_.end()) List1.select(static_cast<int>(at - placeFiles_.begin()));
+}
+
+bool Form1::followFolderOnce() {
+  try {
+    followFolder();
+    folderTrouble_.clear();
+    return true;
+  } catch (const std::exception& e) {
+    if (folderTrouble_ == e.what()) return false;
+    folderTrouble_ = e.what();
+  }
+  services_.errorReport.report(folderTrouble_);
+  return false;
+}
+
+bool Form1::userFolderChanged() { return followFolderOnce(); }
 
 void Form1::List1_Click() {
   const std::u16string place = List1.selectedText();

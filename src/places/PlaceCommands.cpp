@@ -73,7 +73,9 @@ void Form1::watchAddress(const std::u16string& place, const std::string& file) {
 
 bool Form1::userReturned() {
   // Not while a run holds the window: the first return after it looks.
-  if (!watched_ || held_) return true;
+  if (held_) return true;
+  const bool followed = followFolderOnce();
+  if (!watched_) return followed;
   return atEventBoundary([this] {
     WatchedAddress& watched = *watched_;
     // A place deleted or renamed meanwhile, or a file that cannot be read,

@@ -1,9 +1,12 @@
 #include "schedule/LinuxSchedule.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
+#include <optional>
 
 #include "platform/Failure.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace vantoril::schedule {
@@ -123,6 +126,28 @@ std::vector<TimeOfDay> timerUnitTimes(std::string_view unitText) {
   }
   std::sort(times.begin(), times.end());
   return times;
+}
+
+std::string cronDaemon(const std::string& procFolder) {
+  // The names the cron daemons of Linux distributions run under (cron,
+  // cronie's and busybox's crond, fcron, dcron's crond).
+  static constexpr std::string_view names[] = {"cron", "crond", "fcron"};
+  for (const FolderEntry& entry : listFolder(procFolder)) {
+    if (!entry.isFolder || entry.name.empty() ||
+        !std::all_of(entry.name.begin(), entry.name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      continue;
+    std::optional<std::string> comm;
+    try {
+      comm = readFileIfExists(procFolder + "/" + entry.name + "/comm");
+    } catch (const Failure&) {
+      continue;  // a process that ended meanwhile, or one not ours to read
+    }
+    if (!comm) continue;
+    const std::string_view name = withoutNewline(*comm);
+    if (std::find(std::begin(names), std::end(names), name) != std::end(names))
+      return std::string(name) + "（进程 " + entry.name + "）";
+  }
+  return {};
 }
 
 std::string cronQuoted(const std::string& path) {

@@ -1,7 +1,8 @@
 #pragma once
 // The texts the Linux scheduler writes: the systemd user units, and the
 // marked line of the user's crontab where no user manager answers. Pure
-// text, so the rules are checked without a system.
+// text, so the rules are checked without a system; and the look for a
+// running cron daemon, in a folder laid out as /proc.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,5 +39,11 @@ std::string crontabWith(std::string_view crontab, const std::string& programFile
                         const std::vector<TimeOfDay>& times);
 // The times of our lines, sorted; empty when there is none.
 std::vector<TimeOfDay> crontabTimes(std::string_view crontab);
+
+// A running cron daemon among the processes of `procFolder` (/proc): its
+// name and process id, "cron（进程 812）"; empty when there is none.
+std::string cronDaemon(const std::string& procFolder);
+// What the state says when no cron daemon runs.
+inline constexpr std::string_view kCronNotRunning = "cron 没有运行，定时记录不会发生：";
 
 }  // namespace vantoril::schedule

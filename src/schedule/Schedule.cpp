@@ -111,14 +111,34 @@ std::string automationDateText(double date) {
   return text;
 }
 
+void Scheduler::keepRunningAfterLogout(bool) { throw Failure("这个系统的定时记录没有“退出登录后也运行”的选择"); }
+
+std::string nextRunText(const std::vector<TimeOfDay>& times, const std::tm& now) {
+  if (times.empty()) return {};
+  using namespace std::chrono;
+  const TimeOfDay current{now.tm_hour, now.tm_min};
+  const auto later = std::upper_bound(times.begin(), times.end(), current);
+  const TimeOfDay next = later == times.end() ? times.front() : *later;
+  const year_month_day today{year{now.tm_year + 1900}, month{static_cast<unsigned>(now.tm_mon + 1)},
+                             day{static_cast<unsigned>(now.tm_mday)}};
+  const year_month_day day{sys_days{today} + days{later == times.end() ? 1 : 0}};
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u %s", static_cast<int>(day.year()),
+                static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()), timeText(next).c_str());
+  return text;
+}
+
 std::string stateText(const ScheduleState& state, const std::string& lastRun) {
   std::string text = "定时记录：";
   text += state.on ? "开" : "关";
   if (state.on && !state.how.empty()) text += "（" + state.how + "）";
   text += '\n';
+  if (!state.warning.empty()) text += state.warning + '\n';
   if (state.on) {
     text += "时间：" + timesText(state.times) + '\n';
     text += "下次运行：" + (state.nextRun.empty() ? std::string("系统未告知") : state.nextRun) + '\n';
+    if (state.keepsRunning)
+      text += *state.keepsRunning ? "退出登录后：照常运行（linger 已开启）\n" : "退出登录后：不运行（linger 未开启）\n";
   }
   text += "上次运行：" + (lastRun.empty() ? std::string(kNoRunYet) : lastRun) + '\n';
   if (!state.note.empty()) text += state.note + '\n';

@@ -4,8 +4,10 @@
 // that schedule. The scheduler (a systemd user timer or the crontab on
 // Linux, the Task Scheduler on Windows) is handed in.
 #include <compare>
+#include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +39,12 @@ struct ScheduleState {
   std::vector<TimeOfDay> times;   // sorted
   std::string nextRun;            // local time as the system gives it; empty when it does not say
   std::string note;               // what the user should know about this way of running
+  // What keeps the schedule from running (no cron daemon, a disabled task,
+  // a program moved since); empty when nothing the system tells does.
+  std::string warning;
+  // Whether the runs go on after the user logs out, where the user can
+  // choose it (a systemd user timer: the manager's linger); none elsewhere.
+  std::optional<bool> keepsRunning;
 };
 
 // The current user's schedule in the system. Each call throws Failure,
@@ -49,6 +57,8 @@ class Scheduler {
   virtual void turnOn(const std::vector<TimeOfDay>& times) = 0;
   // Removes what turnOn made; nothing to remove is no failure.
   virtual void turnOff() = 0;
+  // Lets the runs go on after logout, or not, where state() offers it.
+  virtual void keepRunningAfterLogout(bool keep);
 };
 
 // The scheduler of the platform the program is built for, running
@@ -65,8 +75,13 @@ inline constexpr std::string_view kNoRunYet = "还没有记录过";
 // minute; empty for none (0 or less) or past 9999.
 std::string automationDateText(double date);
 
+// The first of `times` (sorted, not empty) after `now` (local time), as
+// "2026-12-08 08:00": the next run of a scheduler that does not tell it.
+std::string nextRunText(const std::vector<TimeOfDay>& times, const std::tm& now);
+
 // The state in lines for a person: on or off and how, the times, the next
-// run, the last run (`lastRun`, or kNoRunYet when empty), the note.
+// run, the warning, whether it runs after logout, the last run (`lastRun`,
+// or kNoRunYet when empty), the note.
 std::string stateText(const ScheduleState& state, const std::string& lastRun);
 
 }  // namespace vantoril::schedule

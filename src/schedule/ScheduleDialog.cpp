@@ -1,6 +1,7 @@
 #include "schedule/ScheduleDialog.h"
 
 #include <iostream>
+#include <utility>
 
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
@@ -23,37 +24,53 @@ void ScheduleDialogModel::refresh() {
   try {
     const ScheduleState state = scheduler_.state();
     on_ = state.on;
+    warning_ = state.warning;
+    keepsRunning_ = state.keepsRunning;
     timesText_ = schedule::timesText(state.times.empty() ? kDefaultTimes : state.times);
     stateText_ = schedule::stateText(state, lastRun);
   } catch (const std::exception& e) {
     on_ = false;
+    warning_.clear();
+    keepsRunning_.reset();
     timesText_ = schedule::timesText(kDefaultTimes);
     stateText_ = std::string("无法读取定时记录的状态：") + e.what() + "\n上次运行：" +
                  (lastRun.empty() ? std::string(kNoRunYet) : lastRun) + '\n';
   }
 }
 
-std::string ScheduleDialogModel::apply(bool on, const std::string& timesText) {
+std::string ScheduleDialogModel::apply(bool on, const std::string& timesText, std::optional<bool> keepRunning) {
   try {
     if (on) scheduler_.turnOn(parseTimes(timesText));
     else scheduler_.turnOff();
   } catch (const std::exception& e) {
     return e.what();
   }
+  std::string refused;
+  if (keepRunning && keepsRunning_ && *keepRunning != *keepsRunning_) {
+    try {
+      scheduler_.keepRunningAfterLogout(*keepRunning);
+    } catch (const std::exception& e) {
+      refused = e.what();
+    }
+  }
   refresh();
-  return {};
+  return refused;
 }
 
-int scheduleCommand(Scheduler& scheduler, const std::string& lastRun, const std::string& value, std::ostream& out) {
+int scheduleCommand(Scheduler& scheduler, const std::string& lastRun, const std::string& value, std::ostream& out,
+                    std::ostream& err) {
   if (value == "off") scheduler.turnOff();
   else if (!value.empty()) scheduler.turnOn(parseTimes(value));
-  out << stateText(scheduler.state(), lastRun);
+  ScheduleState state = scheduler.state();
+  const std::string warning = std::exchange(state.warning, {});
+  out << stateText(state, lastRun);
+  if (!warning.empty()) err << warning << std::endl;
   return 0;
 }
 
 int runScheduleMode(const std::string& programFolder, const std::string& value) {
   const auto scheduler = makeScheduler(programFile());
-  return scheduleCommand(*scheduler, lastRunSummary(programFolder), value, std::cout);
+  return scheduleCommand(*scheduler, lastRunSummary(programFolder), value, std::cout, std::cerr);
 }
 
 }  // namespace vantoril::schedule

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "platform/Posix.h"
 #include "schedule/LinuxSchedule.h"
 #include "schedule/Schedule.h"
+#include "schedule/ScheduleDialog.h"
 
 extern char** environ;
 
@@ -139,7 +141,8 @@ class LinuxScheduler final : public Scheduler {
     if (const auto unit = readFileIfExists(timer)) {
       state.how = "systemd 用户定时器";
       state.times = timerUnitTimes(*unit);
-      state.note = lingerNote();
+      state.keepsRunning = lingers();
+      state.note = *state.keepsRunning ? lingerOnNote() : lingerNote();
       if (!managerAnswers()) {
         state.on = true;
         state.note = "systemd 用户管理器现在没有应答，定时器要等它运行时才生效。\n" + state.note;
@@ -153,6 +156,7 @@ class LinuxScheduler final : public Scheduler {
         const auto from = at + std::string_view("NextElapseUSecRealtime=").size();
         state.nextRun = shown.out.substr(from, shown.out.find('\n', from) - from);
       }
+      if (state.on && (state.nextRun.empty() || state.nextRun == "n/a")) state.nextRun = nextRunNow(state.times);
       return state;
     }
     state.times = crontabTimes(readCrontab().value_or(std::string()));
@@ -160,10 +164,29 @@ class LinuxScheduler final : public Scheduler {
     if (state.on) {
       state.how = "crontab";
       state.note = cronNote();
+      if (const std::string missing = cronMissing(); !missing.empty()) {
+        state.warning = std::string(kCronNotRunning) + missing;
+        state.nextRun = "不会运行（cron 没有运行）";
+      } else {
+        state.nextRun = nextRunNow(state.times);
+      }
     } else {
       state.note = managerAnswers() ? lingerNote() : cronNote();
     }
     return state;
+  }
+
+  void keepRunningAfterLogout(bool keep) override {
+    const std::string command = keep ? "enable-linger" : "disable-linger";
+    Outcome done;
+    try {
+      done = run({"loginctl", command, userName()});
+    } catch (const Failure& e) {
+      throw Failure("loginctl " + command + " 无法运行：" + e.what());
+    }
+    if (done.status != 0)
+      throw Failure("loginctl " + command + " 被拒绝：" + firstLine(done.err) +
+                    "（可请管理员执行：loginctl " + command + " " + userName() + "）");
   }
 
   void turnOn(const std::vector<TimeOfDay>& times) override {
@@ -210,8 +233,47 @@ class LinuxScheduler final : public Scheduler {
   }
 
   static std::string lingerNote() {
-    return "用户定时器只在你登录期间运行（错过的记录在下次登录时补上）；不登录也要运行，请执行一次：loginctl enable-linger " +
-           userName();
+    return "用户定时器只在你登录期间运行（错过的记录在下次登录时补上）；不登录也要运行，请勾选“" +
+           std::string(kKeepRunningCaption) + "”，或执行一次：loginctl enable-linger " + userName();
+  }
+
+  static std::string lingerOnNote() {
+    return "你的 systemd 用户管理器在退出登录后继续运行（linger），不登录也定时记录；错过的记录在下次开机后补上。";
+  }
+
+  // Whether the user's manager lingers: logind's answer, else its mark.
+  static bool lingers() {
+    try {
+      const Outcome shown = run({"loginctl", "show-user", userName(), "-p", "Linger", "--value"});
+      if (shown.status == 0) return shown.out.starts_with("yes");
+    } catch (const Failure&) {
+      // no loginctl: the mark logind keeps
+    }
+    return exists("/var/lib/systemd/linger/" + userName());
+  }
+
+  static std::string nextRunNow(const std::vector<TimeOfDay>& times) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (!::localtime_r(&now, &local)) return {};
+    return nextRunText(times, local);
+  }
+
+  // Empty when a cron daemon runs; else what was looked for.
+  static std::string cronMissing() {
+    if (!cronDaemon("/proc").empty()) return {};
+    // Where /proc hides other users' processes, the daemon's pid file says.
+    for (const char* pidFile : {"/run/crond.pid", "/var/run/crond.pid", "/run/cron.pid"}) {
+      std::optional<std::string> text;
+      try {
+        text = readFileIfExists(pidFile);
+      } catch (const Failure&) {
+      }
+      const long pid = text ? std::strtol(text->c_str(), nullptr, 10) : 0;
+      if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) return {};
+    }
+    return "没有找到 cron 守护进程（cron 或 crond）。请管理员启动它并设为开机启动，例如 sudo systemctl enable --now cron，"
+           "或 sudo service cron start";
   }
 
   static std::string cronNote() {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <string_view>
+#include <utility>
 
 #include "platform/Failure.h"
 #include "platform/Win32.h"
@@ -90,11 +92,15 @@ class TaskScheduler final : public Scheduler {
     state.how = "任务计划程序 " + win32::utf8(taskPath());
     VARIANT_BOOL enabled = VARIANT_FALSE;
     check(task->get_Enabled(&enabled), "无法读取任务 " + win32::utf8(taskPath()));
-    state.on = enabled != VARIANT_FALSE;
+    // A task that is there but cannot run is on, with the reason: OK in
+    // the dialog registers it again.
+    state.on = true;
     DATE next = 0;
     // Not through VariantTimeToSystemTime: see the delay-loaded DLLs in cmake/Windows.cmake.
     if (SUCCEEDED(task->get_NextRunTime(&next))) state.nextRun = automationDateText(next);
     state.times = taskTimes(*task);
+    state.warning = cannotRun(*task, enabled != VARIANT_FALSE);
+    if (!state.warning.empty()) state.nextRun = "不会运行";
     return state;
   }
 
@@ -209,6 +215,53 @@ class TaskScheduler final : public Scheduler {
     std::sort(times.begin(), times.end());
     times.erase(std::unique(times.begin(), times.end()), times.end());
     return times;
+  }
+
+  // Why the task cannot run; empty when nothing says it cannot.
+  std::string cannotRun(IRegisteredTask& task, bool enabled) const {
+    const std::string again = "；请在这里按确定重新登记";
+    if (!enabled)
+      return "任务 " + win32::utf8(taskPath()) + " 已被禁用，定时记录不会发生：请在任务计划程序中启用它" + again;
+    const std::string command = taskCommand(task);
+    if (command.empty() || sameFile(command, programFile_)) return {};
+    if (::GetFileAttributesW(win32::wide(command).c_str()) == INVALID_FILE_ATTRIBUTES)
+      return "任务运行的程序 " + command + " 已不在（程序移动过？），定时记录不会发生" + again;
+    return {};
+  }
+
+  static bool sameFile(const std::string& a, const std::string& b) {
+    return ::CompareStringOrdinal(win32::wide(a).c_str(), -1, win32::wide(b).c_str(), -1, TRUE) == CSTR_EQUAL;
+  }
+
+  // The program the task starts, from its XML (<Command>, with the XML's
+  // escapes read back); empty when it says none.
+  static std::string taskCommand(IRegisteredTask& task) {
+    Bstr xml;
+    if (FAILED(task.get_Xml(xml.put()))) return {};
+    const std::string text = win32::utf8(xml.text());
+    static constexpr std::string_view tag = "<Command>";
+    const auto at = text.find(tag);
+    if (at == std::string::npos) return {};
+    const auto from = at + tag.size();
+    const std::string_view escaped = std::string_view(text).substr(from, text.find('<', from) - from);
+    static constexpr std::pair<std::string_view, char> escapes[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string command;
+    for (std::size_t i = 0; i < escaped.size();) {
+      bool replaced = false;
+      for (const auto& [entity, c] : escapes) {
+        if (escaped.substr(i, entity.size()) == entity) {
+          command += c;
+          i += entity.size();
+          replaced = true;
+          break;
+        }
+      }
+      if (!replaced) command += escaped[i++];
+    }
+    // A path given in quotes.
+    if (command.size() >= 2 && command.front() == '"' && command.back() == '"') command = command.substr(1, command.size() - 2);
+    return command;
   }
 
   std::string programFile_;

@@ -60,6 +60,26 @@ click_twips 2520 120 855 255
 wait_until 10 test ! -e "$file" || fail "Delete left $PLACE.txt in place"
 unlisted() { shot=$(screenshot catalogue-deleted) && dark=$(dark_pixels "$shot" "${LIST_AREA[@]}") && [ "$dark" -eq 0 ]; }
 wait_until 10 unlisted || fail "the deleted place is still listed ($dark dark pixels)"
+# The list follows the folder while the window is open: places added by
+# `vantoril --add` are listed without a touch of the window, and the
+# selected place stays selected when a place is listed above it.
+add_place() {
+  (cd / && "$PROGRAM_FOLDER/vantoril" --add "$1" >"$WORK/add.log" 2>&1) || fail "--add $1 failed: $(cat "$WORK/add.log")"
+}
+add_place 101280101  # 广州
+wait_until 10 listed || fail "the place added by --add is not listed ($dark dark pixels in its row)"
+xdotool mousemove --window "$WINDOW" 20 32 click 1
+wait_until 10 shown || fail "the added place cannot be selected"
+LIST_ROW1=(11 43 219 16)
+highlight() {  # pixels of the selection's colour in a list row of a screenshot
+  convert "$1" -crop "$4x$5+$2+$3" +repage "$WORK/row.png" && blue_pixels "$WORK/row.png"
+}
+add_place 101010100  # 北京, listed before 广州
+moved() {
+  shot=$(screenshot catalogue-followed) && [ "$(highlight "$shot" "${LIST_ROW1[@]}")" -gt 200 ] &&
+    [ "$(highlight "$shot" "${LIST_ROW0[@]}")" -lt 20 ] && [ "$(dark_pixels "$shot" "${LIST_ROW0[@]}")" -gt 20 ]
+}
+wait_until 10 moved || fail "北京 is not listed above the selected 广州 (see $shot)"
 grep -q . "$WORK/program.log" && echo "program output: $(cat "$WORK/program.log")"
 
 echo "PASS: $TEST_NAME"

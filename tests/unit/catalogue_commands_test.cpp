@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -185,6 +186,68 @@ TEST(ListClick, ACatalogueFolderThatVanishedIsReported) {
   EXPECT_EQ(f.form->Text15.text(), u"北京");
   EXPECT_EQ(f.form->Text14.text(), kShanghai + u"\r\n");
   EXPECT_FALSE(fs::exists(f.website()));
+}
+
+// ------------------------------------------------------ following the folder
+
+// What the folder does behind the window's back, and what the list and the
+// boxes show after the window's return (or the folder's change).
+TEST(FollowFolder, TheListFollowsTheFolderKeepingTheSelectedPlaceAndItsAddressAsItsFileHoldsIt) {
+  const struct {
+    const char* what;
+    std::function<void(FormFixture&)> change;
+    Entries listed;
+    const char16_t* selected;  // nullptr: nothing selected
+    std::u16string address;    // Text14 afterwards
+  } cases[] = {
+      {"nothing", [](FormFixture&) {}, {u"上海", u"北京"}, u"上海", kShanghai + u"\r\n"},
+      {"a place added", [](FormFixture& f) { addOutsider(f); }, {u"outsider", u"上海", u"北京"}, u"上海",
+       kShanghai + u"\r\n"},
+      {"the selected address edited", [](FormFixture& f) { writeGbk(f.website("上海.txt"), u"http://new/\r\n"); },
+       {u"上海", u"北京"}, u"上海", u"http://new/\r\n"},
+      {"added and edited",
+       [](FormFixture& f) {
+         addOutsider(f);
+         writeGbk(f.website("上海.txt"), u"http://new/\r\n");
+       },
+       {u"outsider", u"上海", u"北京"}, u"上海", u"http://new/\r\n"},
+      {"another place deleted", [](FormFixture& f) { fs::remove(f.website("北京.txt")); }, {u"上海"}, u"上海",
+       kShanghai + u"\r\n"},
+      {"the selected place deleted", [](FormFixture& f) { fs::remove(f.website("上海.txt")); }, {u"北京"}, nullptr,
+       kShanghai + u"\r\n"},
+      {"the folder gone", [](FormFixture& f) { fs::remove_all(f.website()); }, {}, nullptr, kShanghai + u"\r\n"},
+  };
+  for (const auto& c : cases) {
+    for (const bool returned : {true, false}) {
+      Catalogue f;
+      select(f, u"上海");
+      c.change(f);
+      EXPECT_TRUE(returned ? f.form->userReturned() : f.form->userFolderChanged()) << c.what;
+      EXPECT_EQ(f.form->List1.entries(), c.listed) << c.what;
+      EXPECT_EQ(f.form->List1.selectedText(), c.selected ? c.selected : u"") << c.what;
+      EXPECT_EQ(f.form->Text14.text(), c.address) << c.what;
+      EXPECT_TRUE(f.report.messages.empty()) << c.what;
+      // Following writes nothing (a deleted place gets no placeholder file).
+      EXPECT_EQ(fs::exists(f.website("上海.txt")), c.selected != nullptr) << c.what;
+    }
+  }
+}
+
+TEST(FollowFolder, AFolderThatCannotBeListedIsReportedOnceNotAtEveryReturn) {
+  Catalogue f;
+  fs::remove_all(f.website());
+  fs::create_symlink(f.folder / "WebSite", f.folder / "WebSite");  // a link to itself
+  EXPECT_FALSE(f.form->userReturned());
+  EXPECT_FALSE(f.form->userReturned());  // the message box closed: the window is back
+  EXPECT_FALSE(f.form->userFolderChanged());
+  EXPECT_EQ(f.report.messages.size(), 1u);
+  fs::remove(f.folder / "WebSite");
+  EXPECT_TRUE(f.form->userReturned());
+  EXPECT_TRUE(f.form->List1.entries().empty());
+  // Told again when it comes back after a good look.
+  fs::create_symlink(f.folder / "WebSite", f.folder / "WebSite");
+  EXPECT_FALSE(f.form->userFolderChanged());
+  EXPECT_EQ(f.report.messages.size(), 2u);
 }
 
 // -------------------------------------------------------------------- New

@@ -112,11 +112,13 @@ TEST(HeadlessRecord, ADeadPlaceIsReportedThePlacesAfterItAreRecordedAndTheExitCo
   }
 }
 
-TEST(HeadlessRecord, AnEmptyCatalogueRecordsNothing) {
+TEST(HeadlessRecord, NoPlaceRecordsNothingSaysWhereToPutThemAndMakesTheFolder) {
   ProgramFolder program;
   const auto result = program.record();
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(result.out.empty());
+  EXPECT_EQ(result.err, noPlacesText(program.folder / "WebSite") + "\n");
+  EXPECT_TRUE(std::filesystem::is_directory(program.folder / "WebSite"));
   EXPECT_FALSE(std::filesystem::exists(program.folder / "WeatherData"));
 }
 

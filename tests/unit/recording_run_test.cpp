@@ -7,12 +7,14 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support/Fakes.h"
 #include "../support/SampleData.h"
 #include "platform/Cp936.h"
 #include "platform/Text.h"
+#include "runlog/RunLog.h"
 
 namespace vantoril {
 namespace {
@@ -428,24 +430,59 @@ TEST(RecordingRunFailure, AFailingPlaceIsReportedAndTheRunGoesOnWithTheNext) {
   }
 }
 
-TEST(RecordingRunFailure, AnEmptyListTouchesNothing) {
-  Recorder run;
-  EXPECT_TRUE(run.f.form->load());
-  ASSERT_EQ(run.f.form->List1.entryCount(), 0);
-  EXPECT_TRUE(run.record());
-  EXPECT_TRUE(run.f.downloader.requested.empty());
-  EXPECT_TRUE(run.f.report.messages.empty());
-  EXPECT_FALSE(std::filesystem::exists(run.f.weatherData()));
+// No place: said, with the folder to put them in, which is made; no failure.
+TEST(RecordingRunFailure, NoPlaceIsSaidAndTheFolderMadeWhetherItWasMissingOrEmpty) {
+  for (const bool made : {false, true}) {
+    Recorder run;
+    if (made) std::filesystem::create_directories(run.f.website("empty/sub"));
+    EXPECT_TRUE(run.f.form->load());
+    ASSERT_EQ(run.f.form->List1.entryCount(), 0);
+    EXPECT_TRUE(run.record()) << made;
+    EXPECT_TRUE(run.f.downloader.requested.empty());
+    EXPECT_EQ(run.f.report.messages, std::vector<std::string>{noPlacesText(run.f.folder / "WebSite")});
+    EXPECT_TRUE(run.f.report.messages[0].starts_with("没有地名：")) << run.f.report.messages[0];
+    EXPECT_TRUE(contains(run.f.report.messages[0], "用 按名称添加地名… 或 vantoril --add 添加"));
+    EXPECT_TRUE(std::filesystem::is_directory(run.f.website()));
+    EXPECT_FALSE(std::filesystem::exists(run.f.weatherData()));
+    EXPECT_EQ(run.f.form->lastRunExitCode(), 0);
+    const auto summary = runlog::lastSummary(run.f.folder.path());
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->note, "没有地名");
+  }
 }
 
-TEST(RecordingRunFailure, APlaceWhoseFileVanishedGetsThePlaceholderAddress) {
+// The run records what the folder holds at the click, not what the list
+// showed: a place added since is recorded, a place deleted since is not.
+TEST(RecordingRun, RecordsThePlacesTheFolderHoldsAtTheClick) {
+  Recorder run;
+  const std::vector<Place> places = threePlaces();
+  run.add(places[0]);
+  run.add(places[1]);
+  run.loaded({places[0], places[1]});
+  run.add(places[2]);
+  std::filesystem::remove(run.f.website(utf8(places[0].name) + ".txt"));
+  EXPECT_TRUE(run.record()) << run.f.report.messages.at(0);
+  EXPECT_EQ(run.f.downloader.requested.size(), 2u);
+  EXPECT_EQ(run.events.recorded.size(), 2u);
+  for (const Place& p : {places[1], places[2]})
+    EXPECT_TRUE(std::filesystem::exists(run.dataFile(p.name))) << utf8(p.name);
+  EXPECT_FALSE(std::filesystem::exists(run.dataFile(places[0].name)));
+  EXPECT_FALSE(std::filesystem::exists(run.f.website(utf8(places[0].name) + ".txt")));  // no placeholder
+}
+
+TEST(RecordingRunFailure, APlaceWhoseFileVanishedDuringTheRunGetsThePlaceholderAddress) {
   Recorder run;
   const Place p = threePlaces()[0];
   run.add(p);
   run.loaded({p});
-  std::filesystem::remove(run.f.website("北京.txt"));
+  bool removed = false;
+  OnTurnOf thief(*run.f.form, p.name, [&] {
+    if (!std::exchange(removed, true)) std::filesystem::remove(run.f.website("北京.txt"));
+  });
+  run.f.form->setListener(&thief);
 
   EXPECT_FALSE(run.record());
+  run.f.form->setListener(nullptr);
   // The list click wrote the placeholder, and the run tried to download it.
   EXPECT_EQ(test::readBytes(run.f.website("北京.txt")), "http:\r\n");
   EXPECT_EQ(run.f.downloader.requested, std::vector<std::u16string>{u"http:"});

@@ -2,10 +2,17 @@
 // lines the Linux scheduler writes (checked by systemd's own tools), and the
 // dialog's model and --schedule over a scheduler that answers from a script.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,6 +62,34 @@ TEST(ScheduleTimes, TheNextRunIsReadFromTheSchedulersAutomationDate) {
       {2958466.0, ""},
   };
   for (const auto& [date, text] : cases) EXPECT_EQ(automationDateText(date), text) << date;
+}
+
+TEST(ScheduleTimes, TheNextRunIsTheFirstTimeAfterNowTomorrowsFirstPastTheLast) {
+  const auto at = [](int year, int month, int day, int hour, int minute) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    return t;
+  };
+  const Times times{{8, 0}, {20, 30}};
+  const struct {
+    std::tm now;
+    const char* next;
+  } cases[] = {
+      {at(2026, 12, 7, 0, 0), "2026-12-07 08:00"},
+      {at(2026, 12, 7, 7, 59), "2026-12-07 08:00"},
+      {at(2026, 12, 7, 8, 0), "2026-12-07 20:30"},  // this minute's run is under way
+      {at(2026, 12, 7, 20, 29), "2026-12-07 20:30"},
+      {at(2026, 12, 7, 20, 30), "2026-12-08 08:00"},
+      {at(2026, 12, 31, 23, 59), "2027-01-01 08:00"},
+      {at(2027, 2, 28, 21, 0), "2027-03-01 08:00"},
+      {at(2028, 2, 28, 21, 0), "2028-02-29 08:00"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(nextRunText(times, c.now), c.next) << c.next;
+  EXPECT_EQ(nextRunText({{0, 0}}, at(2026, 12, 7, 0, 0)), "2026-12-08 00:00");
 }
 
 TEST(ScheduleTimes, AWrongEntryIsNamedWithTheReason) {
@@ -226,6 +261,132 @@ TEST(ScheduleCrontab, TheCommandReachesTheProgramThroughCronAndTheShell) {
   }
 }
 
+// ------------------------------------------------------------------ cron
+
+TEST(ScheduleCron, ADaemonIsFoundAmongTheProcessesByItsName) {
+  using Processes = std::vector<std::pair<std::string, std::string>>;  // folder, comm
+  const struct {
+    Processes processes;
+    std::string found;
+  } cases[] = {
+      {{}, ""},
+      {{{"1", "systemd\n"}, {"40", "crontab\n"}, {"41", "cron-helper\n"}, {"self", "cron\n"}, {"42", ""}}, ""},
+      {{{"1", "init\n"}, {"43", ""}, {"812", "cron\n"}}, "cron（进程 812）"},
+      {{{"77", "crond\n"}}, "crond（进程 77）"},
+      {{{"5", "fcron"}}, "fcron（进程 5）"},
+  };
+  for (const auto& c : cases) {
+    TempFolder proc;
+    for (const auto& [folder, comm] : c.processes) {
+      std::filesystem::create_directories(proc / folder);
+      if (!comm.empty()) writeWholeFile(proc / folder + "/comm", comm);  // none: the process ended
+    }
+    EXPECT_EQ(cronDaemon(proc.path()), c.found) << c.found;
+  }
+}
+
+// The real /proc, with a stand-in daemon: a copy of sleep named cron.
+TEST(ScheduleCron, AProcessNamedCronIsFoundWhileItRuns) {
+  TempFolder folder;
+  const std::string standIn = folder / "cron";
+  std::filesystem::copy_file("/bin/sleep", standIn);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execl(standIn.c_str(), "cron", "30", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::string found;
+  for (int i = 0; i < 100 && found.empty(); ++i) {
+    found = cronDaemon("/proc");
+    if (found.empty()) ::usleep(20000);
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  EXPECT_TRUE(found.starts_with("cron（进程 ")) << found;
+}
+
+// Sets environment variables for a test, and puts them back.
+struct ScopedEnvironment {
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+  void set(const std::string& name, const std::string& value) {
+    const char* old = std::getenv(name.c_str());
+    saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    ::setenv(name.c_str(), value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+      if (it->second) ::setenv(it->first.c_str(), it->second->c_str(), 1);
+      else ::unsetenv(it->first.c_str());
+    }
+  }
+};
+
+// A systemd user timer's state says whether the user's manager lingers, and
+// "退出登录后也定时记录" runs loginctl. This machine has no logind (and the
+// test must not change the machine's linger), so stand-ins for systemctl
+// and loginctl on PATH answer as a user manager and logind would, and
+// write down the arguments they were given.
+TEST(ScheduleSystemdTimer, TheStateSaysWhetherTheManagerLingersAndLoginctlIsAskedToChangeIt) {
+  TempFolder folder;
+  const std::string bin = folder / "bin", calls = folder / "calls";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories(folder / "config/systemd/user");
+  writeWholeFile(folder / "config/systemd/user/" + std::string(kTimerUnit), timerUnitText({{8, 0}, {20, 0}}));
+  writeWholeFile(folder / "linger", "no\n");
+  const auto script = [&](const std::string& name, const std::string& body) {
+    writeWholeFile(bin + "/" + name, "#!/bin/sh\necho \"" + name + " $*\" >>'" + calls + "'\n" + body);
+    ::chmod((bin + "/" + name).c_str(), 0755);
+  };
+  script("systemctl",
+         "case \"$*\" in\n"
+         "  *Version*) echo 252 ;;\n"
+         "  *ActiveState*) printf 'ActiveState=active\\nNextElapseUSecRealtime=\\n' ;;\n"
+         "esac\n");
+  script("loginctl",
+         "case \"$1\" in\n"
+         "  show-user) cat '" + folder / "linger" + "' ;;\n"
+         "  enable-linger) [ -e '" + folder / "refuse" + "' ] && { echo 'Could not enable linger: Access denied' >&2; exit 1; }\n"
+         "                 echo yes >'" + folder / "linger" + "' ;;\n"
+         "  *) exit 1 ;;\n"
+         "esac\n");
+  ScopedEnvironment environment;
+  environment.set("PATH", bin + ":/usr/bin:/bin");
+  environment.set("XDG_CONFIG_HOME", folder / "config");
+  const passwd* pw = ::getpwuid(::getuid());
+  ASSERT_TRUE(pw);
+  const std::string user = pw->pw_name;
+
+  const auto scheduler = makeScheduler("/opt/vantoril/vantoril");
+  ScheduleState state = scheduler->state();
+  EXPECT_TRUE(state.on);
+  EXPECT_EQ(state.how, "systemd 用户定时器");
+  ASSERT_TRUE(state.keepsRunning);
+  EXPECT_FALSE(*state.keepsRunning);
+  EXPECT_NE(state.note.find("loginctl enable-linger " + user), std::string::npos) << state.note;
+  EXPECT_TRUE(state.warning.empty()) << state.warning;
+  // The manager tells no next run: it comes from the times.
+  EXPECT_TRUE(state.nextRun.ends_with(" 08:00") || state.nextRun.ends_with(" 20:00")) << state.nextRun;
+  EXPECT_NE(readWholeFile(calls).find("loginctl show-user " + user + " -p Linger --value\n"), std::string::npos);
+
+  writeWholeFile(folder / "refuse", "");
+  try {
+    scheduler->keepRunningAfterLogout(true);
+    ADD_FAILURE() << "a refusal was taken for consent";
+  } catch (const Failure& e) {
+    EXPECT_NE(std::string(e.what()).find("loginctl enable-linger 被拒绝：Could not enable linger: Access denied"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_FALSE(*scheduler->state().keepsRunning);
+  std::filesystem::remove(folder / "refuse");
+  scheduler->keepRunningAfterLogout(true);
+  EXPECT_NE(readWholeFile(calls).find("loginctl enable-linger " + user + "\n"), std::string::npos);
+  state = scheduler->state();
+  EXPECT_TRUE(*state.keepsRunning);
+  EXPECT_NE(stateText(state, "").find("退出登录后：照常运行"), std::string::npos);
+}
+
 // A scheduler answering from a script.
 struct FakeScheduler : Scheduler {
   ScheduleState current;
@@ -239,12 +400,19 @@ struct FakeScheduler : Scheduler {
   void turnOn(const std::vector<TimeOfDay>& times) override {
     calls.push_back("on " + timesText(times));
     if (!refuse.empty()) throw Failure(refuse);
-    current = {true, "测试", times, "明天 08:00", ""};
+    const auto keeps = current.keepsRunning;
+    current = {true, "测试", times, "明天 08:00", "", "", keeps};
   }
   void turnOff() override {
     calls.push_back("off");
     if (!refuse.empty()) throw Failure(refuse);
     current = {};
+  }
+  std::string refuseKeep;
+  void keepRunningAfterLogout(bool keep) override {
+    calls.push_back(keep ? "keep" : "keep not");
+    if (!refuseKeep.empty()) throw Failure(refuseKeep);
+    current.keepsRunning = keep;
   }
 };
 
@@ -257,7 +425,7 @@ TEST(ScheduleDialog, ShowsTheSystemsStateTheDefaultTimesWhenOffAndTheLastRun) {
   EXPECT_EQ(model.timesText(), "08:00,20:00");
   EXPECT_NE(model.stateText().find("上次运行：还没有记录过"), std::string::npos) << model.stateText();
 
-  scheduler.current = {true, "crontab", {{7, 15}}, "", "不登录也运行"};
+  scheduler.current = {true, "crontab", {{7, 15}}, "", "不登录也运行", "", std::nullopt};
   lastRun = "2026-12-07 08:00 记录 3 处，失败 0 处";
   model.refresh();
   EXPECT_TRUE(model.on());
@@ -304,6 +472,64 @@ TEST(ScheduleDialog, OkAppliesValidTimesAndKeepsTheDialogWithTheReasonOtherwise)
   EXPECT_NE(model.stateText().find("下次运行：明天 08:00"), std::string::npos);
 }
 
+// The check box "退出登录后也定时记录" is offered only where the system
+// tells whether runs go on after logout; OK hands a change to the system.
+TEST(ScheduleDialog, OffersRunningAfterLogoutWhereTheSystemTellsItAndSaysWhenItIsRefused) {
+  const struct {
+    std::optional<bool> before, chosen;
+    const char* refuse;
+    std::vector<std::string> calls;
+    const char* message;
+    bool after;
+  } cases[] = {
+      {std::nullopt, std::nullopt, "", {"on 08:00", "state"}, "", false},
+      {false, false, "", {"on 08:00", "state"}, "", false},
+      {false, true, "", {"on 08:00", "keep", "state"}, "", true},
+      {true, false, "", {"on 08:00", "keep not", "state"}, "", false},
+      {false, true, "loginctl enable-linger 被拒绝：Access denied", {"on 08:00", "keep", "state"},
+       "loginctl enable-linger 被拒绝：Access denied", false},
+  };
+  for (const auto& c : cases) {
+    FakeScheduler scheduler;
+    scheduler.current.keepsRunning = c.before;
+    ScheduleDialogModel model(scheduler, nullptr);
+    model.refresh();
+    EXPECT_EQ(model.keepRunningOffered(), c.before.has_value());
+    scheduler.calls.clear();
+    scheduler.refuseKeep = c.refuse;
+    EXPECT_EQ(model.apply(true, "8", c.chosen), c.message);
+    EXPECT_EQ(scheduler.calls, c.calls);
+    EXPECT_EQ(model.keepsRunning(), c.after);
+  }
+  // The state says it, where it is told.
+  ScheduleState state{true, "systemd 用户定时器", {{8, 0}}, "", "", "", false};
+  EXPECT_NE(stateText(state, "").find("\n退出登录后：不运行（linger 未开启）\n"), std::string::npos);
+  state.keepsRunning = true;
+  EXPECT_NE(stateText(state, "").find("\n退出登录后：照常运行（linger 已开启）\n"), std::string::npos);
+  state.keepsRunning.reset();
+  EXPECT_EQ(stateText(state, "").find("退出登录后"), std::string::npos);
+}
+
+// What keeps a schedule from running is the state's second line in the
+// dialog, and goes to stderr from --schedule (stdout keeps the state).
+TEST(ScheduleCommand, AScheduleThatWillNotRunIsWarnedOfOnStderrAndInTheDialogsState) {
+  const std::string warning = std::string(kCronNotRunning) + "没有找到 cron 守护进程";
+  FakeScheduler scheduler;
+  scheduler.current = {true, "crontab", {{8, 0}}, "不会运行（cron 没有运行）", "", warning, std::nullopt};
+  std::ostringstream out, err;
+  EXPECT_EQ(scheduleCommand(scheduler, "", "", out, err), 0);
+  EXPECT_EQ(err.str(), warning + "\n");
+  EXPECT_EQ(out.str(), "定时记录：开（crontab）\n时间：08:00\n下次运行：不会运行（cron 没有运行）\n上次运行：还没有记录过\n");
+  ScheduleDialogModel model(scheduler, nullptr);
+  model.refresh();
+  EXPECT_EQ(model.warning(), warning);
+  EXPECT_TRUE(model.stateText().starts_with("定时记录：开（crontab）\n" + warning + "\n")) << model.stateText();
+  scheduler.current.warning.clear();
+  std::ostringstream out2, err2;
+  scheduleCommand(scheduler, "", "", out2, err2);
+  EXPECT_EQ(err2.str(), "");
+}
+
 TEST(ScheduleCommand, SetsTurnsOffOrPrintsAndRefusesBadTimesBeforeTouchingTheSystem) {
   const struct {
     const char* value;
@@ -317,11 +543,11 @@ TEST(ScheduleCommand, SetsTurnsOffOrPrintsAndRefusesBadTimesBeforeTouchingTheSys
   };
   for (const auto& c : cases) {
     FakeScheduler scheduler;
-    std::ostringstream out;
+    std::ostringstream out, err;
     if (c.refused) {
-      EXPECT_THROW(scheduleCommand(scheduler, "", c.value, out), Failure) << c.value;
+      EXPECT_THROW(scheduleCommand(scheduler, "", c.value, out, err), Failure) << c.value;
     } else {
-      EXPECT_EQ(scheduleCommand(scheduler, "", c.value, out), 0) << c.value;
+      EXPECT_EQ(scheduleCommand(scheduler, "", c.value, out, err), 0) << c.value;
       EXPECT_EQ(out.str(), stateText(scheduler.current, "")) << c.value;
     }
     EXPECT_EQ(scheduler.calls, c.calls) << c.value;
