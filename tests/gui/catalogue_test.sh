@@ -70,14 +70,16 @@ add_place 101280101  # 广州
 wait_until 10 listed || fail "the place added by --add is not listed ($dark dark pixels in its row)"
 xdotool mousemove --window "$WINDOW" 20 32 click 1
 wait_until 10 shown || fail "the added place cannot be selected"
-LIST_ROW1=(11 43 219 16)
+# The rows' middles (a row is 13 pixels high).
+MIDDLE_ROW0=(11 29 219 8)
+MIDDLE_ROW1=(11 43 219 8)
 highlight() {  # pixels of the selection's colour in a list row of a screenshot
   convert "$1" -crop "$4x$5+$2+$3" +repage "$WORK/row.png" && blue_pixels "$WORK/row.png"
 }
 add_place 101010100  # 北京, listed before 广州
 moved() {
-  shot=$(screenshot catalogue-followed) && [ "$(highlight "$shot" "${LIST_ROW1[@]}")" -gt 200 ] &&
-    [ "$(highlight "$shot" "${LIST_ROW0[@]}")" -lt 20 ] && [ "$(dark_pixels "$shot" "${LIST_ROW0[@]}")" -gt 20 ]
+  shot=$(screenshot catalogue-followed) && [ "$(highlight "$shot" "${MIDDLE_ROW1[@]}")" -gt 1000 ] &&
+    [ "$(highlight "$shot" "${MIDDLE_ROW0[@]}")" -lt 20 ] && [ "$(dark_pixels "$shot" "${MIDDLE_ROW0[@]}")" -gt 20 ]
 }
 wait_until 10 moved || fail "北京 is not listed above the selected 广州 (see $shot)"
 grep -q . "$WORK/program.log" && echo "program output: $(cat "$WORK/program.log")"

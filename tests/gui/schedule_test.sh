@@ -44,7 +44,7 @@ mine=$(crontab_of_user)
 
 # No cron daemon runs here unless the machine started one; this test never
 # starts the machine's cron, which would run every user's crontab.
-cron_running() { pgrep -x 'cron|crond|fcron' >/dev/null; }
+cron_running() { pgrep -x cron >/dev/null || pgrep -x crond >/dev/null || pgrep -x fcron >/dev/null; }
 cron_running && echo "NOTE: a cron daemon runs on this machine: the warning of none is not seen here"
 out=$(as_user "$PROGRAM_FOLDER/vantoril" --schedule 8,20:30,20,8:00 2>"$WORK/err") ||
   fail "--schedule 8,20:30,20 failed: $out $(cat "$WORK/err")"
@@ -74,7 +74,7 @@ status=$?
 kill "$STAND_IN_PID" && wait "$STAND_IN_PID" 2>/dev/null
 ((status == 0)) || fail "--schedule failed: $out"
 [ ! -s "$WORK/err" ] || fail "a warning while cron runs: $(cat "$WORK/err")"
-next=$(date -d "$(grep '^下次运行：' <<<"$out" | cut -d'：' -f2)" +%s) || fail "no next run in: $out"
+next=$(date -d "$(sed -n 's/^下次运行：//p' <<<"$out")" +%s) || fail "no next run in: $out"
 now=$(date +%s)
 ((next > now && next <= now + 86400)) || fail "the next run is not within a day: $out"
 [ "$(date -d "@$next" +%H:%M)" = 08:00 ] || [ "$(date -d "@$next" +%H:%M)" = 20:00 ] ||
