@@ -51,6 +51,7 @@ out=$(as_user "$PROGRAM_FOLDER/vantoril" --schedule 8,20:30,20,8:00 2>"$WORK/err
 if ! cron_running; then
   grep -q "^cron 没有运行，定时记录不会发生：" "$WORK/err" || fail "no warning that cron does not run: $(cat "$WORK/err")"
   grep -qx "下次运行：不会运行（cron 没有运行）" <<<"$out" || fail "--schedule promised a next run: $out"
+  ! grep -q "cron 没有运行，" <<<"$out" || fail "the warning is on stdout too: $out"
 fi
 grep -qx "定时记录：开（crontab）" <<<"$out" || fail "--schedule did not say it is on through cron: $out"
 grep -qx "时间：08:00,20:00,20:30" <<<"$out" || fail "--schedule did not print the times: $out"

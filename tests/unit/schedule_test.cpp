@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -285,27 +284,6 @@ TEST(ScheduleCron, ADaemonIsFoundAmongTheProcessesByItsName) {
   }
 }
 
-// The real /proc, with a stand-in daemon: a copy of sleep named cron.
-TEST(ScheduleCron, AProcessNamedCronIsFoundWhileItRuns) {
-  TempFolder folder;
-  const std::string standIn = folder / "cron";
-  std::filesystem::copy_file("/bin/sleep", standIn);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::execl(standIn.c_str(), "cron", "30", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  std::string found;
-  for (int i = 0; i < 100 && found.empty(); ++i) {
-    found = cronDaemon("/proc");
-    if (found.empty()) ::usleep(20000);
-  }
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, nullptr, 0);
-  EXPECT_TRUE(found.starts_with("cron（进程 ")) << found;
-}
-
 // Sets environment variables for a test, and puts them back.
 struct ScopedEnvironment {
   std::vector<std::pair<std::string, std::optional<std::string>>> saved;
@@ -508,26 +486,9 @@ TEST(ScheduleDialog, OffersRunningAfterLogoutWhereTheSystemTellsItAndSaysWhenItI
   EXPECT_NE(stateText(state, "").find("\n退出登录后：照常运行（linger 已开启）\n"), std::string::npos);
   state.keepsRunning.reset();
   EXPECT_EQ(stateText(state, "").find("退出登录后"), std::string::npos);
-}
-
-// What keeps a schedule from running is the state's second line in the
-// dialog, and goes to stderr from --schedule (stdout keeps the state).
-TEST(ScheduleCommand, AScheduleThatWillNotRunIsWarnedOfOnStderrAndInTheDialogsState) {
-  const std::string warning = std::string(kCronNotRunning) + "没有找到 cron 守护进程";
-  FakeScheduler scheduler;
-  scheduler.current = {true, "crontab", {{8, 0}}, "不会运行（cron 没有运行）", "", warning, std::nullopt};
-  std::ostringstream out, err;
-  EXPECT_EQ(scheduleCommand(scheduler, "", "", out, err), 0);
-  EXPECT_EQ(err.str(), warning + "\n");
-  EXPECT_EQ(out.str(), "定时记录：开（crontab）\n时间：08:00\n下次运行：不会运行（cron 没有运行）\n上次运行：还没有记录过\n");
-  ScheduleDialogModel model(scheduler, nullptr);
-  model.refresh();
-  EXPECT_EQ(model.warning(), warning);
-  EXPECT_TRUE(model.stateText().starts_with("定时记录：开（crontab）\n" + warning + "\n")) << model.stateText();
-  scheduler.current.warning.clear();
-  std::ostringstream out2, err2;
-  scheduleCommand(scheduler, "", "", out2, err2);
-  EXPECT_EQ(err2.str(), "");
+  // What keeps it from running is the second line.
+  state.warning = std::string(kCronNotRunning) + "没有找到 cron 守护进程";
+  EXPECT_TRUE(stateText(state, "").starts_with("定时记录：开（systemd 用户定时器）\n" + state.warning + "\n"));
 }
 
 TEST(ScheduleCommand, SetsTurnsOffOrPrintsAndRefusesBadTimesBeforeTouchingTheSystem) {
