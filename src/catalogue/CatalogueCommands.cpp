@@ -45,7 +45,8 @@ void Form1::followFolder() {
   const int selected = List1.selectedIndex();
   if (places == List1.entries() && files == placeFiles_) {
     if (selected < 0) return;
-    if (auto text = catalogue::addressTextIfExists(placeFile(selected))) fill(Text14, *text);
+    const auto text = catalogue::addressTextIfExists(placeFile(selected));
+    if (text && *text != Text14.text()) fill(Text14, *text);
     return;
   }
   const std::string selectedFile = selected >= 0 ? placeFile(selected) : std::string();
