@@ -12,6 +12,7 @@
 
 #include "../support/Fakes.h"
 #include "../support/SampleData.h"
+#include "catalogue/Catalogue.h"
 #include "platform/Cp936.h"
 #include "platform/Text.h"
 #include "runlog/RunLog.h"
@@ -439,7 +440,7 @@ TEST(RecordingRunFailure, NoPlaceIsSaidAndTheFolderMadeWhetherItWasMissingOrEmpt
     ASSERT_EQ(run.f.form->List1.entryCount(), 0);
     EXPECT_TRUE(run.record()) << made;
     EXPECT_TRUE(run.f.downloader.requested.empty());
-    EXPECT_EQ(run.f.report.messages, std::vector<std::string>{noPlacesText(run.f.folder / "WebSite")});
+    EXPECT_EQ(run.f.report.messages, std::vector<std::string>{noPlacesText(catalogue::folder(run.f.folder.path()))});
     EXPECT_TRUE(run.f.report.messages[0].starts_with("没有地名：")) << run.f.report.messages[0];
     EXPECT_TRUE(contains(run.f.report.messages[0], "用 按名称添加地名… 或 vantoril --add 添加"));
     EXPECT_TRUE(std::filesystem::is_directory(run.f.website()));
