@@ -138,7 +138,9 @@ class Form1 {
   // Recording.
   void Command1_Click();
   struct PlaceOutcome {
-    enum Kind { Recorded, Kept, Skipped, Failed } kind = Recorded;
+    // Unanswered: failed unfetched, as its site stopped answering (the
+    // site is the report line; the run reports its places in one line).
+    enum Kind { Recorded, Kept, Skipped, Failed, Unanswered } kind = Recorded;
     std::u16string place;
     std::string reportLine;  // the end-of-run report's line for the place; none when recorded
     std::string logText;     // the log's third field
