@@ -115,6 +115,9 @@ class Form1 {
   // The catalogue file the scan found for list entry `index`; for an entry
   // the scan did not add, the file of its name at the top of the catalogue.
   std::string placeFile(int index) const;
+  // The listed place whose catalogue file holds `address` (addressKey()
+  // alike), if any; a file that cannot be read holds none.
+  std::optional<std::u16string> placeWithAddress(std::u16string_view address) const;
 
   // The last recording run: its counts and the exit code a run without a
   // window gives for it: 0 when every place was recorded (or kept in its
@@ -149,7 +152,9 @@ class Form1 {
   // Recording.
   void Command1_Click();
   struct PlaceOutcome {
-    enum Kind { Recorded, Kept, Skipped, Failed } kind = Recorded;
+    // Unanswered: failed unfetched, as its site stopped answering (the
+    // site is the report line; the run reports its places in one line).
+    enum Kind { Recorded, Kept, Skipped, Failed, Unanswered } kind = Recorded;
     std::u16string place;
     std::string reportLine;  // the end-of-run report's line for the place; none when recorded
     std::string logText;     // the log's third field

@@ -1,8 +1,11 @@
 #include "catalogue/Catalogue.h"
 
+#include <algorithm>
+
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace vantoril::catalogue {
 
@@ -65,5 +68,22 @@ std::u16string addressText(const std::string& path) { return joined(cp936::readL
 std::optional<std::u16string> addressIfExists(const std::string& path) { return joinedIfExists(path, u""); }
 
 std::optional<std::u16string> addressTextIfExists(const std::string& path) { return joinedIfExists(path, CRLF); }
+
+std::string addressKey(std::u16string_view address) {
+  std::string key = toUtf8(address);
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!key.empty() && blank(key.back())) key.pop_back();
+  key.erase(0, std::find_if_not(key.begin(), key.end(), blank) - key.begin());
+  const std::size_t scheme = key.find("://");
+  if (scheme == std::string::npos) return key;
+  const std::size_t pathStart = std::min(key.find('/', scheme + 3), key.size());
+  for (std::size_t i = 0; i < pathStart; ++i) key[i] = lowerAscii(key[i]);
+  if (key.starts_with("https://")) key.erase(4, 1);
+  return key;
+}
+
+AddressTaken::AddressTaken(std::u16string_view address, std::u16string_view holder, std::u16string_view place)
+    : Failure("网址 " + toUtf8(address) + " 已是地名 “" + toUtf8(holder) + "” 的网址，没有添加 “" + toUtf8(place) +
+              "”（一个站点只记一次）") {}
 
 }  // namespace vantoril::catalogue

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Failure.h"
+
 namespace vantoril::catalogue {
 
 // program folder + "/WebSite" (with the platform's path separator)
@@ -36,6 +38,17 @@ std::u16string addressText(const std::string& path);
 // run downloads, the file's lines joined; and addressText().
 std::optional<std::u16string> addressIfExists(const std::string& path);
 std::optional<std::u16string> addressTextIfExists(const std::string& path);
+
+// What two addresses of one page share: the address without the blanks
+// around it, its scheme (http and https alike) and host in small letters.
+// Empty for an empty address.
+std::string addressKey(std::u16string_view address);
+
+// A place not added because another place has its address already.
+class AddressTaken : public Failure {
+ public:
+  AddressTaken(std::u16string_view address, std::u16string_view holder, std::u16string_view place);
+};
 
 }  // namespace vantoril::catalogue
 

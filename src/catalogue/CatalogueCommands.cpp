@@ -8,6 +8,7 @@
 #include "platform/Cp936.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "recording/PlaceData.h"
 
 namespace vantoril {
 
@@ -98,7 +99,11 @@ void Form1::Command6_Click() {
     const std::string path = catalogue::filePath(programFolder_, place);
     if (!fileExists(path)) {
       const std::u16string address = services_.inputBox.ask(u"粘贴该地在“中国天气”的网址:", u"添加天气网址", u"");
-      cp936::createWithLine(path, address);
+      // No address (Cancel) adds no place: a file without one fails every run.
+      if (!address.empty()) {
+        if (const auto holder = placeWithAddress(address)) throw catalogue::AddressTaken(address, *holder, place);
+        cp936::createWithLine(path, address);
+      }
     }
   }
   listRefresh();
@@ -113,7 +118,8 @@ void Form1::Command5_Click() {
     const std::string newPath = catalogue::siblingFilePath(oldPath, newName);
     if (newPath != oldPath) {
       catalogue::checkNewPlaceName(newName);
-      renameFile(oldPath, newPath);
+      // The place's records go with it, so that its history stays its own.
+      datafile::renamePlace(programFolder_, oldName, newName, [&] { renameFile(oldPath, newPath); });
     }
   }
   listRefresh();

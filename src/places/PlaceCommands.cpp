@@ -2,6 +2,8 @@
 // name, and checking a place's address.
 #include <algorithm>
 #include <chrono>
+#include <exception>
+#include <optional>
 
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
@@ -14,9 +16,26 @@
 
 namespace vantoril {
 
+std::optional<std::u16string> Form1::placeWithAddress(std::u16string_view address) const {
+  const std::string key = catalogue::addressKey(address);
+  if (key.empty()) return std::nullopt;
+  for (int i = 0; i < List1.entryCount(); ++i) {
+    try {
+      const std::optional<std::u16string> held = catalogue::addressIfExists(placeFile(i));
+      if (held && catalogue::addressKey(*held) == key) return List1.entries()[static_cast<std::size_t>(i)];
+    } catch (const std::exception&) {
+      // Unreadable: its place's turn says why.
+    }
+  }
+  return std::nullopt;
+}
+
 std::u16string Form1::addPlace(std::string_view code) {
   const places::Place* place = places::byCode(places::table(), code);
   if (!place) throw Failure("地名表里没有代码 " + std::string(code));
+  const std::u16string address = places::pageAddress(place->code);
+  if (const auto holder = placeWithAddress(address))
+    throw catalogue::AddressTaken(address, *holder, places::listText(*place));
   const auto& entries = List1.entries();
   const auto taken = [&](std::u16string_view name) {
     return std::find(entries.begin(), entries.end(), name) != entries.end() ||
@@ -26,7 +45,7 @@ std::u16string Form1::addPlace(std::string_view code) {
   catalogue::checkNewPlaceName(name);
   if (taken(name)) throw Failure("地名 “" + toUtf8(name) + "” 已在列表中，没有添加 " + std::string(code));
   ensureFolder(catalogue::folder(programFolder_));
-  cp936::createWithLine(catalogue::filePath(programFolder_, name), places::pageAddress(place->code));
+  cp936::createWithLine(catalogue::filePath(programFolder_, name), address);
   listRefresh();
   const auto at = std::find(List1.entries().begin(), List1.entries().end(), name);
   if (at != List1.entries().end()) List1.select(static_cast<int>(at - List1.entries().begin()));

@@ -2,9 +2,12 @@
 
 #include <chrono>
 #include <exception>
+#include <map>
+#include <optional>
 
 #include "app/ConsoleServices.h"
 #include "app/Form1.h"
+#include "catalogue/Catalogue.h"
 #include "places/AddressCheck.h"
 #include "places/PlaceTable.h"
 #include "platform/PlatformServices.h"
@@ -59,6 +62,9 @@ int addMode(const std::string& programFolder, const std::string& text, std::ostr
   if (!console.form.load()) return 1;
   try {
     out << toUtf8(console.form.addPlace(matches[0].place->code)) << std::endl;
+  } catch (const catalogue::AddressTaken& e) {
+    err << e.what() << std::endl;
+    return 2;
   } catch (const std::exception& e) {
     err << e.what() << std::endl;
     return 1;
@@ -79,6 +85,22 @@ int checkMode(const std::string& programFolder, std::ostream& out, std::ostream&
                 out << toUtf8(place.name) << '\t' << resultText(result) << std::endl;
                 if (result.verdict == Verdict::Failed || result.verdict == Verdict::Stale) ++failed;
               });
+  // One station recorded twice: each place after the first that has its address.
+  std::map<std::string, std::u16string> firstWith;
+  for (const PlaceToCheck& place : places) {
+    std::optional<std::u16string> address;
+    try {
+      address = catalogue::addressIfExists(place.file);
+    } catch (const std::exception&) {
+    }
+    const std::string key = address ? catalogue::addressKey(*address) : "";
+    if (key.empty()) continue;
+    const auto [first, isFirst] = firstWith.emplace(key, place.name);
+    if (isFirst) continue;
+    out << toUtf8(place.name) << "\t网址与 “" << toUtf8(first->second) << "” 相同，同一站点会记录两次：" << toUtf8(*address)
+        << std::endl;
+    ++failed;
+  }
   if (failed > 0) err << failed << " 个地名的网址有问题" << std::endl;
   return failed == 0 ? 0 : 1;
 }

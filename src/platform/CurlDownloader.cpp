@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <new>
@@ -226,7 +227,7 @@ class CurlDownloader::Transfers {
     if (!page::hasFetchableScheme(url)) {
       Job& job = jobs_[ticket];
       job.stage = Stage::Done;
-      job.failure = page::unfetchable(url).what();
+      job.failure = std::make_exception_ptr(page::unfetchable(url));
       return ticket;
     }
     if (!thread_.joinable()) start();
@@ -265,7 +266,7 @@ class CurlDownloader::Transfers {
     jobs_.erase(job);
     release(done);
     lock.unlock();
-    if (!done.failure.empty()) throw Failure(done.failure);
+    if (done.failure) std::rethrow_exception(done.failure);
     return std::move(done.page);
   }
 
@@ -292,7 +293,7 @@ class CurlDownloader::Transfers {
     bool now = false;     // started whatever is in flight
     bool holds = false;   // started: counts among the pages held
     page::Fetched page;
-    std::string failure;  // the message of a failed page
+    std::exception_ptr failure;  // why the page failed (a time-out is told apart)
   };
 
   std::map<Ticket, Job>::iterator find(Ticket ticket) {
@@ -308,8 +309,8 @@ class CurlDownloader::Transfers {
     if (!waiting_.empty()) wake();
   }
 
-  // Hands a page, or the message of its failure, to the one waiting for it.
-  void complete(Ticket ticket, page::Fetched page, std::string failure) {
+  // Hands a page, or its failure, to the one waiting for it.
+  void complete(Ticket ticket, page::Fetched page, std::exception_ptr failure) {
     std::lock_guard lock(mutex_);
     const auto job = jobs_.find(ticket);
     if (job == jobs_.end() || job->second.stage != Stage::Running) return;  // abandoned meanwhile
@@ -349,11 +350,11 @@ class CurlDownloader::Transfers {
       const auto found = running.find(ticket);
       curl_multi_remove_handle(multi_.get(), found->second->handle());
       page::Fetched page;
-      std::string failure;
+      std::exception_ptr failure;
       try {
         page = found->second->page(result);
-      } catch (const std::exception& e) {
-        failure = e.what();
+      } catch (const std::exception&) {
+        failure = std::current_exception();
       }
       idle.push_back(std::move(found->second));
       running.erase(found);
@@ -396,7 +397,7 @@ class CurlDownloader::Transfers {
           running.emplace(ticket, std::move(idle.back()));
           idle.pop_back();
         } catch (const std::exception& e) {
-          complete(ticket, {}, e.what());
+          complete(ticket, {}, std::current_exception());
         }
       }
       int active = 0;

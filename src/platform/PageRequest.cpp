@@ -30,7 +30,9 @@ Failure unfetchable(std::string_view address) {
 
 Failure failed(std::string_view address, std::string_view cause) { return download(address, "失败", cause); }
 
-Failure timedOut(std::string_view address, std::string_view cause) { return download(address, "超时", cause); }
+TimedOut timedOut(std::string_view address, std::string_view cause) {
+  return TimedOut(download(address, "超时", cause).what());
+}
 
 Failure certificateRefused(std::string_view address, std::string_view cause) {
   return failed(address, "无法验证网站证书：" + std::string(cause));

@@ -36,8 +36,13 @@ std::string refererOf(std::string_view address);
 Failure unfetchable(std::string_view address);
 //   "下载 <address> 失败：<cause>"
 Failure failed(std::string_view address, std::string_view cause);
-//   "下载 <address> 超时：<cause>"
-Failure timedOut(std::string_view address, std::string_view cause);
+//   "下载 <address> 超时：<cause>"; a failure of its own kind, which the
+// run's page fetching counts (a site that stops answering).
+class TimedOut : public Failure {
+ public:
+  using Failure::Failure;
+};
+TimedOut timedOut(std::string_view address, std::string_view cause);
 //   "下载 <address> 失败：无法验证网站证书：<cause>"
 Failure certificateRefused(std::string_view address, std::string_view cause);
 //   "下载 <address> 失败：无法建立安全连接：<cause>"

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -84,7 +85,13 @@ std::wstring resolved(const std::wstring& base, const std::wstring& location) {
   return location;
 }
 
+bool timeOutError(DWORD error) {
+  return error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT;  // wine gives the socket's code
+}
+
 [[noreturn]] void failDownload(const std::string& url, DWORD error, DWORD secureFlags = 0) {
+  // Thrown as its own kind, which the run's page fetching counts.
+  if (timeOutError(error)) throw page::timedOut(url, "等待服务器超时");
   throw WinHttpDownloader::failure(url, error, secureFlags);
 }
 
@@ -167,10 +174,8 @@ Failure WinHttpDownloader::failure(const std::string& url, unsigned long error, 
   for (const CertificateRefusal& refusal : certificateRefusals)
     if (error == refusal.error || (error == ERROR_WINHTTP_SECURE_FAILURE && (secureFlags & refusal.flag)))
       return page::certificateRefused(url, refusal.cause);
+  if (timeOutError(error)) return page::timedOut(url, "等待服务器超时");
   switch (error) {
-    case ERROR_WINHTTP_TIMEOUT:
-    case WSAETIMEDOUT:  // wine gives the socket's code
-      return page::timedOut(url, "等待服务器超时");
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return page::failed(url, "无法解析主机名");
     case ERROR_WINHTTP_CANNOT_CONNECT: return page::failed(url, "无法连接到服务器");
     case ERROR_WINHTTP_CONNECTION_ERROR: return page::failed(url, "连接被中断");
@@ -205,9 +210,9 @@ struct WinHttpDownloader::State {
   // The pages fetched ahead, by ticket.
   struct Job {
     std::u16string address;
-    bool started = false, done = false, abandoned = false, failed = false;
+    bool started = false, done = false, abandoned = false;
     page::Fetched page;
-    std::string error;
+    std::exception_ptr error;  // why the page failed (a time-out is told apart)
   };
   std::mutex mutex;
   std::condition_variable changed;
@@ -413,13 +418,11 @@ void WinHttpDownloader::State::work() {
     const std::u16string address = job.address;
     lock.unlock();
     page::Fetched page;
-    std::string error;
-    bool failed = false;
+    std::exception_ptr error;
     try {
       page = fetch(address);
-    } catch (const std::exception& e) {
-      error = e.what();
-      failed = true;
+    } catch (const std::exception&) {
+      error = std::current_exception();
     }
     lock.lock();
     if (job.abandoned) {
@@ -427,7 +430,6 @@ void WinHttpDownloader::State::work() {
     } else {
       job.page = std::move(page);
       job.error = std::move(error);
-      job.failed = failed;
       job.done = true;
     }
     changed.notify_all();
@@ -458,7 +460,7 @@ page::Fetched WinHttpDownloader::collectPage(Ticket ticket, const std::function<
   }
   State::Job job = std::move(it->second);
   s.jobs.erase(it);
-  if (job.failed) throw Failure(job.error);
+  if (job.error) std::rethrow_exception(job.error);
   return std::move(job.page);
 }
 

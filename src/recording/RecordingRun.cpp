@@ -1,10 +1,12 @@
 // The recording run of the record button: every place of the list, in order,
 // from its catalogue file to one record in its data file.
+#include <algorithm>
 #include <exception>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
@@ -73,6 +75,8 @@ void Form1::recordAll(runlog::RunLog& log) {
   SeriesLists lists;
   PagesAhead ahead(services_.downloader);
   std::string notRecorded, kept;
+  // Sites that stopped answering, each with its places not fetched: one line each.
+  std::vector<std::pair<std::string, int>> silent;
   const int count = List1.entryCount();
   lastRun_.places = count;
   bool stopped = false;
@@ -100,8 +104,18 @@ void Form1::recordAll(runlog::RunLog& log) {
         ++lastRun_.failed;
         notRecorded += "\n" + outcome.reportLine;
         break;
+      case PlaceOutcome::Unanswered: {
+        ++lastRun_.failed;
+        const auto site = std::find_if(silent.begin(), silent.end(),
+                                       [&](const auto& s) { return s.first == outcome.reportLine; });
+        if (site == silent.end()) silent.emplace_back(outcome.reportLine, 1);
+        else ++site->second;
+        break;
+      }
     }
   }
+  for (const auto& [site, places] : silent)
+    notRecorded += "\n网站无响应：" + site + "，其余 " + std::to_string(places) + " 个地名本次不记录";
   // A kept record is not lost: it lands with the place's next record.
   lastRunExitCode_ = !stopped && lastRun_.recorded + lastRun_.kept == count ? 0 : 1;
   log.summary(lastRun_, lastRunExitCode_, stopped ? "窗口关闭，记录中止" : "");
@@ -175,6 +189,10 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     }
     if (observer) observer->placeRecorded(place, time.time);
     return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time)};
+  } catch (const SiteSilent& e) {
+    // Reported once for the site, with the count of its places, at the end.
+    lists.empty();
+    return {PlaceOutcome::Unanswered, place, e.site(), "错误：" + std::string(e.what())};
   } catch (const std::exception& e) {
     // The next place starts from empty lists, as after a record.
     lists.empty();

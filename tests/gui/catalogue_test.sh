@@ -22,6 +22,17 @@ wait_gone 'Add location' 10 || fail "the input box did not close on Escape"
 sleep 0.5
 [ -z "$(ls -A "$catalogue" 2>/dev/null)" ] || fail "Cancel still made a catalogue file: $(ls "$catalogue")"
 
+# A name, then Cancel in the address box: no place is made either.
+click_twips 1680 120 855 255
+wait_box 'Add location' 10 >/dev/null || fail "New did not ask for a place name"
+type_text "$PLACE"
+xdotool key Return
+wait_box '添加天气网址' 10 >/dev/null || fail "New did not ask for the address"
+xdotool key Escape
+wait_gone '添加天气网址' 10 || fail "the address box did not close on Escape"
+sleep 0.5
+[ -z "$(ls -A "$catalogue" 2>/dev/null)" ] || fail "Cancel in the address box still made a place: $(ls "$catalogue")"
+
 # New: name, then address; each box is confirmed with Enter.
 click_twips 1680 120 855 255
 dialog=$(wait_box 'Add location' 10) || fail "New did not ask for a place name"

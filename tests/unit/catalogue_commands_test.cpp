@@ -286,13 +286,39 @@ TEST(NewPlace, CancelAtTheFirstBoxWritesNothingButRefreshes) {
   EXPECT_EQ(after, before);
 }
 
-TEST(NewPlace, CancelAtTheSecondBoxWritesAnEmptyLineUnderTheNameAsTyped) {
+TEST(NewPlace, CancelAtTheSecondBoxAddsNothingButRefreshes) {
   Catalogue f;
+  addOutsider(f);
   f.input.answers = {u" 广 州 "};
   ASSERT_TRUE(f.form->click(f.form->Command6));
   EXPECT_EQ(f.input.asked.size(), 2u);
-  EXPECT_EQ(readBytes(f.website(" 广 州 .txt")), "\r\n");
-  EXPECT_TRUE(listed(f, u" 广 州 "));
+  EXPECT_FALSE(fs::exists(f.website(" 广 州 .txt")));
+  EXPECT_FALSE(listed(f, u" 广 州 "));
+  EXPECT_TRUE(listed(f, u"outsider"));
+}
+
+TEST(NewPlace, AnAddressAnotherPlaceHasAddsNothingAndNamesThatPlace) {
+  struct Case {
+    std::u16string address;
+    bool added;
+  };
+  const Case cases[] = {
+      {kBeijing, false},
+      {u"  " + kBeijing + u" ", false},
+      {u"https://www.weather.com.cn/weather1d/101010100.shtml", false},
+      {u"HTTP://WWW.Weather.com.cn/weather1d/101010100.shtml", false},
+      {u"http://www.weather.com.cn/weather1d/101010200.shtml", true},
+      {u"http://www.weather.com.cn/WEATHER1D/101010100.shtml", true},  // the path is the server's to read
+  };
+  for (const Case& c : cases) {
+    Catalogue f;
+    f.input.answers = {u"首都", c.address};
+    EXPECT_EQ(f.form->click(f.form->Command6), c.added) << toUtf8(c.address);
+    EXPECT_EQ(fs::exists(f.website("首都.txt")), c.added) << toUtf8(c.address);
+    if (c.added) continue;
+    ASSERT_EQ(f.report.messages.size(), 1u);
+    EXPECT_TRUE(test::contains(f.report.messages[0], "“北京”")) << f.report.messages[0];
+  }
 }
 
 TEST(NewPlace, AnExistingNameAsksNothingMoreWritesNothingAndRefreshes) {
@@ -399,11 +425,15 @@ TEST(RenamePlace, AChangeOfLetterCaseIsARename) {
 
 TEST(RenamePlace, NeverReplacesAFileAndAFailedRenameDoesNotRefresh) {
   Catalogue f;
+  writeGbk(f.weatherData("北京-WeatherData.xls"), u"天气数据文件\r\n");
+  writeGbk(f.weatherData("北京-WeatherData.html"), u"<html/>");
   select(f, u"北京");
   addOutsider(f);
   f.input.answers = {u"上海"};
   EXPECT_FALSE(f.form->click(f.form->Command5));
   ASSERT_EQ(f.report.messages.size(), 1u);
+  // The data moved first goes back.
+  EXPECT_EQ(filesIn(f.weatherData()), (std::set<std::string>{"北京-WeatherData.xls", "北京-WeatherData.html"}));
   EXPECT_EQ(readBytes(f.website("北京.txt")), gbk(kBeijing + u"\r\n"));
   EXPECT_EQ(readBytes(f.website("上海.txt")), gbk(kShanghai + u"\r\n"));
   EXPECT_FALSE(listed(f, u"outsider")) << "the list was refreshed after the failed rename";
@@ -415,6 +445,57 @@ TEST(RenamePlace, NeverReplacesAFileAndAFailedRenameDoesNotRefresh) {
   EXPECT_EQ(f.report.messages.size(), 2u);
   EXPECT_FALSE(fs::exists(f.website("首都.txt")));
   EXPECT_FALSE(listed(f, u"outsider"));
+}
+
+// The files a place has in the data folder, each with its own bytes.
+void writePlaceData(FormFixture& f, const std::u16string& place) {
+  for (const char* ending : {".xls", ".pending", ".html"})
+    writeGbk(f.weatherData(toUtf8(place) + "-WeatherData" + ending), place + fromUtf8(ending));
+}
+
+TEST(RenamePlace, TakesTheDataFilePendingFileAndChartPageAlong) {
+  Catalogue f;
+  writePlaceData(f, u"北京");
+  writePlaceData(f, u"上海");
+  writeGbk(f.weatherData("首都-WeatherData.html"), u"a stale page");
+  select(f, u"北京");
+  f.input.answers = {u"首都"};
+  ASSERT_TRUE(f.form->click(f.form->Command5));
+  EXPECT_EQ(filesIn(f.weatherData()),
+            (std::set<std::string>{"首都-WeatherData.xls", "首都-WeatherData.pending", "首都-WeatherData.html",
+                                   "上海-WeatherData.xls", "上海-WeatherData.pending", "上海-WeatherData.html"}));
+  for (const char* ending : {".xls", ".pending", ".html"})
+    EXPECT_EQ(readBytes(f.weatherData(std::string("首都-WeatherData") + ending)), gbk(u"北京" + fromUtf8(ending)));
+  EXPECT_TRUE(listed(f, u"首都"));
+}
+
+TEST(RenamePlace, RefusedWhereTheNewNameHasRecordsAlreadyAndNothingMoves) {
+  for (const char* ending : {".xls", ".pending", ".landing"}) {
+    Catalogue f;
+    writePlaceData(f, u"北京");
+    const std::string theirs = std::string("首都-WeatherData") + ending;
+    writeGbk(f.weatherData(theirs), u"theirs");
+    const auto before = filesIn(f.folder.path());
+    select(f, u"北京");
+    f.input.answers = {u"首都"};
+    EXPECT_FALSE(f.form->click(f.form->Command5)) << ending;
+    EXPECT_EQ(filesIn(f.folder.path()), before) << ending;
+    EXPECT_EQ(readBytes(f.weatherData(theirs)), "theirs");
+    ASSERT_EQ(f.report.messages.size(), 1u);
+    EXPECT_TRUE(test::contains(f.report.messages[0], theirs)) << f.report.messages[0];
+  }
+}
+
+TEST(RenamePlace, AChangeOfLetterCaseTakesTheDataAlong) {
+  FormFixture f;
+  writeGbk(f.website("beijing.txt"), u"http://bj/\r\n");
+  writePlaceData(f, u"beijing");
+  ASSERT_TRUE(f.form->load());
+  select(f, u"beijing");
+  f.input.answers = {u"Beijing"};
+  ASSERT_TRUE(f.form->click(f.form->Command5)) << f.report.messages.back();
+  EXPECT_EQ(filesIn(f.weatherData()),
+            (std::set<std::string>{"Beijing-WeatherData.xls", "Beijing-WeatherData.pending", "Beijing-WeatherData.html"}));
 }
 
 TEST(RenamePlace, RefusesNamesNoFileCanHaveWithAMessageAndNoRefresh) {

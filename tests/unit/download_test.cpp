@@ -21,6 +21,7 @@
 #include "platform/Cp936.h"
 #include "platform/CurlDownloader.h"
 #include "platform/Failure.h"
+#include "platform/PageRequest.h"
 #include "platform/Text.h"
 
 namespace vantoril {
@@ -164,6 +165,15 @@ TEST(DownloadHttp, AServerThatNeverAnswersTimesOut) {
   const std::string message = failureOf(downloader, address(server, "/silent"));
   EXPECT_TRUE(contains(message, "超时")) << message;
   EXPECT_TRUE(contains(message, server.url("/silent"))) << message;
+  // Of its own kind, also fetched ahead (a run counts them); no other failure is.
+  EXPECT_THROW(downloader.collectPage(downloader.fetchAhead(address(server, "/silent")), {}), page::TimedOut);
+  try {
+    downloader.collectPage(downloader.fetchAhead(address(server, "/missing")), {});
+    ADD_FAILURE() << "a missing page came";
+  } catch (const page::TimedOut&) {
+    ADD_FAILURE() << "a missing page timed out";
+  } catch (const Failure&) {
+  }
 }
 
 TEST(DownloadHttp, EveryRequestSaysItComesFromABrowserOnTheAddressesOwnSite) {

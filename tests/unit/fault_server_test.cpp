@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support/Fakes.h"
@@ -14,6 +15,8 @@
 #include "../support/SampleData.h"
 #include "platform/Cp936.h"
 #include "platform/CurlDownloader.h"
+#include "platform/FileSystem.h"
+#include "recording/PagesAhead.h"
 #include "platform/Text.h"
 
 namespace vantoril {
@@ -218,6 +221,128 @@ TEST_F(FaultRun, AGbkPageDeclaredInItsMetaTagIsDecodedAndRecorded) {
   expectOneRecordMoreEach();
   ASSERT_EQ(downloader.pages.size(), 3u);
   EXPECT_EQ(downloader.pages[1], fromUtf8(page));
+}
+
+// ------------------------------------------------------- a site that stops answering
+
+TEST(SilentSites, ASiteIsSilentAfterItsFirstPagesOrTwelveInARowTimedOut) {
+  // Each page collected in turn: T timed out, A answered (or failed another
+  // way), a answered on another site. `silentAt`: the page that makes the
+  // site silent, -1 for none.
+  const struct {
+    std::string pages;
+    int silentAt;
+  } cases[] = {
+      {"TTTTTT", 5},
+      {"TTTTT", -1},
+      {"TTTTTATTTTT", -1},
+      {"TaTaTTaTT", 8},  // another site's pages do not break the row
+      {"ATTTTTTTTTTTT", 12},
+      {"ATTTTTTTTTTT", -1},
+      {"TTTTTATTTTTTTTTTTT", 17},
+      {"ATTTTTTTTTTTATTTTTTTTTTT", -1},
+  };
+  for (const auto& c : cases) {
+    SilentSites sites;
+    int silentAt = -1;
+    for (int i = 0; i < static_cast<int>(c.pages.size()); ++i) {
+      if (c.pages[i] == 'a') {
+        sites.answered("http://other/");
+      } else if (c.pages[i] == 'A') {
+        sites.answered("http://site/");
+      } else if (sites.timedOut("http://site/")) {
+        EXPECT_EQ(silentAt, -1) << c.pages << ": made silent twice";
+        silentAt = i;
+      }
+    }
+    EXPECT_EQ(silentAt, c.silentAt) << c.pages;
+    EXPECT_EQ(sites.silent("http://site/"), c.silentAt >= 0) << c.pages;
+    EXPECT_FALSE(sites.silent("http://other/")) << c.pages;
+  }
+}
+
+// Places on a loopback site that trickles its pages (never one whole within
+// the time limit) and on one that answers, recorded with the real
+// downloader, its pages fetched ahead as the program fetches them.
+class TricklingSite : public ::testing::Test {
+ protected:
+  test::TempFolder folder;
+  HttpServer trickling, answering;
+  CurlDownloader downloader{CurlDownloader::Options{kConnectMs, kTotalMs, 16u << 20, 5}};
+  test::RecordingStarter starter;
+  test::ScriptedInput input;
+  test::CollectingReport report;
+  Form1 form{folder.path(), {downloader, starter, input, report, nullptr}};
+
+  // Place "pNN" for each address, in that order.
+  void places(const std::vector<std::string>& addresses) {
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+      const std::string name = (i < 10 ? "p0" : "p") + std::to_string(i);
+      test::writeGbk(folder / ("WebSite/" + name + ".txt"), fromUtf8(addresses[i] + "\r\n"));
+    }
+    ASSERT_TRUE(form.load());
+  }
+  std::string trickle(int n) {
+    const std::string path = "/trickle" + std::to_string(n);
+    trickling.drip(path, {200, "text/html; charset=utf-8", test::sampleData("hangzhou-2014.html")}, 200ms);
+    return trickling.url(path);
+  }
+  // A page that comes, from the answering site or from the trickling one.
+  std::string good(HttpServer* site = nullptr) {
+    HttpServer& server = site ? *site : answering;
+    server.route("/good", {200, "text/html; charset=utf-8", test::sampleData("hangzhou-2014.html")});
+    return server.url("/good");
+  }
+  // The run's report, and how long the run took.
+  std::pair<std::string, std::chrono::steady_clock::duration> run() {
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = form.click(form.Command1);
+    return {ok ? "" : report.messages.back(), std::chrono::steady_clock::now() - start};
+  }
+  bool recorded(int place) const {
+    return fileExists(folder / ("WeatherData/" + toUtf8(form.List1.entries()[place]) + "-WeatherData.xls"));
+  }
+  static int count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  }
+};
+
+TEST_F(TricklingSite, ItsOtherPlacesFailAtOnceInOneLineAndTheOtherSiteIsRecorded) {
+  constexpr int kPlaces = 48;
+  std::vector<std::string> addresses;
+  for (int i = 0; i < kPlaces; ++i) addresses.push_back(i == 20 ? good() : trickle(i));
+  places(addresses);
+  const auto [message, took] = run();
+  SCOPED_TRACE(message);
+  // Each of the first pages in flight took its whole time; the rest none.
+  EXPECT_EQ(count(message, "超时"), SilentSites::kFirstPages);
+  EXPECT_EQ(count(message, "网站无响应"), 1);
+  EXPECT_TRUE(test::contains(message, "网站无响应：" + trickling.url("/") + "，其余 " +
+                                          std::to_string(kPlaces - 1 - SilentSites::kFirstPages) + " 个地名本次不记录"));
+  EXPECT_TRUE(test::contains(message, "以下 " + std::to_string(kPlaces - 1) + " 个地名没有记录"));
+  EXPECT_TRUE(recorded(20));
+  EXPECT_FALSE(recorded(0));
+  // Never more pages asked of the silent site than those in flight when it fell silent.
+  EXPECT_LE(trickling.requestCount(), 2 * SilentSites::kFirstPages);
+  EXPECT_LT(took, 2 * std::chrono::milliseconds(kTotalMs) + kSlack);
+  EXPECT_EQ(form.lastRun().failed, kPlaces - 1);
+}
+
+TEST_F(TricklingSite, SlowPagesAmongAnsweringOnesEachGetTheirWholeTime) {
+  std::vector<std::string> addresses;
+  for (int i = 0; i < 5; ++i) addresses.push_back(trickle(i));
+  for (int i = 5; i < 12; ++i) addresses.push_back(good(&trickling));
+  for (int i = 12; i < 14; ++i) addresses.push_back(trickle(i));
+  places(addresses);
+  const auto [message, took] = run();
+  SCOPED_TRACE(message);
+  EXPECT_EQ(count(message, "超时"), 7);
+  EXPECT_FALSE(test::contains(message, "网站无响应"));
+  for (int i = 5; i < 12; ++i) EXPECT_TRUE(recorded(i)) << i;
+  EXPECT_EQ(trickling.requestCount(), 14);
+  EXPECT_GE(took, std::chrono::milliseconds(kTotalMs));
 }
 
 }  // namespace

@@ -48,13 +48,17 @@ TEST(CheckMode, SaysPerPlaceWhatIsWrongAndExitsWithZeroOnlyWhenNoPageFailed) {
   program.place("杭州", server.url("/stale"));
   program.place("广州", server.url("/noblock"));
   program.place("北京", server.url("/missing"));
+  // One station twice: the second place is named with the first.
+  const std::string fine = server.url("/fine");
+  program.place("哈尔滨二", "HTTP" + fine.substr(4));
   const auto bad = program.run("--check");
   EXPECT_EQ(bad.exitCode, 1) << outText(bad) << bad.err;
   EXPECT_TRUE(test::contains(outText(bad), "杭州\t过时：")) << outText(bad);
   EXPECT_TRUE(test::contains(outText(bad), "广州\t错误：")) << outText(bad);
   EXPECT_TRUE(test::contains(outText(bad), "北京\t错误：")) << outText(bad);
   EXPECT_TRUE(test::contains(outText(bad), "404")) << outText(bad);
-  EXPECT_TRUE(test::contains(bad.err, "3 个地名")) << bad.err;
+  EXPECT_TRUE(test::contains(outText(bad), "哈尔滨二\t网址与 “哈尔滨” 相同")) << outText(bad);
+  EXPECT_TRUE(test::contains(bad.err, "4 个地名")) << bad.err;
   // Nothing recorded.
   EXPECT_FALSE(std::filesystem::exists(test::fsPath(program.folder / "WeatherData")));
 }
@@ -68,9 +72,11 @@ TEST(AddMode, AddsWhatOnePlaceMatchesBestAndListsTheRest) {
   };
   const Case cases[] = {
       {"--add 101210102", 0, "萧山"},
-      {"--add xiaoshan", 0, "杭州萧山"},
+      {"--add xiaoshan", 2, ""},  // 萧山 has its address
       {"--add 朝阳", 2, "101010300\t北京\t北京\t朝阳"},
-      {"--add 101210102", 1, ""},  // 萧山 and 杭州萧山 are taken
+      {"--add 101210102", 2, ""},
+      {"--add 101010300", 0, "北京朝阳"},
+      {"--add 999999999", 2, ""},
       {"--add qqqq", 2, ""},
       {"--find 朝阳", 0, "101010300\t北京\t北京\t朝阳"},
       {"--find qqqq", 1, ""},
@@ -80,8 +86,11 @@ TEST(AddMode, AddsWhatOnePlaceMatchesBestAndListsTheRest) {
     EXPECT_EQ(r.exitCode, c.exitCode) << c.arguments << ": " << outText(r) << r.err;
     EXPECT_EQ(r.out.empty() ? "" : r.out.front(), c.out) << c.arguments;
   }
-  EXPECT_EQ(cp936::decode(test::readBytes(program.folder / "WebSite/杭州萧山.txt")),
+  EXPECT_EQ(cp936::decode(test::readBytes(program.folder / "WebSite/萧山.txt")),
             u"http://www.weather.com.cn/weather1d/101210102.shtml\r\n");
+  EXPECT_FALSE(std::filesystem::exists(test::fsPath(program.folder / "WebSite/杭州萧山.txt")));
+  // The refusal names the place that has the address.
+  EXPECT_TRUE(test::contains(program.run("--add 101210102").err, "“萧山”"));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/Form1.h"
 #include "platform/FileSystem.h"
@@ -35,6 +37,43 @@ TEST(WindowsRenamePlace, TheRenamedFileStaysInTheCatalogueFolder) {
     EXPECT_FALSE(strayMade) << "moved out of the catalogue to " << stray;
     EXPECT_EQ(test::readBytes(f.website(name)), "http://bj/\r\n") << name;
     EXPECT_EQ(f.form->List1.entries(), std::vector<std::u16string>{answer});
+  }
+}
+
+// The place's data goes with it under Windows paths, also where the new
+// name differs in letter case only (the system finds the old files under
+// the new name); a data file the new name has already stops the rename.
+TEST(WindowsRenamePlace, TheDataGoesAlongAndANameWithDataIsRefused) {
+  const struct {
+    std::u16string answer;
+    bool theirs;  // the new name has a data file of its own
+  } cases[] = {{u"首都", false}, {u"Beijing", false}, {u"首都", true}};
+  for (const auto& c : cases) {
+    test::FormFixture f;
+    test::writeGbk(f.website("beijing.txt"), u"http://bj/\r\n");
+    for (const char* ending : {".xls", ".pending", ".html"})
+      test::writeGbk(f.weatherData(std::string("beijing-WeatherData") + ending), fromUtf8(ending));
+    const std::string theirs = f.weatherData(toUtf8(c.answer) + "-WeatherData.xls");
+    if (c.theirs) test::writeGbk(theirs, u"theirs");
+    ASSERT_TRUE(f.form->load());
+    f.form->List1.select(0);
+    f.input.answers = {c.answer};
+    const bool done = f.form->click(f.form->Command5);
+    EXPECT_EQ(done, !c.theirs) << (f.report.messages.empty() ? "" : f.report.messages.back());
+    const std::string now = c.theirs ? "beijing" : toUtf8(c.answer);
+    std::vector<std::string> names;
+    for (const FolderEntry& e : listFolder(f.weatherData())) names.push_back(e.name);
+    std::vector<std::string> expected{now + "-WeatherData.html", now + "-WeatherData.pending",
+                                      now + "-WeatherData.xls"};
+    if (c.theirs) expected.push_back(toUtf8(c.answer) + "-WeatherData.xls");
+    std::sort(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected) << toUtf8(c.answer);
+    EXPECT_EQ(test::readBytes(f.weatherData(now + "-WeatherData.pending")), ".pending");
+    if (c.theirs) {
+      EXPECT_EQ(test::readBytes(theirs), "theirs");
+    }
+    EXPECT_TRUE(fileExists(f.website((c.theirs ? std::string("beijing") : toUtf8(c.answer)) + ".txt")));
   }
 }
 

@@ -124,13 +124,23 @@ fill_box() {  # title, typing command...
 }
 click_twips 1680 120 855 255
 fill_box 'Add location' type_chinese U5357 U4EAC  # 南京
-fill_box '添加天气网址' xdotool type --delay 20 "$(page harbin-2016)"
+fill_box '添加天气网址' xdotool type --delay 20 "$(page nanjing)"  # an address no other place has
 # Wine without a window manager waits up to two seconds for a closed box to
 # be withdrawn before it goes on.
 file=$PROGRAM_FOLDER/WebSite/南京.txt
 timeout 20 bash -c "until [ -f '$file' ]; do sleep 0.2; done"
 [ -f "$file" ] || fail "no catalogue file 南京.txt; the folder holds: $(ls "$PROGRAM_FOLDER/WebSite")"
-cmp <(printf '%s\r\n' "$(page harbin-2016)") "$file" || fail "the catalogue file of 南京 holds $(od -c "$file")"
+cmp <(printf '%s\r\n' "$(page nanjing)") "$file" || fail "the catalogue file of 南京 holds $(od -c "$file")"
+
+# A name, then Cancel in the address box: no place is made.
+click_twips 1680 120 855 255
+fill_box 'Add location' type_chinese U897F U5B89  # 西安
+dialog=$(wait_shown '添加天气网址' 20)
+[ -n "$dialog" ] || fail "no input box '添加天气网址' after the name"
+xdotool mousemove --window "$dialog" 324 54 click 1  # Cancel
+wait_gone '添加天气网址' 20 || fail "the address box did not close on Cancel"
+sleep 1
+[ ! -e "$PROGRAM_FOLDER/WebSite/西安.txt" ] || fail "Cancel in the address box made 西安.txt: $(od -c "$PROGRAM_FOLDER/WebSite/西安.txt")"
 
 # Select it (second row: 北京, 南京, 广州, 杭州) and delete it.
 xdotool mousemove --window "$WINDOW" 60 31 click 1

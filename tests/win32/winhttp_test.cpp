@@ -12,6 +12,7 @@
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/PageRequest.h"
 #include "platform/Text.h"
 #include "platform/WinHttpDownloader.h"
 #include "support/Fakes.h"
@@ -68,6 +69,18 @@ TEST(WinHttp, FailuresNameTheAddressAndTheCause) {
     const std::string message = failureOf(downloader, c.url);
     EXPECT_NE(message.find(c.url), std::string::npos) << message;
     EXPECT_NE(message.find(c.cause), std::string::npos) << message;
+  }
+  // The time-out is a failure of its own kind, also fetched ahead (a run
+  // counts them); an answer that is no page is not.
+  for (const char* path : {"/slow", "/missing"}) {
+    bool timedOut = false;
+    try {
+      downloader.collectPage(downloader.fetchAhead(fromUtf8(server.url(path))), {});
+    } catch (const page::TimedOut&) {
+      timedOut = true;
+    } catch (const Failure&) {
+    }
+    EXPECT_EQ(timedOut, std::string(path) == "/slow") << path;
   }
 }
 
