@@ -236,11 +236,15 @@ TEST(DataFile, ATornEndIsMovedToTheDamagedFileAndAnEditedOneKept) {
     test::writeGbk(examplePath(folder), u"");
     writeWholeFile(examplePath(folder), c.before);
     writeWholeFile(damagedPath(folder), "earlier\r\n");
+    // A note a crash left under its temporary name goes at the place's turn.
+    const std::string leftOver = temporaryPath(folder / "WeatherData/\xE7\xA4\xBA\xE4\xBE\x8B-WeatherData.landing");
+    writeWholeFile(leftOver, "new\r\nhalf");
     const datafile::Appended appended =
         datafile::appendRecord(folder.path(), u"示例", datafile::recordText(u"2015061914", example.lists));
     EXPECT_FALSE(appended.kept);
     EXPECT_EQ(test::readBytes(examplePath(folder)), c.kept + example.recordBytes("2015061914"));
     EXPECT_EQ(test::readBytes(damagedPath(folder)), "earlier\r\n" + c.torn);
+    EXPECT_FALSE(fileExists(leftOver));
     if (c.torn.empty()) {
       EXPECT_EQ(appended.repaired, "");
     } else {
