@@ -44,6 +44,7 @@ status=0
   >"$work/out.crlf" 2>"$work/err" </dev/null || status=$?
 tr -d '\r' <"$work/out.crlf" >"$work/out"  # Windows ends console lines in CR LF
 cat "$work/out"
+cat "$work/err" >&2
 [ "$status" -eq 1 ] || fail "exit code $status, not 1 (a place failed)"
 grep -qx $'北京\t2014061914' "$work/out" || fail "no line for 北京"
 grep -q $'^广州\t错误：下载 http://127.0.0.1:'"$port"'/no-such-page.html 失败：HTTP 状态 404$' "$work/out" ||
