@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <regex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -152,18 +153,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)displayText(list->values);
     (void)displayText(list->keyPositions);
   }
+  // What the record refuses: a time that is not digits only (at most 14);
+  // a value with a control character, of more than 64 characters, or one
+  // that starts like a formula and is neither a number nor dashes alone.
+  const bool timeRefused = time.time.size() > 14 || std::any_of(time.time.begin(), time.time.end(), [](char16_t c) {
+                             return c < u'0' || c > u'9';
+                           });
+  const auto valueRefused = [](std::u16string_view v) {
+    if (std::any_of(v.begin(), v.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; })) return true;
+    if (std::count_if(v.begin(), v.end(), [](char16_t c) { return (c & 0xFC00) != 0xDC00; }) > 64)
+      return true;
+    if (v.empty() || std::u16string_view(u"=+-@").find(v.front()) == std::u16string_view::npos) return false;
+    static const std::regex data(R"(-?[0-9]+(\.[0-9]+)?|-+)");
+    return !std::regex_match(toUtf8(v), data);
+  };
+  bool refused = timeRefused;
+  for (const SeriesList* list : {&lists.hour, &lists.temperature, &lists.precipitation, &lists.humidity})
+    for (int e = 1; e <= kSeriesEntries; ++e) refused = refused || valueRefused(list->values[e]);
   std::u16string record;
   try {
     record = datafile::recordText(time.time, lists);
-  } catch (const Failure&) {
-    // Refused only for a tab or line break in the time or a value.
-    const auto breaks = [](std::u16string_view v) { return v.find_first_of(u"\t\r\n") != std::u16string_view::npos; };
-    bool found = breaks(time.time);
-    for (const SeriesList* list : {&lists.hour, &lists.temperature, &lists.precipitation, &lists.humidity})
-      for (const std::u16string& v : list->values) found = found || breaks(v);
-    CHECK(found);
+  } catch (const Failure& f) {
+    CHECK(refused);
+    CHECK(std::string_view(f.what()).find("观测数据") == 0);
     return 0;
   }
+  CHECK(!refused);
   CHECK(record.starts_with(u"数据记录时间:"));
   // 27 lines of CR LF, three tabs in each but the time line.
   CHECK(std::count(record.begin(), record.end(), u'\n') == 27);

@@ -31,6 +31,8 @@ if [ "${1:-}" = --tests ]; then
     cron systemd
     # the chart page opened in a browser
     chromium
+    # the order in which the data files reach the disk, seen from outside
+    strace
   )
 fi
 

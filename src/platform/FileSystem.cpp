@@ -4,6 +4,8 @@
 
 namespace vantoril {
 
+std::string temporaryPath(const std::string& path) { return path + ".tmp"; }
+
 void appendOrCreateFile(const std::string& path, std::string_view bytes, std::string_view header) {
   if (appendToExistingFile(path, bytes)) return;
   try {

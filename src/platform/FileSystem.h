@@ -58,9 +58,14 @@ std::string readWholeFile(const std::string& path);
 std::optional<std::string> readFileIfExists(const std::string& path);
 // Creates or truncates the file and writes `bytes`.
 void writeWholeFile(const std::string& path, std::string_view bytes);
-// Writes `bytes` under a temporary name in the same folder and renames it
-// over `path`: the file holds either what it held or all of `bytes`.
+// Writes `bytes` under temporaryPath(path) and renames it over `path`: the
+// file holds either what it held or all of `bytes`, and keeps it through a
+// power cut (the temporary file is on disk before the rename, the rename
+// before the call returns). A temporary file a crash left behind is
+// reused by the next call; two writers at once take turns.
 void replaceFile(const std::string& path, std::string_view bytes);
+// The one temporary name replaceFile(path, …) writes under: "<path>.tmp".
+std::string temporaryPath(const std::string& path);
 // Creates the file, which must not exist yet, and writes `bytes`.
 void createNewFile(const std::string& path, std::string_view bytes);
 // Appends `bytes` in one piece: on any failure the file is cut back to the
@@ -74,6 +79,18 @@ bool appendToExistingFile(const std::string& path, std::string_view bytes);
 // appended to (its header is its own).
 void appendOrCreateFile(const std::string& path, std::string_view bytes, std::string_view header = {});
 void removeFile(const std::string& path);
+// removeFile(path) where there is something to remove; false where there is
+// none.
+bool removeFileIfExists(const std::string& path);
+// Makes the file's bytes so far durable (fdatasync; FlushFileBuffers).
+void syncFile(const std::string& path);
+// Makes the folder's entries so far (created, renamed, removed files)
+// durable: fsync of the folder on Linux; nothing on Windows, where the file
+// system keeps them in order itself.
+void syncFolder(const std::string& path);
+// The part of the file from byte `from` on (nothing before the file's end
+// past it).
+std::string readFileFrom(const std::string& path, unsigned long long from);
 // The size of a file in bytes.
 unsigned long long fileSize(const std::string& path);
 // Cuts the file to its first `size` bytes.

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -215,15 +216,40 @@ std::optional<std::string> readFileIfExists(const std::string& path) { return re
 
 void writeWholeFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, O_TRUNC); }
 
+namespace {
+
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+}  // namespace
+
+// One temporary name per file, locked while written: a writer that finds
+// the name taken waits for the other, then writes into a file of its own
+// (the name the other held has been renamed away, or removed).
 void replaceFile(const std::string& path, std::string_view bytes) {
-  std::string temporary = path + ".XXXXXX";
-  Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (fd.get() < 0) failWithErrno("无法写入文件 " + path, errno);
-  if (::fchmod(fd.get(), 0644) != 0 || !writeAll(fd.get(), bytes) || fd.close() != 0 ||
-      ::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    failWithErrno("无法写入文件 " + path, error);
+  const std::string temporary = temporaryPath(path);
+  for (;;) {
+    Fd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
+    if (fd.get() < 0) failWithErrno("无法写入文件 " + path + "（临时文件 " + temporary + "）", errno);
+    while (::flock(fd.get(), LOCK_EX) != 0)
+      if (errno != EINTR) failWithErrno("无法写入文件 " + path, errno);
+    struct stat held {}, named {};
+    if (::fstat(fd.get(), &held) != 0) failWithErrno("无法写入文件 " + path, errno);
+    if (::stat(temporary.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev)
+      continue;
+    if (!S_ISREG(held.st_mode)) throw Failure("无法写入文件 " + path + "：临时文件 " + temporary + " 不是普通文件");
+    if (::ftruncate(fd.get(), 0) != 0 || ::fchmod(fd.get(), 0644) != 0 || !writeAll(fd.get(), bytes) ||
+        ::fdatasync(fd.get()) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
+      const int error = errno;
+      ::unlink(temporary.c_str());
+      failWithErrno("无法写入文件 " + path, error);
+    }
+    if (fd.close() != 0) failWithErrno("无法写入文件 " + path, errno);
+    syncFolder(folderOf(path));
+    return;
   }
 }
 
@@ -266,6 +292,39 @@ bool appendToExistingFile(const std::string& path, std::string_view bytes) { ret
 
 void removeFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0) failWithErrno("无法删除文件 " + path, errno);
+}
+
+bool removeFileIfExists(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) return true;
+  if (errno == ENOENT) return false;
+  failWithErrno("无法删除文件 " + path, errno);
+}
+
+void syncFile(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0 || ::fdatasync(fd.get()) != 0) failWithErrno("无法把文件 " + path + " 写到磁盘", errno);
+}
+
+void syncFolder(const std::string& path) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0 || ::fsync(fd.get()) != 0) failWithErrno("无法把文件夹 " + path + " 写到磁盘", errno);
+}
+
+std::string readFileFrom(const std::string& path, unsigned long long from) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) failWithErrno("无法打开文件 " + path, errno);
+  std::string bytes;
+  char buffer[65536];
+  for (auto at = static_cast<off_t>(from);;) {
+    const ssize_t n = ::pread(fd.get(), buffer, sizeof buffer, at);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      failWithErrno("无法读取文件 " + path, errno);
+    }
+    if (n == 0) return bytes;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+    at += n;
+  }
 }
 
 unsigned long long fileSize(const std::string& path) {

@@ -175,12 +175,26 @@ std::optional<std::string> readFileIfExists(const std::string& path) {
 
 void writeWholeFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, false); }
 
+// One temporary name per file, held for this writer alone while written; a
+// writer that finds it held waits a little for the other, then fails.
 void replaceFile(const std::string& path, std::string_view bytes) {
-  const std::string temporary = path + "." + std::to_string(::GetCurrentProcessId()) + ".tmp";
-  writeNew(temporary, bytes, true);
-  if (::MoveFileExW(wide(temporary).c_str(), wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  const std::string temporary = temporaryPath(path);
+  Handle file;
+  for (int tries = 0;; ++tries) {
+    file.reset(::CreateFileW(wide(temporary).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr));
+    if (file.valid()) break;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_SHARING_VIOLATION || tries == 100) win32::fail("无法写入文件 " + path + "（临时文件 " + temporary + "）", error);
+    ::Sleep(50);
+  }
+  const bool ok = ::SetEndOfFile(file.get()) && writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get());
+  DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
+  if (!file.close() && ok) error = ::GetLastError();
+  if (error == ERROR_SUCCESS &&
+      ::MoveFileExW(wide(temporary).c_str(), wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return;
-  const DWORD error = ::GetLastError();
+  if (error == ERROR_SUCCESS) error = ::GetLastError();
   ::DeleteFileW(wide(temporary).c_str());
   win32::fail("无法写入文件 " + path, error);
 }
@@ -217,6 +231,38 @@ bool appendToExistingFile(const std::string& path, std::string_view bytes) {
 
 void removeFile(const std::string& path) {
   if (!::DeleteFileW(wide(path).c_str())) win32::fail("无法删除文件 " + path, ::GetLastError());
+}
+
+bool removeFileIfExists(const std::string& path) {
+  if (::DeleteFileW(wide(path).c_str())) return true;
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND) return false;
+  win32::fail("无法删除文件 " + path, error);
+}
+
+void syncFile(const std::string& path) {
+  Handle file(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid() || !::FlushFileBuffers(file.get())) win32::fail("无法把文件 " + path + " 写到磁盘", ::GetLastError());
+}
+
+void syncFolder(const std::string&) {}
+
+std::string readFileFrom(const std::string& path, unsigned long long from) {
+  Handle file(::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) win32::fail("无法打开文件 " + path, ::GetLastError());
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(from);
+  if (!::SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) win32::fail("无法读取文件 " + path, ::GetLastError());
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) win32::fail("无法读取文件 " + path, ::GetLastError());
+    if (n == 0) return bytes;
+    bytes.append(buffer, n);
+  }
 }
 
 unsigned long long fileSize(const std::string& path) {

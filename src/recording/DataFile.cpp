@@ -1,5 +1,6 @@
 #include "recording/DataFile.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -25,25 +26,83 @@ std::string path(const std::string& programFolder, std::u16string_view place) {
   return placeFile(programFolder, place, ".xls");
 }
 
+namespace {
+
+// A value a spreadsheet would read as a formula: "=", "+", "-" or "@" first,
+// unless the value is a number (an optional minus sign, digits, an optional
+// decimal part) or dashes alone (the site's "-" and "--" for no reading).
+bool readsAsFormula(std::u16string_view value) {
+  if (value.empty() || value.find_first_of(u"=+-@") != 0) return false;
+  if (value.find_first_not_of(u'-') == std::u16string_view::npos) return false;
+  std::u16string_view digits = value.front() == u'-' ? value.substr(1) : value;
+  const std::size_t point = digits.find(u'.');
+  const auto allDigits = [](std::u16string_view d) {
+    return !d.empty() && d.find_first_not_of(u"0123456789") == std::u16string_view::npos;
+  };
+  if (point == std::u16string_view::npos) return !allDigits(digits);
+  return !(allDigits(digits.substr(0, point)) && allDigits(digits.substr(point + 1)));
+}
+
+bool isControl(char16_t c) { return c < 0x20 || c == 0x7F; }
+
+// Characters, a pair of surrogates counting once.
+std::size_t characters(std::u16string_view value) {
+  std::size_t n = 0;
+  for (char16_t c : value) n += (c & 0xFC00) != 0xDC00;
+  return n;
+}
+
+// The value as a message shows it: its first characters, control
+// characters written as \xNN.
+std::string shown(std::u16string_view value) {
+  constexpr std::size_t kShown = 16;
+  std::u16string text;
+  for (std::size_t i = 0; i < value.size() && i < kShown; ++i) {
+    if (!isControl(value[i])) {
+      text += value[i];
+      continue;
+    }
+    static constexpr char16_t hex[] = u"0123456789ABCDEF";
+    text += {u'\\', u'x', hex[value[i] >> 4], hex[value[i] & 15]};
+  }
+  if (value.size() > kShown) text += u"…";
+  return "“" + toUtf8(text) + "”";
+}
+
+}  // namespace
+
 std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists) {
-  const auto field = [](std::u16string_view value) {
-    if (value.find_first_of(u"\t\r\n") != std::u16string_view::npos)
-      throw Failure("观测数据中有制表符或换行，没有记录");
+  // What the record keeps is data, never code: a value a spreadsheet would
+  // run, a control character (a tab or line break would also shift the
+  // record's columns or lines) or a value longer than any reading is refused.
+  const auto refuse = [](const std::string& field, std::u16string_view value, const std::string& cause) {
+    throw Failure("观测数据" + field + "的值 " + shown(value) + " " + cause + "，没有记录");
+  };
+  const auto check = [&](const char* series, int entry, std::u16string_view value) {
+    const auto field = [&] { return std::string("“") + series + "”第 " + std::to_string(entry) + " 项"; };
+    if (std::find_if(value.begin(), value.end(), isControl) != value.end())
+      refuse(field(), value, "含有控制字符（如制表符、换行）");
+    if (characters(value) > kMostValueCharacters)
+      refuse(field(), value, "超过 " + std::to_string(kMostValueCharacters) + " 个字符");
+    if (readsAsFormula(value)) refuse(field(), value, "以 = + - @ 开头，表格程序会把它当作公式");
     return value;
   };
+  if (observationTime.size() > kMostTimeDigits ||
+      observationTime.find_first_not_of(u"0123456789") != std::u16string_view::npos)
+    refuse("时间", observationTime, "不是 " + std::to_string(kMostTimeDigits) + " 位以内的数字");
   std::u16string text = u"数据记录时间:";
-  text += field(observationTime);
+  text += observationTime;
   text += CRLF;
   text += u"整点\t气温\t降水\t湿度";
   text += CRLF;
   for (int e = kSeriesEntries; e >= 1; --e) {
-    text += field(lists.hour.values[e]);
+    text += check("整点", e, lists.hour.values[e]);
     text += u'\t';
-    text += field(lists.temperature.values[e]);
+    text += check("气温", e, lists.temperature.values[e]);
     text += u'\t';
-    text += field(lists.precipitation.values[e]);
+    text += check("降水", e, lists.precipitation.values[e]);
     text += u'\t';
-    text += field(lists.humidity.values[e]);
+    text += check("湿度", e, lists.humidity.values[e]);
     text += CRLF;
   }
   return text;
@@ -129,6 +188,74 @@ std::string pendingPath(const std::string& programFolder, std::u16string_view pl
   return placeFile(programFolder, place, ".pending");
 }
 
+std::string damagedPath(const std::string& programFolder, std::u16string_view place) {
+  return placeFile(programFolder, place, ".damaged");
+}
+
+namespace {
+
+// How much of a data file's end is read to find its last record: far more
+// than a record of the longest values takes.
+constexpr unsigned long long kEndRead = 64 * 1024;
+
+// Where the torn end of a data file starts in `end`, its last bytes (all
+// of them when `whole`): the start of its last record when that record has
+// fewer than its 27 lines, each with its line break; else the start of a
+// last line without line break; else nothing (end.size()). Blank lines and
+// lines edited in after the last record are left alone. Nothing, for a
+// part too long to tell (no line break in it), is a Failure.
+std::size_t tornFrom(std::string_view end, bool whole, const std::string& file) {
+  if (end.empty()) return 0;
+  static const std::string label = cp936::encode(u"数据记录时间:");
+  std::size_t record = std::string_view::npos;
+  for (std::size_t at = end.size(); at > 0;) {
+    const std::size_t found = end.rfind(label, at - 1);
+    if (found == std::string_view::npos) break;
+    if ((found == 0 && whole) || (found > 0 && end[found - 1] == '\n')) {
+      record = found;
+      break;
+    }
+    if (found == 0) break;
+    at = found;
+  }
+  if (record != std::string_view::npos) {
+    std::size_t lines = 0;
+    for (std::size_t at = record; lines < 27 && (at = end.find('\n', at)) != std::string_view::npos; ++at) ++lines;
+    if (lines < 27) return record;
+  }
+  if (end.back() == '\n') return end.size();
+  const std::size_t lastBreak = end.rfind('\n');
+  if (lastBreak != std::string_view::npos) return lastBreak + 1;
+  if (whole) return 0;
+  throw Failure("数据文件 " + file + " 的最后 " + std::to_string(kEndRead) + " 字节中没有换行，无法确定最后一条记录是否完整，请查看后再记录");
+}
+
+// Makes the data file end where a record may follow: a torn end (a write
+// cut short by a power cut or a crash) is moved, byte for byte, to the end
+// of the place's ".damaged" file, on disk before it leaves the data file.
+// The header line a new data file starts with when the file is missing or
+// empty (so that its next write starts it afresh), else nothing. What was
+// moved is said in `repaired`.
+std::string mendEnd(const std::string& programFolder, std::u16string_view place, std::string& repaired) {
+  const std::string file = path(programFolder, place), damaged = damagedPath(programFolder, place);
+  if (!fileExists(file)) return headerBytes();
+  const unsigned long long size = fileSize(file);
+  if (size == 0) return headerBytes();
+  const unsigned long long from = size > kEndRead ? size - kEndRead : 0;
+  const std::string end = readFileFrom(file, from);
+  const std::size_t torn = tornFrom(end, from == 0, file);
+  if (torn == end.size()) return {};
+  const bool created = !fileExists(damaged);
+  appendOrCreateFile(damaged, std::string_view(end).substr(torn));
+  syncFile(damaged);
+  if (created) syncFolder(folder(programFolder));
+  truncateFile(file, from + torn);
+  repaired = "数据文件末尾有 " + std::to_string(end.size() - torn) + " 字节不完整的内容，已移到 " + damaged;
+  return from + torn == 0 ? headerBytes() : std::string();
+}
+
+}  // namespace
+
 Appended appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record) {
   ensureFolder(folder(programFolder));
   const std::string file = path(programFolder, place);
@@ -141,27 +268,38 @@ Appended appendRecord(const std::string& programFolder, std::u16string_view plac
   // (U+FFFD), would be stored as "?": such a record is refused.
   if (cp936::decode(bytes) != text) throw Failure("观测数据中有无法解码或无法以 GBK 保存的字符，没有记录");
 
+  // A note a crash left half-written under its temporary name is no note.
+  try {
+    removeFileIfExists(temporaryPath(landing));
+  } catch (const Failure&) {
+  }
+  Appended appended;
   if (settleLanding(landing, file, pending)) {
     // The pending records are in the data file already: this one goes
     // alone, and where it cannot, it fails (the pending file, which still
     // holds records that landed, must take no more).
-    appendOrCreateFile(file, bytes, headerBytes());
-    return {};
+    const std::string header = mendEnd(programFolder, place, appended.repaired);
+    appendOrCreateFile(file, header + bytes);
+    return appended;
   }
   const std::optional<std::string> pendingBytes = readFileIfExists(pending);
   const bool hadPending = pendingBytes.has_value();
   const std::string kept = pendingBytes.value_or(std::string());
   try {
+    const std::string header = mendEnd(programFolder, place, appended.repaired);
     if (kept.empty()) {
-      appendOrCreateFile(file, bytes, headerBytes());
+      appendOrCreateFile(file, header + bytes);
     } else {
-      // The pending records, then this one, in one write, noted first.
+      // The pending records, then this one, in one write, noted first: the
+      // note on disk before the write, the write on disk before the pending
+      // file goes, its going on disk before the note goes.
       const bool created = !fileExists(file);
-      const std::string all = kept + bytes;
-      replaceFile(landing, (created ? std::string(kNewFile) : std::to_string(fileSize(file))) + "\r\n" +
-                               (created ? headerBytes() + all : all));
+      const std::string all = header + kept + bytes;
+      replaceFile(landing, (created ? std::string(kNewFile) : std::to_string(fileSize(file))) + "\r\n" + all);
       try {
-        appendOrCreateFile(file, all, headerBytes());
+        appendOrCreateFile(file, all);
+        syncFile(file);
+        if (created) syncFolder(folder(programFolder));
       } catch (const Failure&) {
         // Nothing landed: the note goes (or the next call finds that out).
         try {
@@ -177,18 +315,23 @@ Appended appendRecord(const std::string& programFolder, std::u16string_view plac
     } catch (const Failure& pendingFailure) {
       throw Failure(std::string(e.what()) + "；暂存文件也无法写入：" + pendingFailure.what());
     }
-    return {true, e.what()};
+    appended.kept = true;
+    appended.cause = e.what();
+    return appended;
   }
   // In the data file now. A pending file or note that cannot be removed
   // stays for the next call, which sees from the note that they landed.
   if (hadPending) {
     try {
       removeFile(pending);
-      if (!kept.empty()) removeFile(landing);
+      if (!kept.empty()) {
+        syncFolder(folder(programFolder));
+        removeFile(landing);
+      }
     } catch (const Failure&) {
     }
   }
-  return {};
+  return appended;
 }
 
 }  // namespace vantoril::datafile

@@ -1,6 +1,7 @@
 #pragma once
 // The data file of a place: "WeatherData/<place>-WeatherData.xls", GBK
 // text with CR LF line ends, a header line and one 28-line record per run.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,10 +12,21 @@ namespace vantoril::datafile {
 std::string folder(const std::string& programFolder);
 std::string path(const std::string& programFolder, std::u16string_view place);
 
+// The longest value a record keeps, in characters, and the most digits of
+// an observation time.
+inline constexpr std::size_t kMostValueCharacters = 64;
+inline constexpr std::size_t kMostTimeDigits = 14;
+
 // The 27 lines of a record, each ending in CR LF: the time line, the header
-// row and 25 rows from entry 25 down to entry 1. A time or value holding a
-// tab or a line break, which would shift the record's columns or lines, is
-// refused (Failure).
+// row and 25 rows from entry 25 down to entry 1. What a spreadsheet opening
+// the file would take for anything but data is refused (Failure naming the
+// field and showing the value's start): a time that is not digits only (at
+// most kMostTimeDigits); a value holding a control character (below U+0020,
+// or U+007F: a tab or line break would also shift the record's columns or
+// lines), longer than kMostValueCharacters, or starting with "=", "+", "-"
+// or "@" unless it is a number ("-10.5") or dashes alone ("-", "--"). Empty
+// values, numbers and the site's placeholders ("null", "-") are kept as
+// they are.
 std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists);
 
 // Where records wait that the data file could not take (held by another
@@ -22,15 +34,23 @@ std::u16string recordText(std::u16string_view observationTime, const SeriesLists
 // the bytes the data file would have got, record after record.
 std::string pendingPath(const std::string& programFolder, std::u16string_view place);
 
+// Where the torn end of the data file goes: "WeatherData/<place>-WeatherData.damaged",
+// each torn end appended to what it holds.
+std::string damagedPath(const std::string& programFolder, std::u16string_view place);
+
 // What became of a record.
 struct Appended {
-  bool kept = false;  // in the pending file, not (yet) in the data file
-  std::string cause;  // why the data file could not take it
+  bool kept = false;     // in the pending file, not (yet) in the data file
+  std::string cause;     // why the data file could not take it
+  std::string repaired;  // what was moved from the data file's torn end, if anything
 };
 
 // Creates the folder where it is missing, then appends the record followed
-// by one more CR LF in one write; a missing file is created with its header
-// line in that same write. Records still pending for the place go first, in
+// by one more CR LF in one write; a missing or empty (0 bytes) file is
+// written with its header line in that same write. A data file whose end is
+// torn (its last record has fewer than 27 whole lines, or its last line has
+// no line break) has that end moved to the damaged file first, said in
+// `repaired`; blank lines and other whole lines after the last record stay. Records still pending for the place go first, in
 // the same write, and the pending file is removed once they are in. A failed
 // write leaves the data file as it was, or missing when it was, and the
 // record is added to the pending file instead (kept); when that cannot be
@@ -44,7 +64,8 @@ struct Appended {
 // but the pending file cannot be removed (another program holds it), the
 // note stays to say they landed, and until the pending file can go each
 // record is appended alone, or fails (Failure) where the data file cannot
-// take it: the pending file then takes no more.
+// take it: the pending file then takes no more. The note, the landed
+// records and the pending file's removal reach the disk in that order.
 Appended appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record);
 
 }  // namespace vantoril::datafile

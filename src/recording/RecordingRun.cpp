@@ -74,7 +74,7 @@ void Form1::recordAll(runlog::RunLog& log) {
   lastRunExitCode_ = 1;
   SeriesLists lists;
   PagesAhead ahead(services_.downloader);
-  std::string notRecorded, kept;
+  std::string notRecorded, kept, repaired;
   // Sites that stopped answering, each with its places not fetched: one line each.
   std::vector<std::pair<std::string, int>> silent;
   const int count = List1.entryCount();
@@ -91,6 +91,7 @@ void Form1::recordAll(runlog::RunLog& log) {
     switch (outcome.kind) {
       case PlaceOutcome::Recorded:
         ++lastRun_.recorded;
+        if (!outcome.reportLine.empty()) repaired += "\n" + outcome.reportLine;
         break;
       case PlaceOutcome::Kept:
         ++lastRun_.kept;
@@ -126,6 +127,7 @@ void Form1::recordAll(runlog::RunLog& log) {
   if (lastRun_.kept > 0)
     message += (message.empty() ? "" : "\n\n") + std::string("以下 ") + std::to_string(lastRun_.kept) +
                " 个地名的记录已暂存：" + kept;
+  if (!repaired.empty()) message += (message.empty() ? "" : "\n\n") + std::string("以下地名的数据文件末尾不完整，已先移开：") + repaired;
   if (lastRun_.skipped + lastRun_.failed > 0) throw Failure(message);
   if (!message.empty()) services_.errorReport.report(message);
 }
@@ -188,6 +190,10 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
       return {PlaceOutcome::Kept, place, named(kept), toUtf8(time.time) + " 暂存：" + kept};
     }
     if (observer) observer->placeRecorded(place, time.time);
+    // A place recorded after its data file's torn end was moved aside has a
+    // line in the report all the same.
+    if (!appended.repaired.empty())
+      return {PlaceOutcome::Recorded, place, named(appended.repaired), toUtf8(time.time) + " " + appended.repaired};
     return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time)};
   } catch (const SiteSilent& e) {
     // Reported once for the site, with the count of its places, at the end.

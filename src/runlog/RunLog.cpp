@@ -132,6 +132,14 @@ std::string summaryLine(std::string_view time, const Counts& c, int exitCode, st
 
 void RunLog::summary(const Counts& c, int exitCode, std::string_view note) {
   write(summaryLine(now(), c, exitCode, note) + '\n');
+  // A trim a crash cut short left its temporary file: a run holding the
+  // run lock removes it.
+  if (mayTrim_) {
+    try {
+      removeFileIfExists(temporaryPath(path_));
+    } catch (const std::exception&) {
+    }
+  }
 }
 
 void RunLog::write(std::string line) {

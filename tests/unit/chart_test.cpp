@@ -334,6 +334,10 @@ TEST(ChartPage, WrittenFromTheGbkFileAndOpenedFromTheList) {
   EXPECT_TRUE(test::contains(test::readBytes(page), "<h1>示例</h1>"));
   EXPECT_EQ(f.form->List1.selectedIndex(), -1);
 
+  // A page a crash left under the temporary name goes with the next write.
+  writeWholeFile(temporaryPath(page), "<html>half");
+  chart::writePage(f.folder.path(), u"示例");
+  EXPECT_FALSE(fileExists(temporaryPath(page)));
   // A page that cannot be written whole leaves the old one as it was.
   const std::string before = test::readBytes(page);
   {

@@ -6,6 +6,8 @@
 
 #include <csignal>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -14,8 +16,11 @@
 #include "../support/Fakes.h"
 #include "../support/FileSizeLimit.h"
 #include "../support/Immutable.h"
+#include "../support/SampleData.h"
+#include "../support/SitePages.h"
 #include "platform/Failure.h"
 #include "recording/DataFile.h"
+#include "recording/Observation.h"
 #include "recording/Series.h"
 
 namespace vantoril {
@@ -102,20 +107,85 @@ TEST(DataFile, RecordTextHasTwentySevenLines) {
             std::string::npos);
 }
 
-// A tab or line break inside a value would shift the record's columns or
-// lines: such a record is refused, whichever field holds it.
-TEST(DataFile, RecordTextRefusesATabOrLineBreakInAnyField) {
-  for (const std::u16string_view bad : {u"2\t3", u"2\r\n3", u"\n"}) {
-    for (int field = 0; field < 5; ++field) {
+// What a spreadsheet would take for code, or that would shift the record's
+// columns or lines, is refused whichever field holds it; the site's own
+// values and placeholders are kept as they are.
+TEST(DataFile, RecordTextKeepsDataAndRefusesWhatASpreadsheetWouldRun) {
+  using namespace std::string_view_literals;
+  const std::u16string longest(datafile::kMostValueCharacters, u'9'), tooLong = longest + u"9";
+  const std::u16string_view refused[] = {
+      u"=2*3", u"=HYPERLINK(\"http://127.0.0.1/x\";\"click\")", u"=cmd|' /C calc'!A0", u"+1", u"-1+2", u"-.5",
+      u"@SUM(A1)", u"-x", u"1\0002"sv, u"\0"sv, u"\x01", u"7\x7F", u"2\t3", u"2\r\n3", u"\n", tooLong};
+  const std::u16string_view kept[] = {u"", u"0", u"-10.5", u"12.5", u"7", u"-", u"--", u"---", u"null", u"东北风",
+                                      u"1=2", u"a@b", longest};
+  const char* series[] = {"整点", "气温", "降水", "湿度"};
+  for (int field = 0; field < 4; ++field) {
+    for (const std::u16string_view value : refused) {
       Example example;
-      std::u16string time = u"2015061914";
       SeriesList* lists[] = {&example.lists.hour, &example.lists.temperature, &example.lists.precipitation,
                              &example.lists.humidity};
-      if (field == 4) time = bad;
-      else lists[field]->values[7] = bad;
-      EXPECT_THROW(datafile::recordText(time, example.lists), Failure) << field;
+      lists[field]->values[7] = value;
+      try {
+        datafile::recordText(u"2015061914", example.lists);
+        ADD_FAILURE() << "kept " << toUtf8(value) << " in " << series[field];
+      } catch (const Failure& e) {
+        // The field, and the value's start (control characters written
+        // out), never the whole of a long one.
+        const std::string message = e.what();
+        EXPECT_TRUE(test::contains(message, std::string("“") + series[field] + "”第 7 项")) << message;
+        EXPECT_EQ(message.find_first_of(std::string("\0\t\r\n\x01\x7F", 6)), std::string::npos) << message;
+        if (value[0] > u' ') {
+          EXPECT_TRUE(test::contains(message, "“" + toUtf8(value.substr(0, 1)))) << message;
+        }
+        EXPECT_FALSE(test::contains(message, toUtf8(longest))) << message;
+      }
+    }
+    for (const std::u16string_view value : kept) {
+      Example example;
+      SeriesList* lists[] = {&example.lists.hour, &example.lists.temperature, &example.lists.precipitation,
+                             &example.lists.humidity};
+      lists[field]->values[7] = value;
+      const std::u16string row = example.lists.hour.values[7] + u"\t" + example.lists.temperature.values[7] + u"\t" +
+                                 example.lists.precipitation.values[7] + u"\t" + example.lists.humidity.values[7];
+      EXPECT_NE(datafile::recordText(u"2015061914", example.lists).find(u"\r\n" + row + u"\r\n"), std::u16string::npos)
+          << toUtf8(value);
     }
   }
+  // The observation time: digits only, at most 14.
+  for (const std::u16string_view time : {u"=1+2+3+4+5"sv, u"2016-06-19"sv, u"201606191\t"sv, u"2016061914\0"sv, u"123456789012345"sv})
+    EXPECT_THROW(datafile::recordText(time, Example().lists), Failure) << toUtf8(time);
+  for (const std::u16string_view time : {u""sv, u"2016061914"sv, u"20160302080000"sv})
+    EXPECT_TRUE(datafile::recordText(time, Example().lists).starts_with(u"数据记录时间:" + std::u16string(time) + u"\r\n"));
+}
+
+// The site's real layouts (the sample pages, the demo pages, a page as the
+// site serves it today, the bare numbers of the newer pages) give the very
+// records they gave before the values were checked.
+TEST(DataFile, TheRealLayoutsAreRecordedUnchanged) {
+  std::vector<std::u16string> pages;
+  for (const std::string file : {"hangzhou-2014.html", "harbin-2016.html", "../../demo/pages/beijing.html",
+                                 "../../demo/pages/guangzhou.html", "../../demo/pages/harbin.html"})
+    pages.push_back(fromUtf8(test::sampleData(file)));
+  pages.push_back(test::pageWith(test::siteTime(std::chrono::hours(1)), "杭州"));
+  std::u16string bare = pages[1];
+  for (const auto& [from, to] : {std::pair<std::u16string, std::u16string>{u"\"od22\":\"-10.5\"", u"\"od22\":-10.5"},
+                                 {u"\"od26\":\"12.5\"", u"\"od26\": 12.5 "}, {u"\"od27\":\"61\"", u"\"od27\":61"},
+                                 {u"\"od22\":\"-8\"", u"\"od22\":\"null\""}, {u"\"od26\":\"0.0\"", u"\"od26\":\"--\""}})
+    bare.replace(bare.find(from), from.size(), to);
+  pages.push_back(bare);
+  for (const std::u16string& page : pages) {
+    const std::u16string block = cutBlock(page).block;
+    const ObservationTime time = observationTime(block);
+    const auto keys = findSeriesKeys(block);
+    SeriesLists lists;
+    std::u16string expected = u"数据记录时间:" + time.time + u"\r\n整点\t气温\t降水\t湿度\r\n";
+    for (std::size_t s = 0; s < std::size(kSeriesKeys); ++s) extractSeries(block, kSeriesKeys[s], keys[s], lists.*kSeriesKeys[s].list);
+    for (int e = kSeriesEntries; e >= 1; --e)
+      expected += lists.hour.values[e] + u"\t" + lists.temperature.values[e] + u"\t" + lists.precipitation.values[e] +
+                  u"\t" + lists.humidity.values[e] + u"\r\n";
+    EXPECT_EQ(datafile::recordText(time.time, lists), expected);
+  }
+  EXPECT_NE(toUtf8(pages.back()).find("\"od22\":\"null\""), std::string::npos);
 }
 
 TEST(DataFile, SecondRecordAddsTwentyEightLines) {
@@ -128,23 +198,60 @@ TEST(DataFile, SecondRecordAddsTwentyEightLines) {
   EXPECT_EQ(lineCount(bytes), 29u + 28u);
 }
 
-TEST(DataFile, AnExistingFileKeepsItsBytes) {
-  TempFolder folder;
-  const Example example;
-  // No header, an odd line end and no line end at the close.
-  const std::string old = "old data\n\xCC\xEC\r\npartial line";
-  test::writeGbk(examplePath(folder), u"");
-  writeWholeFile(examplePath(folder), old);
-  append(folder, example);
-  EXPECT_EQ(test::readBytes(examplePath(folder)), old + example.recordBytes("2015061914"));
+// 示例-WeatherData.damaged
+std::string damagedPath(const TempFolder& folder) {
+  return folder / "WeatherData/\xE7\xA4\xBA\xE4\xBE\x8B-WeatherData.damaged";
 }
 
-TEST(DataFile, AnExistingEmptyFileGetsNoHeader) {
-  TempFolder folder;
+// A data file whose end is torn (by a power cut, a crash or an edit) gives
+// that end to the damaged file, after what it held, and the record starts
+// on a line of its own; an end that is only odd, and an empty file, keep
+// every byte.
+TEST(DataFile, ATornEndIsMovedToTheDamagedFileAndAnEditedOneKept) {
   const Example example;
-  test::writeGbk(examplePath(folder), u"");
-  append(folder, example);
-  EXPECT_EQ(test::readBytes(examplePath(folder)), example.recordBytes("2015061914"));
+  const std::string one = kHeaderLine + example.recordBytes("2015061901"), two = example.recordBytes("2015061902");
+  std::string resaved = kHeaderLine + example.recordBytes("2015061901") + two;  // LF line ends, no last blank line
+  for (std::size_t at; (at = resaved.find("\r\n")) != std::string::npos;) resaved.replace(at, 2, "\n");
+  resaved.pop_back();
+  const struct {
+    const char* name;
+    std::string before, kept, torn;  // the data file; what stays of it; what goes
+  } cases[] = {
+      {"half a record", one + two.substr(0, two.size() / 2), one, two.substr(0, two.size() / 2)},
+      {"a record cut after a row's line break", one + two.substr(0, two.find("\r\n15\t") + 2), one,
+       two.substr(0, two.find("\r\n15\t") + 2)},
+      {"a time label cut short", one + two.substr(0, 3), one, two.substr(0, 3)},
+      {"zeros a power cut left", one + std::string(4096, '\0'), one, std::string(4096, '\0')},
+      {"a first write cut in the header", kHeaderLine.substr(0, 5), kHeaderLine, kHeaderLine.substr(0, 5)},
+      {"a last line without line break", "old data\n\xCC\xEC\r\npartial line", "old data\n\xCC\xEC\r\n", "partial line"},
+      {"a trailing blank line", one + "\r\n", one + "\r\n", ""},
+      {"a spreadsheet's re-save", resaved, resaved, ""},
+      {"a note typed after the records", one + "\xB1\xB8\xD7\xA2\r\n", one + "\xB1\xB8\xD7\xA2\r\n", ""},
+      {"the header alone", kHeaderLine, kHeaderLine, ""},
+      {"an empty file", "", kHeaderLine, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    test::writeGbk(examplePath(folder), u"");
+    writeWholeFile(examplePath(folder), c.before);
+    writeWholeFile(damagedPath(folder), "earlier\r\n");
+    // A note a crash left under its temporary name goes at the place's turn.
+    const std::string leftOver = temporaryPath(folder / "WeatherData/\xE7\xA4\xBA\xE4\xBE\x8B-WeatherData.landing");
+    writeWholeFile(leftOver, "new\r\nhalf");
+    const datafile::Appended appended =
+        datafile::appendRecord(folder.path(), u"示例", datafile::recordText(u"2015061914", example.lists));
+    EXPECT_FALSE(appended.kept);
+    EXPECT_EQ(test::readBytes(examplePath(folder)), c.kept + example.recordBytes("2015061914"));
+    EXPECT_EQ(test::readBytes(damagedPath(folder)), "earlier\r\n" + c.torn);
+    EXPECT_FALSE(fileExists(leftOver));
+    if (c.torn.empty()) {
+      EXPECT_EQ(appended.repaired, "");
+    } else {
+      EXPECT_TRUE(test::contains(appended.repaired, std::to_string(c.torn.size()) + " 字节")) << appended.repaired;
+      EXPECT_TRUE(test::contains(appended.repaired, damagedPath(folder))) << appended.repaired;
+    }
+  }
 }
 
 TEST(DataFile, AMissingDataFolderIsCreated) {
@@ -255,14 +362,20 @@ TEST(PendingRecords, LandBeforeTheNewRecordInTheirOrderAndThePendingFileGoes) {
   EXPECT_EQ(othersIn(folder), std::vector<std::string>{});
 }
 
+// Into a missing data file, or one a crash left empty between its creation
+// and its first write; a note's temporary file a crash left goes too.
 TEST(PendingRecords, AFirstRecordThatWaitedStartsTheDataFileWithItsHeader) {
-  TempFolder folder;
-  std::filesystem::create_directories(examplePath(folder));  // a folder in the data file's place
-  EXPECT_TRUE(appendAt(folder, 10));
-  std::filesystem::remove(test::fsPath(examplePath(folder)));
-  EXPECT_FALSE(appendAt(folder, 11));
-  EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({10, 11}));
-  EXPECT_EQ(othersIn(folder), std::vector<std::string>{});
+  for (const bool empty : {false, true}) {
+    TempFolder folder;
+    std::filesystem::create_directories(examplePath(folder));  // a folder in the data file's place
+    EXPECT_TRUE(appendAt(folder, 10));
+    std::filesystem::remove(test::fsPath(examplePath(folder)));
+    if (empty) writeWholeFile(examplePath(folder), "");
+    writeWholeFile(folder / "WeatherData/\xE7\xA4\xBA\xE4\xBE\x8B-WeatherData.landing.tmp", "new\r\nhalf");
+    EXPECT_FALSE(appendAt(folder, 11));
+    EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({10, 11}));
+    EXPECT_EQ(othersIn(folder), std::vector<std::string>{});
+  }
 }
 
 // A process killed while its pending records are half written into the data

@@ -93,7 +93,9 @@ TEST_F(DiskFaultRun, AWriteThatFailsPartWayLeavesTheDataFileAsItWasAndKeepsTheRe
   // The middle place has a long history, so the limit stops its append
   // part-way while the first place's short file still has room.
   std::u16string history = u"天气数据文件\r\n";
-  while (history.size() < 40000) history += u"数据记录时间:2014061814\r\n整点\t气温\t降水\t湿度\r\n";
+  std::u16string record = u"数据记录时间:2014061814\r\n整点\t气温\t降水\t湿度\r\n";
+  for (int row = 0; row < 25; ++row) record += u"14\t23\t0\t71\r\n";
+  while (history.size() < 40000) history += record + u"\r\n";
   test::writeGbk(dataFile(places[1]), history);
   const std::string before = test::readBytes(dataFile(places[1]));
   std::string message;

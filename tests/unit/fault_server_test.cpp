@@ -78,7 +78,10 @@ class FaultRun : public ::testing::Test {
     places = form.List1.entries();
     ASSERT_EQ(places.size(), 3u);
     // Earlier records, which the run must keep.
-    for (const auto& place : places) test::writeGbk(dataFile(place), u"天气数据文件\r\n数据记录时间:2014061814\r\n");
+    for (const auto& place : places) {
+      test::writeGbk(dataFile(place), u"");
+      writeWholeFile(dataFile(place), test::sampleData("hangzhou-2014.WeatherData.xls"));
+    }
   }
 
   // Runs the record button with the middle place at `faultyPath` on the

@@ -274,6 +274,56 @@ TEST(HeadlessRecord, AFileSizeLimitNeverLeavesHalfARecord) {
   EXPECT_EQ(test::readBytes(data), once + record + record);
 }
 
+// Where records move between files, each copy is on disk before the step
+// that makes the other unnecessary: a torn end in the damaged file before
+// it leaves the data file; the landing note before the landing, the landing
+// before the pending file goes, that before the note goes. Seen from
+// outside, the program's calls as strace shows them.
+TEST(HeadlessRecord, RecordsThatMoveBetweenFilesReachTheDiskInOrder) {
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "no strace";
+  const RecordedOnce r;
+  const ProgramFolder& program = r.program;
+  const std::string torn = r.record.substr(0, 3), base = program.folder / "WeatherData/杭州-WeatherData";
+  writeWholeFile(r.data, r.once + torn);
+  writeWholeFile(base + ".pending", r.record);
+  const std::string trace = program.folder / "strace.txt";
+  const auto result = program.run(
+      "--record", "strace -f -qq -y -o '" + trace + "' -e trace=write,fdatasync,fsync,rename,renameat,renameat2,unlink,unlinkat,truncate");
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(test::contains(result.err, "杭州: 数据文件末尾有 3 字节不完整的内容，已移到 " + base + ".damaged")) << result.err;
+  EXPECT_EQ(test::readBytes(r.data), r.once + r.record + r.record);
+  EXPECT_EQ(test::readBytes(base + ".damaged"), torn);
+  EXPECT_FALSE(std::filesystem::exists(base + ".pending"));
+  EXPECT_FALSE(std::filesystem::exists(base + ".landing"));
+
+  const struct {
+    const char *call, *file, *step;
+  } steps[] = {
+      {"write(", ".damaged>", "write damaged"},   {"fdatasync(", ".damaged>", "sync damaged"},
+      {"fsync(", "/WeatherData>", "sync folder"}, {"truncate(", ".xls\"", "cut data"},
+      {"write(", ".landing.tmp>", "write note"},  {"fdatasync(", ".landing.tmp>", "sync note"},
+      {"rename", ".landing.tmp\"", "rename note"}, {"write(", ".xls>", "write data"},
+      {"fdatasync(", ".xls>", "sync data"},       {"unlink", ".pending\"", "remove pending"},
+      {"unlink", ".landing\"", "remove note"},
+  };
+  std::vector<std::string> seen;
+  for (const std::string& line : linesOf(test::readBytes(trace))) {
+    // "<pid> <call>", the pid padded with blanks to five places.
+    const std::size_t at = line.find_first_not_of(' ', line.find(' '));
+    if (at == std::string::npos) continue;
+    const std::string call = line.substr(at);
+    for (const auto& step : steps)
+      if (call.starts_with(step.call) && test::contains(call, step.file)) {
+        seen.push_back(step.step);
+        break;
+      }
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"write damaged", "sync damaged", "sync folder", "cut data", "write note",
+                                            "sync note", "rename note", "sync folder", "write data", "sync data",
+                                            "remove pending", "sync folder", "remove note"}))
+      << test::readBytes(trace);
+}
+
 TEST(DownloadTimeOut, AServerThatNeverAnswersFails) {
   HttpServer server;
   server.neverAnswer("/slow");

@@ -219,10 +219,13 @@ TEST(RecordingRun, WithoutTimeKeyTheTimeComesFromTheMarker) {
   block.replace(block.find(u"od0"), 3, u"ob0");
   run.f.downloader.pages[p.address] = pageAround(block);
   run.loaded({p});
-  EXPECT_TRUE(run.record());
+  // A time that is not digits is no time: the place is not recorded.
+  EXPECT_FALSE(run.record());
   EXPECT_EQ(run.f.form->Text2.text(), u"0");
   EXPECT_EQ(run.f.form->Text3.text(), u"ve24h_data");
-  EXPECT_EQ(run.dataText(p.name), u"天气数据文件\r\n" + recordOf(u"ve24h_data", p.day));
+  ASSERT_EQ(run.f.report.messages.size(), 1u);
+  EXPECT_TRUE(contains(run.f.report.messages[0], "观测数据时间的值 “ve24h_data”")) << run.f.report.messages[0];
+  EXPECT_FALSE(std::filesystem::exists(run.dataFile(p.name)));
 }
 
 // The site's pages put the block past the 30000 characters that Text1 holds.
@@ -273,6 +276,22 @@ TEST(RecordingRun, RecordsBareNumbersAsWrittenBesideQuotedPages) {
   ASSERT_TRUE(run.record()) << run.f.report.messages[0];
   for (const Place& p : ordered)
     EXPECT_EQ(run.dataText(p.name), u"天气数据文件\r\n" + recordOf(p.od0.substr(0, 10), p.day)) << utf8(p.name);
+}
+
+// A data file whose end a crash tore: the torn end goes aside, the record
+// is written, and the end of the run says so.
+TEST(RecordingRun, ATornEndOfADataFileIsMovedAsideAndReported) {
+  Recorder run;
+  const Place p = threePlaces()[0];
+  run.add(p);
+  run.loaded({p});
+  test::writeGbk(run.dataFile(p.name), u"天气数据文件\r\n数据记录时间:20");
+  EXPECT_TRUE(run.record());
+  ASSERT_EQ(run.f.report.messages.size(), 1u);
+  EXPECT_TRUE(run.f.report.messages[0].starts_with("以下地名的数据文件末尾不完整，已先移开：\n北京: 数据文件末尾有 15 字节"))
+      << run.f.report.messages[0];
+  EXPECT_EQ(run.dataText(p.name), u"天气数据文件\r\n" + recordOf(p.od0.substr(0, 10), p.day));
+  EXPECT_EQ(run.f.form->lastRun().recorded, 1);
 }
 
 // Runs `action` whenever Text15 turns to `place`, as another program might
@@ -393,6 +412,34 @@ TEST(RecordingRunFailure, AFailingPlaceIsReportedAndTheRunGoesOnWithTheNext) {
          spoilt.day[3].temperature = u"2😀";  // would be stored as "2?"
          pageWith(run, p, spoilt.page());
          return std::string("无法以 GBK 保存");
+       }},
+      {"a formula for a value",
+       [&](Recorder& run, const Place& p) {
+         Place spoilt = p;
+         spoilt.day[3].temperature = u"=2*3";
+         pageWith(run, p, spoilt.page());
+         return std::string("“气温”第 4 项的值 “=2*3” 以 = + - @ 开头");
+       }},
+      {"a control character in a value",
+       [&](Recorder& run, const Place& p) {
+         Place spoilt = p;
+         spoilt.day[0].humidity = std::u16string(u"1\0002", 3);
+         pageWith(run, p, spoilt.page());
+         return std::string("“湿度”第 1 项的值 “1\\x002” 含有控制字符");
+       }},
+      {"a value of 15,000,000 characters",
+       [&](Recorder& run, const Place& p) {
+         Place spoilt = p;
+         spoilt.day[24].precipitation = std::u16string(15'000'000, u'9');
+         pageWith(run, p, spoilt.page());
+         return std::string("“降水”第 25 项的值 “9999999999999999…” 超过 64 个字符");
+       }},
+      {"a formula for the time",
+       [&](Recorder& run, const Place& p) {
+         Place spoilt = p;
+         spoilt.od0 = u"=1+2+3+4+50000";
+         pageWith(run, p, spoilt.page());
+         return std::string("时间的值 “=1+2+3+4+5” 不是 14 位以内的数字");
        }},
       {"download refused",
        [&](Recorder& run, const Place& p) {

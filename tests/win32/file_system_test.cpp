@@ -49,6 +49,24 @@ TEST(WindowsFiles, AChineseNameIsCreatedAppendedToRenamedWithoutReplaceAndRemove
   EXPECT_THROW(removeFile(other), Failure);
 }
 
+// One temporary name per file: one a crash left is written over, and none
+// stays after the rename.
+TEST(WindowsFiles, AReplacedFileReusesALeftOverTemporaryFileAndLeavesNone) {
+  TempFolder folder;
+  const std::string file = folder / "杭州-WeatherData.landing";
+  writeWholeFile(temporaryPath(file), "a longer half-written note");
+  replaceFile(file, "new\r\nall");
+  EXPECT_EQ(readWholeFile(file), "new\r\nall");
+  replaceFile(file, "again");
+  EXPECT_EQ(readWholeFile(file), "again");
+  EXPECT_EQ(listFolder(folder.path()).size(), 1u);
+  syncFile(file);
+  EXPECT_EQ(readFileFrom(file, 2), "ain");
+  EXPECT_EQ(readFileFrom(file, 9), "");
+  EXPECT_TRUE(removeFileIfExists(file));
+  EXPECT_FALSE(removeFileIfExists(file));
+}
+
 // Run by CTest (windows_file_size_limit) in a wine whose file size limit is
 // VANTORIL_FILE_SIZE_LIMIT bytes: the file opens, and the write past the
 // limit fails as on a full volume.

@@ -16,7 +16,14 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-"$root/tests/tools/serve_folder.py" "$root/tests/data" >"$work/port" &
+# The sample pages, and two of them spoilt: a formula and a NUL byte for values.
+mkdir -p "$work/pages"
+cp "$root/tests/data/"*.html "$work/pages/"
+sed 's/"od22":"-8"/"od22":"=2*3"/' "$root/tests/data/harbin-2016.html" >"$work/pages/formula.html"
+perl -pe 's/"od27":"61"/"od27":"1\x002"/' "$root/tests/data/harbin-2016.html" >"$work/pages/nul.html"
+cmp -s "$work/pages/formula.html" "$work/pages/harbin-2016.html" && fail "no value spoilt in formula.html"
+cmp -s "$work/pages/nul.html" "$work/pages/harbin-2016.html" && fail "no value spoilt in nul.html"
+"$root/tests/tools/serve_folder.py" "$work/pages" >"$work/port" &
 server=$!
 for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
 port=$(cat "$work/port")
@@ -25,8 +32,10 @@ port=$(cat "$work/port")
 mkdir -p "$work/program/WebSite"
 cp "$program" "$work/program/vantoril.exe"
 place() { printf 'http://127.0.0.1:%s/%s\r\n' "$port" "$2" >"$work/program/WebSite/$1.txt"; }
-# In listing order: 北京, 广州, 杭州.
+# In listing order: 上海, 北京, 天津, 广州, 杭州.
+place 上海 formula.html
 place 北京 hangzhou-2014.html
+place 天津 nul.html
 place 广州 no-such-page.html
 place 杭州 harbin-2016.html
 
@@ -35,6 +44,7 @@ status=0
   >"$work/out.crlf" 2>"$work/err" </dev/null || status=$?
 tr -d '\r' <"$work/out.crlf" >"$work/out"  # Windows ends console lines in CR LF
 cat "$work/out"
+cat "$work/err" >&2
 [ "$status" -eq 1 ] || fail "exit code $status, not 1 (a place failed)"
 grep -qx $'北京\t2014061914' "$work/out" || fail "no line for 北京"
 grep -q $'^广州\t错误：下载 http://127.0.0.1:'"$port"'/no-such-page.html 失败：HTTP 状态 404$' "$work/out" ||
@@ -42,6 +52,10 @@ grep -q $'^广州\t错误：下载 http://127.0.0.1:'"$port"'/no-such-page.html 
 data=$work/program/WeatherData
 cmp "$data/北京-WeatherData.xls" "$root/tests/data/hangzhou-2014.WeatherData.xls" || fail "北京's data file differs"
 [ ! -e "$data/广州-WeatherData.xls" ] || fail "a data file for the dead place"
+# What a spreadsheet would run, or a control character, fails its place and names the field.
+grep -q $'^上海\t错误：观测数据“气温”第 1 项的值 “=2\\*3” 以 = + - @ 开头' "$work/out" || fail "no failure line for 上海's formula"
+grep -q $'^天津\t错误：观测数据“湿度”第 1 项的值 “1\\\\x002” 含有控制字符' "$work/out" || fail "no failure line for 天津's NUL"
+[ ! -e "$data/上海-WeatherData.xls" ] && [ ! -e "$data/天津-WeatherData.xls" ] || fail "a data file for a refused record"
 # A run that goes on after a failed place has recorded 杭州 as well.
 if [ -e "$data/杭州-WeatherData.xls" ]; then
   cmp "$data/杭州-WeatherData.xls" "$root/tests/data/harbin-2016.WeatherData.xls" || fail "杭州's data file differs"
