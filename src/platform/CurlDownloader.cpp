@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <new>
@@ -124,6 +125,8 @@ class Easy {
       const std::string why = errors_[0] != '\0' ? std::string(errors_) : std::string(curl_easy_strerror(result));
       switch (result) {
         case CURLE_OPERATION_TIMEDOUT: throw page::timedOut(url, why);
+        case CURLE_COULDNT_RESOLVE_HOST: throw page::hostUnresolved(url);
+        case CURLE_COULDNT_CONNECT: throw page::connectionRefused(url, why);
         case CURLE_TOO_MANY_REDIRECTS: throw page::tooManyRedirects(url, maxRedirects_);
         case CURLE_UNSUPPORTED_PROTOCOL: {
           // The address's own scheme was checked, so a redirect led off the web.
@@ -226,7 +229,7 @@ class CurlDownloader::Transfers {
     if (!page::hasFetchableScheme(url)) {
       Job& job = jobs_[ticket];
       job.stage = Stage::Done;
-      job.failure = page::unfetchable(url).what();
+      job.failure = std::make_exception_ptr(page::unfetchable(url));
       return ticket;
     }
     if (!thread_.joinable()) start();
@@ -265,7 +268,7 @@ class CurlDownloader::Transfers {
     jobs_.erase(job);
     release(done);
     lock.unlock();
-    if (!done.failure.empty()) throw Failure(done.failure);
+    if (done.failure) std::rethrow_exception(done.failure);
     return std::move(done.page);
   }
 
@@ -292,7 +295,7 @@ class CurlDownloader::Transfers {
     bool now = false;     // started whatever is in flight
     bool holds = false;   // started: counts among the pages held
     page::Fetched page;
-    std::string failure;  // the message of a failed page
+    std::exception_ptr failure;  // of a failed page, as it was thrown
   };
 
   std::map<Ticket, Job>::iterator find(Ticket ticket) {
@@ -309,7 +312,7 @@ class CurlDownloader::Transfers {
   }
 
   // Hands a page, or the message of its failure, to the one waiting for it.
-  void complete(Ticket ticket, page::Fetched page, std::string failure) {
+  void complete(Ticket ticket, page::Fetched page, std::exception_ptr failure) {
     std::lock_guard lock(mutex_);
     const auto job = jobs_.find(ticket);
     if (job == jobs_.end() || job->second.stage != Stage::Running) return;  // abandoned meanwhile
@@ -349,11 +352,11 @@ class CurlDownloader::Transfers {
       const auto found = running.find(ticket);
       curl_multi_remove_handle(multi_.get(), found->second->handle());
       page::Fetched page;
-      std::string failure;
+      std::exception_ptr failure;
       try {
         page = found->second->page(result);
-      } catch (const std::exception& e) {
-        failure = e.what();
+      } catch (const std::exception&) {
+        failure = std::current_exception();
       }
       idle.push_back(std::move(found->second));
       running.erase(found);
@@ -395,8 +398,8 @@ class CurlDownloader::Transfers {
           if (added != CURLM_OK) throw Failure("下载 " + url + " 失败：" + curl_multi_strerror(added));
           running.emplace(ticket, std::move(idle.back()));
           idle.pop_back();
-        } catch (const std::exception& e) {
-          complete(ticket, {}, e.what());
+        } catch (const std::exception&) {
+          complete(ticket, {}, std::current_exception());
         }
       }
       int active = 0;

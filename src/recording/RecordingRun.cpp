@@ -1,5 +1,7 @@
 // The recording run of the record button: every place of the list, in order,
 // from its catalogue file to one record in its data file.
+#include <chrono>
+#include <cstdio>
 #include <exception>
 #include <iterator>
 #include <memory>
@@ -8,12 +10,14 @@
 
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
+#include "chart/History.h"
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/PageRequest.h"
 #include "platform/Text.h"
 #include "recording/DataFile.h"
+#include "recording/LastRecord.h"
 #include "recording/Observation.h"
 #include "recording/PagesAhead.h"
 
@@ -38,6 +42,14 @@ class RunLockHold {
   RunLock* lock_;
 };
 
+// "yyyyMMddHH" of a site hour.
+std::string hourText(long long hour) {
+  const chart::CivilHour c = chart::civilHour(hour);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d%02d%02d%02d", c.year, c.month, c.day, c.hour);
+  return text;
+}
+
 }  // namespace
 
 // Refused, doing nothing, while another run holds the run lock. A place
@@ -56,9 +68,15 @@ void Form1::recordAll(runlog::RunLog& log) {
   const WindowHold hold(*this);
   lastRun_ = {};
   lastRunExitCode_ = 1;
+  lastRunNotes_.clear();
+  using notify::PlaceNote;
+  const auto now = services_.clock ? services_.clock() : std::chrono::system_clock::now();
+  const long long hourNow = notify::siteHourAt(now);
+  const auto note = [this](PlaceNote::Kind kind, const PlaceOutcome& outcome, std::string line, std::string group) {
+    lastRunNotes_.push_back({kind, outcome.name, outcome.name + ": " + line, std::move(group)});
+  };
   SeriesLists lists;
   PagesAhead ahead(services_.downloader);
-  std::string notRecorded, kept;
   const int count = List1.entryCount();
   lastRun_.places = count;
   bool stopped = false;
@@ -68,7 +86,8 @@ void Form1::recordAll(runlog::RunLog& log) {
       break;
     }
     ahead.fetchFollowing(i, count, [this](int place) { return placeFile(place); });
-    const PlaceOutcome outcome = recordPlace(i, lists, ahead);
+    PlaceOutcome outcome = recordPlace(i, lists, ahead);
+    if (outcome.stale) outcome.logText += "（过时：" + *outcome.stale + "）";
     log.place(outcome.place, outcome.logText);
     switch (outcome.kind) {
       case PlaceOutcome::Recorded:
@@ -76,30 +95,49 @@ void Form1::recordAll(runlog::RunLog& log) {
         break;
       case PlaceOutcome::Kept:
         ++lastRun_.kept;
-        kept += "\n" + outcome.reportLine;
+        lastRunNotes_.push_back({PlaceNote::Kept, outcome.name, outcome.reportLine, outcome.group});
         break;
       case PlaceOutcome::Skipped:
         ++lastRun_.skipped;
-        notRecorded += "\n" + outcome.reportLine;
+        lastRunNotes_.push_back({PlaceNote::NotRecorded, outcome.name, outcome.reportLine, outcome.group});
         break;
       case PlaceOutcome::Failed:
         ++lastRun_.failed;
-        notRecorded += "\n" + outcome.reportLine;
+        lastRunNotes_.push_back({PlaceNote::NotRecorded, outcome.name, outcome.reportLine, outcome.group});
         break;
+    }
+    if (outcome.kind == PlaceOutcome::Recorded || outcome.kind == PlaceOutcome::Kept) {
+      if (outcome.stale) note(PlaceNote::Stale, outcome, *outcome.stale, "页面不再更新");
+      const auto hour = notify::siteHour(outcome.time);
+      if (hour && outcome.before && *hour - *outcome.before > notify::kHoursKept + 1) {
+        const long long lost = *hour - *outcome.before - notify::kHoursKept - 1;
+        note(PlaceNote::HoursLost, outcome,
+             "上次记录 " + hourText(*outcome.before) + " 之后缺了 " + std::to_string(lost) + " 小时", "缺了记录");
+      }
+    } else if (!outcome.place.empty()) {
+      // Read again: the run may not have got as far as the data file.
+      std::optional<long long> newest;
+      try {
+        newest = datafile::lastRecordHour(programFolder_, outcome.place);
+      } catch (const std::exception&) {
+        // The report names the place already.
+      }
+      if (newest && hourNow - *newest > notify::kWarnAfterHours)
+        note(PlaceNote::LastRecordOld, outcome,
+             "最新记录 " + hourText(*newest) + "，已是 " + std::to_string(hourNow - *newest) + " 小时前",
+             "最新记录超过 " + std::to_string(notify::kWarnAfterHours) + " 小时");
     }
   }
   // A kept record is not lost: it lands with the place's next record.
   lastRunExitCode_ = !stopped && lastRun_.recorded + lastRun_.kept == count ? 0 : 1;
   log.summary(lastRun_, lastRunExitCode_, stopped ? "窗口关闭，记录中止" : "");
   if (stopped) return;
-  std::string message;
-  if (const int n = lastRun_.skipped + lastRun_.failed; n > 0)
-    message = "以下 " + std::to_string(n) + " 个地名没有记录：" + notRecorded;
-  if (lastRun_.kept > 0)
-    message += (message.empty() ? "" : "\n\n") + std::string("以下 ") + std::to_string(lastRun_.kept) +
-               " 个地名的记录已暂存：" + kept;
+  // The report is shown when a place was not recorded or was kept; what
+  // else there is to say (stale pages, lost hours) is said with it.
+  if (lastRun_.skipped + lastRun_.failed + lastRun_.kept == 0) return;
+  const std::string message = notify::reportText(lastRunNotes_, runlog::logPath(programFolder_));
   if (lastRun_.skipped + lastRun_.failed > 0) throw Failure(message);
-  if (!message.empty()) services_.errorReport.report(message);
+  services_.errorReport.report(message);
 }
 
 Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead) {
@@ -107,9 +145,9 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
   std::u16string address;
   RunObserver* observer = services_.runObserver;
   // A place is named in the report by its name, an empty name by its place in the list.
-  const auto named = [&](const std::string& cause) {
-    return (place.empty() ? "第 " + std::to_string(index + 1) + " 项（空地名）" : toUtf8(place)) + ": " + cause;
-  };
+  const auto label = [&] { return place.empty() ? "第 " + std::to_string(index + 1) + " 项（空地名）" : toUtf8(place); };
+  const auto named = [&](const std::string& cause) { return label() + ": " + cause; };
+  std::optional<long long> before;
   try {
     List1.select(index);
     fill(Text15, List1.selectedText());
@@ -121,7 +159,7 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
       // Never record a place from the page of the place before it.
       const std::string why = "没有目录文件 " + path;
       if (observer) observer->placeSkipped(place, why);
-      return {PlaceOutcome::Skipped, place, named("跳过：" + why), "跳过：" + why};
+      return {PlaceOutcome::Skipped, place, named("跳过：" + why), "跳过：" + why, label(), "跳过：没有目录文件", {}, {}, {}};
     }
     address = std::move(*read);
     fill(Text14, address);
@@ -151,22 +189,31 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
       fill(*boxes[s].second, displayText(list.values));
     }
 
+    try {
+      before = datafile::lastRecordHour(programFolder_, Text15.text());
+    } catch (const std::exception&) {
+      // Then the record cannot say what it follows; the append reports the file.
+    }
+    const auto stale = notify::staleCause(time.time, services_.clock ? services_.clock() : std::chrono::system_clock::now());
     const datafile::Appended appended =
         datafile::appendRecord(programFolder_, Text15.text(), datafile::recordText(time.time, lists));
     lists.empty();
     if (appended.kept) {
       if (observer) observer->placeKept(place, time.time, appended.cause);
       const std::string kept = keptText(appended.cause);
-      return {PlaceOutcome::Kept, place, named(kept), toUtf8(time.time) + " 暂存：" + kept};
+      return {PlaceOutcome::Kept, place, named(kept), toUtf8(time.time) + " 暂存：" + kept, label(),
+              std::string(kKeptMessage), stale, before, time.time};
     }
     if (observer) observer->placeRecorded(place, time.time);
-    return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time)};
+    return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time), label(), {}, stale, before, time.time};
   } catch (const std::exception& e) {
     // The next place starts from empty lists, as after a record.
     lists.empty();
     const std::string cause = page::withAddress(e.what(), toUtf8(address));
     if (observer) observer->placeFailed(place, cause);
-    return {PlaceOutcome::Failed, place, named(cause), "错误：" + cause};
+    const auto* download = dynamic_cast<const page::DownloadFailure*>(&e);
+    return {PlaceOutcome::Failed, place, named(cause), "错误：" + cause, label(),
+            download ? "无法下载：" + download->reason() : "出错：" + std::string(e.what()), {}, {}, {}};
   }
 }
 

@@ -1,0 +1,119 @@
+#!/bin/bash
+# The notification of a run the schedule starts ("--record --notify"), on a
+# real session bus with a real notification server (notification-daemon on
+# a private X server), the Notify calls captured by dbus-monitor: a run in
+# which places fail notifies once, with the places failing alike on one
+# line; a run that records everything, and a run typed at a terminal, do
+# not; a run whose environment has no bus address (cron's) finds the bus in
+# the runtime folder; with no bus at all the run log says so and the run's
+# result is unchanged.
+. "$(dirname "$0")/lib.sh"
+
+daemon=/usr/lib/notification-daemon/notification-daemon
+for tool in dbus-daemon dbus-monitor dbus-send "$daemon"; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed"
+done
+BUS_PID=
+MONITOR_PID=
+SERVER_PID=
+stop_bus() {
+  local pid
+  for pid in $MONITOR_PID $SERVER_PID $BUS_PID; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  cleanup
+}
+trap stop_bus EXIT
+
+start_x
+# The session bus: its socket in a runtime folder of our own, as
+# /run/user/<uid>/bus is the user's.
+runtime="$WORK/runtime"
+mkdir -m 700 "$runtime"
+dbus-daemon --session --nofork --address="unix:path=$runtime/bus" >"$WORK/bus.log" 2>&1 &
+BUS_PID=$!
+wait_socket() { [ -S "$runtime/bus" ]; }
+wait_until 10 wait_socket || fail "the session bus did not start: $(cat "$WORK/bus.log")"
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus"
+"$daemon" >"$WORK/daemon.log" 2>&1 &
+SERVER_PID=$!
+served() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner string:org.freedesktop.Notifications 2>/dev/null | grep -q 'boolean true'
+}
+wait_until 20 served || fail "no notification server on the bus: $(cat "$WORK/daemon.log")"
+dbus-monitor --session "type='method_call',interface='org.freedesktop.Notifications',member='Notify'" \
+  >"$WORK/monitor.log" 2>&1 &
+MONITOR_PID=$!
+sleep 1
+
+notifies() { grep -c 'member=Notify' "$WORK/monitor.log"; }
+# Runs the program in the program folder with the arguments; RESULT is its exit code.
+run() {
+  (cd "$PROGRAM_FOLDER" && "$@") >"$WORK/out" 2>"$WORK/err"
+  RESULT=$?
+}
+logged_notice() { grep -P '^\S+ \S+\t通知\t' "$PROGRAM_FOLDER/vantoril.log"; }
+
+# Three places on a server that refuses connections, one good page.
+page="$WORK/pages/beijing.html"
+mkdir -p "$WORK/pages"
+cp "$(dirname "$0")/../../demo/pages/beijing.html" "$page" || fail "no demo page"
+failing=("甲=http://127.0.0.1:1/a" "乙=http://127.0.0.1:1/b" "丙&丁=http://127.0.0.1:1/c" "北京=file://$page")
+
+# A scheduled run in which places fail: one notification.
+make_program_folder "${failing[@]}"
+run ./vantoril --record --notify
+[ "$RESULT" -eq 1 ] || fail "a failing run exited with $RESULT"
+has_notify() { [ "$(notifies)" -ge 1 ]; }
+wait_until 10 has_notify || fail "no Notify call: $(cat "$WORK/monitor.log")"
+sleep 1
+[ "$(notifies)" -eq 1 ] || fail "$(notifies) Notify calls for one run"
+grep -q 'string "Vantoril：定时记录有 3 个地名没有记录"' "$WORK/monitor.log" || fail "no title with the count: $(cat "$WORK/monitor.log")"
+grep -q '3 个地名都无法下载：无法连接到服务器 127.0.0.1（' "$WORK/monitor.log" || fail "the causes are not grouped: $(cat "$WORK/monitor.log")"
+logged_notice | grep -q $'\t已显示：Vantoril：定时记录有 3 个地名没有记录$' || fail "the log does not say it was shown: $(cat "$PROGRAM_FOLDER/vantoril.log")"
+grep -q '3 个地名都无法下载：无法连接到服务器 127.0.0.1（' "$WORK/err" || fail "stderr is not grouped: $(cat "$WORK/err")"
+# notification-daemon reads the body as markup: the '&' of a place is escaped.
+grep -q '丙&amp;丁' "$WORK/monitor.log" || fail "the body's '&' is not escaped for the markup: $(cat "$WORK/monitor.log")"
+
+# The same run typed at a terminal: no notification.
+run ./vantoril --record
+[ "$RESULT" -eq 1 ] || fail "a failing run at a terminal exited with $RESULT"
+# A run that records everything (its page is stale, which alone tells nobody): none.
+make_program_folder "北京=file://$page"
+run ./vantoril --record --notify
+[ "$RESULT" -eq 0 ] || fail "a good run exited with $RESULT: $(cat "$WORK/err")"
+[ -z "$(logged_notice)" ] || fail "a good run logged a notification"
+
+# Cron's environment: no bus address, no runtime folder named; the bus is
+# found at /run/user/<uid>/bus (here its stand-in, named by XDG_RUNTIME_DIR
+# only where /run/user/<uid> is not ours to make).
+make_program_folder "${failing[@]}"
+user_runtime="/run/user/$(id -u)"
+if [ ! -e "$user_runtime" ] && mkdir -p -m 700 "$user_runtime" 2>/dev/null; then
+  ln -s "$runtime/bus" "$user_runtime/bus"
+  made_runtime=$user_runtime
+  run env -u DBUS_SESSION_BUS_ADDRESS -u XDG_RUNTIME_DIR ./vantoril --record --notify
+  rm -rf "$made_runtime"
+else
+  run env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$runtime" ./vantoril --record --notify
+fi
+[ "$RESULT" -eq 1 ] || fail "a run from cron's environment exited with $RESULT"
+two_notifies() { [ "$(notifies)" -ge 2 ]; }
+wait_until 10 two_notifies || fail "no Notify call from cron's environment: $(cat "$PROGRAM_FOLDER/vantoril.log")"
+
+# No bus at all: the log says so, the result is the same.
+make_program_folder "${failing[@]}"
+mkdir -m 700 "$WORK/nobus"
+run env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$WORK/nobus" ./vantoril --record --notify
+[ "$RESULT" -eq 1 ] || fail "a run without a bus exited with $RESULT"
+logged_notice | grep -q $'\t通知无法显示：没有会话总线' || fail "the log does not say why: $(cat "$PROGRAM_FOLDER/vantoril.log")"
+[ "$(notifies)" -eq 2 ] || fail "$(notifies) Notify calls in all, not 2"
+# A bus without a notification server: the same.
+kill "$SERVER_PID" && wait "$SERVER_PID" 2>/dev/null
+SERVER_PID=
+make_program_folder "${failing[@]}"
+run ./vantoril --record --notify
+[ "$RESULT" -eq 1 ] || fail "a run without a notification server exited with $RESULT"
+logged_notice | grep -q $'\t通知无法显示：' || fail "the log does not say the server is missing: $(cat "$PROGRAM_FOLDER/vantoril.log")"
+logged_notice >"$ARTEFACTS/notify-no-server.txt"
+cp "$WORK/monitor.log" "$ARTEFACTS/notify-monitor.log"
+echo "PASS: $TEST_NAME"
