@@ -51,7 +51,9 @@ click_twips 240 4320 3495 1335
 box=$(wait_box '^Vantoril v 1\.0$' 60 "$WINDOW") || fail "no message box after 300 places failed"
 sleep 0.5
 screenshot fault-300-places "$box" >/dev/null
-eval "$(xdotool getwindowgeometry --shell "$box")"
+geometry=$(xdotool getwindowgeometry --shell "$box")
+Y=$(sed -n 's/^Y=//p' <<<"$geometry")
+HEIGHT=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
 ((Y >= 0 && Y + HEIGHT <= 1000)) || fail "the box of 300 failed places is $HEIGHT pixels tall at $Y on a 1000-pixel screen"
 # Two lines of text: the heading and the one cause.
 ((HEIGHT < 300)) || fail "the box of 300 places failing alike is $HEIGHT pixels tall"

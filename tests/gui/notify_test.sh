@@ -116,4 +116,62 @@ run ./vantoril --record --notify
 logged_notice | grep -q $'\t通知无法显示：' || fail "the log does not say the server is missing: $(cat "$PROGRAM_FOLDER/vantoril.log")"
 logged_notice >"$ARTEFACTS/notify-no-server.txt"
 cp "$WORK/monitor.log" "$ARTEFACTS/notify-monitor.log"
+
+# The cron line itself, run by a real cron daemon for a throwaway user whose
+# session bus is at /run/user/<uid>/bus, where a login puts it: cron's
+# environment names no bus.
+if [ "$(id -u)" -ne 0 ] || ! command -v useradd >/dev/null || ! command -v cron >/dev/null; then
+  echo "NOTE: needs root, useradd and cron: the cron line is not run for real here"
+  echo "PASS: $TEST_NAME"
+  exit 0
+fi
+USER_NAME="vtnotify$$"
+useradd -m "$USER_NAME" || fail "useradd failed"
+user_runtime="/run/user/$(id -u "$USER_NAME")"
+USER_PIDS=()
+CRON_PID=
+stop_user() {
+  local pid
+  for pid in "${USER_PIDS[@]}" $CRON_PID; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  crontab -r -u "$USER_NAME" 2>/dev/null
+  rm -rf "$user_runtime"
+  userdel -r "$USER_NAME" 2>/dev/null || echo "cannot remove the user $USER_NAME" >&2
+  stop_bus
+}
+trap stop_user EXIT
+[ ! -e "$user_runtime" ] || fail "$user_runtime is there already"
+install -d -m 700 -o "$USER_NAME" -g "$USER_NAME" "$user_runtime"
+user_bus="unix:path=$user_runtime/bus"
+# Run in the background straight from the array, so that $! is the process itself.
+user_command=(setpriv --reuid="$USER_NAME" --regid="$USER_NAME" --init-groups
+  env -i HOME="/home/$USER_NAME" USER="$USER_NAME" LOGNAME="$USER_NAME" PATH=/usr/bin:/bin LC_ALL=C.UTF-8)
+as_user() { "${user_command[@]}" "$@"; }
+"${user_command[@]}" dbus-daemon --session --nofork --address="$user_bus" >"$WORK/user-bus.log" 2>&1 &
+USER_PIDS+=($!)
+user_socket() { [ -S "$user_runtime/bus" ]; }
+wait_until 10 user_socket || fail "the user's session bus did not start: $(cat "$WORK/user-bus.log")"
+"${user_command[@]}" DISPLAY="$DISPLAY" DBUS_SESSION_BUS_ADDRESS="$user_bus" "$daemon" >"$WORK/user-daemon.log" 2>&1 &
+USER_PIDS+=($!)
+user_served() { as_user DBUS_SESSION_BUS_ADDRESS="$user_bus" dbus-send --session \
+  --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner \
+  string:org.freedesktop.Notifications 2>/dev/null | grep -q 'boolean true'; }
+wait_until 20 user_served || fail "no notification server on the user's bus: $(cat "$WORK/user-daemon.log")"
+"${user_command[@]}" DBUS_SESSION_BUS_ADDRESS="$user_bus" dbus-monitor --session \
+  "type='method_call',interface='org.freedesktop.Notifications',member='Notify'" >"$WORK/user-monitor.log" 2>&1 &
+USER_PIDS+=($!)
+
+make_program_folder "${failing[@]}"
+chown -R "$USER_NAME" "$PROGRAM_FOLDER"
+chmod a+rx "$WORK"
+# The next minute with time to spare for cron to read the new crontab.
+at=$(date -d "+$((60 - 10#$(date +%S) < 20 ? 2 : 1)) minute" +%H:%M)
+as_user "$PROGRAM_FOLDER/vantoril" --schedule "$at" >"$WORK/schedule.out" 2>&1 || fail "--schedule $at failed: $(cat "$WORK/schedule.out")"
+crontab -l -u "$USER_NAME" | grep -q -- '--record --notify # vantoril-schedule$' || fail "the cron line: $(crontab -l -u "$USER_NAME")"
+if ! pgrep -x cron >/dev/null; then
+  cron -f -L 15 >"$WORK/cron.log" 2>&1 &
+  CRON_PID=$!
+fi
+cron_notified() { grep -q 'string "Vantoril：定时记录有 3 个地名没有记录"' "$WORK/user-monitor.log"; }
+wait_until 150 cron_notified || fail "cron's run at $at did not notify: $(cat "$PROGRAM_FOLDER/vantoril.log" 2>&1)"
+logged_notice | grep -q $'\t已显示：' || fail "cron's run did not log the notification: $(cat "$PROGRAM_FOLDER/vantoril.log")"
 echo "PASS: $TEST_NAME"
