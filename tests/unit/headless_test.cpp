@@ -104,10 +104,13 @@ TEST(HeadlessRecord, ADeadPlaceIsReportedThePlacesAfterItAreRecordedAndTheExitCo
     EXPECT_EQ(result.out[0], "北京\t2014061914");
     EXPECT_EQ(result.out[1].rfind("哈尔滨\t错误：", 0), 0u) << result.out[1];
     EXPECT_EQ(result.out[2], "杭州\t2016030208");
-    // The report names the dead place only, with its address.
-    EXPECT_NE(result.err.find("\n哈尔滨: "), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find(dead), std::string::npos) << result.err;
-    EXPECT_EQ(result.err.find("杭州"), std::string::npos) << result.err;
+    // Of the places not recorded, the report names the dead place only, with
+    // its address; then the two recorded pages, which stopped updating long ago.
+    const std::string notRecorded = result.err.substr(0, result.err.find("\n\n"));
+    EXPECT_NE(notRecorded.find("\n哈尔滨: "), std::string::npos) << result.err;
+    EXPECT_NE(notRecorded.find(dead), std::string::npos) << result.err;
+    EXPECT_EQ(notRecorded.find("杭州"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("\n\n以下 2 个地名的网页已超过 48 小时没有更新"), std::string::npos) << result.err;
     for (const char* recorded : {"北京", "杭州"})
       EXPECT_EQ(test::crlfCount(test::readBytes(program.dataFile(recorded))), 29u) << recorded;
     EXPECT_FALSE(std::filesystem::exists(program.dataFile("哈尔滨")));
@@ -194,7 +197,7 @@ TEST(HeadlessRecord, ASecondRunWaitsForTheFirstThenRecords) {
 
     std::vector<std::string> log = linesOf(test::readBytes(program.folder / "vantoril.log"));
     for (std::string& line : log) line = line.substr(20);  // the time
-    std::vector<std::string> expected = {"杭州\t2014061914",
+    std::vector<std::string> expected = {"杭州\t2014061914（过时：观测时间 2014061914 已超过 48 小时，页面不再更新）",
                                          "运行结束\t地名 1\t记录 1\t暂存 0\t跳过 0\t错误 0\t退出码 0"};
     if (!killed) {
       ASSERT_EQ(log.size(), 4u);

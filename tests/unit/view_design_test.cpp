@@ -65,9 +65,9 @@ TEST(ViewDesign, AMessageTallerThanTheScreenIsCutToItsFirstLines) {
   const auto fit = [](const std::string& message) { return messageFitting(message, 1000, 20, 500, 20); };
   std::string lines, wide;
   for (int i = 0; i < 42; ++i) lines += (i ? "\n" : "") + std::string("第 ") + std::to_string(i) + " 行";
-  for (int i = 0; i < 22; ++i) wide += (i ? "\n" : "") + std::string(26 * 3, '\0');
-  for (std::size_t i = 0; i < wide.size(); i += 3)
-    if (wide[i] == '\0') wide.replace(i, 3, "中");
+  std::string twentySix;
+  for (int i = 0; i < 26; ++i) twentySix += "中";
+  for (int i = 0; i < 22; ++i) wide += (i ? "\n" : "") + twentySix;
   struct Case {
     const char* what;
     std::string message, expected;
