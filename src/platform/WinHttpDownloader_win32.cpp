@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -207,7 +208,7 @@ struct WinHttpDownloader::State {
     std::u16string address;
     bool started = false, done = false, abandoned = false, failed = false;
     page::Fetched page;
-    std::string error;
+    std::exception_ptr error;  // of a failed page, as it was thrown
   };
   std::mutex mutex;
   std::condition_variable changed;
@@ -413,12 +414,12 @@ void WinHttpDownloader::State::work() {
     const std::u16string address = job.address;
     lock.unlock();
     page::Fetched page;
-    std::string error;
+    std::exception_ptr error;
     bool failed = false;
     try {
       page = fetch(address);
-    } catch (const std::exception& e) {
-      error = e.what();
+    } catch (const std::exception&) {
+      error = std::current_exception();
       failed = true;
     }
     lock.lock();
@@ -458,7 +459,7 @@ page::Fetched WinHttpDownloader::collectPage(Ticket ticket, const std::function<
   }
   State::Job job = std::move(it->second);
   s.jobs.erase(it);
-  if (job.failed) throw Failure(job.error);
+  if (job.failed) std::rethrow_exception(job.error);
   return std::move(job.page);
 }
 
