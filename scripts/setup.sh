@@ -10,6 +10,9 @@ packages=(
   # building
   g++ cmake ninja-build pkg-config libcli11-dev
   qt6-base-dev libcurl4-openssl-dev zlib1g-dev
+  # the notification of a scheduled run: libnotify's headers (the library
+  # itself is loaded when a notification is shown)
+  libnotify-dev
   # dpkg-shlibdeps, for the Debian package (scripts/package.sh)
   dpkg-dev
   # running: the window's platform plugin and Chinese font, the https
@@ -33,6 +36,8 @@ if [ "${1:-}" = --tests ]; then
     chromium
     # the order in which the data files reach the disk, seen from outside
     strace
+    # the scheduled run's notification: a session bus and a notification server
+    dbus-daemon dbus-bin notification-daemon
   )
 fi
 

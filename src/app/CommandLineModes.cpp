@@ -5,6 +5,7 @@
 
 #include "app/Headless.h"
 #include "chart/ChartPage.h"
+#include "notify/Notifier.h"
 #include "places/PlaceModes.h"
 #include "platform/Text.h"
 #include "schedule/ScheduleDialog.h"
@@ -19,14 +20,21 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
   CLI::App app("Vantoril: records live weather observations for a list of places.\n"
                "Without options it opens its window.",
                "vantoril");
-  app.require_option(1);  // one mode at a time
+  // One mode at a time; --notify goes with --record alone.
+  app.require_option(1, 2);
 
   app.set_version_flag("--version", std::string("vantoril ") + VANTORIL_VERSION, "print the version and exit");
 
   bool record = false;
-  app.add_flag("--record", record,
-               "start-up and one recording run without a window: one line per place; "
-               "exit code 0 only when every place was recorded");
+  CLI::Option* recordOption = app.add_flag("--record", record,
+                                           "start-up and one recording run without a window: one line per place; "
+                                           "exit code 0 only when every place was recorded");
+  bool notifyPerson = false;
+  const CLI::Option* notifyOption =
+      app.add_flag("--notify", notifyPerson,
+                   "with --record, as the schedule starts it: when a place was not recorded or hours are lost, "
+                   "one notification through the system's notification service")
+          ->needs(recordOption);
   std::string chartPlace;
   const CLI::Option* chart =
       app.add_option("--chart", chartPlace, "write the chart page of PLACE and print its path")->type_name("PLACE");
@@ -65,8 +73,19 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
     app.exit(e);
     return 2;
   }
+  std::size_t modes = 0;
+  for (const CLI::Option* option : app.get_options())
+    modes += option != notifyOption && option->count() > 0 ? 1 : 0;
+  if (modes > 1) {
+    std::cerr << "one mode at a time (--notify goes with --record)\nRun with --help for more information.\n";
+    return 2;
+  }
 
-  if (record) return recordHeadless(programFolder());
+  if (record) {
+    if (!notifyPerson) return recordHeadless(programFolder());
+    const auto notifier = notify::makeNotifier();
+    return recordHeadless(programFolder(), notifier.get());
+  }
   if (chart->count() > 0) {
     std::cout << chart::writePage(programFolder(), fileNameText(chartPlace)) << std::endl;
     return 0;

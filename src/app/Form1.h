@@ -3,6 +3,8 @@
 // controls are the program's working memory; handlers read and write them
 // by name. Services that reach outside are handed in.
 #include <array>
+#include <chrono>
+#include <functional>
 #include <exception>
 #include <optional>
 #include <memory>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "app/Controls.h"
+#include "notify/RunNews.h"
 #include "platform/PageText.h"
 #include "platform/Services.h"
 #include "recording/Series.h"
@@ -25,6 +28,8 @@ struct Form1Services {
   RunObserver* runObserver = nullptr;
   // Taken for each recording run; none: runs are not kept apart.
   RunLock* runLock = nullptr;
+  // The time now, for the age of pages and records; none: the system's clock.
+  std::function<std::chrono::system_clock::time_point()> clock = {};
 };
 
 class PagesAhead;
@@ -124,6 +129,8 @@ class Form1 {
   // pending file), else 1.
   const runlog::Counts& lastRun() const { return lastRun_; }
   int lastRunExitCode() const { return lastRunExitCode_; }
+  // What the last recording run has to tell (its report is made of these).
+  const std::vector<notify::PlaceNote>& lastRunNotes() const { return lastRunNotes_; }
 
   // The page of the last download, whole; Text1 holds its first 30000 characters.
   std::u16string pageText() const { return page::wholeText(*page_); }
@@ -158,6 +165,11 @@ class Form1 {
     std::u16string place;
     std::string reportLine;  // the end-of-run report's line for the place; none when recorded
     std::string logText;     // the log's third field
+    std::string name;        // the place as the report names it
+    std::string group;       // what places failing alike share (notify::PlaceNote::group)
+    std::optional<std::string> stale;  // why the page counts as stale
+    std::optional<long long> before;   // the site hour of the place's record before this one
+    std::u16string time;               // the observation time recorded
   };
   PlaceOutcome recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
   void recordAll(runlog::RunLog& log);
@@ -200,6 +212,7 @@ class Form1 {
   std::shared_ptr<const page::Fetched> page_ = std::make_shared<page::Fetched>();
   runlog::Counts lastRun_;
   int lastRunExitCode_ = 0;
+  std::vector<notify::PlaceNote> lastRunNotes_;
   // Parallel to List1's entries: the file the scan found for each.
   std::vector<std::string> placeFiles_;
 };

@@ -5,6 +5,7 @@
 
 #include "app/ConsoleServices.h"
 #include "app/Form1.h"
+#include "notify/Notifier.h"
 #include "platform/PlatformServices.h"
 #include "platform/RunLock.h"
 #include "platform/Text.h"
@@ -44,7 +45,23 @@ bool waitForRunLock(RunLock& lock, std::chrono::milliseconds limit, std::chrono:
   return false;
 }
 
-int recordHeadless(const std::string& programFolder) {
+// The notification of a run the schedule started, when it has something
+// to tell; the log says whether it was shown. The run's result stays as it is.
+void tellPerson(const std::string& programFolder, notify::Notifier* notifier,
+                const std::vector<notify::PlaceNote>& notes, const std::string& notRun, bool mayTrim) {
+  if (!notifier) return;
+  const auto notification = notify::runNotification(notes, notRun, runlog::logPath(programFolder));
+  if (!notification) return;
+  runlog::RunLog log(programFolder, mayTrim);
+  try {
+    notifier->show(*notification);
+    log.notice("已显示：" + notification->title);
+  } catch (const std::exception& e) {
+    log.notice(std::string("通知无法显示：") + e.what());
+  }
+}
+
+int recordHeadless(const std::string& programFolder, notify::Notifier* notifier) {
   const auto lock = makeRunLock(programFolder);
   const std::string minutes = std::to_string(kLongestWait.count());
   if (!waitForRunLock(*lock, kLongestWait, std::chrono::milliseconds(250), [&] {
@@ -54,6 +71,7 @@ int recordHeadless(const std::string& programFolder) {
     std::cerr << why << std::endl;
     // Without the lock: the line is added, the log is not cut.
     runlog::RunLog(programFolder, false).summary({}, kExitGaveUp, why);
+    tellPerson(programFolder, notifier, {}, why, false);
     return kExitGaveUp;
   }
   const auto downloader = makeDownloader();
@@ -64,9 +82,11 @@ int recordHeadless(const std::string& programFolder) {
   Form1 form(programFolder, {*downloader, *starter, input, report, &observer, lock.get()});
   if (!form.load()) {
     runlog::RunLog(programFolder).summary({}, 1, "启动失败：" + report.last);
+    tellPerson(programFolder, notifier, {}, "启动失败：" + report.last, true);
     return 1;
   }
   form.click(form.Command1);
+  tellPerson(programFolder, notifier, form.lastRunNotes(), {}, true);
   return form.lastRunExitCode();
 }
 

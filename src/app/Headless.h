@@ -7,6 +7,9 @@
 #include "platform/Services.h"
 
 namespace vantoril {
+namespace notify {
+class Notifier;
+}
 
 // Exit codes of a run without a window: 0 when every place was recorded
 // (a record kept in its pending file counts: it is not lost), 1 when a
@@ -20,7 +23,8 @@ inline constexpr std::chrono::minutes kLongestWait{30};
 bool waitForRunLock(RunLock& lock, std::chrono::milliseconds limit, std::chrono::milliseconds poll,
                     const std::function<void()>& waiting);
 
-// Returns the process exit code.
-int recordHeadless(const std::string& programFolder);
+// Returns the process exit code. With a notifier (a run the schedule
+// started), a run that needs the person ends with one notification.
+int recordHeadless(const std::string& programFolder, notify::Notifier* notifier = nullptr);
 
 }  // namespace vantoril

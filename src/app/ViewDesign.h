@@ -2,6 +2,7 @@
 // What every view of the window takes from the control table alike: the
 // twips-to-pixel arithmetic, the window's own font, which controls get a
 // window of their own and in which order they are stacked and tabbed.
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,5 +38,14 @@ inline bool isLabel(const ControlDesign& design) { return design.kind == Control
 // from the top of the stack down: the focusable ones in tab order (the
 // record button first), then the labels.
 std::vector<const ControlDesign*> stackingOrder();
+
+// A message for a box on a screen `screenHeight` pixels high, whose lines
+// are `lineHeight` pixels apart and wrap past `lineWidth` pixels, a wide
+// (Chinese) character taking `wideWidth` pixels and any other half that:
+// the message itself when the box fits; else its first lines, and
+// "……（另有 N 行未显示）". The box's frame, icon and button take
+// kBoxReserved pixels beside the lines.
+inline constexpr int kBoxReserved = 160;
+std::string messageFitting(std::string_view message, int screenHeight, int lineHeight, int lineWidth, int wideWidth);
 
 }  // namespace vantoril

@@ -1,7 +1,13 @@
 #include "app/qt_Dialogs.h"
 #include "app/qt_Text.h"
 
+#include <algorithm>
+
+#include <QApplication>
 #include <QDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,9 +55,23 @@ std::u16string DialogInputBox::ask(const std::u16string& prompt, const std::u16s
   return edit->text().toStdU16String();
 }
 
+namespace {
+
+// The message as a box on the window's screen can show it whole: Qt's
+// message box wraps its text at half the screen's width, 500 pixels at most.
+QString fitting(const std::string& message, QWidget* parent) {
+  const QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return QString::fromStdString(message);
+  const QFontMetrics metrics(QApplication::font("QMessageBox"));
+  const QRect room = screen->availableGeometry();
+  return QString::fromStdString(messageFitting(message, room.height(), metrics.lineSpacing(),
+                                               std::min(room.width() / 2, 500), metrics.horizontalAdvance(QChar(0x4E2D))));
+}
+
+}  // namespace
+
 void MessageBoxReport::report(const std::string& message) {
-  QMessageBox::warning(parent_, qText(kWindowCaption),
-                       QString::fromStdString(message));
+  QMessageBox::warning(parent_, qText(kWindowCaption), fitting(message, parent_));
 }
 
 }  // namespace vantoril
@@ -59,8 +79,7 @@ void MessageBoxReport::report(const std::string& message) {
 namespace vantoril {
 
 void MessageBoxReport::inform(const std::string& message) {
-  QMessageBox::information(parent_, qText(kWindowCaption),
-                           QString::fromStdString(message));
+  QMessageBox::information(parent_, qText(kWindowCaption), fitting(message, parent_));
 }
 
 }  // namespace vantoril

@@ -1,5 +1,6 @@
 #include "app/win32_Dialogs.h"
 
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <type_traits>
@@ -155,7 +156,19 @@ void Win32MessageBoxReport::show(const std::string& message, UINT icon) {
     kept_.emplace_back(message, icon);
     return;
   }
-  const std::wstring text = win32::wide(message);
+  // Cut to what a box on the work area shows whole. A message box wraps
+  // its text at about five eighths of the screen's width.
+  RECT area{0, 0, 1024, 768};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  int lineHeight = 16, wideWidth = 12;
+  if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    lineHeight = std::abs(metrics.lfMessageFont.lfHeight) + 3;
+    wideWidth = std::abs(metrics.lfMessageFont.lfHeight);
+  }
+  const std::wstring text = win32::wide(messageFitting(message, area.bottom - area.top, lineHeight,
+                                                       (area.right - area.left) * 5 / 8, wideWidth));
   const std::wstring caption = win32::wide(kWindowCaption);
   ::MessageBoxW(owner_, text.c_str(), caption.c_str(), MB_OK | icon);
 }

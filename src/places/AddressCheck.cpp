@@ -8,6 +8,7 @@
 
 #include "catalogue/Catalogue.h"
 #include "chart/History.h"
+#include "notify/RunNews.h"
 #include "platform/PageRequest.h"
 #include "platform/Text.h"
 #include "recording/Observation.h"
@@ -18,8 +19,6 @@ namespace vantoril::places {
 namespace {
 
 constexpr std::u16string_view kStationKey = u"\"od1\":\"";
-// The site's clock: Beijing time, UTC+8 all year.
-constexpr std::chrono::hours kSiteOffset{8};
 
 // The station named by "od1" in the block; empty when there is none.
 std::u16string stationOf(std::u16string_view block) {
@@ -59,16 +58,13 @@ CheckResult judgePage(const page::Fetched& page, std::u16string_view place, std:
     result.cause = e.what();
     return result;
   }
-  // Counted in hours: a year far off (2601) does not fit the clock's nanoseconds.
-  const std::optional<chart::HourIndex> hour = chart::parseHour(result.time);
-  if (!hour) {
+  if (!chart::parseHour(result.time)) {
     result.cause = "观测时间 “" + toUtf8(result.time) + "” 不是时间";
     return result;
   }
-  const std::chrono::sys_time<std::chrono::minutes> observed{std::chrono::hours{*hour} - kSiteOffset};
-  if (std::chrono::floor<std::chrono::minutes>(now) - observed > kStaleAfter) {
+  if (auto stale = notify::staleCause(result.time, now)) {
     result.verdict = Verdict::Stale;
-    result.cause = "观测时间 " + toUtf8(result.time) + " 已超过 " + std::to_string(kStaleAfter.count()) + " 小时，页面不再更新";
+    result.cause = std::move(*stale);
     return result;
   }
   if (!stationBelongs(result.station, place)) {

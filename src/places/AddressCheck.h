@@ -12,8 +12,7 @@
 
 namespace vantoril::places {
 
-// A page whose observation time is older than this is stale.
-inline constexpr std::chrono::hours kStaleAfter{48};
+// A page whose observation time is older than notify::kStaleAfter is stale.
 
 enum class Verdict { Fine, OtherStation, Stale, Failed };
 

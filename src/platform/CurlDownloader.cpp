@@ -125,6 +125,8 @@ class Easy {
       const std::string why = errors_[0] != '\0' ? std::string(errors_) : std::string(curl_easy_strerror(result));
       switch (result) {
         case CURLE_OPERATION_TIMEDOUT: throw page::timedOut(url, why);
+        case CURLE_COULDNT_RESOLVE_HOST: throw page::hostUnresolved(url);
+        case CURLE_COULDNT_CONNECT: throw page::connectionRefused(url, why);
         case CURLE_TOO_MANY_REDIRECTS: throw page::tooManyRedirects(url, maxRedirects_);
         case CURLE_UNSUPPORTED_PROTOCOL: {
           // The address's own scheme was checked, so a redirect led off the web.

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/Failure.h"
 
@@ -31,27 +32,47 @@ std::string refererOf(std::string_view address);
 // and to http and https only: a server never leads into the local files.
 // Past the last one, or at a redirect without a target, the download fails.
 
+// A failed download: the message names the address; `reason` says what
+// went wrong without it, the same words for every page that failed alike
+// (a run's report puts those places on one line).
+class DownloadFailure : public Failure {
+ public:
+  DownloadFailure(const std::string& message, std::string reason) : Failure(message), reason_(std::move(reason)) {}
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string reason_;
+};
+
+// The host of an address ("www.weather.com.cn"), "" when it names none.
+std::string hostOf(std::string_view address);
+
 // The failures, each naming the address.
 //   "网址 “<address>” 无法下载：只支持 http、https 和 file 网址"
-Failure unfetchable(std::string_view address);
+DownloadFailure unfetchable(std::string_view address);
 //   "下载 <address> 失败：<cause>"
-Failure failed(std::string_view address, std::string_view cause);
+DownloadFailure failed(std::string_view address, std::string_view cause);
 //   "下载 <address> 超时：<cause>"; a failure of its own kind, which the
 // run's page fetching counts (a site that stops answering).
-class TimedOut : public Failure {
+class TimedOut : public DownloadFailure {
  public:
-  using Failure::Failure;
+  using DownloadFailure::DownloadFailure;
 };
 TimedOut timedOut(std::string_view address, std::string_view cause);
 //   "下载 <address> 失败：无法验证网站证书：<cause>"
-Failure certificateRefused(std::string_view address, std::string_view cause);
+DownloadFailure certificateRefused(std::string_view address, std::string_view cause);
 //   "下载 <address> 失败：无法建立安全连接：<cause>"
-Failure secureConnectionFailed(std::string_view address, std::string_view cause);
-Failure tooLarge(std::string_view address, std::size_t maxBytes);
-Failure httpStatus(std::string_view address, long status);
-Failure tooManyRedirects(std::string_view address, long maxRedirects);
+DownloadFailure secureConnectionFailed(std::string_view address, std::string_view cause);
+DownloadFailure tooLarge(std::string_view address, std::size_t maxBytes);
+DownloadFailure httpStatus(std::string_view address, long status);
+DownloadFailure tooManyRedirects(std::string_view address, long maxRedirects);
+//   "下载 <address> 失败：无法解析主机 <host>，网络可能没有连通"
+DownloadFailure hostUnresolved(std::string_view address);
+//   "下载 <address> 失败：<cause>", alike for every page of the host:
+//   "无法连接到服务器 <host>"
+DownloadFailure connectionRefused(std::string_view address, std::string_view cause);
 //   "下载 <address> 失败：重定向只能到 http 或 https 网址：<target>"
-Failure redirectRefused(std::string_view address, std::string_view target);
+DownloadFailure redirectRefused(std::string_view address, std::string_view target);
 
 // A place's cause as a run reports it: "<cause>（网址 <address>）" unless
 // the cause names the address already (or there is none).

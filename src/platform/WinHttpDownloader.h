@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Failure.h"
+#include "platform/PageRequest.h"
 #include "platform/PageText.h"
 #include "platform/Services.h"
 
@@ -33,7 +34,7 @@ class WinHttpDownloader final : public Downloader {
   // libcurl downloader's are: the certificate, the secure connection or the
   // timeout named as such. `secureFlags` are the certificate flags the
   // request reported (WINHTTP_CALLBACK_STATUS_SECURE_FAILURE), if any.
-  static Failure failure(const std::string& url, unsigned long error, unsigned long secureFlags = 0);
+  static page::DownloadFailure failure(const std::string& url, unsigned long error, unsigned long secureFlags = 0);
 
   Ticket fetchAhead(const std::u16string& address) override;
   std::u16string collect(Ticket ticket, const std::function<void()>& whileWaiting) override;

@@ -170,14 +170,14 @@ std::string pathOfFileUrl(std::string_view url) {
 
 }  // namespace
 
-Failure WinHttpDownloader::failure(const std::string& url, unsigned long error, unsigned long secureFlags) {
+page::DownloadFailure WinHttpDownloader::failure(const std::string& url, unsigned long error, unsigned long secureFlags) {
   for (const CertificateRefusal& refusal : certificateRefusals)
     if (error == refusal.error || (error == ERROR_WINHTTP_SECURE_FAILURE && (secureFlags & refusal.flag)))
       return page::certificateRefused(url, refusal.cause);
   if (timeOutError(error)) return page::timedOut(url, "等待服务器超时");
   switch (error) {
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return page::failed(url, "无法解析主机名");
-    case ERROR_WINHTTP_CANNOT_CONNECT: return page::failed(url, "无法连接到服务器");
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return page::hostUnresolved(url);
+    case ERROR_WINHTTP_CANNOT_CONNECT: return page::connectionRefused(url, "无法连接到服务器");
     case ERROR_WINHTTP_CONNECTION_ERROR: return page::failed(url, "连接被中断");
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return page::failed(url, "服务器的回答无效");
     case ERROR_WINHTTP_REDIRECT_FAILED: return page::failed(url, "重定向失败");

@@ -1,21 +1,24 @@
 // The recording run of the record button: every place of the list, in order,
 // from its catalogue file to one record in its data file.
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <exception>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <utility>
-#include <vector>
 
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
+#include "chart/History.h"
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/PageRequest.h"
 #include "platform/Text.h"
 #include "recording/DataFile.h"
+#include "recording/LastRecord.h"
 #include "recording/Observation.h"
 #include "recording/PagesAhead.h"
 
@@ -40,30 +43,24 @@ class RunLockHold {
   RunLock* lock_;
 };
 
+// "yyyyMMddHH" of a site hour.
+std::string hourText(long long hour) {
+  const chart::CivilHour c = chart::civilHour(hour);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d%02d%02d%02d", c.year, c.month, c.day, c.hour);
+  return text;
+}
+
 }  // namespace
 
 // Refused, doing nothing, while another run holds the run lock. A place
 // that fails is reported and the run goes on with the next one; one report
 // at the end names every place not recorded, and every place whose record
 // was kept in its pending file. A run stopped by the window closing reports
-// nothing. Every run leaves its lines in the run log. The run records the
-// places the folder holds at the click; with none, it says so (no failure)
-// and makes the folder.
+// nothing. Every run leaves its lines in the run log.
 void Form1::Command1_Click() {
   const RunLockHold hold(services_.runLock);
-  // The places the folder holds now, whatever the list showed.
-  followFolder();
   runlog::RunLog log(programFolder_);
-  if (List1.entryCount() == 0) {
-    // Made for the user to find (an empty folder lists no place either).
-    const std::string folder = catalogue::folder(programFolder_);
-    ensureFolder(folder);
-    lastRun_ = {};
-    lastRunExitCode_ = 0;
-    log.summary(lastRun_, lastRunExitCode_, "没有地名");
-    services_.errorReport.inform(noPlacesText(folder));
-    return;
-  }
   recordAll(log);
 }
 
@@ -72,11 +69,17 @@ void Form1::recordAll(runlog::RunLog& log) {
   const WindowHold hold(*this);
   lastRun_ = {};
   lastRunExitCode_ = 1;
+  lastRunNotes_.clear();
+  using notify::PlaceNote;
+  const auto now = services_.clock ? services_.clock() : std::chrono::system_clock::now();
+  const long long hourNow = notify::siteHourAt(now);
+  const auto note = [this](PlaceNote::Kind kind, const PlaceOutcome& outcome, std::string line, std::string group) {
+    lastRunNotes_.push_back({kind, outcome.name, outcome.name + ": " + line, std::move(group)});
+  };
   SeriesLists lists;
   PagesAhead ahead(services_.downloader);
-  std::string notRecorded, kept, repaired;
-  // Sites that stopped answering, each with its places not fetched: one line each.
-  std::vector<std::pair<std::string, int>> silent;
+  // Sites that stopped answering, each with the places it left unfetched.
+  std::vector<std::pair<std::string, std::vector<std::string>>> silent;
   const int count = List1.entryCount();
   lastRun_.places = count;
   bool stopped = false;
@@ -86,50 +89,77 @@ void Form1::recordAll(runlog::RunLog& log) {
       break;
     }
     ahead.fetchFollowing(i, count, [this](int place) { return placeFile(place); });
-    const PlaceOutcome outcome = recordPlace(i, lists, ahead);
+    PlaceOutcome outcome = recordPlace(i, lists, ahead);
+    if (outcome.stale) outcome.logText += "（过时：" + *outcome.stale + "）";
     log.place(outcome.place, outcome.logText);
     switch (outcome.kind) {
       case PlaceOutcome::Recorded:
         ++lastRun_.recorded;
-        if (!outcome.reportLine.empty()) repaired += "\n" + outcome.reportLine;
+        // A data file whose torn end was moved aside first.
+        if (!outcome.reportLine.empty())
+          lastRunNotes_.push_back({PlaceNote::Repaired, outcome.name, outcome.reportLine, outcome.group});
         break;
       case PlaceOutcome::Kept:
         ++lastRun_.kept;
-        kept += "\n" + outcome.reportLine;
+        lastRunNotes_.push_back({PlaceNote::Kept, outcome.name, outcome.reportLine, outcome.group});
         break;
       case PlaceOutcome::Skipped:
         ++lastRun_.skipped;
-        notRecorded += "\n" + outcome.reportLine;
+        lastRunNotes_.push_back({PlaceNote::NotRecorded, outcome.name, outcome.reportLine, outcome.group});
         break;
       case PlaceOutcome::Failed:
         ++lastRun_.failed;
-        notRecorded += "\n" + outcome.reportLine;
+        lastRunNotes_.push_back({PlaceNote::NotRecorded, outcome.name, outcome.reportLine, outcome.group});
         break;
       case PlaceOutcome::Unanswered: {
         ++lastRun_.failed;
         const auto site = std::find_if(silent.begin(), silent.end(),
                                        [&](const auto& s) { return s.first == outcome.reportLine; });
-        if (site == silent.end()) silent.emplace_back(outcome.reportLine, 1);
-        else ++site->second;
+        if (site == silent.end()) silent.push_back({outcome.reportLine, {outcome.name}});
+        else site->second.push_back(outcome.name);
         break;
       }
     }
+    if (outcome.kind == PlaceOutcome::Recorded || outcome.kind == PlaceOutcome::Kept) {
+      if (outcome.stale) note(PlaceNote::Stale, outcome, *outcome.stale, "页面不再更新");
+      const auto hour = notify::siteHour(outcome.time);
+      if (hour && outcome.before && *hour - *outcome.before > notify::kHoursKept + 1) {
+        const long long lost = *hour - *outcome.before - notify::kHoursKept - 1;
+        note(PlaceNote::HoursLost, outcome,
+             "上次记录 " + hourText(*outcome.before) + " 之后缺了 " + std::to_string(lost) + " 小时", "缺了记录");
+      }
+    } else if (!outcome.place.empty()) {
+      // Read again: the run may not have got as far as the data file.
+      std::optional<long long> newest;
+      try {
+        newest = datafile::lastRecordHour(programFolder_, outcome.place);
+      } catch (const std::exception&) {
+        // The report names the place already.
+      }
+      if (newest && hourNow - *newest > notify::kWarnAfterHours)
+        note(PlaceNote::LastRecordOld, outcome,
+             "最新记录 " + hourText(*newest) + "，已是 " + std::to_string(hourNow - *newest) + " 小时前",
+             "最新记录超过 " + std::to_string(notify::kWarnAfterHours) + " 小时");
+    }
   }
-  for (const auto& [site, places] : silent)
-    notRecorded += "\n网站无响应：" + site + "，其余 " + std::to_string(places) + " 个地名本次不记录";
+  // One line for each site that stopped answering, whatever its places.
+  for (const auto& [site, places] : silent) {
+    const std::string line = "网站无响应：" + site + "，其余 " + std::to_string(places.size()) + " 个地名本次不记录";
+    for (const std::string& place : places) lastRunNotes_.push_back({PlaceNote::NotRecorded, place, line, line});
+  }
   // A kept record is not lost: it lands with the place's next record.
   lastRunExitCode_ = !stopped && lastRun_.recorded + lastRun_.kept == count ? 0 : 1;
   log.summary(lastRun_, lastRunExitCode_, stopped ? "窗口关闭，记录中止" : "");
   if (stopped) return;
-  std::string message;
-  if (const int n = lastRun_.skipped + lastRun_.failed; n > 0)
-    message = "以下 " + std::to_string(n) + " 个地名没有记录：" + notRecorded;
-  if (lastRun_.kept > 0)
-    message += (message.empty() ? "" : "\n\n") + std::string("以下 ") + std::to_string(lastRun_.kept) +
-               " 个地名的记录已暂存：" + kept;
-  if (!repaired.empty()) message += (message.empty() ? "" : "\n\n") + std::string("以下地名的数据文件末尾不完整，已先移开：") + repaired;
+  // The report is shown when a place was not recorded or was kept, or a
+  // data file's torn end was moved aside; what else there is to say (stale
+  // pages, lost hours) is said with it.
+  const bool repaired = std::any_of(lastRunNotes_.begin(), lastRunNotes_.end(),
+                                    [](const PlaceNote& n) { return n.kind == PlaceNote::Repaired; });
+  if (lastRun_.skipped + lastRun_.failed + lastRun_.kept == 0 && !repaired) return;
+  const std::string message = notify::reportText(lastRunNotes_, runlog::logPath(programFolder_));
   if (lastRun_.skipped + lastRun_.failed > 0) throw Failure(message);
-  if (!message.empty()) services_.errorReport.report(message);
+  services_.errorReport.report(message);
 }
 
 Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead) {
@@ -137,9 +167,9 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
   std::u16string address;
   RunObserver* observer = services_.runObserver;
   // A place is named in the report by its name, an empty name by its place in the list.
-  const auto named = [&](const std::string& cause) {
-    return (place.empty() ? "第 " + std::to_string(index + 1) + " 项（空地名）" : toUtf8(place)) + ": " + cause;
-  };
+  const auto label = [&] { return place.empty() ? "第 " + std::to_string(index + 1) + " 项（空地名）" : toUtf8(place); };
+  const auto named = [&](const std::string& cause) { return label() + ": " + cause; };
+  std::optional<long long> before;
   try {
     List1.select(index);
     fill(Text15, List1.selectedText());
@@ -151,7 +181,7 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
       // Never record a place from the page of the place before it.
       const std::string why = "没有目录文件 " + path;
       if (observer) observer->placeSkipped(place, why);
-      return {PlaceOutcome::Skipped, place, named("跳过：" + why), "跳过：" + why};
+      return {PlaceOutcome::Skipped, place, named("跳过：" + why), "跳过：" + why, label(), "跳过：没有目录文件", {}, {}, {}};
     }
     address = std::move(*read);
     fill(Text14, address);
@@ -181,30 +211,40 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
       fill(*boxes[s].second, displayText(list.values));
     }
 
+    try {
+      before = datafile::lastRecordHour(programFolder_, Text15.text());
+    } catch (const std::exception&) {
+      // Then the record cannot say what it follows; the append reports the file.
+    }
+    const auto stale = notify::staleCause(time.time, services_.clock ? services_.clock() : std::chrono::system_clock::now());
     const datafile::Appended appended =
         datafile::appendRecord(programFolder_, Text15.text(), datafile::recordText(time.time, lists));
     lists.empty();
     if (appended.kept) {
       if (observer) observer->placeKept(place, time.time, appended.cause);
       const std::string kept = keptText(appended.cause);
-      return {PlaceOutcome::Kept, place, named(kept), toUtf8(time.time) + " 暂存：" + kept};
+      return {PlaceOutcome::Kept, place, named(kept), toUtf8(time.time) + " 暂存：" + kept, label(),
+              std::string(kKeptMessage), stale, before, time.time};
     }
     if (observer) observer->placeRecorded(place, time.time);
     // A place recorded after its data file's torn end was moved aside has a
     // line in the report all the same.
     if (!appended.repaired.empty())
-      return {PlaceOutcome::Recorded, place, named(appended.repaired), toUtf8(time.time) + " " + appended.repaired};
-    return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time)};
+      return {PlaceOutcome::Recorded, place, named(appended.repaired), toUtf8(time.time) + " " + appended.repaired,
+              label(), appended.repaired, stale, before, time.time};
+    return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time), label(), {}, stale, before, time.time};
   } catch (const SiteSilent& e) {
     // Reported once for the site, with the count of its places, at the end.
     lists.empty();
-    return {PlaceOutcome::Unanswered, place, e.site(), "错误：" + std::string(e.what())};
+    return {PlaceOutcome::Unanswered, place, e.site(), "错误：" + std::string(e.what()), label(), {}, {}, {}, {}};
   } catch (const std::exception& e) {
     // The next place starts from empty lists, as after a record.
     lists.empty();
     const std::string cause = page::withAddress(e.what(), toUtf8(address));
     if (observer) observer->placeFailed(place, cause);
-    return {PlaceOutcome::Failed, place, named(cause), "错误：" + cause};
+    const auto* download = dynamic_cast<const page::DownloadFailure*>(&e);
+    return {PlaceOutcome::Failed, place, named(cause), "错误：" + cause, label(),
+            download ? "无法下载：" + download->reason() : "出错：" + std::string(e.what()), {}, {}, {}};
   }
 }
 

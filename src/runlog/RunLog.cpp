@@ -142,6 +142,10 @@ void RunLog::summary(const Counts& c, int exitCode, std::string_view note) {
   }
 }
 
+void RunLog::notice(std::string_view what) {
+  write(now() + '\t' + std::string(kNoticeMark) + '\t' + field(what) + '\n');
+}
+
 void RunLog::write(std::string line) {
   try {
     appendOrCreateFile(path_, line);

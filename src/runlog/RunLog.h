@@ -9,7 +9,8 @@
 //
 // A place line has three fields (time, place, observation time or what
 // happened); a summary line has eight, and a ninth where something is said
-// about the run as a whole. Tabs and line breaks inside a field become
+// about the run as a whole. A run the schedule started may add a line
+// about its notification (kNoticeMark in the place's field). Tabs and line breaks inside a field become
 // spaces. Past 1 MB, the older half is dropped at a line boundary.
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@ namespace vantoril::runlog {
 inline constexpr const char* kLogFileName = "vantoril.log";
 inline constexpr std::size_t kMostBytes = 1 << 20;
 inline constexpr std::string_view kSummaryMark = "运行结束";
+inline constexpr std::string_view kNoticeMark = "通知";
 
 std::string logPath(const std::string& folder);
 
@@ -60,6 +62,9 @@ class RunLog {
   explicit RunLog(std::string folder, bool mayTrim = true);
   void place(std::u16string_view place, std::string_view what);
   void summary(const Counts& counts, int exitCode, std::string_view note = {});
+  // A line about the run's notification, after its summary:
+  // "<time><TAB>通知<TAB><what>".
+  void notice(std::string_view what);
 
  private:
   void write(std::string line);

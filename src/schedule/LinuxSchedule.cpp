@@ -77,9 +77,10 @@ std::string systemdCommand(const std::string& path) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7f) throw Failure("程序路径含控制字符，systemd 定时器无法运行它：" + path);
   }
-  if (safeForSystemd(path)) return systemdWord(path, true) + " --record";
+  const std::string arguments(kScheduledArguments);
+  if (safeForSystemd(path)) return systemdWord(path, true) + " " + arguments;
   // A path systemd refuses as a program is handed to the shell as an argument.
-  return "/bin/sh -c " + systemdWord("exec \"$0\" --record", false) + " " + systemdWord(path, false);
+  return "/bin/sh -c " + systemdWord("exec \"$0\" " + arguments, false) + " " + systemdWord(path, false);
 }
 
 std::string serviceUnitText(const std::string& programFile) {
@@ -172,7 +173,7 @@ std::string crontabWith(std::string_view crontab, const std::string& programFile
                         const std::vector<TimeOfDay>& times) {
   std::string text = crontabWithout(crontab);
   if (!text.empty() && text.back() != '\n') text += '\n';
-  const std::string command = cronQuoted(programFile) + " --record";
+  const std::string command = cronQuoted(programFile) + " " + std::string(kScheduledArguments);
   std::map<int, std::string> hoursAtMinute;
   for (const TimeOfDay& t : times) {
     std::string& hours = hoursAtMinute[t.minute];

@@ -14,6 +14,10 @@
 
 namespace vantoril::schedule {
 
+// The arguments of a run the schedule starts: a recording run that tells
+// its person, by a notification, when a place was not recorded.
+inline constexpr std::string_view kScheduledArguments = "--record --notify";
+
 struct TimeOfDay {
   int hour = 0;
   int minute = 0;

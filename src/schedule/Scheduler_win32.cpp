@@ -161,7 +161,7 @@ class TaskScheduler final : public Scheduler {
     Ptr<IExecAction> exec = action.as<IExecAction>();
     if (!exec) throw Failure(what + "：运行程序的操作不可用");
     check(exec->put_Path(Bstr(win32::wide(programFile_))), what);
-    check(exec->put_Arguments(Bstr(L"--record")), what);
+    check(exec->put_Arguments(Bstr(win32::wide(kScheduledArguments))), what);
     const auto slash = programFile_.find_last_of("\\/");
     if (slash != std::string::npos) check(exec->put_WorkingDirectory(Bstr(win32::wide(programFile_.substr(0, slash)))), what);
 

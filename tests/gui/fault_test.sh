@@ -2,7 +2,8 @@
 # A recording run in which one place fails, in the real window: the run
 # records the others, one message box at the end names the failed place (its
 # screenshot is kept), nothing is written for it, and once the box is closed
-# the window takes clicks.
+# the window takes clicks. Then 300 places failing for one cause on a
+# 1,000-pixel screen: the box says so in one line and fits the screen.
 . "$(dirname "$0")/lib.sh"
 
 # The list shows 北京, 无此页, 杭州: the failing place is the middle one.
@@ -13,7 +14,7 @@ page="$WORK/pages/beijing.html"
 mkdir -p "$WORK/pages"
 cp "$(dirname "$0")/../../demo/pages/beijing.html" "$page" || fail "no demo page"
 
-start_x
+start_x 1280x1000
 make_program_folder "$GOOD=file://$page" "$BAD=file://$WORK/pages/missing.html" "$AFTER=file://$page"
 start_program
 data="$PROGRAM_FOLDER/WeatherData"
@@ -40,5 +41,24 @@ click_twips 1680 120 855 255
 wait_box 'Add location' 10 >/dev/null || fail "the window took no click after the failed run"
 xdotool key Escape
 screenshot fault-after >/dev/null
+
+stop_program
+places=()
+for ((i = 0; i < 300; i++)); do places+=("地$i=http://127.0.0.1:1/$i"); done
+make_program_folder "${places[@]}"
+start_program
+click_twips 240 4320 3495 1335
+box=$(wait_box '^Vantoril v 1\.0$' 60 "$WINDOW") || fail "no message box after 300 places failed"
+sleep 0.5
+screenshot fault-300-places "$box" >/dev/null
+geometry=$(xdotool getwindowgeometry --shell "$box")
+Y=$(sed -n 's/^Y=//p' <<<"$geometry")
+HEIGHT=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
+((Y >= 0 && Y + HEIGHT <= 1000)) || fail "the box of 300 failed places is $HEIGHT pixels tall at $Y on a 1000-pixel screen"
+# Two lines of text: the heading and the one cause.
+((HEIGHT < 300)) || fail "the box of 300 places failing alike is $HEIGHT pixels tall"
+grep -q $'\t地299\t错误：' "$PROGRAM_FOLDER/vantoril.log" || fail "the log does not name every place"
+xdotool key Return
+wait_gone '^Vantoril v 1\.0$' 10 "$WINDOW" || fail "the box of 300 places did not close"
 
 echo "PASS: $TEST_NAME"

@@ -31,11 +31,12 @@ for tool in Xvfb xdotool xmodmap xprop import convert iconv; do
   command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
 
-# Starts Xvfb on a display number it picks itself.
+# Starts Xvfb on a display number it picks itself; $1: the screen's size
+# (1280x1024 unless given).
 start_x() {
   local fifo="$WORK/displayfd"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
   XVFB_PID=$!
   local number
   read -r -t 20 number <"$fifo" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"

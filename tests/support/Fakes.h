@@ -1,12 +1,14 @@
 #pragma once
 // Stand-ins for the services of the window, and a throw-away program folder.
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -16,6 +18,7 @@
 #include "app/Form1.h"
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
+#include "platform/PageRequest.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -31,11 +34,13 @@ class FakeDownloader final : public Downloader {
   std::vector<std::string> calls;
   std::map<Ticket, std::u16string> held;  // fetched ahead, not yet collected or abandoned
   std::size_t mostHeld = 0;
+  bool offline = false;  // every download fails as with no network
 
   std::u16string download(const std::u16string& address) override {
     requested.push_back(address);
+    if (offline) throw page::hostUnresolved(toUtf8(address));
     const auto it = pages.find(address);
-    if (it == pages.end()) throw Failure("下载 " + toUtf8(address) + " 失败：没有这个网页");
+    if (it == pages.end()) throw page::failed(toUtf8(address), "没有这个网页");
     return it->second;
   }
   Ticket fetchAhead(const std::u16string& address) override {
@@ -185,8 +190,11 @@ struct FormFixture {
   ScriptedInput input;
   CollectingReport report;
   std::unique_ptr<Form1> form;
+  std::optional<std::chrono::system_clock::time_point> now;  // the form's clock; none: the system's
   explicit FormFixture(RunObserver* observer = nullptr) {
-    form = std::make_unique<Form1>(folder.path(), Form1Services{downloader, starter, input, report, observer});
+    form = std::make_unique<Form1>(folder.path(), Form1Services{downloader, starter, input, report, observer, nullptr, [this] {
+                                                                  return now ? *now : std::chrono::system_clock::now();
+                                                                }});
   }
   std::string website(const std::string& relative = "") const { return folder / ("WebSite/" + relative); }
   std::string weatherData(const std::string& relative = "") const { return folder / ("WeatherData/" + relative); }

@@ -27,6 +27,11 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndArgumentsNamingNoModeAreR
       {{"--record", "--chart", "杭州"}, 2, false, false},
       {{"--chart"}, 2, false, false},
       {{"--chart", "杭州"}, 1, false, true},
+      // --notify goes with --record alone.
+      {{"--notify"}, 2, false, false},
+      {{"--chart", "杭州", "--notify"}, 2, false, false},
+      {{"--record", "--notify", "--find", "杭"}, 2, false, false},
+      {{"--find", "杭", "--add", "杭"}, 2, false, false},
   };
   for (const Case& c : cases) {
     bool opened = false, looked = false;

@@ -23,6 +23,8 @@
 #include "../support/ProgramFolder.h"
 #include "../support/SampleData.h"
 #include "platform/Cp936.h"
+#include "app/Headless.h"
+#include "notify/Notifier.h"
 #include "platform/CurlDownloader.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
@@ -102,10 +104,13 @@ TEST(HeadlessRecord, ADeadPlaceIsReportedThePlacesAfterItAreRecordedAndTheExitCo
     EXPECT_EQ(result.out[0], "北京\t2014061914");
     EXPECT_EQ(result.out[1].rfind("哈尔滨\t错误：", 0), 0u) << result.out[1];
     EXPECT_EQ(result.out[2], "杭州\t2016030208");
-    // The report names the dead place only, with its address.
-    EXPECT_NE(result.err.find("\n哈尔滨: "), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find(dead), std::string::npos) << result.err;
-    EXPECT_EQ(result.err.find("杭州"), std::string::npos) << result.err;
+    // Of the places not recorded, the report names the dead place only, with
+    // its address; then the two recorded pages, which stopped updating long ago.
+    const std::string notRecorded = result.err.substr(0, result.err.find("\n\n"));
+    EXPECT_NE(notRecorded.find("\n哈尔滨: "), std::string::npos) << result.err;
+    EXPECT_NE(notRecorded.find(dead), std::string::npos) << result.err;
+    EXPECT_EQ(notRecorded.find("杭州"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("\n\n以下 2 个地名的网页已超过 48 小时没有更新"), std::string::npos) << result.err;
     for (const char* recorded : {"北京", "杭州"})
       EXPECT_EQ(test::crlfCount(test::readBytes(program.dataFile(recorded))), 29u) << recorded;
     EXPECT_FALSE(std::filesystem::exists(program.dataFile("哈尔滨")));
@@ -194,7 +199,7 @@ TEST(HeadlessRecord, ASecondRunWaitsForTheFirstThenRecords) {
 
     std::vector<std::string> log = linesOf(test::readBytes(program.folder / "vantoril.log"));
     for (std::string& line : log) line = line.substr(20);  // the time
-    std::vector<std::string> expected = {"杭州\t2014061914",
+    std::vector<std::string> expected = {"杭州\t2014061914（过时：观测时间 2014061914 已超过 48 小时，页面不再更新）",
                                          "运行结束\t地名 1\t记录 1\t暂存 0\t跳过 0\t错误 0\t退出码 0"};
     if (!killed) {
       ASSERT_EQ(log.size(), 4u);
@@ -332,6 +337,70 @@ TEST(DownloadTimeOut, AServerThatNeverAnswersFails) {
   options.totalTimeoutMs = 300;
   CurlDownloader downloader(options);
   EXPECT_THROW(downloader.download(fromUtf8(server.url("/slow"))), Failure);
+}
+
+}  // namespace
+}  // namespace vantoril
+
+namespace vantoril {
+namespace {
+
+// A notifier that keeps what it is given, or refuses it.
+class KeptNotifications final : public notify::Notifier {
+ public:
+  std::vector<notify::Notification> shown;
+  std::string refusal;  // thrown as the cause when not empty
+  void show(const notify::Notification& notification) override {
+    if (!refusal.empty()) throw Failure(refusal);
+    shown.push_back(notification);
+  }
+};
+
+TEST(HeadlessRecord, AScheduledRunNotifiesOnceWhenAPlaceFailsAndTheResultStaysWhateverTheNotification) {
+  HttpServer server;
+  server.route("/good", htmlOf("hangzhou-2014.html"));
+  struct Case {
+    const char* what;
+    std::vector<std::string> failing;  // places whose page is missing, beside 杭州's good one
+    bool scheduled;                    // started with a notifier, as by the schedule
+    std::string refusal;               // of the notification service
+    int exitCode;
+    std::size_t notifications;
+    std::string logged;  // the log's notification line, after its time; "" for none
+  };
+  const std::string title = "Vantoril：定时记录有 2 个地名没有记录";
+  const Case cases[] = {
+      {"all recorded, a stale page among them", {}, true, "", 0, 0, ""},
+      {"two failing alike", {"甲", "乙"}, true, "", 1, 1, "\t通知\t已显示：" + title},
+      {"no notification service", {"甲", "乙"}, true, "没有会话总线", 1, 0, "\t通知\t通知无法显示：没有会话总线"},
+      {"a run at a terminal", {"甲", "乙"}, false, "", 1, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder folder;
+    test::writeGbk(folder / "WebSite/杭州.txt", fromUtf8(server.url("/good")) + u"\r\n");
+    for (const std::string& place : c.failing)
+      test::writeGbk(folder / ("WebSite/" + place + ".txt"), fromUtf8(server.url("/gone/" + place)) + u"\r\n");
+    KeptNotifications notifier;
+    notifier.refusal = c.refusal;
+    EXPECT_EQ(recordHeadless(folder.path(), c.scheduled ? &notifier : nullptr), c.exitCode);
+    ASSERT_EQ(notifier.shown.size(), c.notifications);
+    if (c.notifications > 0) {
+      EXPECT_EQ(notifier.shown[0].title, title);
+      EXPECT_TRUE(test::contains(notifier.shown[0].body, "\n2 个地名都无法下载：HTTP 状态 404（")) << notifier.shown[0].body;
+      EXPECT_TRUE(test::contains(notifier.shown[0].body, folder / "vantoril.log")) << notifier.shown[0].body;
+    }
+    const std::string log = test::readBytes(folder / "vantoril.log");
+    const std::size_t notice = log.find("\t通知\t");
+    if (c.logged.empty()) {
+      EXPECT_EQ(notice, std::string::npos) << log;
+    } else {
+      // After the run's summary, the log's last line.
+      ASSERT_NE(notice, std::string::npos) << log;
+      EXPECT_EQ(log.substr(notice, log.size() - notice - 1), c.logged) << log;
+      EXPECT_LT(log.find("\t运行结束\t"), notice) << log;
+    }
+  }
 }
 
 }  // namespace

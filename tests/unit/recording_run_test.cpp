@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "../support/Fakes.h"
+#include "../support/ManyPlaces.h"
 #include "../support/SampleData.h"
 #include "catalogue/Catalogue.h"
 #include "platform/Cp936.h"
@@ -592,6 +594,164 @@ TEST(RecordingRunFailure, APlaceWithAnEmptyNameIsNamedByItsPlaceInTheList) {
   EXPECT_FALSE(run.record());
   ASSERT_EQ(run.f.report.messages.size(), 1u);
   EXPECT_TRUE(contains(run.f.report.messages[0], "\n第 1 项（空地名）: ")) << run.f.report.messages[0];
+}
+
+// ---------------------------------------------------------------------------
+// What a run tells its person: places failing alike on one line, at most
+// fifteen lines, pages that stopped updating and hours lost for good.
+
+TEST(RecordingRunFailure, ThreeHundredPlacesFailingAlikeAreOneLine) {
+  Recorder run;
+  test::writeManyPlaces(run.f, 300);
+  run.f.downloader.offline = true;
+  ASSERT_TRUE(run.f.form->load());
+  EXPECT_FALSE(run.record());
+  ASSERT_EQ(run.f.report.messages.size(), 1u);
+  const std::string& message = run.f.report.messages[0];
+  EXPECT_TRUE(message.starts_with("以下 300 个地名没有记录：\n300 个地名都无法下载：无法解析主机 www.weather.com.cn，"
+                                  "网络可能没有连通（地0、地1、地10 等）"))
+      << message;
+  EXPECT_EQ(test::linesOf(message).size(), 2u) << message;
+  // The log keeps every place.
+  const std::string log = test::readBytes(run.f.folder / "vantoril.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 301) << log.substr(0, 400);
+}
+
+TEST(RunReport, GroupsByCauseAndKindAndStopsAfterFifteenLines) {
+  using notify::PlaceNote;
+  const auto failed = [](std::string place, std::string group) {
+    return PlaceNote{PlaceNote::NotRecorded, place, place + ": " + group + " 详情", group};
+  };
+  std::vector<PlaceNote> seventeen;
+  for (int i = 0; i < 17; ++i) seventeen.push_back(failed("地" + std::to_string(i), "原因" + std::to_string(i)));
+  // 地15 is named again in a kind below the cut: it is counted once.
+  std::vector<PlaceNote> counted = seventeen;
+  counted.push_back({PlaceNote::Stale, "地15", "地15: 过时", "页面不再更新"});
+  counted.push_back({PlaceNote::Stale, "地0", "地0: 过时", "页面不再更新"});
+  std::string fifteen = "以下 17 个地名没有记录：";
+  for (int i = 0; i < 15; ++i) fifteen += "\n地" + std::to_string(i) + ": 原因" + std::to_string(i) + " 详情";
+  struct Case {
+    const char* what;
+    std::vector<PlaceNote> notes;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"nothing", {}, ""},
+      {"one place: its own line", {failed("甲", "无法下载：HTTP 状态 404")}, "以下 1 个地名没有记录：\n甲: 无法下载：HTTP 状态 404 详情"},
+      {"two alike",
+       {failed("甲", "无法下载：HTTP 状态 404"), failed("乙", "无法下载：HTTP 状态 404")},
+       "以下 2 个地名没有记录：\n2 个地名都无法下载：HTTP 状态 404（甲、乙）"},
+      {"four alike, one apart, in the order of their first place",
+       {failed("甲", "A"), failed("乙", "B"), failed("丙", "A"), failed("丁", "A"), failed("戊", "A")},
+       "以下 5 个地名没有记录：\n4 个地名都A（甲、丙、丁 等）\n乙: B 详情"},
+      {"kinds in their order, a blank line apart",
+       {{PlaceNote::Stale, "甲", "甲: 过时", "页面不再更新"}, failed("乙", "B"),
+        {PlaceNote::Kept, "丙", "丙: 暂存", "暂存"}},
+       "以下 1 个地名没有记录：\n乙: B 详情\n\n以下 1 个地名的记录已暂存：\n丙: 暂存\n\n以下 1 个地名的网页已超过 48 "
+       "小时没有更新（照常记录，可能需要换网址）：\n甲: 过时"},
+      {"seventeen causes", seventeen, fifteen + "\n\n另有 2 个地名，详见 LOG"},
+      {"a place left out is counted once, one shown not at all", counted, fifteen + "\n\n另有 2 个地名，详见 LOG"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(notify::reportText(c.notes, "LOG"), c.expected) << c.what;
+}
+
+TEST(RunReport, TheNotificationIsForWhatNeedsThePersonAndCountsThePlacesNotRecorded) {
+  using notify::PlaceNote;
+  const PlaceNote failed{PlaceNote::NotRecorded, "甲", "甲: x", "无法下载：x"};
+  const PlaceNote stale{PlaceNote::Stale, "乙", "乙: 过时", "页面不再更新"};
+  const PlaceNote lost{PlaceNote::HoursLost, "丙", "丙: 缺了 3 小时", "缺了记录"};
+  const PlaceNote kept{PlaceNote::Kept, "丁", "丁: 暂存", "暂存"};
+  struct Case {
+    const char* what;
+    std::vector<PlaceNote> notes;
+    std::string gaveUp;
+    std::string title;  // "" for no notification
+  };
+  const Case cases[] = {
+      {"all recorded", {}, "", ""},
+      {"a stale page alone", {stale}, "", ""},
+      {"three not recorded",
+       {failed, stale, {PlaceNote::NotRecorded, "戊", "戊: x", "无法下载：x"}, {PlaceNote::NotRecorded, "己", "己: y", "y"}},
+       "",
+       "Vantoril：定时记录有 3 个地名没有记录"},
+      {"hours lost", {lost, stale}, "", "Vantoril：定时记录有 1 个地名缺了记录"},
+      {"kept", {kept}, "", "Vantoril：定时记录有 1 个地名的记录已暂存"},
+      {"gave up waiting", {}, "另一次记录进行了 30 分钟还没有结束，本次记录放弃", "Vantoril：定时记录没有进行"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto n = notify::runNotification(c.notes, c.gaveUp, "/data/vantoril.log");
+    ASSERT_EQ(n.has_value(), !c.title.empty());
+    if (!n) continue;
+    EXPECT_EQ(n->title, c.title);
+    EXPECT_TRUE(contains(n->body, "详见 /data/vantoril.log")) << n->body;
+    // What the run gave up for comes first; a stale page is named when
+    // there is something else to tell.
+    EXPECT_TRUE(n->body.starts_with(c.gaveUp)) << n->body;
+    const bool stale = std::any_of(c.notes.begin(), c.notes.end(),
+                                   [](const PlaceNote& note) { return note.kind == PlaceNote::Stale; });
+    EXPECT_EQ(contains(n->body, "\n乙: 过时"), stale) << n->body;
+  }
+}
+
+// The site's hour (Beijing time) as the system's clock.
+std::chrono::system_clock::time_point siteClock(int year, unsigned month, unsigned day, int hour) {
+  using namespace std::chrono;
+  return sys_days{std::chrono::year{year} / month / day} + hours{hour - 8};
+}
+
+TEST(RunReport, HoursLostAPlaceAboutToLoseHoursAndAStalePageAreToldAndLogged) {
+  Recorder run;
+  Place p = threePlaces()[0];  // 北京, observed 2016061914
+  run.add(p);
+  run.loaded({p});
+  const auto notesOf = [&] {
+    std::vector<std::string> lines;
+    for (const notify::PlaceNote& n : run.f.form->lastRunNotes()) lines.push_back(n.line);
+    return lines;
+  };
+  using Lines = std::vector<std::string>;
+
+  run.f.now = siteClock(2016, 6, 19, 15);
+  EXPECT_TRUE(run.record());
+  EXPECT_EQ(notesOf(), Lines{});
+
+  // 30 hours on: the record holds 25 of them, 5 are gone.
+  p.od0 = u"20160620200000";
+  run.add(p);
+  run.f.now = siteClock(2016, 6, 20, 20);
+  EXPECT_TRUE(run.record());
+  EXPECT_EQ(notesOf(), Lines{"北京: 上次记录 2016061914 之后缺了 5 小时"});
+  EXPECT_TRUE(run.f.report.messages.empty());
+  // 25 hours on: nothing lost.
+  p.od0 = u"20160621210000";
+  run.add(p);
+  run.f.now = siteClock(2016, 6, 21, 21);
+  EXPECT_TRUE(run.record());
+  EXPECT_EQ(notesOf(), Lines{});
+
+  // Failing 20 hours after the newest record: not yet; 21: the next miss loses hours.
+  run.f.downloader.offline = true;
+  run.f.now = siteClock(2016, 6, 22, 17);
+  EXPECT_FALSE(run.record());
+  EXPECT_EQ(notesOf().size(), 1u);
+  run.f.now = siteClock(2016, 6, 22, 18);
+  EXPECT_FALSE(run.record());
+  EXPECT_EQ(notesOf(), (Lines{"北京: 下载 " + utf8(p.address) + " 失败：无法解析主机 www.weather.com.cn，网络可能没有连通",
+                              "北京: 最新记录 2016062121，已是 21 小时前"}));
+  EXPECT_TRUE(contains(run.f.report.messages.back(), "\n\n以下 1 个地名的最新记录已超过 20 小时，再错过一次就会缺记录：\n北京: "))
+      << run.f.report.messages.back();
+
+  // A page 49 hours old is recorded, and named stale; 48 hours old is not.
+  run.f.downloader.offline = false;
+  for (const int hour : {21, 22}) {
+    run.f.now = siteClock(2016, 6, 23, hour);
+    EXPECT_TRUE(run.record());
+  }
+  EXPECT_EQ(notesOf(), Lines{"北京: 观测时间 2016062121 已超过 48 小时，页面不再更新"});
+  const std::string log = test::readBytes(run.f.folder / "vantoril.log");
+  EXPECT_TRUE(contains(log, "\t北京\t2016062121（过时：观测时间 2016062121 已超过 48 小时，页面不再更新）\n")) << log;
+  EXPECT_EQ(log.find("过时"), log.rfind("过时")) << log;  // the page 48 hours old is not
 }
 
 }  // namespace

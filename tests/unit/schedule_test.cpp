@@ -168,6 +168,8 @@ TEST(ScheduleSystemdUnits, AreVerifiedBySystemdAndPointAtTheProgramWhateverItsPa
     EXPECT_EQ(out.find("vantoril-record"), std::string::npos) << name << ":\n" << out;
 
     EXPECT_EQ(serviceUnitText(program).find("ExecStart=/bin/sh -c ") != std::string::npos, throughShell) << name;
+    // A scheduled run tells its person when places were not recorded.
+    EXPECT_NE(serviceUnitText(program).find(" --record --notify"), std::string::npos) << serviceUnitText(program);
     // The same units without the program file are refused: the check above looked at that path.
     std::filesystem::remove(program);
     if (!throughShell) {
@@ -219,7 +221,7 @@ TEST(ScheduleCrontab, OurLinesReplaceOurOldOnesAndEveryOtherLineStaysByteForByte
     const std::string with = crontabWith(mine, program, {{8, 0}, {20, 0}, {20, 30}});
     EXPECT_EQ(crontabTimes(with), (Times{{8, 0}, {20, 0}, {20, 30}})) << with;
     EXPECT_TRUE(with.ends_with("\n"));
-    EXPECT_NE(with.find("0 8,20 * * * '/opt/my apps/it'\\''s 100\\%/vantoril' --record # vantoril-schedule\n"),
+    EXPECT_NE(with.find("0 8,20 * * * '/opt/my apps/it'\\''s 100\\%/vantoril' --record --notify # vantoril-schedule\n"),
               std::string::npos)
         << with;
     EXPECT_NE(with.find("30 20 * * * "), std::string::npos) << with;
@@ -241,7 +243,7 @@ TEST(ScheduleCrontab, TheCommandReachesTheProgramThroughCronAndTheShell) {
     TempFolder root;
     std::filesystem::create_directories(root / name);
     const std::string program = root / name + "/vantoril";
-    writeWholeFile(program, "#!/bin/sh\necho \"ran $1\"\n");
+    writeWholeFile(program, "#!/bin/sh\necho \"ran $*\"\n");
     ::chmod(program.c_str(), 0755);
     std::string line = crontabWith("", program, {{8, 0}});
     line = line.substr(0, line.size() - 1);
@@ -256,7 +258,7 @@ TEST(ScheduleCrontab, TheCommandReachesTheProgramThroughCronAndTheShell) {
     }
     const auto [status, out] = shell("sh -c " + shellQuoted(command));
     EXPECT_EQ(status, 0) << line << "\n" << out;
-    EXPECT_EQ(out, "ran --record\n") << line;
+    EXPECT_EQ(out, "ran --record --notify\n") << line;
   }
 }
 

@@ -59,6 +59,30 @@ class FakeWindow final : public BusyRun::Window {
   void closeLater() override { calls.push_back("close"); }
 };
 
+// A message box on a 1,000-pixel screen, lines 20 pixels apart, wrapping at
+// 500 pixels (25 Chinese characters of 20 pixels): room for 42 rows.
+TEST(ViewDesign, AMessageTallerThanTheScreenIsCutToItsFirstLines) {
+  const auto fit = [](const std::string& message) { return messageFitting(message, 1000, 20, 500, 20); };
+  std::string lines, wide;
+  for (int i = 0; i < 42; ++i) lines += (i ? "\n" : "") + std::string("第 ") + std::to_string(i) + " 行";
+  std::string twentySix;
+  for (int i = 0; i < 26; ++i) twentySix += "中";
+  for (int i = 0; i < 22; ++i) wide += (i ? "\n" : "") + twentySix;
+  struct Case {
+    const char* what;
+    std::string message, expected;
+  };
+  const Case cases[] = {
+      {"42 rows fit", lines, lines},
+      {"43 rows: 40 shown, and the count of the rest",
+       lines + "\n末行", lines.substr(0, lines.find("\n第 40 行")) + "\n……（另有 3 行未显示）"},
+      {"22 lines of 26 Chinese characters take two rows each", wide,
+       wide.substr(0, 20 * (26 * 3 + 1) - 1) + "\n……（另有 2 行未显示）"},
+      {"an ASCII character is half as wide", std::string(2000, 'x'), std::string(2000, 'x')},
+  };
+  for (const Case& c : cases) EXPECT_EQ(fit(c.message), c.expected) << c.what;
+}
+
 TEST(BusyRun, ACloseDuringARunStopsItAfterThePlaceAndClosesWhenItEnds) {
   FakeWindow window;
   BusyRun busy;

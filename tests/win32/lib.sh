@@ -12,10 +12,11 @@ command -v wine >/dev/null || fail "wine is not installed"
 # the X server: wine's desktop process, which every window needs, keeps the
 # display of whoever started the session, and the tests before this one and
 # the prefix's own start-up have none.
+# $1: the screen's size, as start_x takes it.
 start_wine_x() {
   "$ROOT/scripts/wine.sh" "$BUILD" start
   "$ROOT/scripts/wine.sh" "$BUILD" stop
-  start_x
+  start_x "$@"
   # Wine has no SimSun: the Song face of the design is drawn with the
   # installed Chinese face (Zen Hei's bitmap strikes lose strokes under wine).
   printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"SimSun"="WenQuanYi Micro Hei"\r\n"\xcb\xce\xcc\xe5"="WenQuanYi Micro Hei"\r\n' \

@@ -3,12 +3,13 @@
 # client size, a screenshot, a recording run over three file:// places
 # (one added while the window is open) started by the record button, the chart page from the list's menu, and a
 # place made through the real input boxes (a Chinese name typed), then
-# selected and deleted.
+# selected and deleted. Then 300 places failing for one cause on a
+# 1,000-pixel screen: the message box says so in one line and fits.
 #   tests/win32/window_test.sh PROGRAM ARTEFACTS BUILD
 # BUILD holds the wine prefix of scripts/wine.sh.
 . "$(dirname "$0")/../gui/lib.sh"
 . "$(dirname "$0")/lib.sh"
-start_wine_x
+start_wine_x 1280x1000
 
 # A program folder with three places whose pages are sample pages, in the
 # order the list shows them.
@@ -165,4 +166,23 @@ sleep 1
 screenshot win32-schedule-dialog "$dialog" >/dev/null
 xdotool mousemove --window "$dialog" 324 238 click 1  # 取消
 wait_gone '^定时记录$' 20 || fail "Cancel did not close the schedule's dialog"
+
+stop_program
+rm -rf "$PROGRAM_FOLDER/WebSite"
+mkdir -p "$PROGRAM_FOLDER/WebSite"
+for ((i = 0; i < 300; i++)); do printf 'http://127.0.0.1:1/%d\r\n' "$i" >"$PROGRAM_FOLDER/WebSite/p$i.txt"; done
+(cd "$PROGRAM_FOLDER" && LC_ALL=zh_CN.UTF-8 exec wine vantoril.exe) >"$WORK/program.log" 2>&1 &
+APP_PID=$!
+WINDOW=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vantoril v 1\.0$' | head -n 1)
+[ -n "$WINDOW" ] || fail "the window of 300 places did not appear"
+sleep 1
+click_twips 240 4320 3495 1335
+box=$(wait_shown '^Vantoril v 1\.0$' 120 "$WINDOW") || fail "no message box after 300 places failed"
+sleep 1
+screenshot win32-300-places "$box" >/dev/null
+geometry=$(xdotool getwindowgeometry --shell "$box")
+Y=$(sed -n 's/^Y=//p' <<<"$geometry")
+HEIGHT=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
+((Y >= 0 && Y + HEIGHT <= 1000 && HEIGHT < 300)) ||
+  fail "the box of 300 places failing alike is $HEIGHT pixels tall at $Y on a 1000-pixel screen"
 echo "PASS: $TEST_NAME"

@@ -1,0 +1,15 @@
+#pragma once
+// The observation hour of a place's newest record, for what a run tells its
+// person (hours lost, a place about to lose some).
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantoril::datafile {
+
+// The site hour (notify::siteHour) of the last record written for `place`:
+// the last of its pending file, else the last of its data file; none when
+// neither holds a record. Throws Failure when a file cannot be read.
+std::optional<long long> lastRecordHour(const std::string& programFolder, std::u16string_view place);
+
+}  // namespace vantoril::datafile
