@@ -31,6 +31,8 @@ if [ "${1:-}" = --tests ]; then
     cron systemd
     # the chart page opened in a browser
     chromium
+    # the exported table read back by a spreadsheet (soffice --headless)
+    libreoffice-calc-nogui
   )
 fi
 

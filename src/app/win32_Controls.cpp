@@ -258,7 +258,8 @@ void ListCtrl::showMenu(LPARAM at) {
   HWND owner = ::GetParent(hwnd);
   chooseListMenuEntry(form, static_cast<ListMenuEntry>(chosen - 1), row,
                       {[owner] { return askPlaceByName(owner); },
-                       [this, owner] { showScheduleDialog(owner, form.programFolder()); }});
+                       [this, owner] { showScheduleDialog(owner, form.programFolder()); },
+                       [owner](const std::string& suggested) { return win32view::askSavePath(owner, suggested); }});
 }
 
 std::unique_ptr<ViewControl> createViewControl(HWND parent, const ControlDesign& design, int id, int dotsPerInch,

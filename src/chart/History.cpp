@@ -5,9 +5,13 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
+#include "platform/Cp936.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "recording/DataFile.h"
 
 namespace vantoril::chart {
 
@@ -62,7 +66,7 @@ double value(std::u16string_view text, int& nonNumbers) {
 
 // A row "hour<tab>temperature<tab>precipitation<tab>humidity"; the hour
 // field is not used (the row's place gives its hour).
-bool readRow(std::u16string_view line, HourValues& row, int& nonNumbers) {
+bool readRow(std::u16string_view line, HourValues& row, std::array<std::u16string_view, 3>& texts, int& nonNumbers) {
   std::array<std::u16string_view, 4> fields;
   std::size_t n = 0;
   for (std::size_t start = 0;; ++n) {
@@ -73,6 +77,7 @@ bool readRow(std::u16string_view line, HourValues& row, int& nonNumbers) {
     start = tab + 1;
   }
   if (n != fields.size() - 1) return false;
+  texts = {fields[1], fields[2], fields[3]};
   row.temperature = value(fields[1], nonNumbers);
   row.precipitation = value(fields[2], nonNumbers);
   row.humidity = value(fields[3], nonNumbers);
@@ -80,6 +85,11 @@ bool readRow(std::u16string_view line, HourValues& row, int& nonNumbers) {
 }
 
 }  // namespace
+
+bool plainNumber(std::u16string_view text) {
+  int nonNumbers = 0;
+  return !std::isnan(value(text, nonNumbers)) && nonNumbers == 0;
+}
 
 std::optional<HourIndex> parseHour(std::u16string_view text) {
   if (text.size() != 10 || !std::all_of(text.begin(), text.end(), isDigit)) return std::nullopt;
@@ -104,12 +114,27 @@ CivilHour civilHour(HourIndex hour) {
           static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(hour - days * 24)};
 }
 
+std::string isoHour(HourIndex hour) {
+  const CivilHour c = civilHour(hour);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:00+08:00", c.year, c.month, c.day, c.hour);
+  return buf;
+}
+
+std::string hourText(HourIndex hour) {
+  const CivilHour c = civilHour(hour);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d时", c.year, c.month, c.day, c.hour);
+  return buf;
+}
+
 namespace {
 
 // An hour's values and the record they come from, by rank: the later
 // observation, and of two equal ones the record further down.
 struct Sample {
   HourValues values;
+  std::array<std::u16string_view, 3> texts;
   HourIndex observation;
   std::size_t sequence;
   bool outranks(const Sample& other) const {
@@ -132,7 +157,8 @@ class Reader {
     piece_.push_back(text);
   }
 
-  History history() && {
+  // The hours taken, each from its highest ranked record.
+  std::vector<Sample> merged() {
     if (!piece_.empty()) endPiece();
     if (!late_.empty()) {
       // Records out of time order: every hour's samples side by side, the
@@ -145,8 +171,14 @@ class Reader {
                                [](const Sample& a, const Sample& b) { return a.values.hour == b.values.hour; }),
                    taken_.end());
     }
-    history_.hours.reserve(taken_.size());
-    for (const Sample& s : taken_) history_.hours.push_back(s.values);
+    return std::move(taken_);
+  }
+  const History& counts() const { return history_; }
+
+  History history() && {
+    const std::vector<Sample> samples = merged();
+    history_.hours.reserve(samples.size());
+    for (const Sample& s : samples) history_.hours.push_back(s.values);
     return std::move(history_);
   }
 
@@ -164,8 +196,8 @@ class Reader {
       // a data file) outranks them all: its rows are taken at once.
       const bool inOrder = history_.records == 0 || *observation >= history_.lastObservation;
       for (std::size_t r = 0; r < kRows; ++r) {
-        Sample sample{{}, *observation, static_cast<std::size_t>(history_.records)};
-        if (!readRow(piece_[2 + r], sample.values, history_.nonNumbers)) {
+        Sample sample{{}, {}, *observation, static_cast<std::size_t>(history_.records)};
+        if (!readRow(piece_[2 + r], sample.values, sample.texts, history_.nonNumbers)) {
           ++history_.skippedLines;
           continue;
         }
@@ -212,6 +244,31 @@ History readHistoryText(std::u16string_view text) {
   Reader reader;
   forEachLine(text, [&](std::u16string_view line) { reader.line(line); });
   return std::move(reader).history();
+}
+
+HourTexts readHourTexts(std::u16string_view text) {
+  Reader reader;
+  forEachLine(text, [&](std::u16string_view line) { reader.line(line); });
+  HourTexts result;
+  const std::vector<Sample> samples = reader.merged();
+  result.records = reader.counts().records;
+  result.skippedLines = reader.counts().skippedLines;
+  result.hours.reserve(samples.size());
+  for (const Sample& s : samples) result.hours.push_back({s.values.hour, s.texts});
+  return result;
+}
+
+std::optional<std::u16string> placeText(const std::string& programFolder, std::u16string_view place) {
+  // Records waiting in the pending file come after those of the data file.
+  const std::optional<std::string> dataBytes = readFileIfExists(datafile::path(programFolder, place)),
+                                   pendingBytes = readFileIfExists(datafile::pendingPath(programFolder, place));
+  if (!dataBytes && !pendingBytes) return std::nullopt;
+  std::u16string text = dataBytes ? cp936::decode(*dataBytes) : std::u16string();
+  if (pendingBytes) {
+    if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') text += u"\r\n";
+    text += cp936::decode(*pendingBytes);
+  }
+  return text;
 }
 
 }  // namespace vantoril::chart
