@@ -66,7 +66,8 @@ double value(std::u16string_view text, int& nonNumbers) {
 
 // A row "hour<tab>temperature<tab>precipitation<tab>humidity"; the hour
 // field is not used (the row's place gives its hour).
-bool readRow(std::u16string_view line, HourValues& row, std::array<std::u16string_view, 3>& texts, int& nonNumbers) {
+// Without `nonNumbers`, the values are left unread.
+bool readRow(std::u16string_view line, HourValues& row, std::array<std::u16string_view, 3>& texts, int* nonNumbers) {
   std::array<std::u16string_view, 4> fields;
   std::size_t n = 0;
   for (std::size_t start = 0;; ++n) {
@@ -78,9 +79,10 @@ bool readRow(std::u16string_view line, HourValues& row, std::array<std::u16strin
   }
   if (n != fields.size() - 1) return false;
   texts = {fields[1], fields[2], fields[3]};
-  row.temperature = value(fields[1], nonNumbers);
-  row.precipitation = value(fields[2], nonNumbers);
-  row.humidity = value(fields[3], nonNumbers);
+  if (!nonNumbers) return true;
+  row.temperature = value(fields[1], *nonNumbers);
+  row.precipitation = value(fields[2], *nonNumbers);
+  row.humidity = value(fields[3], *nonNumbers);
   return true;
 }
 
@@ -115,10 +117,28 @@ CivilHour civilHour(HourIndex hour) {
 }
 
 std::string isoHour(HourIndex hour) {
+  std::string text;
+  appendIsoHour(text, hour);
+  return text;
+}
+
+void appendIsoHour(std::string& out, HourIndex hour) {
   const CivilHour c = civilHour(hour);
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:00+08:00", c.year, c.month, c.day, c.hour);
-  return buf;
+  if (c.year < 0 || c.year > 9999) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:00+08:00", c.year, c.month, c.day, c.hour);
+    out += buf;
+    return;
+  }
+  char buf[] = "yyyy-mm-ddThh:00+08:00";
+  const auto put = [&buf](std::size_t at, int n, int digits) {
+    for (int k = digits - 1; k >= 0; --k, n /= 10) buf[at + static_cast<std::size_t>(k)] = static_cast<char>('0' + n % 10);
+  };
+  put(0, c.year, 4);
+  put(5, c.month, 2);
+  put(8, c.day, 2);
+  put(11, c.hour, 2);
+  out.append(buf, sizeof buf - 1);
 }
 
 std::string hourText(HourIndex hour) {
@@ -147,6 +167,12 @@ struct Sample {
 // first time line form a piece of their own (skipped).
 class Reader {
  public:
+  // `numbers`: each value read as a number too (and the non-numbers
+  // counted); without, only its text is kept.
+  explicit Reader(bool numbers) : numbers_(numbers) {}
+  // Room for the hours of a text of that many characters: some 30 a new hour.
+  void expect(std::size_t characters) { taken_.reserve(characters / 30); }
+
   void line(std::u16string_view text) {
     if (first_) {
       first_ = false;
@@ -197,7 +223,7 @@ class Reader {
       const bool inOrder = history_.records == 0 || *observation >= history_.lastObservation;
       for (std::size_t r = 0; r < kRows; ++r) {
         Sample sample{{}, {}, *observation, static_cast<std::size_t>(history_.records)};
-        if (!readRow(piece_[2 + r], sample.values, sample.texts, history_.nonNumbers)) {
+        if (!readRow(piece_[2 + r], sample.values, sample.texts, numbers_ ? &history_.nonNumbers : nullptr)) {
           ++history_.skippedLines;
           continue;
         }
@@ -225,6 +251,7 @@ class Reader {
     else taken_.insert(at, sample);
   }
 
+  const bool numbers_;
   bool first_ = true;
   std::vector<std::u16string_view> piece_;
   std::vector<Sample> taken_;  // ascending, each hour once
@@ -235,19 +262,21 @@ class Reader {
 }  // namespace
 
 History readHistory(const std::vector<std::u16string>& lines) {
-  Reader reader;
+  Reader reader(true);
   for (const std::u16string& line : lines) reader.line(line);
   return std::move(reader).history();
 }
 
 History readHistoryText(std::u16string_view text) {
-  Reader reader;
+  Reader reader(true);
+  reader.expect(text.size());
   forEachLine(text, [&](std::u16string_view line) { reader.line(line); });
   return std::move(reader).history();
 }
 
 HourTexts readHourTexts(std::u16string_view text) {
-  Reader reader;
+  Reader reader(false);
+  reader.expect(text.size());
   forEachLine(text, [&](std::u16string_view line) { reader.line(line); });
   HourTexts result;
   const std::vector<Sample> samples = reader.merged();

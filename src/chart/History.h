@@ -74,6 +74,7 @@ CivilHour civilHour(HourIndex hour);
 // The hour in ISO 8601 with the site's offset: the observation clock is
 // China's standard time, UTC+8 all year ("2026-12-07T14:00+08:00").
 std::string isoHour(HourIndex hour);
+void appendIsoHour(std::string& out, HourIndex hour);
 // The hour as the chart writes it: "2026-12-07 14时".
 std::string hourText(HourIndex hour);
 

@@ -46,7 +46,7 @@ long long appendRows(std::string& out, std::u16string_view place, const chart::H
   const auto row = [&](chart::HourIndex hour, const std::array<std::u16string_view, 3>* values) {
     out += name;
     out += separator;
-    out += chart::isoHour(hour);
+    chart::appendIsoHour(out, hour);
     for (int k = 0; k < 3; ++k) {
       out += separator;
       if (values) appendCell(out, (*values)[static_cast<std::size_t>(k)], format);
@@ -80,6 +80,20 @@ std::string endingRefusal(const std::string& path) {
 
 void appendCell(std::string& out, std::u16string_view cell, TableFormat format) {
   const char16_t separator = format == TableFormat::Csv ? u',' : u'\t';
+  // Mostly a number: ASCII, nothing to quote, not starting a formula.
+  if (cell.empty() || (cell[0] != u'=' && cell[0] != u'+' && cell[0] != u'@' && cell[0] != u'-' && cell[0] >= 0x20)) {
+    const std::size_t start = out.size();
+    bool plain = true;
+    for (const char16_t c : cell) {
+      if (c >= 0x80 || c < 0x20 || c == separator || c == u'"') {
+        plain = false;
+        break;
+      }
+      out += static_cast<char>(c);
+    }
+    if (plain) return;
+    out.resize(start);
+  }
   const bool formula = startsFormula(cell);
   const bool quoted = std::any_of(cell.begin(), cell.end(), [separator](char16_t c) {
     return c == separator || c == u'"' || c == u'\r' || c == u'\n';
