@@ -7,6 +7,7 @@
 
 #include "app/Form1.h"
 #include "app/ListMenu.h"
+#include "app/win32_Dialogs.h"
 #include "app/win32_ScheduleDialog.h"
 #include "app/win32_PlaceSearchDialog.h"
 #include "platform/Win32.h"
