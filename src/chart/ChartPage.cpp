@@ -351,6 +351,7 @@ std::string pagePath(const std::string& programFolder, std::u16string_view place
 
 std::string pageText(std::u16string_view place, const History& history) {
   const std::string name = escaped(place);
+  const std::string coverage = exporting::coverageText(exporting::coverageOf(history.hours));
   Chart chart(history);
   std::string page =
       "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"zh-CN\">\n<head>\n"
@@ -360,8 +361,7 @@ std::string pageText(std::u16string_view place, const History& history) {
       "<style>body { font-family: sans-serif; margin: 16px; } svg { display: block; max-width: 100%; height: auto; }"
       " p { margin: 4px 0; }</style>\n"
       "</head>\n<body>\n<h1>" +
-      name + "</h1>\n<p class=\"coverage\">" + escaped(fromUtf8(exporting::coverageText(exporting::coverageOf(history.hours)))) +
-      "</p>\n" + chart.svg();
+      name + "</h1>\n<p class=\"coverage\">" + escaped(fromUtf8(coverage)) + "</p>\n" + chart.svg();
   const HourIndex first = history.hours.front().hour, last = history.hours.back().hour;
   page += "<p>时段：" + hourText(first) + " 至 " + hourText(last) + "</p>\n";
   page += "<p>记录 " + std::to_string(history.records) + " 条，共 " + std::to_string(history.hours.size()) +

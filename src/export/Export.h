@@ -65,7 +65,8 @@ std::vector<std::u16string> placesInListOrder(const std::vector<std::u16string>&
 // --export FILE [PLACE...]: 0 when every place was written, 1 when one was
 // left out or the table could not be written, 2 for a refused ending (the
 // data folder not looked for then).
-int exportMode(const std::function<std::string()>& programFolder, const std::string& path, const std::vector<std::string>& places,
+int exportMode(const std::function<std::string()>& programFolder, const std::string& path,
+               const std::vector<std::string>& places,
                const ExportOptions& options, std::ostream& out, std::ostream& err);
 // --coverage [PLACE...]: "<place>\t<coverageText>" per place; 0 when every
 // place has a record, else 1.

@@ -43,7 +43,8 @@ std::vector<std::u16string> placesOf(const std::string& programFolder, const std
 
 }  // namespace
 
-int exportMode(const std::function<std::string()>& programFolder, const std::string& path, const std::vector<std::string>& places,
+int exportMode(const std::function<std::string()>& programFolder, const std::string& path,
+               const std::vector<std::string>& places,
                const ExportOptions& options, std::ostream& out, std::ostream& err) {
   if (!formatOf(path)) {
     err << endingRefusal(path) << std::endl;

@@ -51,7 +51,8 @@ constexpr std::u16string_view kHeader = u"天气数据文件\r\n";
 //   R4 2027-01-01 04 (base 300), pending: 12-31 04 to 01-01 04, over R3 from 12-31 04.
 // 临安,余杭: one record of 2026-12-01 00 (base 0), across the month's end. 上海: no data file.
 void writeSampleData(FormFixture& f) {
-  for (const char* place : {"上海", "临安,余杭", "杭州"}) test::writeGbk(f.website(std::string(place) + ".txt"), u"http:\r\n");
+  for (const char* place : {"上海", "临安,余杭", "杭州"})
+    test::writeGbk(f.website(std::string(place) + ".txt"), u"http:\r\n");
   test::writeGbk(f.weatherData("杭州-WeatherData.xls"),
                  std::u16string(kHeader) + record(u"2026123012", 0, [](int r, std::u16string& row) {
                    if (r == 5) row = u"17\t5\t0";
