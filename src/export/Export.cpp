@@ -43,10 +43,29 @@ long long appendRows(std::string& out, std::u16string_view place, const chart::H
   std::string name;
   appendCell(name, place, format);
   long long rows = 0;
+  // The date part of the time ("2026-12-07T") once a day.
+  chart::HourIndex day = -1;
+  std::string date;
   const auto row = [&](chart::HourIndex hour, const std::array<std::u16string_view, 3>* values) {
     out += name;
     out += separator;
-    chart::appendIsoHour(out, hour);
+    if (hour < 0 || hour / 24 != day) {
+      date.clear();
+      chart::appendIsoHour(date, hour);
+      if (hour < 0) {
+        out += date;
+      } else {
+        day = hour / 24;
+        date.resize(date.size() - 11);  // less "hh:00+08:00"
+      }
+    }
+    if (hour >= 0) {
+      const int h = static_cast<int>(hour % 24);
+      out += date;
+      out += static_cast<char>('0' + h / 10);
+      out += static_cast<char>('0' + h % 10);
+      out += ":00+08:00";
+    }
     for (int k = 0; k < 3; ++k) {
       out += separator;
       if (values) appendCell(out, (*values)[static_cast<std::size_t>(k)], format);
