@@ -34,7 +34,7 @@ target_link_libraries(vantoril PRIVATE vantoril_logic)
 # taking a float or double among its first four arguments gets it wrong at
 # that first call, so none is called (VariantTimeToSystemTime was; the next
 # run's date is worked out by automationDateText instead).
-set(VANTORIL_DELAYED_DLLS winhttp shell32 shlwapi ole32 oleaut32 user32 gdi32 comctl32)
+set(VANTORIL_DELAYED_DLLS winhttp shell32 shlwapi ole32 oleaut32 user32 gdi32 comctl32 comdlg32)
 if(NOT CMAKE_DLLTOOL OR NOT CMAKE_NM)
   message(FATAL_ERROR "The delay-import libraries need the toolchain's dlltool and nm")
 endif()
@@ -77,7 +77,7 @@ file(GLOB VANTORIL_WINDOWS_TESTS CONFIGURE_DEPENDS tests/win32/*_test.cpp)
 add_executable(unit_tests tests/win32/main.cpp ${VANTORIL_WINDOWS_TESTS}
   tests/unit/text_test.cpp tests/unit/observation_test.cpp tests/unit/form_test.cpp tests/unit/recording_run_test.cpp
   tests/unit/command_line_modes_test.cpp tests/unit/data_folder_test.cpp tests/unit/file_presence_test.cpp
-  tests/unit/places_test.cpp)
+  tests/unit/places_test.cpp tests/unit/export_test.cpp)
 target_link_libraries(unit_tests PRIVATE vantoril_logic GTest::gtest ws2_32)
 target_include_directories(unit_tests PRIVATE tests)
 # Wine sees the Linux file system as drive Z:.

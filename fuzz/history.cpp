@@ -24,6 +24,7 @@
 
 #include "Check.h"
 #include "chart/History.h"
+#include "export/Export.h"
 #include "platform/Cp936.h"
 #include "platform/Text.h"
 
@@ -168,6 +169,31 @@ void checkBuilt(FuzzedDataProvider& in) {
   }
 }
 
+// The export's reading of the same lines: the chart's hours, each value the
+// text the chart read it from, and no cell of the table a formula.
+void checkTexts(const std::vector<std::u16string>& lines) {
+  std::u16string text;
+  for (const auto& line : lines) text += line + u"\r\n";
+  const chart::History history = chart::readHistoryText(text);
+  const chart::HourTexts texts = chart::readHourTexts(text);
+  CHECK(texts.records == history.records && texts.skippedLines == history.skippedLines);
+  CHECK(texts.hours.size() == history.hours.size());
+  for (std::size_t k = 0; k < texts.hours.size() && k < history.hours.size(); ++k) {
+    const chart::HourValues& h = history.hours[k];
+    CHECK(texts.hours[k].hour == h.hour);
+    const double values[] = {h.temperature, h.precipitation, h.humidity};
+    for (std::size_t v = 0; v < 3; ++v) {
+      const std::u16string_view cell = texts.hours[k].values[v];
+      CHECK(chart::plainNumber(cell) == !std::isnan(values[v]));
+      std::string out;
+      exporting::appendCell(out, cell, exporting::TableFormat::Csv);
+      const std::size_t first = out.starts_with('"') ? 1 : 0;
+      CHECK(out.size() <= first || chart::plainNumber(cell) || std::string_view("=+-@\t\r\n").find(out[first]) ==
+                                                                  std::string_view::npos);
+    }
+  }
+}
+
 // Any lines: what is read hangs together.
 void checkAnyLines(std::string_view bytes) {
   const std::vector<std::u16string> lines = cp936::splitLines(bytes);
@@ -205,6 +231,7 @@ void checkAnyLines(std::string_view bytes) {
     for (double v : {h.temperature, h.precipitation, h.humidity}) CHECK(std::isnan(v) || std::isfinite(v));
     previous = h.hour;
   }
+  checkTexts(lines);
 }
 
 }  // namespace

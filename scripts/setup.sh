@@ -38,6 +38,8 @@ if [ "${1:-}" = --tests ]; then
     strace
     # the scheduled run's notification: a session bus and a notification server
     dbus-daemon dbus-bin notification-daemon
+    # the exported table read back by a spreadsheet (soffice --headless)
+    libreoffice-calc-nogui
   )
 fi
 

@@ -5,6 +5,7 @@
 
 #include "app/Headless.h"
 #include "chart/ChartPage.h"
+#include "export/Export.h"
 #include "notify/Notifier.h"
 #include "places/PlaceModes.h"
 #include "platform/Text.h"
@@ -61,6 +62,21 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
                "download every place's page and check it as a run would, writing nothing; "
                "exit code 0 only when no page failed or is stale");
 
+  // The record taken out: --export and its --with-gaps, one group, one mode.
+  CLI::Option_group* exporting = app.add_option_group("export");
+  std::vector<std::string> exportArguments, coveragePlaces;
+  CLI::Option* exportTable = exporting->add_option("--export", exportArguments,
+                                                    "write the hours recorded of the PLACEs (all when none) to FILE, "
+                                                    "a .csv or .tsv table");
+  exportTable->expected(1, -1)->type_name("FILE [PLACE...]");
+  bool withGaps = false;
+  exporting->add_flag("--with-gaps", withGaps, "with --export: the missing hours too, as rows without values")
+      ->needs(exportTable);
+  const CLI::Option* coverage =
+      app.add_option("--coverage", coveragePlaces, "print the hours recorded and missing of the PLACEs (all when none)")
+          ->expected(0, -1)
+          ->type_name("[PLACE...]");
+
   // CLI11 takes the arguments last first.
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
@@ -94,6 +110,10 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
   if (find->count() > 0) return places::findMode(findText, std::cout, std::cerr);
   if (add->count() > 0) return places::addMode(programFolder(), addText, std::cout, std::cerr);
   if (check) return places::checkMode(programFolder(), std::cout, std::cerr);
+  if (exportTable->count() > 0)
+    return exporting::exportMode(programFolder, exportArguments[0],
+                                 {exportArguments.begin() + 1, exportArguments.end()}, {withGaps}, std::cout, std::cerr);
+  if (coverage->count() > 0) return exporting::coverageMode(programFolder(), coveragePlaces, std::cout, std::cerr);
   return 2;
 }
 

@@ -56,6 +56,8 @@ inline constexpr std::u16string_view kChartMenuEntry = u"查看图表";
 inline constexpr std::u16string_view kCheckMenuEntry = u"检查网址";
 inline constexpr std::u16string_view kAddByNameMenuEntry = u"按名称添加地名…";
 inline constexpr std::u16string_view kScheduleMenuEntry = u"定时记录…";
+inline constexpr std::u16string_view kExportPlaceMenuEntry = u"导出此地数据…";
+inline constexpr std::u16string_view kExportMenuEntry = u"导出数据…";
 
 class Form1 {
  public:
@@ -93,6 +95,12 @@ class Form1 {
   // "按名称添加地名…" with the place of the site's list that has `code`:
   // addPlace, then the new address checked and the result reported.
   bool userAddPlace(std::string_view code);
+
+  // "导出数据…" (`index` -1: every place of List1, in its order) and
+  // "导出此地数据…" (entry `index`): the table written to `path`
+  // (exporting::exportTable) and where it went and its rows told in one
+  // message; the places left out, if any, in a warning.
+  bool userExport(int index, const std::string& path);
 
   // The window is active again: the list follows the place folder
   // (followFolder). A catalogue file that "修改网址" opened and whose

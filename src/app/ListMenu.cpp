@@ -1,5 +1,9 @@
 #include "app/ListMenu.h"
 
+#include <ctime>
+
+#include "platform/FileSystem.h"
+
 namespace vantoril {
 
 std::vector<const ListMenuItem*> listMenuEntries(int row) {
@@ -28,7 +32,24 @@ void chooseListMenuEntry(Form1& form, ListMenuEntry entry, int row, const ListMe
     case ListMenuEntry::Schedule:
       form.atEventBoundary(dialogs.showSchedule);
       return;
+    case ListMenuEntry::Export:
+    case ListMenuEntry::ExportPlace: {
+      const int index = entry == ListMenuEntry::Export ? -1 : row;
+      if (index >= form.List1.entryCount() || (entry == ListMenuEntry::ExportPlace && index < 0)) return;
+      std::string path;
+      if (form.atEventBoundary([&] { path = dialogs.askSavePath(suggestedExportPath(form.programFolder())); }) &&
+          !path.empty())
+        form.userExport(index, path);
+      return;
+    }
   }
+}
+
+std::string suggestedExportPath(const std::string& dataFolder) {
+  const std::time_t now = std::time(nullptr);
+  char date[16] = "";
+  if (const std::tm* tm = std::localtime(&now)) std::strftime(date, sizeof date, "%Y-%m-%d", tm);
+  return dataFolder + pathSeparator() + "vantoril-" + date + ".csv";
 }
 
 }  // namespace vantoril

@@ -11,7 +11,7 @@
 
 namespace vantoril {
 
-enum class ListMenuEntry { Chart, Check, AddByName, Schedule };
+enum class ListMenuEntry { Chart, Check, ExportPlace, AddByName, Schedule, Export };
 
 struct ListMenuItem {
   ListMenuEntry entry;
@@ -21,8 +21,10 @@ struct ListMenuItem {
 
 inline constexpr ListMenuItem kListMenu[] = {{ListMenuEntry::Chart, kChartMenuEntry, true},
                                              {ListMenuEntry::Check, kCheckMenuEntry, true},
+                                             {ListMenuEntry::ExportPlace, kExportPlaceMenuEntry, true},
                                              {ListMenuEntry::AddByName, kAddByNameMenuEntry, false},
-                                             {ListMenuEntry::Schedule, kScheduleMenuEntry, false}};
+                                             {ListMenuEntry::Schedule, kScheduleMenuEntry, false},
+                                             {ListMenuEntry::Export, kExportMenuEntry, false}};
 
 // The entries shown over list row `row` (-1 below the last place), in
 // order, with a null where the separator goes.
@@ -32,7 +34,19 @@ std::vector<const ListMenuItem*> listMenuEntries(int row);
 struct ListMenuDialogs {
   std::function<std::string()> askPlaceByName;  // the code of the place chosen; empty when none was
   std::function<void()> showSchedule;
+  // The system's save dialog, opened at `suggested` (a path): the path
+  // chosen; empty when none was.
+  std::function<std::string(const std::string& suggested)> askSavePath = {};
 };
+
+// The save dialog of an export, in both views: its title and the name of
+// the kinds of file it offers (.csv and .tsv).
+inline constexpr std::u16string_view kExportDialogTitle = u"导出数据";
+inline constexpr std::u16string_view kExportFileKinds = u"表格";
+
+// Where the save dialog of an export opens: "vantoril-<yyyy-mm-dd>.csv" of
+// today's local date, in the data folder.
+std::string suggestedExportPath(const std::string& dataFolder);
 
 // Carries out `entry`, chosen over list row `row` (-1 below the last place).
 // A dialog that fails is reported like any failure of the window's.

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/ControlTable.h"
+#include "app/ListMenu.h"
 #include "app/ViewDesign.h"
 
 namespace vantoril {
@@ -80,6 +82,18 @@ namespace vantoril {
 
 void MessageBoxReport::inform(const std::string& message) {
   QMessageBox::information(parent_, qText(kWindowCaption), fitting(message, parent_));
+}
+
+std::string askSavePath(QWidget* parent, const std::string& suggested) {
+  QFileDialog dialog(parent, qText(kExportDialogTitle));
+  dialog.setObjectName(QStringLiteral("ExportSave"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(qText(kExportFileKinds) + QStringLiteral(" (*.csv *.tsv)"));
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  dialog.selectFile(QString::fromStdString(suggested));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front().toStdString();
 }
 
 }  // namespace vantoril

@@ -45,4 +45,8 @@ class MessageBoxReport final : public ErrorReport {
   QWidget* parent_ = nullptr;
 };
 
+// Qt's save dialog for an export, opened at `suggested`: the path chosen
+// (with ".csv" added to a name without ending), or empty. Object name "ExportSave".
+std::string askSavePath(QWidget* parent, const std::string& suggested);
+
 }  // namespace vantoril

@@ -21,6 +21,7 @@
 #include "app/ControlTable.h"
 #include "app/Form1.h"
 #include "app/ListMenu.h"
+#include "app/qt_Dialogs.h"
 #include "app/qt_MultiLineBox.h"
 #include "app/qt_ScheduleDialog.h"
 #include "app/qt_PlaceSearchDialog.h"
@@ -309,7 +310,8 @@ void MainWindow::showListMenu(int row, const QPoint& at) {
   if (!chosen) return;
   chooseListMenuEntry(form_, static_cast<ListMenuEntry>(chosen->data().toInt()), row,
                       {[this] { return askPlaceByName(this); },
-                       [this] { showScheduleDialog(this, form_.programFolder()); }});
+                       [this] { showScheduleDialog(this, form_.programFolder()); },
+                       [this](const std::string& suggested) { return askSavePath(this, suggested); }});
 }
 
 // Back from another program (an editor "修改网址" opened): after the

@@ -7,6 +7,7 @@
 
 #include "app/Form1.h"
 #include "app/ListMenu.h"
+#include "app/win32_Dialogs.h"
 #include "app/win32_ScheduleDialog.h"
 #include "app/win32_PlaceSearchDialog.h"
 #include "platform/Win32.h"
@@ -258,7 +259,8 @@ void ListCtrl::showMenu(LPARAM at) {
   HWND owner = ::GetParent(hwnd);
   chooseListMenuEntry(form, static_cast<ListMenuEntry>(chosen - 1), row,
                       {[owner] { return askPlaceByName(owner); },
-                       [this, owner] { showScheduleDialog(owner, form.programFolder()); }});
+                       [this, owner] { showScheduleDialog(owner, form.programFolder()); },
+                       [owner](const std::string& suggested) { return win32view::askSavePath(owner, suggested); }});
 }
 
 std::unique_ptr<ViewControl> createViewControl(HWND parent, const ControlDesign& design, int id, int dotsPerInch,

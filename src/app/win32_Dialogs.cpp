@@ -5,9 +5,13 @@
 #include <memory>
 #include <type_traits>
 
+#include <commdlg.h>
+
 #include "app/ControlTable.h"
+#include "app/ListMenu.h"
 #include "app/ViewDesign.h"
 #include "app/win32_Controls.h"
+#include "platform/Failure.h"
 #include "platform/Text.h"
 #include "platform/Win32.h"
 
@@ -147,6 +151,33 @@ INT_PTR runDialog(HWND owner, DialogHandlers& handlers, const std::string& canno
   if (open.failure) std::rethrow_exception(open.failure);
   if (result == -1) win32::fail(cannotOpen, ::GetLastError());
   return result;
+}
+
+std::string askSavePath(HWND owner, const std::string& suggested) {
+  const std::size_t slash = suggested.find_last_of("\\/");
+  const std::wstring folder = win32::wide(slash == std::string::npos ? std::string() : suggested.substr(0, slash));
+  std::wstring file = win32::wide(slash == std::string::npos ? suggested : suggested.substr(slash + 1));
+  file.resize(32768, L'\0');
+  // "表格 (*.csv;*.tsv)", then its pattern, each ending in a null.
+  std::wstring filter = win32::wide(kExportFileKinds) + L" (*.csv;*.tsv)";
+  filter += L'\0';
+  filter += L"*.csv;*.tsv";
+  filter += L'\0';
+  const std::wstring title = win32::wide(kExportDialogTitle);
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = file.data();
+  dialog.nMaxFile = static_cast<DWORD>(file.size());
+  dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrDefExt = L"csv";
+  dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+  if (::GetSaveFileNameW(&dialog)) return win32::utf8(file.c_str());
+  if (const DWORD error = ::CommDlgExtendedError())
+    throw Failure("无法打开保存对话框（错误 " + std::to_string(error) + "）");
+  return {};
 }
 
 }  // namespace win32view

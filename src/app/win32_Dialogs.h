@@ -78,6 +78,11 @@ struct DialogHandlers {
 // ends the dialog and is thrown from here.
 INT_PTR runDialog(HWND owner, DialogHandlers& handlers, const std::string& cannotOpen = "无法打开对话框");
 
+// The common save dialog for an export, opened at `suggested`: the path
+// chosen (with ".csv" added to a name without ending), or empty. Failure
+// when the dialog cannot be shown.
+std::string askSavePath(HWND owner, const std::string& suggested);
+
 }  // namespace win32view
 
 }  // namespace vantoril

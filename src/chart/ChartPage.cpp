@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "export/Coverage.h"
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
@@ -69,13 +70,6 @@ std::string px(double v) {
   std::string s(buf, r.ptr);
   if (s.ends_with(".0")) s.resize(s.size() - 2);
   return s;
-}
-
-std::string timeText(HourIndex hour) {
-  const CivilHour c = civilHour(hour);
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d时", c.year, c.month, c.day, c.hour);
-  return buf;
 }
 
 // About how wide a label is drawn at the page's 11-pixel font: a digit or
@@ -168,6 +162,7 @@ class Chart {
     out_ = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + px(w) + "\" height=\"" + px(h) + "\" viewBox=\"0 0 " +
            px(w) + " " + px(h) + "\" font-size=\"11\">\n";
     valueAxes();
+    gaps();
     timeAxis();
     bars(kPrecipitation);
     line(kHumidity);
@@ -279,7 +274,7 @@ class Chart {
   }
 
   std::string title(const Series& s, const Point& p) const {
-    return "<title>" + timeText(p.hour) + " " + s.name + " " + number(p.value) + " " + s.unit + "</title>";
+    return "<title>" + hourText(p.hour) + " " + s.name + " " + number(p.value) + " " + s.unit + "</title>";
   }
 
   // Points of neighbouring buckets are joined; a bucket without a value is
@@ -302,6 +297,20 @@ class Chart {
     for (const Point& p : points)
       out_ += "<circle cx=\"" + px(x(p.hour)) + "\" cy=\"" + px(yOf(s, p.value)) + "\" r=\"" + px(radius_) + "\">" +
               title(s, p) + "</circle>\n";
+    out_ += "</g>\n";
+  }
+
+  // The hours no record holds, shaded across the plot; a gap narrower
+  // than a pixel is not drawn.
+  void gaps() {
+    out_ += "<g fill=\"#999\" fill-opacity=\"0.25\">\n";
+    exporting::forEachGap(history_.hours, [this](const exporting::Gap& g) {
+      if (static_cast<double>(g.hours) * perHour_ < 1) return;
+      const double left = x(g.start) - perHour_ / 2;
+      out_ += "<rect class=\"gap\" x=\"" + px(left) + "\" y=\"" + px(kTop) + "\" width=\"" +
+              px(static_cast<double>(g.hours) * perHour_) + "\" height=\"" + px(kPlotHeight) + "\"><title>缺测 " +
+              hourText(g.start) + "起 " + std::to_string(g.hours) + " 小时</title></rect>\n";
+    });
     out_ += "</g>\n";
   }
 
@@ -342,6 +351,7 @@ std::string pagePath(const std::string& programFolder, std::u16string_view place
 
 std::string pageText(std::u16string_view place, const History& history) {
   const std::string name = escaped(place);
+  const std::string coverage = exporting::coverageText(exporting::coverageOf(history.hours));
   Chart chart(history);
   std::string page =
       "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"zh-CN\">\n<head>\n"
@@ -351,11 +361,11 @@ std::string pageText(std::u16string_view place, const History& history) {
       "<style>body { font-family: sans-serif; margin: 16px; } svg { display: block; max-width: 100%; height: auto; }"
       " p { margin: 4px 0; }</style>\n"
       "</head>\n<body>\n<h1>" +
-      name + "</h1>\n" + chart.svg();
+      name + "</h1>\n<p class=\"coverage\">" + escaped(fromUtf8(coverage)) + "</p>\n" + chart.svg();
   const HourIndex first = history.hours.front().hour, last = history.hours.back().hour;
-  page += "<p>时段：" + timeText(first) + " 至 " + timeText(last) + "</p>\n";
+  page += "<p>时段：" + hourText(first) + " 至 " + hourText(last) + "</p>\n";
   page += "<p>记录 " + std::to_string(history.records) + " 条，共 " + std::to_string(history.hours.size()) +
-          " 个小时；最后观测时间：" + timeText(history.lastObservation) + "</p>\n";
+          " 个小时；最后观测时间：" + hourText(history.lastObservation) + "</p>\n";
   page += "<p>无法读取而跳过的行：" + std::to_string(history.skippedLines) +
           "；不是数字而当作缺测的值：" + std::to_string(history.nonNumbers) + "</p>\n";
   if (chart.thinned())
@@ -369,16 +379,9 @@ std::string writePage(const std::string& programFolder, std::u16string_view plac
     throw Failure("“" + toUtf8(place) + "” 不是地名：地名不能为空，也不能含有 / 或 \\");
   const std::string data = datafile::path(programFolder, place);
   const std::string none = toUtf8(place) + " 还没有记录";
-  // Records waiting in the pending file come after those of the data file.
-  const std::string pending = datafile::pendingPath(programFolder, place);
-  const std::optional<std::string> dataBytes = readFileIfExists(data), pendingBytes = readFileIfExists(pending);
-  if (!dataBytes && !pendingBytes) throw Failure(none);
-  std::u16string text = dataBytes ? cp936::decode(*dataBytes) : std::u16string();
-  if (pendingBytes) {
-    if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') text += u"\r\n";
-    text += cp936::decode(*pendingBytes);
-  }
-  const History history = readHistoryText(text);
+  const std::optional<std::u16string> text = placeText(programFolder, place);
+  if (!text) throw Failure(none);
+  const History history = readHistoryText(*text);
   if (history.hours.empty()) {
     if (history.skippedLines == 0) throw Failure(none);
     throw Failure(none + "：数据文件 " + data + " 中的 " + std::to_string(history.skippedLines) + " 行都无法读取");

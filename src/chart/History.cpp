@@ -5,9 +5,13 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
+#include "platform/Cp936.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "recording/DataFile.h"
 
 namespace vantoril::chart {
 
@@ -62,7 +66,8 @@ double value(std::u16string_view text, int& nonNumbers) {
 
 // A row "hour<tab>temperature<tab>precipitation<tab>humidity"; the hour
 // field is not used (the row's place gives its hour).
-bool readRow(std::u16string_view line, HourValues& row, int& nonNumbers) {
+// Without `nonNumbers`, the values are left unread.
+bool readRow(std::u16string_view line, HourValues& row, std::array<std::u16string_view, 3>& texts, int* nonNumbers) {
   std::array<std::u16string_view, 4> fields;
   std::size_t n = 0;
   for (std::size_t start = 0;; ++n) {
@@ -73,13 +78,20 @@ bool readRow(std::u16string_view line, HourValues& row, int& nonNumbers) {
     start = tab + 1;
   }
   if (n != fields.size() - 1) return false;
-  row.temperature = value(fields[1], nonNumbers);
-  row.precipitation = value(fields[2], nonNumbers);
-  row.humidity = value(fields[3], nonNumbers);
+  texts = {fields[1], fields[2], fields[3]};
+  if (!nonNumbers) return true;
+  row.temperature = value(fields[1], *nonNumbers);
+  row.precipitation = value(fields[2], *nonNumbers);
+  row.humidity = value(fields[3], *nonNumbers);
   return true;
 }
 
 }  // namespace
+
+bool plainNumber(std::u16string_view text) {
+  int nonNumbers = 0;
+  return !std::isnan(value(text, nonNumbers)) && nonNumbers == 0;
+}
 
 std::optional<HourIndex> parseHour(std::u16string_view text) {
   if (text.size() != 10 || !std::all_of(text.begin(), text.end(), isDigit)) return std::nullopt;
@@ -104,12 +116,45 @@ CivilHour civilHour(HourIndex hour) {
           static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(hour - days * 24)};
 }
 
+std::string isoHour(HourIndex hour) {
+  std::string text;
+  appendIsoHour(text, hour);
+  return text;
+}
+
+void appendIsoHour(std::string& out, HourIndex hour) {
+  const CivilHour c = civilHour(hour);
+  if (c.year < 0 || c.year > 9999) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:00+08:00", c.year, c.month, c.day, c.hour);
+    out += buf;
+    return;
+  }
+  char buf[] = "yyyy-mm-ddThh:00+08:00";
+  const auto put = [&buf](std::size_t at, int n, int digits) {
+    for (int k = digits - 1; k >= 0; --k, n /= 10) buf[at + static_cast<std::size_t>(k)] = static_cast<char>('0' + n % 10);
+  };
+  put(0, c.year, 4);
+  put(5, c.month, 2);
+  put(8, c.day, 2);
+  put(11, c.hour, 2);
+  out.append(buf, sizeof buf - 1);
+}
+
+std::string hourText(HourIndex hour) {
+  const CivilHour c = civilHour(hour);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d时", c.year, c.month, c.day, c.hour);
+  return buf;
+}
+
 namespace {
 
 // An hour's values and the record they come from, by rank: the later
 // observation, and of two equal ones the record further down.
 struct Sample {
   HourValues values;
+  std::array<std::u16string_view, 3> texts;
   HourIndex observation;
   std::size_t sequence;
   bool outranks(const Sample& other) const {
@@ -122,6 +167,12 @@ struct Sample {
 // first time line form a piece of their own (skipped).
 class Reader {
  public:
+  // `numbers`: each value read as a number too (and the non-numbers
+  // counted); without, only its text is kept.
+  explicit Reader(bool numbers) : numbers_(numbers) {}
+  // Room for the hours of a text of that many characters: some 30 a new hour.
+  void expect(std::size_t characters) { taken_.reserve(characters / 30); }
+
   void line(std::u16string_view text) {
     if (first_) {
       first_ = false;
@@ -132,7 +183,8 @@ class Reader {
     piece_.push_back(text);
   }
 
-  History history() && {
+  // The hours taken, each from its highest ranked record.
+  std::vector<Sample> merged() {
     if (!piece_.empty()) endPiece();
     if (!late_.empty()) {
       // Records out of time order: every hour's samples side by side, the
@@ -145,8 +197,14 @@ class Reader {
                                [](const Sample& a, const Sample& b) { return a.values.hour == b.values.hour; }),
                    taken_.end());
     }
-    history_.hours.reserve(taken_.size());
-    for (const Sample& s : taken_) history_.hours.push_back(s.values);
+    return std::move(taken_);
+  }
+  const History& counts() const { return history_; }
+
+  History history() && {
+    const std::vector<Sample> samples = merged();
+    history_.hours.reserve(samples.size());
+    for (const Sample& s : samples) history_.hours.push_back(s.values);
     return std::move(history_);
   }
 
@@ -164,8 +222,8 @@ class Reader {
       // a data file) outranks them all: its rows are taken at once.
       const bool inOrder = history_.records == 0 || *observation >= history_.lastObservation;
       for (std::size_t r = 0; r < kRows; ++r) {
-        Sample sample{{}, *observation, static_cast<std::size_t>(history_.records)};
-        if (!readRow(piece_[2 + r], sample.values, history_.nonNumbers)) {
+        Sample sample{{}, {}, *observation, static_cast<std::size_t>(history_.records)};
+        if (!readRow(piece_[2 + r], sample.values, sample.texts, numbers_ ? &history_.nonNumbers : nullptr)) {
           ++history_.skippedLines;
           continue;
         }
@@ -193,6 +251,7 @@ class Reader {
     else taken_.insert(at, sample);
   }
 
+  const bool numbers_;
   bool first_ = true;
   std::vector<std::u16string_view> piece_;
   std::vector<Sample> taken_;  // ascending, each hour once
@@ -203,15 +262,42 @@ class Reader {
 }  // namespace
 
 History readHistory(const std::vector<std::u16string>& lines) {
-  Reader reader;
+  Reader reader(true);
   for (const std::u16string& line : lines) reader.line(line);
   return std::move(reader).history();
 }
 
 History readHistoryText(std::u16string_view text) {
-  Reader reader;
+  Reader reader(true);
+  reader.expect(text.size());
   forEachLine(text, [&](std::u16string_view line) { reader.line(line); });
   return std::move(reader).history();
+}
+
+HourTexts readHourTexts(std::u16string_view text) {
+  Reader reader(false);
+  reader.expect(text.size());
+  forEachLine(text, [&](std::u16string_view line) { reader.line(line); });
+  HourTexts result;
+  const std::vector<Sample> samples = reader.merged();
+  result.records = reader.counts().records;
+  result.skippedLines = reader.counts().skippedLines;
+  result.hours.reserve(samples.size());
+  for (const Sample& s : samples) result.hours.push_back({s.values.hour, s.texts});
+  return result;
+}
+
+std::optional<std::u16string> placeText(const std::string& programFolder, std::u16string_view place) {
+  // Records waiting in the pending file come after those of the data file.
+  const std::optional<std::string> dataBytes = readFileIfExists(datafile::path(programFolder, place)),
+                                   pendingBytes = readFileIfExists(datafile::pendingPath(programFolder, place));
+  if (!dataBytes && !pendingBytes) return std::nullopt;
+  std::u16string text = dataBytes ? cp936::decode(*dataBytes) : std::u16string();
+  if (pendingBytes) {
+    if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') text += u"\r\n";
+    text += cp936::decode(*pendingBytes);
+  }
+  return text;
 }
 
 }  // namespace vantoril::chart

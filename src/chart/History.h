@@ -1,5 +1,6 @@
 #pragma once
 // A place's data file read back, hour by hour, for its chart.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,6 +41,29 @@ History readHistory(const std::vector<std::u16string>& lines);
 // lines cp936::readLines gives).
 History readHistoryText(std::u16string_view text);
 
+// The hours of readHistoryText, by the same records and the same rule, with
+// each value (temperature, precipitation, humidity) as the data file writes
+// it: views into `text`, which must outlive them.
+struct HourText {
+  HourIndex hour = 0;
+  std::array<std::u16string_view, 3> values;
+};
+struct HourTexts {
+  std::vector<HourText> hours;  // ascending, each hour once
+  int records = 0;
+  int skippedLines = 0;
+};
+HourTexts readHourTexts(std::u16string_view text);
+
+// The records of a place as one text: its data file, then the records
+// waiting in its pending file, decoded from GBK. Nothing when neither file
+// exists; Failure when one cannot be read.
+std::optional<std::u16string> placeText(const std::string& programFolder, std::u16string_view place);
+
+// Whether the text is what the reader takes as a number: an optional minus,
+// digits, optionally a point and digits.
+bool plainNumber(std::u16string_view text);
+
 // "yyyyMMddHH" as an hour; nothing for any other text or a date that does not exist.
 std::optional<HourIndex> parseHour(std::u16string_view text);
 
@@ -47,5 +71,11 @@ struct CivilHour {
   int year, month, day, hour;
 };
 CivilHour civilHour(HourIndex hour);
+// The hour in ISO 8601 with the site's offset: the observation clock is
+// China's standard time, UTC+8 all year ("2026-12-07T14:00+08:00").
+std::string isoHour(HourIndex hour);
+void appendIsoHour(std::string& out, HourIndex hour);
+// The hour as the chart writes it: "2026-12-07 14时".
+std::string hourText(HourIndex hour);
 
 }  // namespace vantoril::chart

@@ -97,6 +97,8 @@ unsigned long long fileSize(const std::string& path);
 void truncateFile(const std::string& path, unsigned long long size);
 // Renames within one folder; never replaces an existing file.
 void renameFile(const std::string& from, const std::string& to);
+// Renames `from` over `to` in one step, replacing the file `to` names.
+void renameOver(const std::string& from, const std::string& to);
 // Creates the folder if it does not exist (not its parents).
 void ensureFolder(const std::string& path);
 

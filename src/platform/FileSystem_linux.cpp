@@ -347,6 +347,10 @@ void renameFile(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) failWithErrno("无法把文件 " + from + " 改名为 " + to, errno);
 }
 
+void renameOver(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) failWithErrno("无法把文件 " + from + " 改名为 " + to, errno);
+}
+
 void ensureFolder(const std::string& path) {
   struct stat st {};
   // Mostly there already: one look then.

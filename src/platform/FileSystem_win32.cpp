@@ -287,6 +287,11 @@ void renameFile(const std::string& from, const std::string& to) {
   win32::fail("无法把文件 " + from + " 改名为 " + to, error);
 }
 
+void renameOver(const std::string& from, const std::string& to) {
+  if (!::MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    win32::fail("无法把文件 " + from + " 改名为 " + to, ::GetLastError());
+}
+
 void ensureFolder(const std::string& path) {
   if (::CreateDirectoryW(wide(path).c_str(), nullptr)) return;
   const DWORD error = ::GetLastError();

@@ -100,7 +100,12 @@ class ScriptedInput final : public InputBox {
 class CollectingReport final : public ErrorReport {
  public:
   std::vector<std::string> messages;
+  int informed = 0;  // of the messages, those that were no failure
   void report(const std::string& message) override { messages.push_back(message); }
+  void inform(const std::string& message) override {
+    messages.push_back(message);
+    ++informed;
+  }
 };
 
 // A path as the program names it (UTF-8) and back, on every platform.

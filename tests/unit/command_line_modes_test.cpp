@@ -32,6 +32,13 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndArgumentsNamingNoModeAreR
       {{"--chart", "杭州", "--notify"}, 2, false, false},
       {{"--record", "--notify", "--find", "杭"}, 2, false, false},
       {{"--find", "杭", "--add", "杭"}, 2, false, false},
+      {{"--export"}, 2, false, false},
+      {{"--export", "t.xlsx"}, 2, false, false},
+      {{"--with-gaps"}, 2, false, false},
+      {{"--export", "/nonexistent-folder/t.csv", "--with-gaps"}, 1, false, true},
+      {{"--export", "/nonexistent-folder/t.csv", "--record"}, 2, false, false},
+      {{"--coverage", "--chart", "杭州"}, 2, false, false},
+      {{"--coverage"}, 0, false, true},
   };
   for (const Case& c : cases) {
     bool opened = false, looked = false;

@@ -154,18 +154,41 @@ sleep 0.5
 [ "$(ls "$PROGRAM_FOLDER/WebSite" | wc -l)" -eq 3 ] || fail "Delete removed another place: $(ls "$PROGRAM_FOLDER/WebSite")"
 screenshot win32-deleted >/dev/null
 
-# The list's menu, below its separator: "定时记录…" (the last entry) opens
+# The list's menu, below its separator: "定时记录…" (the last entry but one) opens
 # the schedule's dialog with the state read from the Task Scheduler (or why
 # it could not be read: wine's service may not run in this session), and
 # Cancel closes it.
 xdotool mousemove --window "$WINDOW" 60 31 click 3
 sleep 1
-xdotool key Up Return
+xdotool key Up Up Return
 dialog=$(wait_shown '^定时记录$' 20 "$WINDOW") || fail "the menu's 定时记录… opened no dialog"
 sleep 1
 screenshot win32-schedule-dialog "$dialog" >/dev/null
 xdotool mousemove --window "$dialog" 324 238 click 1  # 取消
 wait_gone '^定时记录$' 20 || fail "Cancel did not close the schedule's dialog"
+
+# "导出此地数据…" over 北京: the common save dialog opens in the data folder
+# at vantoril-<date>.csv; Enter takes it, and a message says where it went.
+xdotool mousemove --window "$WINDOW" 60 31 click 3
+sleep 1
+xdotool key Down Down Down Return
+dialog=$(wait_shown '^导出数据$' 30 "$WINDOW") || fail "the menu's 导出此地数据… opened no save dialog"
+sleep 1
+screenshot win32-export-dialog "$dialog" >/dev/null
+xdotool key Return
+table=$PROGRAM_FOLDER/vantoril-$(date +%Y-%m-%d).csv
+timeout 20 bash -c "until [ -s '$table' ]; do sleep 0.2; done" || fail "no table $table; the folder holds: $(ls "$PROGRAM_FOLDER")"
+box=$(wait_shown '^Vantoril v 1\.0$' 20 "$WINDOW") || fail "no message after the export"
+screenshot win32-export-done "$box" >/dev/null
+xdotool key Return
+python3 - "$table" <<'PY' || fail "the table of 北京 is not what it should be"
+import csv, sys
+data = open(sys.argv[1], "rb").read()
+assert data.startswith("\ufeff地名,时间,气温,降水,湿度\r\n".encode()), data[:40]
+rows = list(csv.reader(open(sys.argv[1], encoding="utf-8-sig", newline="")))[1:]
+assert rows and all(r[0] == "北京" and r[1].endswith(":00+08:00") for r in rows), rows[:2]
+assert [r[1] for r in rows] == sorted(set(r[1] for r in rows)), "hours out of order or twice"
+PY
 
 stop_program
 rm -rf "$PROGRAM_FOLDER/WebSite"
