@@ -53,44 +53,47 @@ void Form1::Command1_Click() {
 
 void Form1::recordAll(runlog::RunLog& log) {
   RunObserver* observer = services_.runObserver;
-  const WindowHold hold(*this);
   lastRun_ = {};
   lastRunExitCode_ = 1;
-  SeriesLists lists;
-  PagesAhead ahead(services_.downloader);
   std::string notRecorded, kept;
   const int count = List1.entryCount();
   lastRun_.places = count;
   bool stopped = false;
-  for (int i = 0; i < count; ++i) {
-    if (observer && observer->stopAsked()) {
-      stopped = true;
-      break;
+  // The window is held while the places are recorded, not while the report is read.
+  {
+    const WindowHold hold(*this);
+    SeriesLists lists;
+    PagesAhead ahead(services_.downloader);
+    for (int i = 0; i < count; ++i) {
+      if (observer && observer->stopAsked()) {
+        stopped = true;
+        break;
+      }
+      ahead.fetchFollowing(i, count, [this](int place) { return placeFile(place); });
+      const PlaceOutcome outcome = recordPlace(i, lists, ahead);
+      log.place(outcome.place, outcome.logText);
+      switch (outcome.kind) {
+        case PlaceOutcome::Recorded:
+          ++lastRun_.recorded;
+          break;
+        case PlaceOutcome::Kept:
+          ++lastRun_.kept;
+          kept += "\n" + outcome.reportLine;
+          break;
+        case PlaceOutcome::Skipped:
+          ++lastRun_.skipped;
+          notRecorded += "\n" + outcome.reportLine;
+          break;
+        case PlaceOutcome::Failed:
+          ++lastRun_.failed;
+          notRecorded += "\n" + outcome.reportLine;
+          break;
+      }
     }
-    ahead.fetchFollowing(i, count, [this](int place) { return placeFile(place); });
-    const PlaceOutcome outcome = recordPlace(i, lists, ahead);
-    log.place(outcome.place, outcome.logText);
-    switch (outcome.kind) {
-      case PlaceOutcome::Recorded:
-        ++lastRun_.recorded;
-        break;
-      case PlaceOutcome::Kept:
-        ++lastRun_.kept;
-        kept += "\n" + outcome.reportLine;
-        break;
-      case PlaceOutcome::Skipped:
-        ++lastRun_.skipped;
-        notRecorded += "\n" + outcome.reportLine;
-        break;
-      case PlaceOutcome::Failed:
-        ++lastRun_.failed;
-        notRecorded += "\n" + outcome.reportLine;
-        break;
-    }
+    // A kept record is not lost: it lands with the place's next record.
+    lastRunExitCode_ = !stopped && lastRun_.recorded + lastRun_.kept == count ? 0 : 1;
+    log.summary(lastRun_, lastRunExitCode_, stopped ? "窗口关闭，记录中止" : "");
   }
-  // A kept record is not lost: it lands with the place's next record.
-  lastRunExitCode_ = !stopped && lastRun_.recorded + lastRun_.kept == count ? 0 : 1;
-  log.summary(lastRun_, lastRunExitCode_, stopped ? "窗口关闭，记录中止" : "");
   if (stopped) return;
   std::string message;
   if (const int n = lastRun_.skipped + lastRun_.failed; n > 0)
@@ -100,6 +103,12 @@ void Form1::recordAll(runlog::RunLog& log) {
                " 个地名的记录已暂存：" + kept;
   if (lastRun_.skipped + lastRun_.failed > 0) throw Failure(message);
   if (!message.empty()) services_.errorReport.report(message);
+}
+
+// The boxes a place's page fills, from its block to its series.
+void Form1::emptyValueBoxes() {
+  for (TextBox* box : {&Text5, &Text2, &Text3, &Text4, &Text9, &Text6, &Text10, &Text7, &Text11, &Text8, &Text12})
+    box->setText(u"");
 }
 
 Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead) {
@@ -118,7 +127,10 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     const std::string path = placeFile(index);
     std::optional<std::u16string> read = catalogue::addressIfExists(path);
     if (!read) {
-      // Never record a place from the page of the place before it.
+      // Never record a place from the page of the place before it, nor
+      // show its page or values under this name.
+      Text1.setText(u"");
+      emptyValueBoxes();
       const std::string why = "没有目录文件 " + path;
       if (observer) observer->placeSkipped(place, why);
       return {PlaceOutcome::Skipped, place, named("跳过：" + why), "跳过：" + why};
@@ -162,8 +174,10 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     if (observer) observer->placeRecorded(place, time.time);
     return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time)};
   } catch (const std::exception& e) {
-    // The next place starts from empty lists, as after a record.
+    // The next place starts from empty lists, as after a record; the boxes
+    // show nothing of the place before.
     lists.empty();
+    emptyValueBoxes();
     const std::string cause = page::withAddress(e.what(), toUtf8(address));
     if (observer) observer->placeFailed(place, cause);
     return {PlaceOutcome::Failed, place, named(cause), "错误：" + cause};

@@ -31,9 +31,11 @@ class FakeDownloader final : public Downloader {
   std::vector<std::string> calls;
   std::map<Ticket, std::u16string> held;  // fetched ahead, not yet collected or abandoned
   std::size_t mostHeld = 0;
+  std::function<void()> onDownload;  // called at every download, before it answers
 
   std::u16string download(const std::u16string& address) override {
     requested.push_back(address);
+    if (onDownload) onDownload();
     const auto it = pages.find(address);
     if (it == pages.end()) throw Failure("下载 " + toUtf8(address) + " 失败：没有这个网页");
     return it->second;

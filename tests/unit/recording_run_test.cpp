@@ -24,15 +24,35 @@ using test::FormFixture;
 class Events final : public RunObserver {
  public:
   std::vector<std::u16string> recorded, skipped, failed;
+  // What the page boxes (Text1 to Text12 but Text13) held when a place failed or was skipped.
+  const Form1* form = nullptr;
+  std::vector<std::u16string> boxesNotRecorded;
   int started = 0, ended = 0, waits = 0;
   std::size_t stopAfter = SIZE_MAX;  // places recorded before the window is closed
   void runStarted() override { ++started; }
   void waiting() override { ++waits; }
   bool stopAsked() override { return recorded.size() >= stopAfter; }
   void placeRecorded(const std::u16string& place, const std::u16string&) override { recorded.push_back(place); }
-  void placeSkipped(const std::u16string& place, const std::string&) override { skipped.push_back(place); }
-  void placeFailed(const std::u16string& place, const std::string&) override { failed.push_back(place); }
+  void placeSkipped(const std::u16string& place, const std::string&) override {
+    skipped.push_back(place);
+    keepBoxes(true);
+  }
+  void placeFailed(const std::u16string& place, const std::string&) override {
+    failed.push_back(place);
+    keepBoxes(false);
+  }
   void runEnded() override { ++ended; }
+
+ private:
+  // A failed place's own page may stay in Text1.
+  void keepBoxes(bool withPage) {
+    if (!form) return;
+    std::u16string held = withPage ? form->Text1.text() : u"";
+    for (const TextBox* box : {&form->Text2, &form->Text3, &form->Text4, &form->Text5, &form->Text6, &form->Text7,
+                               &form->Text8, &form->Text9, &form->Text10, &form->Text11, &form->Text12})
+      held += box->text();
+    boxesNotRecorded.push_back(held);
+  }
 };
 
 struct Obs {
@@ -91,6 +111,7 @@ std::string utf8(std::u16string_view text) { return toUtf8(text); }
 struct Recorder {
   Events events;
   FormFixture f{&events};
+  Recorder() { events.form = f.form.get(); }
 
   void catalogue(const std::u16string& place, std::u16string_view fileText) {
     test::writeGbk(f.website(utf8(place) + ".txt"), fileText);
@@ -417,6 +438,8 @@ TEST(RecordingRunFailure, AFailingPlaceIsReportedAndTheRunGoesOnWithTheNext) {
     EXPECT_TRUE(contains(test::reportLine(message, utf8(places[1].name)), cause)) << message;
     EXPECT_EQ(run.events.recorded, (std::vector<std::u16string>{places[0].name, places[2].name}));
     EXPECT_EQ(run.events.failed, std::vector<std::u16string>{places[1].name});
+    // None of the values of the place before stands under the failed place's name.
+    EXPECT_EQ(run.events.boxesNotRecorded, std::vector<std::u16string>{u""});
     EXPECT_EQ(run.events.ended, 1);
     // The places before and after are recorded as ever; the failing one is not.
     for (int i : {0, 2})
@@ -467,6 +490,7 @@ TEST(RecordingRunFailure, APlaceWithoutCatalogueFileIsSkippedNotRecordedFromTheP
   run.f.form->setListener(nullptr);
   ASSERT_GT(thief.times, 0);
   EXPECT_EQ(run.events.skipped, std::vector<std::u16string>{places[1].name});
+  EXPECT_EQ(run.events.boxesNotRecorded, std::vector<std::u16string>{u""});
   EXPECT_EQ(run.events.recorded, (std::vector<std::u16string>{places[0].name, places[2].name}));
   EXPECT_EQ(run.f.downloader.requested, (std::vector<std::u16string>{places[0].address, places[2].address}));
   EXPECT_FALSE(std::filesystem::exists(run.dataFile(places[1].name)));

@@ -1,7 +1,8 @@
 #!/bin/bash
 # The Windows program's own window under wine inside Xvfb: caption and
 # client size, a screenshot, a recording run over three file:// places
-# started by the record button, the chart page from the list's menu, and a
+# started by the record button, the chart page from the list's menu (by the
+# right button and by the keyboard), and a
 # place made through the real input boxes (a Chinese name typed), then
 # selected and deleted.
 #   tests/win32/window_test.sh PROGRAM ARTEFACTS BUILD
@@ -93,6 +94,23 @@ screenshot win32-list-menu >/dev/null
 xdotool mousemove --window "$WINDOW" 80 41 click 1
 timeout 20 bash -c "until [ -s '$data/北京-WeatherData.html' ]; do sleep 0.2; done" ||
   fail "the list's menu wrote no chart page; data folder: $(ls "$data")"
+
+# The keyboard opens the list's menu at the selected place: Shift+F10, then
+# the Menu key, each followed by Down and Return, its first entry (查看图表), with
+# 广州 selected (a click on 北京, then Down).
+xdotool mousemove --window "$WINDOW" 60 31 click 1
+sleep 0.5
+xdotool key Down
+sleep 0.5
+for keys in shift+F10 Menu; do
+  rm -f "$data/广州-WeatherData.html"
+  xdotool key "$keys"
+  sleep 1
+  screenshot "win32-list-menu-$keys" root >/dev/null
+  xdotool key Down Return
+  timeout 20 bash -c "until [ -s '$data/广州-WeatherData.html' ]; do sleep 0.2; done" ||
+    fail "$keys opened no menu at the selected place; data folder: $(ls "$data")"
+done
 
 # New through the real input boxes: a Chinese name, then the address, each
 # typed into the box (a click gives wine's box the keyboard, and a Shift
