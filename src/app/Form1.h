@@ -141,7 +141,7 @@ class Form1 {
     std::string logText;     // the log's third field
   };
   PlaceOutcome recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
-  void emptyValueBoxes();
+  void emptyPageBoxes();
   void recordAll(runlog::RunLog& log);
   // The address check of one place and its one message; true when fine.
   bool checkAndReport(const std::u16string& place, const std::string& file);

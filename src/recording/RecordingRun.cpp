@@ -105,9 +105,10 @@ void Form1::recordAll(runlog::RunLog& log) {
   if (!message.empty()) services_.errorReport.report(message);
 }
 
-// The boxes a place's page fills, from its block to its series.
-void Form1::emptyValueBoxes() {
-  for (TextBox* box : {&Text5, &Text2, &Text3, &Text4, &Text9, &Text6, &Text10, &Text7, &Text11, &Text8, &Text12})
+// The boxes a place's page fills: the page, its block, its time and series.
+void Form1::emptyPageBoxes() {
+  for (TextBox* box :
+       {&Text1, &Text5, &Text2, &Text3, &Text4, &Text9, &Text6, &Text10, &Text7, &Text11, &Text8, &Text12})
     box->setText(u"");
 }
 
@@ -124,13 +125,13 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     fill(Text15, List1.selectedText());
     place = Text15.text();
     Text14.setText(u"");
+    // Under this name the boxes show this place's page and values or
+    // nothing, never those of the place before, whatever step fails.
+    emptyPageBoxes();
     const std::string path = placeFile(index);
     std::optional<std::u16string> read = catalogue::addressIfExists(path);
     if (!read) {
-      // Never record a place from the page of the place before it, nor
-      // show its page or values under this name.
-      Text1.setText(u"");
-      emptyValueBoxes();
+      // Never record a place from the page of the place before it.
       const std::string why = "没有目录文件 " + path;
       if (observer) observer->placeSkipped(place, why);
       return {PlaceOutcome::Skipped, place, named("跳过：" + why), "跳过：" + why};
@@ -174,10 +175,8 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     if (observer) observer->placeRecorded(place, time.time);
     return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time)};
   } catch (const std::exception& e) {
-    // The next place starts from empty lists, as after a record; the boxes
-    // show nothing of the place before.
+    // The next place starts from empty lists, as after a record.
     lists.empty();
-    emptyValueBoxes();
     const std::string cause = page::withAddress(e.what(), toUtf8(address));
     if (observer) observer->placeFailed(place, cause);
     return {PlaceOutcome::Failed, place, named(cause), "错误：" + cause};
