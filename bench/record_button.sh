@@ -109,7 +109,11 @@ open_window() {  # side top
     (cd "$folder" && exec "${wine[@]}" vantoril.exe) >"$work/$1.log" 2>&1 &
     win=$!
   fi
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vantoril v 1\.0$' | grep -vx "${qt_window:-none}" | head -n 1)
+  window=""
+  for ((i = 0; i < 600 && ${#window} == 0; i++)); do  # at most about 60 s
+    window=$(xdotool search --onlyvisible --name '^Vantoril v 1\.0$' 2>/dev/null | grep -vx "${qt_window:-none}" | head -n 1) ||
+      sleep 0.1
+  done
   [[ -n $window ]] || { echo "no window from the $1 program: $(tail -n 5 "$work/$1.log")" >&2; exit 1; }
   xdotool windowmove --sync "$window" 0 "$2" 2>/dev/null || xdotool windowmove "$window" 0 "$2"
   sleep 2
