@@ -180,6 +180,7 @@ class Form1 {
     std::u16string time;               // the observation time recorded
   };
   PlaceOutcome recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
+  void emptyPageBoxes();
   void recordAll(runlog::RunLog& log);
   // The address check of one place and its one message; true when fine.
   bool checkAndReport(const std::u16string& place, const std::string& file);

@@ -1,11 +1,13 @@
 #include "app/qt_MainWindow.h"
 #include "app/qt_Text.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileSystemWatcher>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -188,6 +190,10 @@ QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control)
       list->setSelectionMode(QAbstractItemView::SingleSelection);
       list->setUniformItemSizes(true);  // keeps a list of thousands of places cheap
       list->viewport()->installEventFilter(this);
+      list->installEventFilter(this);  // the menu's keys
+      // The focus shows as the frame's colour.
+      list->setStyleSheet(QStringLiteral("QListWidget { border: 1px solid rgb(160, 160, 160); }"
+                                         "QListWidget:focus { border: 1px solid rgb(0, 0, 0); }"));
       connect(list, &QListWidget::itemSelectionChanged, this, [this, list] { listSelectionChanged(*list); });
       connect(list, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) { listPressed(index.row()); });
       return list;
@@ -204,7 +210,56 @@ QWidget* MainWindow::widgetOf(std::string_view name) const {
   return nullptr;
 }
 
-void MainWindow::controlChanged(const Control& control) { mirror(control); }
+void MainWindow::controlChanged(const Control& control) {
+  if (!busy_ || busy_->showNow(control)) mirror(control);
+}
+
+namespace {
+
+// Eats mouse and keyboard input while installed.
+class InputSwallower final : public QObject {
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+        return true;
+      default:
+        return false;
+    }
+  }
+};
+
+}  // namespace
+
+// The record button is disabled with its caption kept; the focus it had
+// comes back to it.
+void MainWindow::showBusy(bool busy) {
+  QWidget* record = widgetOf("Command1");
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (record && record->isEnabled()) recordHadFocus_ = record->hasFocus();
+    if (record) record->setEnabled(false);
+  } else {
+    QApplication::restoreOverrideCursor();
+    if (record) record->setEnabled(true);
+    if (record && recordHadFocus_) record->setFocus();
+  }
+}
+
+void MainWindow::repaintDroppingInput() {
+  InputSwallower swallower;
+  QCoreApplication::instance()->installEventFilter(&swallower);
+  QCoreApplication::processEvents();
+  QCoreApplication::instance()->removeEventFilter(&swallower);
+}
+
+void MainWindow::closeLater() { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); }
 
 void MainWindow::mirror(const Control& control) {
   const auto it = widgets_.find(&control);
@@ -283,6 +338,22 @@ void MainWindow::listPressed(int row) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   const auto type = event->type();
+  if (type == QEvent::KeyPress) {
+    // Shift+F10 and the Menu key open the list's menu at the selected place.
+    auto* list = qobject_cast<QListWidget*>(watched);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool menuKey = key->key() == Qt::Key_Menu ||
+                         (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier);
+    if (!list || !menuKey) return QWidget::eventFilter(watched, event);
+    const int row = form_.List1.selectedIndex();
+    QPoint at;
+    if (row >= 0) {
+      list->scrollToItem(list->item(row));
+      at = list->visualItemRect(list->item(row)).bottomLeft();
+    }
+    showListMenu(row, list->viewport()->mapToGlobal(at));
+    return true;
+  }
   if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) {
     // The right button opens the list's menu and neither selects nor clicks.
     const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -18,7 +18,7 @@ namespace vantoril {
 class Form1;
 struct ControlDesign;
 
-class MainWindow final : public QWidget, public ControlListener {
+class MainWindow final : public QWidget, public ControlListener, public BusyRun::Window {
  public:
   explicit MainWindow(Form1& form);
   ~MainWindow() override;
@@ -27,9 +27,12 @@ class MainWindow final : public QWidget, public ControlListener {
 
   void controlChanged(const Control& control) override;
 
-  // The recording run's rules for the window: while a run works, a close
-  // asked for is held until the run ends.
+  // The recording run's rules for the window (BusyRun), carried out here.
   void setBusyRun(BusyRun* busy) { busy_ = busy; }
+  void showBusy(bool busy) override;
+  void showControl(const Control& control) override { mirror(control); }
+  void repaintDroppingInput() override;
+  void closeLater() override;
 
   // The widget that shows the control of that design name; nullptr for none.
   QWidget* widgetOf(std::string_view name) const;
@@ -54,6 +57,7 @@ class MainWindow final : public QWidget, public ControlListener {
   int selectedBeforePress_ = -1;
   QFileSystemWatcher* folderWatcher_ = nullptr;
   QTimer* folderSettled_ = nullptr;
+  bool recordHadFocus_ = false;
 };
 
 }  // namespace vantoril

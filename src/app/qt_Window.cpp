@@ -1,8 +1,6 @@
 #include "app/qt_Window.h"
 
 #include <QApplication>
-#include <QCursor>
-#include <QEvent>
 
 #include "app/BusyRun.h"
 #include "app/Form1.h"
@@ -12,48 +10,6 @@
 #include "platform/RunLock.h"
 
 namespace vantoril {
-
-namespace {
-
-// Eats mouse and keyboard input while installed.
-class InputSwallower final : public QObject {
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::KeyPress:
-      case QEvent::KeyRelease:
-      case QEvent::Wheel:
-        return true;
-      default:
-        return false;
-    }
-  }
-};
-
-// The recording run's rules (BusyRun) carried out with Qt.
-class QtBusyWindow final : public BusyRun::Window {
- public:
-  explicit QtBusyWindow(MainWindow& window) : window_(window) {}
-  void showBusy(bool busy) override {
-    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
-    else QApplication::restoreOverrideCursor();
-  }
-  void repaintDroppingInput() override {
-    InputSwallower swallower;
-    QCoreApplication::instance()->installEventFilter(&swallower);
-    QCoreApplication::processEvents();
-    QCoreApplication::instance()->removeEventFilter(&swallower);
-  }
-  void closeLater() override { QMetaObject::invokeMethod(&window_, &QWidget::close, Qt::QueuedConnection); }
-
- private:
-  MainWindow& window_;
-};
-
-}  // namespace
 
 int runWindow(int argc, char** argv, const std::string& programFolder) {
   QApplication app(argc, argv);
@@ -70,9 +26,8 @@ int runWindow(int argc, char** argv, const std::string& programFolder) {
   MainWindow window(form);
   inputBox.setParent(&window);
   errorReport.setParent(&window);
-  QtBusyWindow busyWindow(window);
   window.setBusyRun(&busy);
-  busy.setWindow(&busyWindow);
+  busy.setWindow(&window);
   window.show();
   return QApplication::exec();
 }

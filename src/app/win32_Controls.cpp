@@ -147,7 +147,8 @@ void ButtonCtrl::draw(const DRAWITEMSTRUCT& item) const {
   RECT textRect = r;
   if (pressed) ::OffsetRect(&textRect, 1, 1);
   ::SetBkMode(dc, TRANSPARENT);
-  ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+  // Disabled (the record button during a run): the caption kept, greyed.
+  ::SetTextColor(dc, ::GetSysColor(item.itemState & ODS_DISABLED ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
   const std::u16string caption = windowText(hwnd);
   ::DrawTextW(dc, wideText(caption), -1, &textRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   if (item.itemState & ODS_FOCUS) {

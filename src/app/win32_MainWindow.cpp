@@ -120,10 +120,22 @@ bool Win32MainWindow::navigate(MSG& msg) {
 }
 
 void Win32MainWindow::controlChanged(const Control& control) {
+  if (busy_.showNow(control)) showControl(control);
+}
+
+void Win32MainWindow::showControl(const Control& control) {
   if (const auto it = byModel_.find(&control); it != byModel_.end()) it->second->mirror();
 }
 
-void Win32MainWindow::showBusy(bool busy) { ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW)); }
+// The record button is disabled, its caption kept, and gets back the focus
+// it had.
+void Win32MainWindow::showBusy(bool busy) {
+  ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+  HWND record = byModel_.at(&form_.Command1)->hwnd;
+  if (busy && ::IsWindowEnabled(record)) recordHadFocus_ = ::GetFocus() == record;
+  ::EnableWindow(record, busy ? FALSE : TRUE);
+  if (!busy && recordHadFocus_) ::SetFocus(record);
+}
 
 void Win32MainWindow::repaintDroppingInput() {
   MSG msg;

@@ -40,6 +40,7 @@ class Win32MainWindow final : public ControlListener, public BusyRun::Window {
 
   void controlChanged(const Control& control) override;
   void showBusy(bool busy) override;
+  void showControl(const Control& control) override;
   void repaintDroppingInput() override;
   void closeLater() override;
 
@@ -57,6 +58,7 @@ class Win32MainWindow final : public ControlListener, public BusyRun::Window {
   std::vector<std::unique_ptr<win32view::ViewControl>> views_;  // index = control id - kFirstId
   std::unordered_map<const Control*, win32view::ViewControl*> byModel_;
   HWND focusBeforeDeactivation_ = nullptr;
+  bool recordHadFocus_ = false;
   bool following_ = false;  // until followModel, no notification reaches the model
 };
 

@@ -66,7 +66,6 @@ void Form1::Command1_Click() {
 
 void Form1::recordAll(runlog::RunLog& log) {
   RunObserver* observer = services_.runObserver;
-  const WindowHold hold(*this);
   lastRun_ = {};
   lastRunExitCode_ = 1;
   lastRunNotes_.clear();
@@ -76,80 +75,84 @@ void Form1::recordAll(runlog::RunLog& log) {
   const auto note = [this](PlaceNote::Kind kind, const PlaceOutcome& outcome, std::string line, std::string group) {
     lastRunNotes_.push_back({kind, outcome.name, outcome.name + ": " + line, std::move(group)});
   };
-  SeriesLists lists;
-  PagesAhead ahead(services_.downloader);
-  // Sites that stopped answering, each with the places it left unfetched.
-  std::vector<std::pair<std::string, std::vector<std::string>>> silent;
   const int count = List1.entryCount();
   lastRun_.places = count;
   bool stopped = false;
-  for (int i = 0; i < count; ++i) {
-    if (observer && observer->stopAsked()) {
-      stopped = true;
-      break;
-    }
-    ahead.fetchFollowing(i, count, [this](int place) { return placeFile(place); });
-    PlaceOutcome outcome = recordPlace(i, lists, ahead);
-    if (outcome.stale) outcome.logText += "（过时：" + *outcome.stale + "）";
-    log.place(outcome.place, outcome.logText);
-    switch (outcome.kind) {
-      case PlaceOutcome::Recorded:
-        ++lastRun_.recorded;
-        // A data file whose torn end was moved aside first.
-        if (!outcome.reportLine.empty())
-          lastRunNotes_.push_back({PlaceNote::Repaired, outcome.name, outcome.reportLine, outcome.group});
-        break;
-      case PlaceOutcome::Kept:
-        ++lastRun_.kept;
-        lastRunNotes_.push_back({PlaceNote::Kept, outcome.name, outcome.reportLine, outcome.group});
-        break;
-      case PlaceOutcome::Skipped:
-        ++lastRun_.skipped;
-        lastRunNotes_.push_back({PlaceNote::NotRecorded, outcome.name, outcome.reportLine, outcome.group});
-        break;
-      case PlaceOutcome::Failed:
-        ++lastRun_.failed;
-        lastRunNotes_.push_back({PlaceNote::NotRecorded, outcome.name, outcome.reportLine, outcome.group});
-        break;
-      case PlaceOutcome::Unanswered: {
-        ++lastRun_.failed;
-        const auto site = std::find_if(silent.begin(), silent.end(),
-                                       [&](const auto& s) { return s.first == outcome.reportLine; });
-        if (site == silent.end()) silent.push_back({outcome.reportLine, {outcome.name}});
-        else site->second.push_back(outcome.name);
+  // The window is held while the places are recorded, not while the report is read.
+  {
+    const WindowHold hold(*this);
+    SeriesLists lists;
+    PagesAhead ahead(services_.downloader);
+    // Sites that stopped answering, each with the places it left unfetched.
+    std::vector<std::pair<std::string, std::vector<std::string>>> silent;
+    for (int i = 0; i < count; ++i) {
+      if (observer && observer->stopAsked()) {
+        stopped = true;
         break;
       }
-    }
-    if (outcome.kind == PlaceOutcome::Recorded || outcome.kind == PlaceOutcome::Kept) {
-      if (outcome.stale) note(PlaceNote::Stale, outcome, *outcome.stale, "页面不再更新");
-      const auto hour = notify::siteHour(outcome.time);
-      if (hour && outcome.before && *hour - *outcome.before > notify::kHoursKept + 1) {
-        const long long lost = *hour - *outcome.before - notify::kHoursKept - 1;
-        note(PlaceNote::HoursLost, outcome,
-             "上次记录 " + hourText(*outcome.before) + " 之后缺了 " + std::to_string(lost) + " 小时", "缺了记录");
+      ahead.fetchFollowing(i, count, [this](int place) { return placeFile(place); });
+      PlaceOutcome outcome = recordPlace(i, lists, ahead);
+      if (outcome.stale) outcome.logText += "（过时：" + *outcome.stale + "）";
+      log.place(outcome.place, outcome.logText);
+      switch (outcome.kind) {
+        case PlaceOutcome::Recorded:
+          ++lastRun_.recorded;
+          // A data file whose torn end was moved aside first.
+          if (!outcome.reportLine.empty())
+            lastRunNotes_.push_back({PlaceNote::Repaired, outcome.name, outcome.reportLine, outcome.group});
+          break;
+        case PlaceOutcome::Kept:
+          ++lastRun_.kept;
+          lastRunNotes_.push_back({PlaceNote::Kept, outcome.name, outcome.reportLine, outcome.group});
+          break;
+        case PlaceOutcome::Skipped:
+          ++lastRun_.skipped;
+          lastRunNotes_.push_back({PlaceNote::NotRecorded, outcome.name, outcome.reportLine, outcome.group});
+          break;
+        case PlaceOutcome::Failed:
+          ++lastRun_.failed;
+          lastRunNotes_.push_back({PlaceNote::NotRecorded, outcome.name, outcome.reportLine, outcome.group});
+          break;
+        case PlaceOutcome::Unanswered: {
+          ++lastRun_.failed;
+          const auto site = std::find_if(silent.begin(), silent.end(),
+                                         [&](const auto& s) { return s.first == outcome.reportLine; });
+          if (site == silent.end()) silent.push_back({outcome.reportLine, {outcome.name}});
+          else site->second.push_back(outcome.name);
+          break;
+        }
       }
-    } else if (!outcome.place.empty()) {
-      // Read again: the run may not have got as far as the data file.
-      std::optional<long long> newest;
-      try {
-        newest = datafile::lastRecordHour(programFolder_, outcome.place);
-      } catch (const std::exception&) {
-        // The report names the place already.
+      if (outcome.kind == PlaceOutcome::Recorded || outcome.kind == PlaceOutcome::Kept) {
+        if (outcome.stale) note(PlaceNote::Stale, outcome, *outcome.stale, "页面不再更新");
+        const auto hour = notify::siteHour(outcome.time);
+        if (hour && outcome.before && *hour - *outcome.before > notify::kHoursKept + 1) {
+          const long long lost = *hour - *outcome.before - notify::kHoursKept - 1;
+          note(PlaceNote::HoursLost, outcome,
+               "上次记录 " + hourText(*outcome.before) + " 之后缺了 " + std::to_string(lost) + " 小时", "缺了记录");
+        }
+      } else if (!outcome.place.empty()) {
+        // Read again: the run may not have got as far as the data file.
+        std::optional<long long> newest;
+        try {
+          newest = datafile::lastRecordHour(programFolder_, outcome.place);
+        } catch (const std::exception&) {
+          // The report names the place already.
+        }
+        if (newest && hourNow - *newest > notify::kWarnAfterHours)
+          note(PlaceNote::LastRecordOld, outcome,
+               "最新记录 " + hourText(*newest) + "，已是 " + std::to_string(hourNow - *newest) + " 小时前",
+               "最新记录超过 " + std::to_string(notify::kWarnAfterHours) + " 小时");
       }
-      if (newest && hourNow - *newest > notify::kWarnAfterHours)
-        note(PlaceNote::LastRecordOld, outcome,
-             "最新记录 " + hourText(*newest) + "，已是 " + std::to_string(hourNow - *newest) + " 小时前",
-             "最新记录超过 " + std::to_string(notify::kWarnAfterHours) + " 小时");
     }
+    // One line for each site that stopped answering, whatever its places.
+    for (const auto& [site, places] : silent) {
+      const std::string line = "网站无响应：" + site + "，其余 " + std::to_string(places.size()) + " 个地名本次不记录";
+      for (const std::string& place : places) lastRunNotes_.push_back({PlaceNote::NotRecorded, place, line, line});
+    }
+    // A kept record is not lost: it lands with the place's next record.
+    lastRunExitCode_ = !stopped && lastRun_.recorded + lastRun_.kept == count ? 0 : 1;
+    log.summary(lastRun_, lastRunExitCode_, stopped ? "窗口关闭，记录中止" : "");
   }
-  // One line for each site that stopped answering, whatever its places.
-  for (const auto& [site, places] : silent) {
-    const std::string line = "网站无响应：" + site + "，其余 " + std::to_string(places.size()) + " 个地名本次不记录";
-    for (const std::string& place : places) lastRunNotes_.push_back({PlaceNote::NotRecorded, place, line, line});
-  }
-  // A kept record is not lost: it lands with the place's next record.
-  lastRunExitCode_ = !stopped && lastRun_.recorded + lastRun_.kept == count ? 0 : 1;
-  log.summary(lastRun_, lastRunExitCode_, stopped ? "窗口关闭，记录中止" : "");
   if (stopped) return;
   // The report is shown when a place was not recorded or was kept, or a
   // data file's torn end was moved aside; what else there is to say (stale
@@ -160,6 +163,13 @@ void Form1::recordAll(runlog::RunLog& log) {
   const std::string message = notify::reportText(lastRunNotes_, runlog::logPath(programFolder_));
   if (lastRun_.skipped + lastRun_.failed > 0) throw Failure(message);
   services_.errorReport.report(message);
+}
+
+// The boxes a place's page fills: the page, its block, its time and series.
+void Form1::emptyPageBoxes() {
+  for (TextBox* box :
+       {&Text1, &Text5, &Text2, &Text3, &Text4, &Text9, &Text6, &Text10, &Text7, &Text11, &Text8, &Text12})
+    box->setText(u"");
 }
 
 Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead) {
@@ -175,6 +185,9 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
     fill(Text15, List1.selectedText());
     place = Text15.text();
     Text14.setText(u"");
+    // Under this name the boxes show this place's page and values or
+    // nothing, never those of the place before, whatever step fails.
+    emptyPageBoxes();
     const std::string path = placeFile(index);
     std::optional<std::u16string> read = catalogue::addressIfExists(path);
     if (!read) {

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The chart page of a place: written by --chart without a window, and opened
-# from the list's menu (right button) through a stand-in xdg-open that
-# writes down what it was asked to open.
+# from the list's menu (right button, Shift+F10, the Menu key) through a
+# stand-in xdg-open that writes down what it was asked to open.
 . "$(dirname "$0")/lib.sh"
 
 PLACE="上海"  # sorts before 北京: the first row of the list
@@ -68,6 +68,19 @@ sleep 1
 dark=$(dark_pixels "$(screenshot chart-left-click)" "${TEXT14_AREA[@]}")
 [ "$dark" -gt 50 ] || fail "a left click no longer shows the place's address ($dark dark pixels)"
 [ "$(wc -l <"$WORK/opened")" -eq 1 ] || fail "the opener was called again: $(cat "$WORK/opened")"
+
+# The keyboard opens the same menu at the selected place (the list has the
+# focus from the click): Shift+F10, then the Menu key, each followed by
+# Down and Return, the menu's first entry, 查看图表.
+for keys in shift+F10 Menu; do
+  : >"$WORK/opened"
+  xdotool key "$keys"
+  sleep 1
+  screenshot "chart-menu-$keys" root >/dev/null
+  xdotool key Down Return
+  timeout 10 bash -c "until [ -s '$WORK/opened' ]; do sleep 0.2; done" || fail "$keys opened no menu at the place"
+  [ "$(cat "$WORK/opened")" = "$page" ] || fail "$keys: the opener was asked for '$(cat "$WORK/opened")'"
+done
 grep -q . "$WORK/program.log" && echo "program output: $(cat "$WORK/program.log")"
 
 echo "PASS: $TEST_NAME"

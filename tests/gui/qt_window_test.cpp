@@ -9,12 +9,16 @@
 #include <QGuiApplication>
 #include <QTest>
 #include <QTextCursor>
+#include <filesystem>
+#include <vector>
 
 #include "app/BusyRun.h"
 #include "app/ControlTable.h"
 #include "app/Form1.h"
 #include "app/qt_MainWindow.h"
+#include "platform/Text.h"
 #include "support/Fakes.h"
+#include "support/SampleData.h"
 
 using namespace vantoril;
 
@@ -265,6 +269,75 @@ class WindowTest final : public QObject {
     QCOMPARE(list->count(), 3000);
   }
 
+  // During a run the record button is disabled, its caption kept, under a
+  // busy cursor; at its end the window shows the last place's own boxes,
+  // emptied when its page failed, and the button has its focus back.
+  void aRunShowsItIsRunningAndEndsWithTheLastPlacesOwnBoxes() {
+    BusyRun busy;
+    test::FormFixture f(&busy);
+    test::writeGbk(f.website("A.txt"), u"http://a/1\r\n");
+    test::writeGbk(f.website("B.txt"), u"http://a/2\r\n");  // no page: fails
+    f.downloader.pages[u"http://a/1"] = fromUtf8(test::sampleData("hangzhou-2014.html"));
+    MainWindow window(*f.form);
+    window.setBusyRun(&busy);
+    busy.setWindow(&window);
+    f.form->load();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* record = widget<QPushButton>(window, "Command1");
+    const QString caption = record->text();
+    QCOMPARE(window.focusWidget(), record);
+    std::vector<bool> busyShown;
+    f.downloader.onDownload = [&] {
+      const QCursor* cursor = QGuiApplication::overrideCursor();
+      busyShown.push_back(cursor && cursor->shape() == Qt::WaitCursor && !record->isEnabled() &&
+                          record->text() == caption);
+      if (busyShown.size() == 1) QTest::mouseClick(record, Qt::LeftButton);  // does nothing
+    };
+
+    QTest::mouseClick(record, Qt::LeftButton);
+    QCOMPARE(busyShown, (std::vector<bool>{true, true}));
+    QCOMPARE(f.downloader.requested.size(), 2u);  // once each: the clicks during the run did nothing
+    QVERIFY(record->isEnabled());
+    QCOMPARE(record->text(), caption);
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(window.focusWidget(), record);
+    QCOMPARE(widget<QLineEdit>(window, "Text15")->text(), QStringLiteral("B"));
+    QCOMPARE(widget<QLineEdit>(window, "Text14")->text(), QStringLiteral("http://a/2"));
+    for (const char* box : {"Text2", "Text3"}) QCOMPARE(widget<QLineEdit>(window, box)->text(), QString());
+    for (const char* box : {"Text4", "Text6", "Text7", "Text8", "Text9", "Text10", "Text11", "Text12"})
+      QCOMPARE(widget<QPlainTextEdit>(window, box)->toPlainText(), QString());
+    QCOMPARE(widget<QListWidget>(window, "List1")->currentRow(), 1);
+    QCOMPARE(f.report.messages.size(), 1u);
+
+    // The place before, when it is the last, shows its own values.
+    std::filesystem::remove(f.website("B.txt"));
+    f.form->listRefresh();
+    QTest::mouseClick(record, Qt::LeftButton);
+    QCOMPARE(widget<QLineEdit>(window, "Text15")->text(), QStringLiteral("A"));
+    QVERIFY(widget<QPlainTextEdit>(window, "Text9")->toPlainText().count(QChar(u'\n')) >= 24);
+  }
+
+  // The list shows that it has the focus: its frame darkens.
+  void theListShowsItsFocus() {
+    test::FormFixture f;
+    test::writeGbk(f.website("A.txt"), u"http://a/1\r\n");
+    MainWindow window(*f.form);
+    f.form->load();
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* list = widget<QListWidget>(window, "List1");
+    list->setFocus();
+    QTRY_VERIFY(list->hasFocus());
+    const QImage focused = list->grab().toImage();
+    widget<QWidget>(window, "Command1")->setFocus();
+    QTRY_VERIFY(!list->hasFocus());
+    const QImage unfocused = list->grab().toImage();
+    const QPoint frame(0, list->height() / 2);
+    QVERIFY(qGray(focused.pixel(frame)) + 40 < qGray(unfocused.pixel(frame)));
+  }
+
   // A close during a run is held until the run has stopped, which it asks.
   void aCloseDuringARunStopsItAndThenCloses() {
     test::FormFixture f;
@@ -272,6 +345,7 @@ class WindowTest final : public QObject {
     struct Closer final : BusyRun::Window {
       explicit Closer(MainWindow& w) : window(w) {}
       void showBusy(bool) override {}
+      void showControl(const Control&) override {}
       void repaintDroppingInput() override {}
       void closeLater() override { QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection); }
       MainWindow& window;

@@ -35,9 +35,11 @@ class FakeDownloader final : public Downloader {
   std::map<Ticket, std::u16string> held;  // fetched ahead, not yet collected or abandoned
   std::size_t mostHeld = 0;
   bool offline = false;  // every download fails as with no network
+  std::function<void()> onDownload;  // called at every download, before it answers
 
   std::u16string download(const std::u16string& address) override {
     requested.push_back(address);
+    if (onDownload) onDownload();
     if (offline) throw page::hostUnresolved(toUtf8(address));
     const auto it = pages.find(address);
     if (it == pages.end()) throw page::failed(toUtf8(address), "没有这个网页");

@@ -30,15 +30,40 @@ using test::FormFixture;
 class Events final : public RunObserver {
  public:
   std::vector<std::u16string> recorded, skipped, failed;
+  // What the page boxes (Text1 to Text12 but Text13) held when a place failed or was skipped.
+  Form1* form = nullptr;
+  std::vector<std::u16string> boxesNotRecorded;
   int started = 0, ended = 0, waits = 0;
   std::size_t stopAfter = SIZE_MAX;  // places recorded before the window is closed
   void runStarted() override { ++started; }
   void waiting() override { ++waits; }
   bool stopAsked() override { return recorded.size() >= stopAfter; }
   void placeRecorded(const std::u16string& place, const std::u16string&) override { recorded.push_back(place); }
-  void placeSkipped(const std::u16string& place, const std::string&) override { skipped.push_back(place); }
-  void placeFailed(const std::u16string& place, const std::string&) override { failed.push_back(place); }
+  void placeSkipped(const std::u16string& place, const std::string&) override {
+    skipped.push_back(place);
+    keepBoxes();
+  }
+  void placeFailed(const std::u16string& place, const std::string&) override {
+    failed.push_back(place);
+    keepBoxes();
+  }
+  // Puts "stale" into the page boxes, standing for the values of the place before.
+  void spoilBoxes() {
+    for (TextBox* box : boxes()) box->setText(u"stale");
+  }
   void runEnded() override { ++ended; }
+
+ private:
+  std::vector<TextBox*> boxes() const {
+    return {&form->Text1, &form->Text2, &form->Text3, &form->Text4,  &form->Text5,  &form->Text6,
+            &form->Text7, &form->Text8, &form->Text9, &form->Text10, &form->Text11, &form->Text12};
+  }
+  void keepBoxes() {
+    if (!form) return;
+    std::u16string held;
+    for (const TextBox* box : boxes()) held += box->text() + u"|";
+    boxesNotRecorded.push_back(held);
+  }
 };
 
 struct Obs {
@@ -97,6 +122,7 @@ std::string utf8(std::u16string_view text) { return toUtf8(text); }
 struct Recorder {
   Events events;
   FormFixture f{&events};
+  Recorder() { events.form = f.form.get(); }
 
   void catalogue(const std::u16string& place, std::u16string_view fileText) {
     test::writeGbk(f.website(utf8(place) + ".txt"), fileText);
@@ -462,14 +488,20 @@ TEST(RecordingRunFailure, AFailingPlaceIsReportedAndTheRunGoesOnWithTheNext) {
     for (const Place& p : threePlaces()) run.add(p);
     const std::vector<Place> places = run.loaded(threePlaces());
     const std::string cause = c.spoil(run, places[1]);
+    OnTurnOf leftOver(*run.f.form, places[1].name, [&] { run.events.spoilBoxes(); });
+    run.f.form->setListener(&leftOver);
 
     EXPECT_FALSE(run.record());
+    run.f.form->setListener(nullptr);
     ASSERT_EQ(run.f.report.messages.size(), 1u);
     const std::string& message = run.f.report.messages[0];
     EXPECT_TRUE(message.starts_with("以下 1 个地名没有记录：\n")) << message;
     EXPECT_TRUE(contains(test::reportLine(message, utf8(places[1].name)), cause)) << message;
     EXPECT_EQ(run.events.recorded, (std::vector<std::u16string>{places[0].name, places[2].name}));
     EXPECT_EQ(run.events.failed, std::vector<std::u16string>{places[1].name});
+    // Nothing of the place before stands under the failed place's name.
+    ASSERT_EQ(run.events.boxesNotRecorded.size(), 1u);
+    EXPECT_FALSE(contains(utf8(run.events.boxesNotRecorded[0]), "stale")) << utf8(run.events.boxesNotRecorded[0]);
     EXPECT_EQ(run.events.ended, 1);
     // The places before and after are recorded as ever; the failing one is not.
     for (int i : {0, 2})
@@ -551,13 +583,17 @@ TEST(RecordingRunFailure, APlaceWithoutCatalogueFileIsSkippedNotRecordedFromTheP
   for (const Place& p : threePlaces()) run.add(p);
   const std::vector<Place> places = run.loaded(threePlaces());
   OnTurnOf thief(*run.f.form, places[1].name,
-                 [&] { std::filesystem::remove(run.f.website(utf8(places[1].name) + ".txt")); });
+                 [&] {
+                   std::filesystem::remove(run.f.website(utf8(places[1].name) + ".txt"));
+                   run.events.spoilBoxes();  // what the place before left
+                 });
   run.f.form->setListener(&thief);
 
   EXPECT_FALSE(run.record());
   run.f.form->setListener(nullptr);
   ASSERT_GT(thief.times, 0);
   EXPECT_EQ(run.events.skipped, std::vector<std::u16string>{places[1].name});
+  EXPECT_EQ(run.events.boxesNotRecorded, std::vector<std::u16string>{u"||||||||||||"});
   EXPECT_EQ(run.events.recorded, (std::vector<std::u16string>{places[0].name, places[2].name}));
   EXPECT_EQ(run.f.downloader.requested, (std::vector<std::u16string>{places[0].address, places[2].address}));
   EXPECT_FALSE(std::filesystem::exists(run.dataFile(places[1].name)));
@@ -572,7 +608,10 @@ TEST(RecordingRunFailure, TheReportNamesEverySkippedAndFailedPlaceWithItsCause) 
   const std::vector<Place> places = run.loaded(threePlaces());
   run.f.downloader.pages.erase(places[2].address);  // the last place fails
   OnTurnOf thief(*run.f.form, places[1].name,
-                 [&] { std::filesystem::remove(run.f.website(utf8(places[1].name) + ".txt")); });
+                 [&] {
+                   std::filesystem::remove(run.f.website(utf8(places[1].name) + ".txt"));
+                   run.events.spoilBoxes();  // what the place before left
+                 });
   run.f.form->setListener(&thief);
 
   EXPECT_FALSE(run.record());

@@ -2,6 +2,7 @@
 // during a recording run.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,7 @@ class FakeWindow final : public BusyRun::Window {
  public:
   std::vector<std::string> calls;
   void showBusy(bool busy) override { calls.push_back(busy ? "busy" : "idle"); }
+  void showControl(const Control& control) override { calls.push_back(control.name()); }
   void repaintDroppingInput() override { calls.push_back("repaint"); }
   void closeLater() override { calls.push_back("close"); }
 };
@@ -85,7 +87,7 @@ TEST(ViewDesign, AMessageTallerThanTheScreenIsCutToItsFirstLines) {
 
 TEST(BusyRun, ACloseDuringARunStopsItAfterThePlaceAndClosesWhenItEnds) {
   FakeWindow window;
-  BusyRun busy;
+  BusyRun busy(BusyRun::Clock::duration::zero());
   busy.setWindow(&window);
   EXPECT_TRUE(busy.closeNow());  // idle: the window closes at once
   EXPECT_FALSE(busy.stopAsked());
@@ -101,6 +103,42 @@ TEST(BusyRun, ACloseDuringARunStopsItAfterThePlaceAndClosesWhenItEnds) {
   EXPECT_FALSE(busy.busy());
   EXPECT_EQ(window.calls, (std::vector<std::string>{"busy", "repaint", "repaint", "repaint", "repaint", "repaint",
                                                     "idle", "close"}));
+}
+
+// A change is shown at once outside a run; during one, at the next repaint,
+// once however often it changed, and repaints come no faster than the
+// screen's pace: a run quicker than a frame is drawn at its start and end.
+TEST(BusyRun, DuringARunChangesAreShownAtTheScreensPace) {
+  TextBox box("Text9", u"", 0);
+  Label caption("Label5", u"");
+  struct Case {
+    const char* what;
+    BusyRun::Clock::duration frame;
+    std::vector<std::string> calls;
+  };
+  const Case cases[] = {
+      {"every change drawn", BusyRun::Clock::duration::zero(),
+       {"busy", "repaint", "Text9", "Label5", "repaint", "Text9", "repaint", "repaint", "repaint", "idle"}},
+      {"a run within a frame", std::chrono::hours(1), {"busy", "repaint", "Text9", "Label5", "repaint", "idle"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeWindow window;
+    BusyRun busy(c.frame);
+    busy.setWindow(&window);
+    EXPECT_TRUE(busy.showNow(box));
+    busy.runStarted();
+    EXPECT_FALSE(busy.showNow(box));
+    EXPECT_FALSE(busy.showNow(caption));
+    EXPECT_FALSE(busy.showNow(box));
+    busy.placeRecorded(u"北京", u"2014061914");
+    EXPECT_FALSE(busy.showNow(box));
+    busy.waiting();
+    busy.placeSkipped(u"广州", "no file");
+    busy.runEnded();
+    EXPECT_EQ(window.calls, c.calls);
+    EXPECT_TRUE(busy.showNow(box));
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/bin/bash
 # The Windows program's own window under wine inside Xvfb: caption and
 # client size, a screenshot, a recording run over three file:// places
-# (one added while the window is open) started by the record button, the chart page from the list's menu, and a
+# (one added while the window is open) started by the record button, the chart
+# page from the list's menu (by the right button and by the keyboard), and a
 # place made through the real input boxes (a Chinese name typed), then
 # selected and deleted. Then 300 places failing for one cause on a
 # 1,000-pixel screen: the message box says so in one line and fits.
@@ -97,6 +98,23 @@ xdotool mousemove --window "$WINDOW" 80 41 click 1
 timeout 20 bash -c "until [ -s '$data/北京-WeatherData.html' ]; do sleep 0.2; done" ||
   fail "the list's menu wrote no chart page; data folder: $(ls "$data")"
 
+# The keyboard opens the list's menu at the selected place: Shift+F10, then
+# the Menu key, each followed by Down and Return, its first entry (查看图表), with
+# 广州 selected (a click on 北京, then Down).
+xdotool mousemove --window "$WINDOW" 60 31 click 1
+sleep 0.5
+xdotool key Down
+sleep 0.5
+for keys in shift+F10 Menu; do
+  rm -f "$data/广州-WeatherData.html"
+  xdotool key "$keys"
+  sleep 1
+  screenshot "win32-list-menu-$keys" root >/dev/null
+  xdotool key Down Return
+  timeout 20 bash -c "until [ -s '$data/广州-WeatherData.html' ]; do sleep 0.2; done" ||
+    fail "$keys opened no menu at the selected place; data folder: $(ls "$data")"
+done
+
 # New through the real input boxes: a Chinese name, then the address, each
 # typed into the box (a click gives wine's box the keyboard, and a Shift
 # takes the first key that only wakes it; a box that still shows nothing is
@@ -189,6 +207,68 @@ rows = list(csv.reader(open(sys.argv[1], encoding="utf-8-sig", newline="")))[1:]
 assert rows and all(r[0] == "北京" and r[1].endswith(":00+08:00") for r in rows), rows[:2]
 assert [r[1] for r in rows] == sorted(set(r[1] for r in rows)), "hours out of order or twice"
 PY
+
+
+# A run shows it is running, and ends with each place's own values: 北京
+# from its file, then 杭州 from a loopback server whose page drips in over
+# about 4 s and holds no observations. While it drips the record button is
+# disabled (its caption greyed, not black); at the end the report names 杭州
+# and, under its name, the boxes are empty (not 北京's values).
+stop_program
+python3 -u - >"$WORK/port" 2>"$WORK/server.log" <<'PY' &
+import http.server
+body = b"<html><body>" + b"x" * 4000 + b"</body></html>"
+class Dripping(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        for at in range(0, len(body), 100):
+            self.wfile.write(body[at:at + 100])
+            self.wfile.flush()
+            __import__("time").sleep(0.1)
+    def log_message(self, *args):
+        pass
+server = http.server.HTTPServer(("127.0.0.1", 0), Dripping)
+print(server.server_address[1])
+server.serve_forever()
+PY
+SERVER_PID=$!
+trap 'kill "$SERVER_PID" 2>/dev/null; wait "$SERVER_PID" 2>/dev/null; cleanup' EXIT
+wait_until 10 test -s "$WORK/port" || fail "the dripping server did not start: $(cat "$WORK/server.log")"
+rm -f "$PROGRAM_FOLDER/WebSite/"*.txt "$PROGRAM_FOLDER/vantoril.log"
+printf '%s\r\n' "$(page hangzhou-2014)" | iconv -f UTF-8 -t GBK >"$PROGRAM_FOLDER/WebSite/北京.txt"
+printf 'http://127.0.0.1:%s/p\r\n' "$(head -n 1 "$WORK/port")" >"$PROGRAM_FOLDER/WebSite/杭州.txt"
+(cd "$PROGRAM_FOLDER" && LC_ALL=zh_CN.UTF-8 exec wine vantoril.exe) >"$WORK/program.log" 2>&1 &
+APP_PID=$!
+WINDOW=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vantoril v 1\.0$' | head -n 1)
+[ -n "$WINDOW" ] || fail "the window did not appear again; program output: $(cat "$WORK/program.log")"
+sleep 1
+# Pixels of black text in the record button's caption (grey text is not counted).
+caption_black() {
+  convert "$1" -crop 200x30+30+318 +repage -colorspace Gray -threshold 33% -negate -format '%[fx:round(mean*w*h)]' info:
+}
+# The window drawn whole first (wine paints a new window late on a loaded machine).
+drawn() { idle=$(caption_black "$(screenshot win32-run-idle)") && [ "$idle" -gt 40 ]; }
+wait_until 30 drawn || fail "the record button's caption is not black before the run ($idle pixels)"
+click_twips 240 4320 3495 1335
+sleep 1.5
+running=$(caption_black "$(screenshot win32-run-dripping)")
+[ "$running" -lt $((idle / 4)) ] || fail "the record button is not disabled during the run ($running of $idle black pixels)"
+box=$(wait_shown '^Vantoril v 1\.0$' 30 "$WINDOW") || fail "no report after the run"
+sleep 1
+shot=$(screenshot win32-run-failed)
+[ "$(caption_black "$shot")" -gt $((idle / 2)) ] || fail "the record button is still disabled after the run"
+grep -q $'\t杭州\t错误' "$PROGRAM_FOLDER/vantoril.log" || fail "杭州 did not fail: $(cat "$PROGRAM_FOLDER/vantoril.log")"
+# Text9 to Text12 (the values), left of their scroll bars and above the report.
+for left in 608 688 768 848; do
+  dark=$(dark_pixels "$shot" $((left + 3)) 260 50 180)
+  [ "$dark" -eq 0 ] || fail "the value box at x $left holds the place before's values ($dark dark pixels)"
+done
+xdotool windowfocus "$box" 2>/dev/null
+xdotool key Return
+wait_gone '^Vantoril v 1\.0$' 10 "$WINDOW" || fail "the report did not close"
 
 stop_program
 rm -rf "$PROGRAM_FOLDER/WebSite"
