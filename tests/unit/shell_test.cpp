@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -247,6 +248,61 @@ TEST(XdgStarter, FailsClearlyWhenThereIsNoProgramToOpenIt) {
     EXPECT_NE(std::string(e.what()).find("vantoril-no-such-opener"), std::string::npos) << e.what();
   }
   EXPECT_NO_THROW(XdgProcessStarter("true").start(shell::openCommand(u"/tmp"), WindowStyle::NormalFocus));
+}
+
+TEST(XdgStarter, APathGoesAsAFileAddressAndAFailedOpenerIsToldWithThePath) {
+  EXPECT_EQ(fileAddress("/tmp/北京-WeatherData.html"), "file:///tmp/%E5%8C%97%E4%BA%AC-WeatherData.html");
+  EXPECT_EQ(fileAddress("/a b/%#?&'\"+;\\/x_y.z~-Q9/"), "file:///a%20b/%25%23%3F%26%27%22%2B%3B%5C/x_y.z~-Q9/");
+
+  // A real opener: it writes down its argument and ends with the exit
+  // status its "status" file holds.
+  test::TempFolder t;
+  const std::string opener = t / "opener";
+  writeWholeFile(opener, "#!/bin/sh\nstatus=$(cat '" + (t / "status") + "')\nprintf '%s\\n' \"$1\" >>'" +
+                             (t / "opened") + "'\nexit $status\n");
+  fs::permissions(opener, fs::perms::owner_all);
+  XdgProcessStarter starter(opener);
+  std::mutex mutex;
+  std::vector<std::string> told;
+  starter.tellLateFailures([&](const std::string& message) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    told.push_back(message);
+  });
+  const auto opened = [&](std::size_t lines) {
+    for (int i = 0; i < 200 && test::linesOf(test::readBytes(t / "opened")).size() < lines; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return test::linesOf(test::readBytes(t / "opened"));
+  };
+  const auto toldNow = [&](std::size_t count) {
+    for (int i = 0; i < 200; ++i) {
+      {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (told.size() >= count) break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // nothing more comes
+    const std::lock_guard<std::mutex> lock(mutex);
+    return told;
+  };
+
+  writeWholeFile(t / "status", "0");
+  writeWholeFile(t / "opened", "");
+  starter.start(shell::openCommand(u"/tmp/北京 页.html"), WindowStyle::NormalFocus);
+  starter.start(kBrowser + u" http://a/b?c=1", WindowStyle::MinimizedFocus);  // an address: as it is
+  EXPECT_EQ(opened(2), (std::vector<std::string>{"file:///tmp/%E5%8C%97%E4%BA%AC%20%E9%A1%B5.html", "http://a/b?c=1"}));
+  EXPECT_EQ(toldNow(0), std::vector<std::string>{}) << "an opener that succeeded was told as failed";
+
+  writeWholeFile(t / "status", "4");
+  starter.start(shell::openCommand(u"/tmp/北京 页.html"), WindowStyle::NormalFocus);
+  EXPECT_EQ(opened(3).size(), 3u);
+  EXPECT_EQ(toldNow(1), std::vector<std::string>{"无法打开 /tmp/北京 页.html：" + opener + " 失败（退出码 4）"});
+
+  // Once nobody listens, a failure is told to nobody.
+  starter.tellLateFailures(nullptr);
+  starter.start(shell::openCommand(u"/tmp/x.html"), WindowStyle::NormalFocus);
+  EXPECT_EQ(opened(4).size(), 4u);
+  EXPECT_EQ(toldNow(1).size(), 1u);
 }
 
 TEST(XdgStarter, DesktopEntryCommandLeavesOutTheFieldCodes) {
