@@ -125,6 +125,8 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
     if (find->count() > 0) return places::findMode(findText, std::cout, std::cerr);
     if (add->count() > 0) return places::addMode(programFolder(), addText, std::cout, std::cerr);
     if (check->count() > 0) {
+      // CLI11 gives an option that takes no value one empty value.
+      std::erase(checkPlaces, std::string());
       const std::string folder = programFolder();
       catalogue::requireNamedPlaces(folder, checkPlaces, catalogue::PlaceNeed::Listed);
       return places::checkMode(folder, checkPlaces, std::cout, std::cerr);

@@ -38,7 +38,7 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndWhatIsRefusedIsNamed) {
   // A program folder with one listed place without records (北京) and one
   // place that is no longer listed but has a data file (旧地名).
   vantoril::test::TempFolder folder;
-  vantoril::test::writeGbk(folder / "WebSite/北京.txt", u"http://www.weather.com.cn/weather1d/101010100.shtml\r\n");
+  vantoril::test::writeGbk(folder / "WebSite/北京.txt", u"file:///nonexistent-vantoril/page.html\r\n");
   std::u16string record = u"天气数据文件\r\n数据记录时间:2015061914\r\n整点\t气温\t降水\t湿度\r\n";
   for (int r = 0; r < 25; ++r) record += vantoril::fromUtf8(std::to_string((r + 14) % 24) + "\t20\t0\t50\r\n");
   vantoril::test::writeGbk(folder / "WeatherData/旧地名-WeatherData.xls", record + u"\r\n");
@@ -70,6 +70,7 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndWhatIsRefusedIsNamed) {
       {{"--chart", "旧地名"}, 0, false, true, "旧地名-WeatherData.html", ""},
       {{"--check", "不存在", "北京", "别处"}, 2, false, true, "", "没有这些地名：“不存在”、“别处”（地名列表里没有）"},
       {{"--check", "旧地名"}, 2, false, true, "", "“旧地名”"},  // records, but no address to check
+      {{"--check"}, 1, false, true, "北京\t错误：", "1 个地名"},  // every place: 北京's page is missing
       // A time of day that is none: a bad argument, before any folder.
       {{"--schedule", "25:00"}, 2, false, false, "", "--schedule 25:00"},
       {{"--schedule", "8,20:75"}, 2, false, false, "", "20:75"},
