@@ -251,6 +251,7 @@ TEST(XdgStarter, FailsClearlyWhenThereIsNoProgramToOpenIt) {
 }
 
 TEST(XdgStarter, APathGoesAsAFileAddressAndAFailedOpenerIsToldWithThePath) {
+  using namespace std::string_literals;
   EXPECT_EQ(fileAddress("/tmp/北京-WeatherData.html"), "file:///tmp/%E5%8C%97%E4%BA%AC-WeatherData.html");
   EXPECT_EQ(fileAddress("/a b/%#?&'\"+;\\/x_y.z~-Q9/"), "file:///a%20b/%25%23%3F%26%27%22%2B%3B%5C/x_y.z~-Q9/");
 
@@ -268,41 +269,27 @@ TEST(XdgStarter, APathGoesAsAFileAddressAndAFailedOpenerIsToldWithThePath) {
     const std::lock_guard<std::mutex> lock(mutex);
     told.push_back(message);
   });
-  const auto opened = [&](std::size_t lines) {
-    for (int i = 0; i < 200 && test::linesOf(test::readBytes(t / "opened")).size() < lines; ++i)
+  // Opens `path` with the opener ending in `status`; the opener's argument,
+  // and what was told by the time the opener has been gone a while.
+  const auto open = [&](std::u16string_view commandLine, const char* status) {
+    writeWholeFile(t / "status", status);
+    fs::remove(test::fsPath(t / "opened"));
+    starter.start(std::u16string(commandLine), WindowStyle::NormalFocus);
+    for (int i = 0; i < 200 && !readFileIfExists(t / "opened").value_or("").ends_with('\n'); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    return test::linesOf(test::readBytes(t / "opened"));
-  };
-  const auto toldNow = [&](std::size_t count) {
-    for (int i = 0; i < 200; ++i) {
-      {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (told.size() >= count) break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // nothing more comes
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const std::lock_guard<std::mutex> lock(mutex);
-    return told;
+    return std::pair(readFileIfExists(t / "opened").value_or(""), told);
   };
-
-  writeWholeFile(t / "status", "0");
-  writeWholeFile(t / "opened", "");
-  starter.start(shell::openCommand(u"/tmp/北京 页.html"), WindowStyle::NormalFocus);
-  starter.start(kBrowser + u" http://a/b?c=1", WindowStyle::MinimizedFocus);  // an address: as it is
-  EXPECT_EQ(opened(2), (std::vector<std::string>{"file:///tmp/%E5%8C%97%E4%BA%AC%20%E9%A1%B5.html", "http://a/b?c=1"}));
-  EXPECT_EQ(toldNow(0), std::vector<std::string>{}) << "an opener that succeeded was told as failed";
-
-  writeWholeFile(t / "status", "4");
-  starter.start(shell::openCommand(u"/tmp/北京 页.html"), WindowStyle::NormalFocus);
-  EXPECT_EQ(opened(3).size(), 3u);
-  EXPECT_EQ(toldNow(1), std::vector<std::string>{"无法打开 /tmp/北京 页.html：" + opener + " 失败（退出码 4）"});
-
+  using Told = std::vector<std::string>;
+  EXPECT_EQ(open(shell::openCommand(u"/tmp/北京 页.html"), "0"),
+            std::pair("file:///tmp/%E5%8C%97%E4%BA%AC%20%E9%A1%B5.html\n"s, Told{}));
+  EXPECT_EQ(open(kBrowser + u" http://a/b?c=1", "0"), std::pair("http://a/b?c=1\n"s, Told{}));  // an address: as it is
+  const Told failed{"无法打开 /tmp/北京 页.html：" + opener + " 失败（退出码 4）"};
+  EXPECT_EQ(open(shell::openCommand(u"/tmp/北京 页.html"), "4").second, failed);
   // Once nobody listens, a failure is told to nobody.
   starter.tellLateFailures(nullptr);
-  starter.start(shell::openCommand(u"/tmp/x.html"), WindowStyle::NormalFocus);
-  EXPECT_EQ(opened(4).size(), 4u);
-  EXPECT_EQ(toldNow(1).size(), 1u);
+  EXPECT_EQ(open(shell::openCommand(u"/tmp/x.html"), "4").second, failed);
 }
 
 TEST(XdgStarter, DesktopEntryCommandLeavesOutTheFieldCodes) {
