@@ -73,9 +73,9 @@ make_deb() {
 
   # Depends: the libraries the program and its window link, then what it
   # loads or starts at run time: libnotify for the notification of a
-  # scheduled run, the window's platform plugin, xdg-open for
-  # files, folders and pages, sensible-browser for a user's $BROWSER, and
-  # the certificates of the https downloads.
+  # scheduled run, the window's platform plugin and Qt's own Chinese texts,
+  # xdg-open for files, folders and pages, sensible-browser for a user's
+  # $BROWSER, and the certificates of the https downloads.
   mkdir -p "$root/DEBIAN"
   printf 'Source: vantoril\n\nPackage: vantoril\nArchitecture: amd64\n' >"$work/debian/control"
   local libraries
@@ -90,7 +90,7 @@ Version: $version
 Architecture: amd64
 Maintainer: Vantoril maintainers <maintainers@users.noreply.c-seed-75a4c1f9.example>
 Installed-Size: $(du -sk --exclude=DEBIAN "$root" | cut -f1)
-Depends: $libraries, libnotify4, qt6-qpa-plugins, xdg-utils, sensible-utils, ca-certificates
+Depends: $libraries, libnotify4, qt6-qpa-plugins, qt6-translations-l10n, xdg-utils, sensible-utils, ca-certificates
 Recommends: fonts-wqy-microhei
 Suggests: libreoffice-calc
 Section: utils

@@ -8,6 +8,9 @@ scripts/setup.sh
 # scripts/setup.sh --tests installs.
 scripts/build.sh build -- vantoril vantoril_window
 scripts/demo-catalogue.sh build
+# The program in build/ keeps its places and records beside itself.
+echo "run: build/ holds the demo's places (build/WebSite) and records (build/WeatherData):" \
+  "deleting build/ deletes them; scripts/install.sh installs a copy whose data lives outside build/" >&2
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec build/vantoril
 fi

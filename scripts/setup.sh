@@ -15,9 +15,10 @@ packages=(
   libnotify-dev
   # dpkg-shlibdeps, for the Debian package (scripts/package.sh)
   dpkg-dev
-  # running: the window's platform plugin and Chinese font, the https
-  # downloads' certificates, and xdg-open for files, folders and pages
-  qt6-qpa-plugins fonts-wqy-microhei ca-certificates xdg-utils
+  # running: the window's platform plugin, Qt's own texts in Chinese and a
+  # Chinese font, the https downloads' certificates, and xdg-open for
+  # files, folders and pages
+  qt6-qpa-plugins qt6-translations-l10n fonts-wqy-microhei ca-certificates xdg-utils
 )
 case "${1:-}" in --windows | --tests)
   packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev imagemagick zip nsis) ;;

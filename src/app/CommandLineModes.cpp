@@ -1,28 +1,63 @@
 #include "app/CommandLineModes.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <iostream>
 
 #include "app/Headless.h"
+#include "catalogue/NamedPlaces.h"
 #include "chart/ChartPage.h"
 #include "export/Export.h"
 #include "notify/Notifier.h"
 #include "places/PlaceModes.h"
+#include "platform/Failure.h"
 #include "platform/Text.h"
+#include "schedule/Schedule.h"
 #include "schedule/ScheduleDialog.h"
 #include "vantoril_version.h"
 
 namespace vantoril {
+
+std::string scheduleArgument(const std::string& value) {
+  std::string lower = value;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (lower == "off") return lower;
+  if (!value.empty()) {
+    try {
+      schedule::parseTimes(value);
+    } catch (const Failure& e) {
+      throw BadArgument(std::string("--schedule ") + value + "：" + e.what());
+    }
+  }
+  return value;
+}
+
+namespace {
+
+// Runs the mode the parsed options name.
+int runMode(const std::function<int()>& mode) {
+  try {
+    return mode();
+  } catch (const BadArgument& e) {
+    std::cerr << e.what() << "\n用法：vantoril --help" << std::endl;
+    return 2;
+  }
+}
+
+}  // namespace
 
 int runCommandLine(const std::vector<std::string>& arguments, const std::function<std::string()>& programFolder,
                    const std::function<int()>& openWindow) {
   if (arguments.empty()) return openWindow();
 
   CLI::App app("Vantoril: records live weather observations for a list of places.\n"
-               "Without options it opens its window.",
+               "Without an option it opens its window; each option below does its work without the window.",
                "vantoril");
   // One mode at a time; --notify goes with --record alone.
-  app.require_option(1, 2);
+  app.require_option(0, 2);
+  app.footer("Exit codes: 0 done, 1 failed, 2 an option, place or time the program does not know.");
 
   app.set_version_flag("--version", std::string("vantoril ") + VANTORIL_VERSION, "print the version and exit");
 
@@ -57,10 +92,13 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
   const CLI::Option* add =
       app.add_option("--add", addText, "add the place with CODE, or the one place TEXT names best; print its name")
           ->type_name("CODE|TEXT");
-  bool check = false;
-  app.add_flag("--check", check,
-               "download every place's page and check it as a run would, writing nothing; "
-               "exit code 0 only when no page failed or is stale");
+  std::vector<std::string> checkPlaces;
+  const CLI::Option* check =
+      app.add_option("--check", checkPlaces,
+                     "download the page of every place (or of the PLACEs) and check it as a run would, writing "
+                     "nothing; exit code 0 only when no page failed or is stale")
+          ->expected(0, -1)
+          ->type_name("[PLACE...]");
 
   // The record taken out: --export and its --with-gaps, one group, one mode.
   CLI::Option_group* exporting = app.add_option_group("export");
@@ -85,36 +123,63 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
     return app.exit(e);
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
+  } catch (const CLI::ExtrasError&) {
+    // What the program does not know, named as the user wrote it.
+    std::string unknown;
+    for (const std::string& argument : app.remaining()) unknown += (unknown.empty() ? "" : " ") + argument;
+    std::cerr << "不认识的选项或参数：" << unknown << "\n用法：vantoril --help" << std::endl;
+    return 2;
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    std::cerr << e.what() << "\n用法：vantoril --help" << std::endl;
     return 2;
   }
   std::size_t modes = 0;
   for (const CLI::Option* option : app.get_options())
     modes += option != notifyOption && option->count() > 0 ? 1 : 0;
   if (modes > 1) {
-    std::cerr << "one mode at a time (--notify goes with --record)\nRun with --help for more information.\n";
+    std::cerr << "一次只能用一个选项（--notify 只跟 --record 一起用）\n用法：vantoril --help" << std::endl;
     return 2;
   }
 
-  if (record) {
-    if (!notifyPerson) return recordHeadless(programFolder());
-    const auto notifier = notify::makeNotifier();
-    return recordHeadless(programFolder(), notifier.get());
-  }
-  if (chart->count() > 0) {
-    std::cout << chart::writePage(programFolder(), fileNameText(chartPlace)) << std::endl;
-    return 0;
-  }
-  if (schedule->count() > 0) return schedule::runScheduleMode(programFolder(), scheduleTimes);
-  if (find->count() > 0) return places::findMode(findText, std::cout, std::cerr);
-  if (add->count() > 0) return places::addMode(programFolder(), addText, std::cout, std::cerr);
-  if (check) return places::checkMode(programFolder(), std::cout, std::cerr);
-  if (exportTable->count() > 0)
-    return exporting::exportMode(programFolder, exportArguments[0],
-                                 {exportArguments.begin() + 1, exportArguments.end()}, {withGaps}, std::cout, std::cerr);
-  if (coverage->count() > 0) return exporting::coverageMode(programFolder(), coveragePlaces, std::cout, std::cerr);
-  return 2;
+  return runMode([&] {
+    if (record) {
+      if (!notifyPerson) return recordHeadless(programFolder());
+      const auto notifier = notify::makeNotifier();
+      return recordHeadless(programFolder(), notifier.get());
+    }
+    if (chart->count() > 0) {
+      const std::string folder = programFolder();
+      catalogue::requireNamedPlaces(folder, {chartPlace}, catalogue::PlaceNeed::ListedOrRecorded);
+      std::cout << chart::writePage(folder, fileNameText(chartPlace)) << std::endl;
+      return 0;
+    }
+    if (schedule->count() > 0) {
+      const std::string value = scheduleArgument(scheduleTimes);
+      return schedule::runScheduleMode(programFolder(), value);
+    }
+    if (find->count() > 0) return places::findMode(findText, std::cout, std::cerr);
+    if (add->count() > 0) return places::addMode(programFolder(), addText, std::cout, std::cerr);
+    if (check->count() > 0) {
+      // CLI11 gives an option that takes no value one empty value.
+      std::erase(checkPlaces, std::string());
+      const std::string folder = programFolder();
+      catalogue::requireNamedPlaces(folder, checkPlaces, catalogue::PlaceNeed::Listed);
+      return places::checkMode(folder, checkPlaces, std::cout, std::cerr);
+    }
+    if (exportTable->count() > 0) {
+      const std::vector<std::string> places(exportArguments.begin() + 1, exportArguments.end());
+      if (!places.empty())
+        catalogue::requireNamedPlaces(programFolder(), places, catalogue::PlaceNeed::ListedOrRecorded);
+      return exporting::exportMode(programFolder, exportArguments[0], places, {withGaps}, std::cout, std::cerr);
+    }
+    if (coverage->count() > 0) {
+      std::erase(coveragePlaces, std::string());
+      const std::string folder = programFolder();
+      catalogue::requireNamedPlaces(folder, coveragePlaces, catalogue::PlaceNeed::ListedOrRecorded);
+      return exporting::coverageMode(folder, coveragePlaces, std::cout, std::cerr);
+    }
+    return 2;
+  });
 }
 
 }  // namespace vantoril

@@ -11,9 +11,15 @@ namespace vantoril {
 // the folder of the places and the data (dataFolder(), which `programFolder`
 // gives, asked only by a mode that uses it: finding it can make the user's
 // folder) and returns the process exit code: 0 for success, 2 for arguments
-// that name no mode (said on stderr). `openWindow` runs the window when
-// there is no argument.
+// that name no mode, or a place or time the program does not know
+// (BadArgument; said on stderr). `openWindow` runs the window when there is
+// no argument.
 int runCommandLine(const std::vector<std::string>& arguments, const std::function<std::string()>& programFolder,
                    const std::function<int()>& openWindow);
+
+// The value of --schedule as the mode takes it: "off" in any letter case
+// as "off", the empty text (the state) as it is, else times of day that
+// parseTimes reads; other text throws BadArgument.
+std::string scheduleArgument(const std::string& value);
 
 }  // namespace vantoril

@@ -4,20 +4,31 @@
 #include <malloc.h>
 #include <signal.h>
 
+#include <cstdlib>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/CommandLineModes.h"
+#include "app/NoDisplay.h"
 #include "app/WindowModule.h"
 #include "platform/FileSystem.h"
 
 namespace {
 
 // Loads the window module from the program folder and runs the window over
-// the data folder.
-int openWindow(int argc, char** argv, const std::string& folder, const std::string& dataFolder) {
+// the data folder. Without a display to show it on, the window's libraries
+// are not even loaded; a display that cannot be reached is found by the
+// module (Application).
+int openWindow(int argc, char** argv, const std::string& folder, const std::function<std::string()>& dataFolder) {
+  const char* display = std::getenv("DISPLAY");
+  const char* waylandDisplay = std::getenv("WAYLAND_DISPLAY");
+  if (!vantoril::displayNamed(display, waylandDisplay, std::getenv("QT_QPA_PLATFORM"))) {
+    std::cerr << vantoril::noDisplayText(display, waylandDisplay);
+    return 1;
+  }
   const std::string path = folder + "/" + vantoril::kWindowModule;
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   std::string why;
@@ -37,7 +48,7 @@ int openWindow(int argc, char** argv, const std::string& folder, const std::stri
               << "没有窗口也可以记录：vantoril --record\n";
     return 1;
   }
-  return entry(argc, argv, dataFolder.c_str());
+  return entry(argc, argv, dataFolder().c_str());
 }
 
 }  // namespace
@@ -63,7 +74,7 @@ int main(int argc, char** argv) {
     const std::string folder = vantoril::programFolder();
     const auto data = [&] { return vantoril::dataFolder(folder); };
     return vantoril::runCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), data,
-                                    [&] { return openWindow(argc, argv, folder, data()); });
+                                    [&] { return openWindow(argc, argv, folder, data); });
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return 1;

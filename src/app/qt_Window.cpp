@@ -4,6 +4,7 @@
 
 #include "app/BusyRun.h"
 #include "app/Form1.h"
+#include "app/qt_Application.h"
 #include "app/qt_Dialogs.h"
 #include "app/qt_MainWindow.h"
 #include "platform/PlatformServices.h"
@@ -12,7 +13,7 @@
 namespace vantoril {
 
 int runWindow(int argc, char** argv, const std::string& programFolder) {
-  QApplication app(argc, argv);
+  Application app(argc, argv);
   const auto downloader = makeDownloader();
   const auto processStarter = makeProcessStarter();
   const auto runLock = makeRunLock(programFolder);
@@ -28,8 +29,15 @@ int runWindow(int argc, char** argv, const std::string& programFolder) {
   errorReport.setParent(&window);
   window.setBusyRun(&busy);
   busy.setWindow(&window);
+  // An opener that fails after the click (its exit status) is reported
+  // like a failed event, on the window's thread.
+  processStarter->tellLateFailures([&window, &errorReport](const std::string& message) {
+    QMetaObject::invokeMethod(&window, [&errorReport, message] { errorReport.report(message); }, Qt::QueuedConnection);
+  });
   window.show();
-  return QApplication::exec();
+  const int code = QApplication::exec();
+  processStarter->tellLateFailures(nullptr);
+  return code;
 }
 
 }  // namespace vantoril

@@ -1,5 +1,6 @@
 #include "places/PlaceModes.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <map>
@@ -72,13 +73,29 @@ int addMode(const std::string& programFolder, const std::string& text, std::ostr
   return 0;
 }
 
-int checkMode(const std::string& programFolder, std::ostream& out, std::ostream& err) {
+int checkMode(const std::string& programFolder, const std::vector<std::string>& named, std::ostream& out,
+              std::ostream& err) {
   ConsoleForm console(programFolder, err);
   Form1& form = console.form;
   if (!form.load()) return 1;
   std::vector<PlaceToCheck> places;
-  for (int i = 0; i < form.List1.entryCount(); ++i)
-    places.push_back({form.List1.entries()[static_cast<std::size_t>(i)], form.placeFile(i)});
+  const auto& entries = form.List1.entries();
+  const auto add = [&](int i) { places.push_back({entries[static_cast<std::size_t>(i)], form.placeFile(i)}); };
+  if (named.empty()) {
+    for (int i = 0; i < form.List1.entryCount(); ++i) add(i);
+  }
+  // A name given twice is checked once: its first entry in the list.
+  std::vector<std::u16string> done;
+  for (const std::string& name : named) {
+    const std::u16string place = fileNameText(name);
+    if (std::find(done.begin(), done.end(), place) != done.end()) continue;
+    done.push_back(place);
+    for (int i = 0; i < form.List1.entryCount(); ++i)
+      if (entries[static_cast<std::size_t>(i)] == place) {
+        add(i);
+        break;
+      }
+  }
   int failed = 0;
   checkPlaces(places, *console.downloader, std::chrono::system_clock::now(),
               [&](const PlaceToCheck& place, const CheckResult& result) {

@@ -3,6 +3,7 @@
 // process exit code.
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace vantoril::places {
 
@@ -15,9 +16,11 @@ int findMode(const std::string& text, std::ostream& out, std::ostream& err);
 // matches and gives 2; a refused add gives 1.
 int addMode(const std::string& programFolder, const std::string& text, std::ostream& out, std::ostream& err);
 
-// --check: every place's page downloaded and cut now, nothing written, one
-// line per place. 0 only when no page failed or is stale (a station of
-// another name is a warning).
-int checkMode(const std::string& programFolder, std::ostream& out, std::ostream& err);
+// --check [PLACE...]: the page of every place of the list (or of the named
+// places, in the order named, each once) downloaded and cut now, nothing
+// written, one line per place. 0 only when no page failed or is stale (a
+// station of another name is a warning).
+int checkMode(const std::string& programFolder, const std::vector<std::string>& places, std::ostream& out,
+              std::ostream& err);
 
 }  // namespace vantoril::places

@@ -12,6 +12,14 @@ class Failure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// An argument of the program's command line that names nothing the program
+// knows (a place, a time of day): the command line ends with exit code 2,
+// as for an option it does not know.
+class BadArgument : public Failure {
+ public:
+  using Failure::Failure;
+};
+
 // "<what>：<system message for errno>"
 [[noreturn]] void failWithErrno(const std::string& what, int error);
 

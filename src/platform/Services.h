@@ -60,11 +60,15 @@ class Downloader {
 enum class WindowStyle { NormalFocus = 1, MinimizedFocus = 2 };
 
 // Starts a command line and returns at once; never waits. Throws Failure
-// when the program cannot be started.
+// when the program cannot be started. A starter that hears later that a
+// program it started failed (an opener's exit status) tells `failed`, with
+// the message to show, from a thread of its own; once `failed` is set to
+// nothing, nobody is told.
 class ProcessStarter {
  public:
   virtual ~ProcessStarter() = default;
   virtual void start(const std::u16string& commandLine, WindowStyle style) = 0;
+  virtual void tellLateFailures(std::function<void(const std::string& message)> failed) { (void)failed; }
 };
 
 // The modal input box: the edited text, or the empty text on Cancel.

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -45,15 +47,17 @@ int spawn(const std::vector<std::string>& command, pid_t& child, int out = -1) {
 }
 
 // Starts a program and returns at once; a detached thread reaps it when it
-// ends, so no zombie stays behind. The posix_spawn error, 0 when it started.
-int startDetached(const std::vector<std::string>& command) {
+// ends, so no zombie stays behind, and hands its wait status to `ended`.
+// The posix_spawn error, 0 when it started.
+int startDetached(const std::vector<std::string>& command, std::function<void(int status)> ended = nullptr) {
   pid_t child = 0;
   const int rc = spawn(command, child);
   if (rc != 0) return rc;
-  std::thread([child] {
+  std::thread([child, ended = std::move(ended)] {
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    if (ended) ended(status);
   }).detach();
   return 0;
 }
@@ -217,13 +221,38 @@ std::vector<std::string> desktopEntryCommand(std::string_view desktopFile) {
   return command;
 }
 
+std::string fileAddress(std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string address = "file://";
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) && byte < 0x80) address += c;
+    else if (c == '-' || c == '.' || c == '_' || c == '~' || c == '/') address += c;
+    else address += {'%', kHex[byte >> 4], kHex[byte & 15]};
+  }
+  return address;
+}
+
+void XdgProcessStarter::tellLateFailures(std::function<void(const std::string& message)> failed) {
+  const std::lock_guard<std::mutex> lock(listener_->mutex);
+  listener_->failed = std::move(failed);
+}
+
 void XdgProcessStarter::start(const std::u16string& commandLine, WindowStyle) {
   const auto things = commandline::thingsToOpen(commandLine);
   if (things.empty()) return startBrowser();
   for (const auto& thing : things) {
-    const std::string argument = fileNameBytes(thing);
-    if (const int rc = startDetached({opener_, argument}); rc != 0)
-      failWithErrno("无法启动 " + opener_ + " 来打开 " + argument, rc);
+    const std::string named = fileNameBytes(thing);
+    const std::string argument = named.starts_with('/') ? fileAddress(named) : named;
+    const auto ended = [listener = listener_, opener = opener_, named](int status) {
+      if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+      const std::string how = WIFEXITED(status) ? "退出码 " + std::to_string(WEXITSTATUS(status))
+                                                : "被信号 " + std::to_string(WTERMSIG(status)) + " 结束";
+      const std::lock_guard<std::mutex> lock(listener->mutex);
+      if (listener->failed) listener->failed("无法打开 " + named + "：" + opener + " 失败（" + how + "）");
+    };
+    if (const int rc = startDetached({opener_, argument}, ended); rc != 0)
+      failWithErrno("无法启动 " + opener_ + " 来打开 " + named, rc);
   }
 }
 

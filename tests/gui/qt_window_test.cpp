@@ -1,20 +1,26 @@
 // The real window over a Form1 with faked services, on Qt's offscreen
 // platform: widgets are found by their design names and read directly.
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTranslator>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QTest>
 #include <QTextCursor>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "app/BusyRun.h"
 #include "app/ControlTable.h"
 #include "app/Form1.h"
+#include "app/qt_Application.h"
 #include "app/qt_MainWindow.h"
 #include "platform/Text.h"
 #include "support/Fakes.h"
@@ -39,6 +45,27 @@ class WindowTest final : public QObject {
   Q_OBJECT
 
  private slots:
+  // Qt's own texts (qt6-translations-l10n) in Chinese, as the window has them.
+  void qtOwnTextsAreChinese() {
+    QTranslator translator;
+    QVERIFY2(installQtChinese(translator), "no qtbase_zh_CN in Qt's translations folder (qt6-translations-l10n)");
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Vantoril v 1.0"), QStringLiteral("x"),
+                    QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    QLineEdit edit;
+    const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+      if (!action->isSeparator()) texts << action->text().section(u'\t', 0, 0);  // less the shortcut
+    QVERIFY2(texts.size() >= 6, qPrintable(texts.join(u'|')));
+    QVERIFY2(texts.contains(QStringLiteral("撤消(&U)")) && texts.contains(QStringLiteral("粘贴(&P)")),
+             qPrintable(texts.join(u'|')));
+    for (const QString& text : texts)  // no English word left: at most a mnemonic
+      QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3,}"))), qPrintable(text));
+    QCoreApplication::removeTranslator(&translator);
+  }
+
   void opensAsDesigned() {
     test::FormFixture f;
     test::writeGbk(f.website("北京.txt"), u"http://a/1\r\n");

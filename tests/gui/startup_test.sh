@@ -44,4 +44,22 @@ dark=$(dark_pixels "$shot" "${LIST_AREA[@]}")
 [ "$dark" -eq 0 ] || fail "the list shows text without a catalogue ($dark dark pixels)"
 stop_program
 
+# No usable display: the program's own word, in Chinese, and exit code 1;
+# never Qt's abort. No display at all, an X display nobody serves, and a
+# Wayland display nobody serves.
+while IFS='|' read -r display wayland said; do
+  out=$(cd "$PROGRAM_FOLDER" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ${display:+DISPLAY=$display} \
+    ${wayland:+WAYLAND_DISPLAY=$wayland} XDG_RUNTIME_DIR="$WORK" timeout 30 ./vantoril 2>&1)
+  code=$?
+  [ "$code" -eq 1 ] || fail "without a display (DISPLAY=$display WAYLAND_DISPLAY=$wayland) the exit code is $code: $out"
+  for part in "无法打开窗口：没有可用的图形显示" "$said" "vantoril --record" "vantoril --help"; do
+    grep -qF -- "$part" <<<"$out" || fail "without a display (DISPLAY=$display WAYLAND_DISPLAY=$wayland) it said: $out"
+  done
+  ! grep -q "Reinstalling" <<<"$out" || fail "Qt's own abort message without a display: $out"
+done <<'CASES'
+||DISPLAY 没有设置，WAYLAND_DISPLAY 没有设置
+:987||DISPLAY=:987 连接不上
+|vantoril-none|WAYLAND_DISPLAY=vantoril-none 连接不上
+CASES
+
 echo "PASS: $TEST_NAME"

@@ -52,9 +52,11 @@ in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "/tmp/$(basena
 echo "apt-get install took $(( ($(date +%s%N) - start) / 1000000 )) ms (with its dependencies)"
 
 # What the program starts or loads at run time came with it.
-for p in qt6-qpa-plugins xdg-utils ca-certificates fonts-wqy-microhei; do
+for p in qt6-qpa-plugins qt6-translations-l10n xdg-utils ca-certificates fonts-wqy-microhei; do
   in_root dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || fail "$p was not installed"
 done
+# Qt's Chinese texts where the window looks for them (Qt's translations folder).
+in_root test -s /usr/share/qt6/translations/qtbase_zh_CN.qm || fail "Qt's Chinese texts are not installed"
 for library in /usr/lib/vantoril/vantoril /usr/lib/vantoril/vantoril-window.so \
   /usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqxcb.so; do
   missing=$(in_root ldd "$library" | grep 'not found' || true)

@@ -59,6 +59,12 @@ TEST(CheckMode, SaysPerPlaceWhatIsWrongAndExitsWithZeroOnlyWhenNoPageFailed) {
   EXPECT_TRUE(test::contains(outText(bad), "404")) << outText(bad);
   EXPECT_TRUE(test::contains(outText(bad), "哈尔滨二\t网址与 “哈尔滨” 相同")) << outText(bad);
   EXPECT_TRUE(test::contains(bad.err, "4 个地名")) << bad.err;
+  // Only the places named, in the order named, each once.
+  const auto named = program.run("--check 萧山 哈尔滨 萧山");
+  EXPECT_EQ(named.exitCode, 0) << outText(named) << named.err;
+  ASSERT_EQ(named.out.size(), 2u) << outText(named);
+  EXPECT_TRUE(named.out[0].starts_with("萧山\t") && named.out[1].starts_with("哈尔滨\t")) << outText(named);
+  EXPECT_EQ(program.run("--check 杭州").exitCode, 1);
   // Nothing recorded.
   EXPECT_FALSE(std::filesystem::exists(test::fsPath(program.folder / "WeatherData")));
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -247,6 +248,48 @@ TEST(XdgStarter, FailsClearlyWhenThereIsNoProgramToOpenIt) {
     EXPECT_NE(std::string(e.what()).find("vantoril-no-such-opener"), std::string::npos) << e.what();
   }
   EXPECT_NO_THROW(XdgProcessStarter("true").start(shell::openCommand(u"/tmp"), WindowStyle::NormalFocus));
+}
+
+TEST(XdgStarter, APathGoesAsAFileAddressAndAFailedOpenerIsToldWithThePath) {
+  using namespace std::string_literals;
+  EXPECT_EQ(fileAddress("/tmp/北京-WeatherData.html"), "file:///tmp/%E5%8C%97%E4%BA%AC-WeatherData.html");
+  EXPECT_EQ(fileAddress("/a b/%#?&'\"+;\\/x_y.z~-Q9/"), "file:///a%20b/%25%23%3F%26%27%22%2B%3B%5C/x_y.z~-Q9/");
+
+  // A real opener: it writes down its argument and ends with the exit
+  // status its "status" file holds.
+  test::TempFolder t;
+  const std::string opener = t / "opener";
+  writeWholeFile(opener, "#!/bin/sh\nstatus=$(cat '" + (t / "status") + "')\nprintf '%s\\n' \"$1\" >>'" +
+                             (t / "opened") + "'\nexit $status\n");
+  fs::permissions(opener, fs::perms::owner_all);
+  XdgProcessStarter starter(opener);
+  std::mutex mutex;
+  std::vector<std::string> told;
+  starter.tellLateFailures([&](const std::string& message) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    told.push_back(message);
+  });
+  // Opens `path` with the opener ending in `status`; the opener's argument,
+  // and what was told by the time the opener has been gone a while.
+  const auto open = [&](std::u16string_view commandLine, const char* status) {
+    writeWholeFile(t / "status", status);
+    fs::remove(test::fsPath(t / "opened"));
+    starter.start(std::u16string(commandLine), WindowStyle::NormalFocus);
+    for (int i = 0; i < 200 && !readFileIfExists(t / "opened").value_or("").ends_with('\n'); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::lock_guard<std::mutex> lock(mutex);
+    return std::pair(readFileIfExists(t / "opened").value_or(""), told);
+  };
+  using Told = std::vector<std::string>;
+  EXPECT_EQ(open(shell::openCommand(u"/tmp/北京 页.html"), "0"),
+            std::pair("file:///tmp/%E5%8C%97%E4%BA%AC%20%E9%A1%B5.html\n"s, Told{}));
+  EXPECT_EQ(open(kBrowser + u" http://a/b?c=1", "0"), std::pair("http://a/b?c=1\n"s, Told{}));  // an address: as it is
+  const Told failed{"无法打开 /tmp/北京 页.html：" + opener + " 失败（退出码 4）"};
+  EXPECT_EQ(open(shell::openCommand(u"/tmp/北京 页.html"), "4").second, failed);
+  // Once nobody listens, a failure is told to nobody.
+  starter.tellLateFailures(nullptr);
+  EXPECT_EQ(open(shell::openCommand(u"/tmp/x.html"), "4").second, failed);
 }
 
 TEST(XdgStarter, DesktopEntryCommandLeavesOutTheFieldCodes) {
