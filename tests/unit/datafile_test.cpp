@@ -105,7 +105,7 @@ TEST(DataFile, RecordTextHasTwentySevenLines) {
 // A tab or line break inside a value would shift the record's columns or
 // lines: such a record is refused, whichever field holds it.
 TEST(DataFile, RecordTextRefusesATabOrLineBreakInAnyField) {
-  for (const std::u16string_view bad : {u"2\t3", u"2\r\n3", u"\n"}) {
+  for (const std::u16string_view bad : {u"2\t3", u"2\r\n3", u"\n", u"2\r3"}) {
     for (int field = 0; field < 5; ++field) {
       Example example;
       std::u16string time = u"2015061914";
