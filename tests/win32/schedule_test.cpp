@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Failure.h"
 #include "schedule/Com_win32.h"
 #include "schedule/Schedule.h"
 #include "schedule/TaskScheduler.h"
@@ -121,6 +122,28 @@ TEST(TaskSchedulerSchedule, RegistersReplacesAndRemovesTheTaskInItsOwnFolder) {
   EXPECT_TRUE(state.on);
   EXPECT_EQ(state.times, (std::vector<TimeOfDay>{{8, 0}, {20, 30}}));
   EXPECT_NE(state.how.find("\\Vantoril\\vantoril-record"), std::string::npos) << state.how;
+  {
+    // Disabled by the user (in the Task Scheduler's window): shown as off.
+    std::wstring disabled = xml;
+    const auto settings = disabled.find(L"<Settings>");
+    ASSERT_NE(settings, std::wstring::npos);
+    const auto enabled = disabled.find(L"<Enabled>true</Enabled>", settings);
+    if (enabled != std::wstring::npos) disabled.replace(enabled, 23, L"<Enabled>false</Enabled>");
+    else disabled.insert(settings + 10, L"<Enabled>false</Enabled>");
+    com::Apartment apartment;
+    Ptr<ITaskService> service;
+    ASSERT_EQ(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                 reinterpret_cast<void**>(service.put())),
+              S_OK);
+    ASSERT_EQ(service->Connect(none(), none(), none(), none()), S_OK);
+    Ptr<ITaskFolder> folder;
+    ASSERT_EQ(service->GetFolder(Bstr(std::wstring(L"\\") + kTaskFolder), folder.put()), S_OK);
+    Ptr<IRegisteredTask> task;
+    ASSERT_EQ(folder->RegisterTask(Bstr(kTaskName), Bstr(disabled), TASK_CREATE_OR_UPDATE, none(), none(),
+                                   TASK_LOGON_INTERACTIVE_TOKEN, none(), task.put()),
+              S_OK);
+    EXPECT_FALSE(scheduler->state().on);
+  }
 
   // Other times replace the task's triggers.
   scheduler->turnOn({{7, 5}});
@@ -133,6 +156,43 @@ TEST(TaskSchedulerSchedule, RegistersReplacesAndRemovesTheTaskInItsOwnFolder) {
   EXPECT_FALSE(folderExists());
   EXPECT_FALSE(scheduler->state().on);
   EXPECT_NO_THROW(scheduler->turnOff());
+}
+
+// The task's action as described, read back from the object the
+// definition holds: wine registers no action or trigger, so only real
+// Windows shows them in the registered task (checked above there).
+TEST(TaskSchedulerSchedule, TheTaskRunsTheProgramWithRecordInItsFolder) {
+  com::Apartment apartment;
+  Ptr<ITaskService> service;
+  ASSERT_EQ(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                               reinterpret_cast<void**>(service.put())),
+            S_OK);
+  Ptr<ITaskDefinition> task;
+  ASSERT_EQ(service->NewTask(0, task.put()), S_OK);
+  const Ptr<IExecAction> exec = describeTask(*task, "C:\\Vantoril 天气\\vantoril.exe", {{8, 0}}, "");
+  ASSERT_TRUE(exec);
+  Bstr path, arguments, folder;
+  exec->get_Path(path.put());
+  exec->get_Arguments(arguments.put());
+  exec->get_WorkingDirectory(folder.put());
+  EXPECT_EQ(path.text(), L"C:\\Vantoril 天气\\vantoril.exe");
+  EXPECT_EQ(arguments.text(), L"--record");
+  EXPECT_EQ(folder.text(), L"C:\\Vantoril 天气");
+  Ptr<ITaskSettings> settings;
+  ASSERT_EQ(task->get_Settings(settings.put()), S_OK);
+  VARIANT_BOOL enabled = VARIANT_FALSE;
+  settings->get_Enabled(&enabled);
+  EXPECT_NE(enabled, VARIANT_FALSE);
+}
+
+// The Task Scheduler's own codes, which the system has no words for.
+TEST(TaskSchedulerSchedule, AServiceThatDoesNotRunIsNamedInWords) {
+  try {
+    com::check(SCHED_E_SERVICE_NOT_RUNNING, "无法连接任务计划程序");
+    ADD_FAILURE() << "no failure";
+  } catch (const Failure& e) {
+    EXPECT_EQ(std::string(e.what()), "无法连接任务计划程序：任务计划程序服务没有运行 (0x80041315)");
+  }
 }
 
 }  // namespace
