@@ -13,11 +13,22 @@ set(VANTORIL_ICON ${CMAKE_BINARY_DIR}/vantoril.ico)
 add_custom_command(OUTPUT ${VANTORIL_ICON}
   COMMAND ${VANTORIL_CONVERT} ${CMAKE_SOURCE_DIR}/resources/vantoril.png -define icon:auto-resize=64,48,32,16 ${VANTORIL_ICON}
   DEPENDS resources/vantoril.png VERBATIM)
-set_source_files_properties(resources/vantoril.rc PROPERTIES OBJECT_DEPENDS ${VANTORIL_ICON})
+set_source_files_properties(resources/vantoril.rc PROPERTIES
+  OBJECT_DEPENDS "${VANTORIL_ICON};${CMAKE_SOURCE_DIR}/resources/vantoril.manifest")
 file(GLOB VANTORIL_VIEW_SOURCES CONFIGURE_DEPENDS src/app/win32_*.cpp)
 add_executable(vantoril WIN32 src/app/main_win32.cpp ${VANTORIL_VIEW_SOURCES} resources/vantoril.rc)
-target_include_directories(vantoril PRIVATE ${CMAKE_BINARY_DIR})
+target_include_directories(vantoril PRIVATE ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR}/resources)
 target_link_libraries(vantoril PRIVATE vantoril_logic)
+# vantoril.com, the console companion that cmd waits for; it starts
+# vantoril.exe beside it.
+add_executable(vantoril_console src/app/console_main_win32.cpp)
+set_target_properties(vantoril_console PROPERTIES OUTPUT_NAME vantoril SUFFIX .com)
+add_dependencies(vantoril vantoril_console)
+# Loaded at a random address, high in the address space, its data never run
+# (ASLR and DEP; tests/win32/delay_load_test.sh reads the flags back).
+foreach(program vantoril vantoril_console)
+  target_link_options(${program} PRIVATE -Wl,--dynamicbase -Wl,--nxcompat -Wl,--high-entropy-va)
+endforeach()
 
 # Every system DLL but kernel32 (and the C runtime) is loaded at the first
 # call of one of its functions (delay-loaded): the window's start-up loads

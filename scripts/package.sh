@@ -3,7 +3,7 @@
 #   build/vantoril_<version>_amd64.deb       the Debian package (Debian 12)
 #   build-win/vantoril-setup-<version>.exe   the Windows setup program (NSIS)
 #   build-win/vantoril-windows-x64.zip       the portable Windows folder:
-#     vantoril.exe, README.txt and the empty folders WebSite and
+#     vantoril.exe, vantoril.com, README.txt, LICENSE.txt and the empty folders WebSite and
 #     WeatherData, all in a folder named vantoril
 #   scripts/package.sh [deb|windows]         only those of one system
 # The version is the program's own (vantoril --version), which CMake's
@@ -29,11 +29,18 @@ version_of() {
 # Windows packages; Depends comes from dpkg-shlibdeps all the same.
 make_deb() {
   scripts/setup.sh
-  # Only the program and its window: no tests.
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  ninja -C build vantoril
+  # Only the program and its window, no tests, in a build folder of its own
+  # with the distribution's flags: hardened as Debian builds its packages
+  # (fortify, stack protector, PIE, read-only relocations bound at start).
+  local build=build-deb CPPFLAGS CFLAGS CXXFLAGS LDFLAGS
+  eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh | grep -E '^export (CPPFLAGS|CFLAGS|CXXFLAGS|LDFLAGS)=')"
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTORIL_TESTS=OFF \
+    -DCMAKE_POSITION_INDEPENDENT_CODE=ON -DCMAKE_C_FLAGS="$CPPFLAGS $CFLAGS" -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" \
+    -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" -DCMAKE_SHARED_LINKER_FLAGS="$LDFLAGS" -DCMAKE_MODULE_LINKER_FLAGS="$LDFLAGS" \
+    >/dev/null
+  ninja -C "$build" vantoril
   local version
-  version=$(version_of build)
+  version=$(version_of "$build")
   head -n1 packaging/debian/changelog | grep -q "^vantoril ($version) " ||
     die "packaging/debian/changelog does not start with an entry for $version"
 
@@ -44,7 +51,7 @@ make_deb() {
   mkdir -p "$root"
   # The program and its window module, with the install RPATH, stripped as
   # Debian strips.
-  cmake --install build --prefix "$PWD/$root/usr" >/dev/null
+  cmake --install "$build" --prefix "$PWD/$root/usr" >/dev/null
   strip --strip-unneeded --remove-section=.comment --remove-section=.note \
     "$root/usr/lib/vantoril/vantoril" "$root/usr/lib/vantoril/vantoril-window.so"
   mkdir -p "$root/usr/bin"
@@ -115,21 +122,27 @@ make_windows() {
   scripts/setup.sh --windows
   cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake --no-warn-unused-cli >/dev/null
-  ninja -C build-win vantoril
+  ninja -C build-win vantoril vantoril_console
   local stage=build-win/package
   rm -rf "$stage" build-win/vantoril-windows-x64.zip
   mkdir -p "$stage/vantoril/WebSite" "$stage/vantoril/WeatherData"
   x86_64-w64-mingw32-strip -o "$stage/vantoril/vantoril.exe" build-win/vantoril.exe
-  cp packaging/README.txt "$stage/vantoril/README.txt"
+  x86_64-w64-mingw32-strip -o "$stage/vantoril/vantoril.com" build-win/vantoril.com
+  # The README of this version, and the licence with the notice of the
+  # third-party parts, with Windows line ends.
+  local version
+  version=$(version_of build-win)
+  sed "s/@VERSION@/$version/g; s/\$/\r/" packaging/README.txt.in >"$stage/vantoril/README.txt"
+  cat packaging/NOTICE.txt LICENSE | sed 's/$/\r/' >"$stage/vantoril/LICENSE.txt"
   (cd "$stage" && zip -q -r -X ../vantoril-windows-x64.zip vantoril)
   echo "build-win/vantoril-windows-x64.zip"
 
   # The setup program (packaging/windows/vantoril.nsi), named with the
   # version the program was built with.
-  local version
-  version=$(version_of build-win)
   rm -f build-win/vantoril-setup-*.exe
   makensis -V2 -WX -DVERSION="$version" -DPROGRAM="$PWD/$stage/vantoril/vantoril.exe" \
+    -DCONSOLE="$PWD/$stage/vantoril/vantoril.com" -DREADME="$PWD/$stage/vantoril/README.txt" \
+    -DLICENCE="$PWD/$stage/vantoril/LICENSE.txt" \
     -DICON="$PWD/build-win/vantoril.ico" -DOUTFILE="$PWD/build-win/vantoril-setup-$version.exe" \
     packaging/windows/vantoril.nsi >/dev/null
   echo "build-win/vantoril-setup-$version.exe"

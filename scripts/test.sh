@@ -56,6 +56,8 @@ if $packages && [ "$status" -eq 0 ]; then
     if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
   }
   check lintian --fail-on error,warning build/vantoril_*_amd64.deb
+  # Hardening tags are only told as information: none may show.
+  check bash -c '! lintian -I build/vantoril_*_amd64.deb | grep hardening-'
   check tests/packages/deb_install_test.sh build/vantoril_*_amd64.deb
   check tests/packages/windows_setup_test.sh build-win/vantoril-setup-*.exe
   echo "packages: $passed passed, $failed failed"

@@ -1,5 +1,7 @@
 #include "app/win32_MainWindow.h"
 
+#include <algorithm>
+
 #include "app/ControlTable.h"
 #include "app/Form1.h"
 #include "app/ViewDesign.h"
@@ -44,6 +46,21 @@ bool isUserInput(const MSG& msg) {
          (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
 }
 
+// Where the system put it, but inside the work area of its monitor: a
+// window larger than the work area (a small screen at 200 %) goes to the
+// work area's top left corner, so that its title bar stays on screen.
+void keepOnScreen(HWND hwnd) {
+  RECT r{};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!::GetWindowRect(hwnd, &r) || !::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor))
+    return;
+  const RECT& work = monitor.rcWork;
+  const LONG x = std::max(work.left, std::min(r.left, work.right - (r.right - r.left)));
+  const LONG y = std::max(work.top, std::min(r.top, work.bottom - (r.bottom - r.top)));
+  if (x != r.left || y != r.top) ::SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 Win32MainWindow::Win32MainWindow(Form1& form, BusyRun& busy) : form_(form), busy_(busy) {
@@ -58,6 +75,7 @@ Win32MainWindow::Win32MainWindow(Form1& form, BusyRun& busy) : form_(form), busy
                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                             ::GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) win32::fail("无法创建窗口", ::GetLastError());
+  keepOnScreen(hwnd_);
   ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32MainWindow::windowProc));
   createControls();

@@ -88,15 +88,36 @@ std::string programFolder() {
 
 // A trial file rather than a look at the attributes: who may write a folder
 // is in its ACL (Program Files lets users read only), which the read-only
-// attribute does not show. The file is deleted when its handle closes, by
-// the system even when the program is killed, so nothing stays behind.
+// attribute does not show. The file is created new, under a name of this
+// process and this moment (a name already there, a trial file a crash left
+// behind, is passed over for the next), and deleted when its handle closes,
+// by the system even when the program is killed. Trial files left behind
+// are deleted once the folder proves writable: they never decide.
 bool folderWritable(const std::string& folder) {
-  const std::wstring trial =
-      wide(folder) + L"\\.vantoril-write-test-" + std::to_wstring(::GetCurrentProcessId());
-  win32::Handle file(::CreateFileW(trial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                   nullptr));
-  return file.valid();
+  constexpr std::wstring_view kTrial = L".vantoril-write-test-";
+  const std::wstring base = wide(folder) + L"\\" + std::wstring(kTrial);
+  LARGE_INTEGER now{};
+  ::QueryPerformanceCounter(&now);
+  const std::wstring ours = std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(now.QuadPart) + L"-";
+  win32::Handle file;
+  std::wstring name;
+  for (int attempt = 0; !file.valid(); ++attempt) {
+    if (attempt == 16) return false;
+    name = std::wstring(kTrial) + ours + std::to_wstring(attempt);
+    file.reset(::CreateFileW((wide(folder) + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!file.valid() && ::GetLastError() != ERROR_FILE_EXISTS) return false;
+  }
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW((base + L"*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      // Another process's trial in progress cannot be deleted (it shares nothing).
+      if (found.cFileName != name) ::DeleteFileW((wide(folder) + L"\\" + found.cFileName).c_str());
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+  }
+  return true;
 }
 
 std::string userDataFolder() {

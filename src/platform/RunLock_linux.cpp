@@ -23,8 +23,10 @@ class FlockRunLock final : public RunLock {
   bool tryAcquire() override {
     if (fd_ >= 0) return true;
     int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    // A lock file that is there but may not be written locks as well.
-    if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // A lock file that is there but may not be written locks as well:
+    // another user's (EACCES), on a read-only mount (EROFS) or made
+    // immutable (EPERM, also for root).
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) failWithErrno("无法打开锁文件 " + path_, errno);
     int r;
     do r = ::flock(fd, LOCK_EX | LOCK_NB);

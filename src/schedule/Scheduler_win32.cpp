@@ -26,6 +26,8 @@ void check(HRESULT hr, const std::string& what) {
                    nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
   std::wstring text = message ? message : L"";
   if (message) ::LocalFree(message);
+  // The system has no words for the Task Scheduler's own codes.
+  if (hr == SCHED_E_SERVICE_NOT_RUNNING) text = L"任务计划程序服务没有运行";
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
   char code[16];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
@@ -77,6 +79,64 @@ bool timeOfBoundary(const std::wstring& boundary, TimeOfDay& time) {
   return true;
 }
 
+}  // namespace
+
+// What the task does and when: the program with "--record", daily at
+// `times`, under the rules of kTimeLimit and the settings below. `what`
+// begins the message of a failure.
+com::Ptr<IExecAction> describeTask(ITaskDefinition& task, const std::string& programFile, const std::vector<TimeOfDay>& times,
+                  const std::string& what) {
+  Ptr<IRegistrationInfo> info;
+  check(task.get_RegistrationInfo(info.put()), what);
+  info->put_Author(Bstr(L"Vantoril"));
+  info->put_Description(Bstr(win32::wide(std::string(kDescription) + timesText(times))));
+
+  Ptr<IPrincipal> principal;
+  check(task.get_Principal(principal.put()), what);
+  // Registration below says it again (wine implements only that one).
+  const HRESULT logon = principal->put_LogonType(TASK_LOGON_INTERACTIVE_TOKEN);
+  if (logon != E_NOTIMPL) check(logon, what);
+
+  Ptr<ITaskSettings> settings;
+  check(task.get_Settings(settings.put()), what);
+  check(settings->put_StartWhenAvailable(VARIANT_TRUE), what);
+  check(settings->put_MultipleInstances(TASK_INSTANCES_IGNORE_NEW), what);
+  check(settings->put_ExecutionTimeLimit(Bstr(kTimeLimit)), what);
+  // On batteries too, where the system lets a task choose.
+  settings->put_DisallowStartIfOnBatteries(VARIANT_FALSE);
+  settings->put_StopIfGoingOnBatteries(VARIANT_FALSE);
+
+  Ptr<ITriggerCollection> triggers;
+  check(task.get_Triggers(triggers.put()), what);
+  SYSTEMTIME today{};
+  ::GetLocalTime(&today);
+  for (const TimeOfDay& t : times) {
+    Ptr<ITrigger> trigger;
+    check(triggers->Create(TASK_TRIGGER_DAILY, trigger.put()), what);
+    Ptr<IDailyTrigger> daily = trigger.as<IDailyTrigger>();
+    if (!daily) throw Failure(what + "：每日触发器不可用");
+    wchar_t start[32];
+    std::swprintf(start, 32, L"%04u-%02u-%02uT%02d:%02d:00", today.wYear, today.wMonth, today.wDay, t.hour,
+                  t.minute);
+    check(daily->put_StartBoundary(Bstr(start)), what);
+    check(daily->put_DaysInterval(1), what);
+  }
+
+  Ptr<IActionCollection> actions;
+  check(task.get_Actions(actions.put()), what);
+  Ptr<IAction> action;
+  check(actions->Create(TASK_ACTION_EXEC, action.put()), what);
+  Ptr<IExecAction> exec = action.as<IExecAction>();
+  if (!exec) throw Failure(what + "：运行程序的操作不可用");
+  check(exec->put_Path(Bstr(win32::wide(programFile))), what);
+  check(exec->put_Arguments(Bstr(win32::wide(kScheduledArguments))), what);
+  const auto slash = programFile.find_last_of("\\/");
+  if (slash != std::string::npos) check(exec->put_WorkingDirectory(Bstr(win32::wide(programFile.substr(0, slash)))), what);
+  return exec;
+}
+
+namespace {
+
 class TaskScheduler final : public Scheduler {
  public:
   explicit TaskScheduler(std::string programFile) : programFile_(std::move(programFile)) {}
@@ -92,9 +152,9 @@ class TaskScheduler final : public Scheduler {
     state.how = "任务计划程序 " + win32::utf8(taskPath());
     VARIANT_BOOL enabled = VARIANT_FALSE;
     check(task->get_Enabled(&enabled), "无法读取任务 " + win32::utf8(taskPath()));
-    // A task that is there but cannot run is on, with the reason: OK in
-    // the dialog registers it again.
-    state.on = true;
+    // A disabled task is off, with the reason; one whose program moved is
+    // on, with the reason. OK in the dialog registers it again.
+    state.on = enabled != VARIANT_FALSE;
     DATE next = 0;
     // Not through VariantTimeToSystemTime: see the delay-loaded DLLs in cmake/Windows.cmake.
     if (SUCCEEDED(task->get_NextRunTime(&next))) state.nextRun = automationDateText(next);
@@ -118,52 +178,7 @@ class TaskScheduler final : public Scheduler {
     Ptr<ITaskDefinition> task;
     check(service->NewTask(0, task.put()), what);
 
-    Ptr<IRegistrationInfo> info;
-    check(task->get_RegistrationInfo(info.put()), what);
-    info->put_Author(Bstr(L"Vantoril"));
-    info->put_Description(Bstr(win32::wide(std::string(kDescription) + timesText(times))));
-
-    Ptr<IPrincipal> principal;
-    check(task->get_Principal(principal.put()), what);
-    // Registration below says it again (wine implements only that one).
-    const HRESULT logon = principal->put_LogonType(TASK_LOGON_INTERACTIVE_TOKEN);
-    if (logon != E_NOTIMPL) check(logon, what);
-
-    Ptr<ITaskSettings> settings;
-    check(task->get_Settings(settings.put()), what);
-    check(settings->put_StartWhenAvailable(VARIANT_TRUE), what);
-    check(settings->put_MultipleInstances(TASK_INSTANCES_IGNORE_NEW), what);
-    check(settings->put_ExecutionTimeLimit(Bstr(kTimeLimit)), what);
-    // On batteries too, where the system lets a task choose.
-    settings->put_DisallowStartIfOnBatteries(VARIANT_FALSE);
-    settings->put_StopIfGoingOnBatteries(VARIANT_FALSE);
-
-    Ptr<ITriggerCollection> triggers;
-    check(task->get_Triggers(triggers.put()), what);
-    SYSTEMTIME today{};
-    ::GetLocalTime(&today);
-    for (const TimeOfDay& t : times) {
-      Ptr<ITrigger> trigger;
-      check(triggers->Create(TASK_TRIGGER_DAILY, trigger.put()), what);
-      Ptr<IDailyTrigger> daily = trigger.as<IDailyTrigger>();
-      if (!daily) throw Failure(what + "：每日触发器不可用");
-      wchar_t start[32];
-      std::swprintf(start, 32, L"%04u-%02u-%02uT%02d:%02d:00", today.wYear, today.wMonth, today.wDay, t.hour,
-                    t.minute);
-      check(daily->put_StartBoundary(Bstr(start)), what);
-      check(daily->put_DaysInterval(1), what);
-    }
-
-    Ptr<IActionCollection> actions;
-    check(task->get_Actions(actions.put()), what);
-    Ptr<IAction> action;
-    check(actions->Create(TASK_ACTION_EXEC, action.put()), what);
-    Ptr<IExecAction> exec = action.as<IExecAction>();
-    if (!exec) throw Failure(what + "：运行程序的操作不可用");
-    check(exec->put_Path(Bstr(win32::wide(programFile_))), what);
-    check(exec->put_Arguments(Bstr(win32::wide(kScheduledArguments))), what);
-    const auto slash = programFile_.find_last_of("\\/");
-    if (slash != std::string::npos) check(exec->put_WorkingDirectory(Bstr(win32::wide(programFile_.substr(0, slash)))), what);
+    describeTask(*task, programFile_, times, what);
 
     Ptr<IRegisteredTask> registered;
     check(ours->RegisterTaskDefinition(Bstr(kTaskName), task.get(), TASK_CREATE_OR_UPDATE, none(), none(),

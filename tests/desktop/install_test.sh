@@ -19,6 +19,19 @@ for tool in desktop-file-validate update-mime-database update-desktop-database x
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup.sh installs it)"
 done
 
+# Stand-ins first on PATH, which note what they are told: a systemctl that
+# answers as a user manager (this machine has none to start), and a crontab
+# of a user who has none (never the machine's own).
+mkdir -p "$WORK/bin"
+cat >"$WORK/bin/systemctl" <<SH
+#!/bin/sh
+printf '%s\n' "\$*" >>"$WORK/systemctl.log"
+[ "\$*" != "--user show -p Version --value" ] || echo 252
+SH
+printf '#!/bin/sh\necho "no crontab for you" >&2\nexit 1\n' >"$WORK/bin/crontab"
+chmod +x "$WORK/bin/systemctl" "$WORK/bin/crontab"
+export PATH="$WORK/bin:$PATH"
+
 # A blank and Chinese in the home folder's name, so that the paths in the
 # entries need their quoting.
 export HOME="$WORK/home of 张三"
@@ -168,8 +181,14 @@ for row, (line, out) in enumerate(zip(source, sheet), 1):
 PY
 fi
 
-# The uninstall keeps the places and the data, and says where they are.
+# The uninstall turns recording on a schedule off first, keeps the places
+# and the data, and says where they are.
+run "$folder/vantoril" --schedule 8
+[ -f "$XDG_CONFIG_HOME/systemd/user/vantoril-record.timer" ] || fail "--schedule 8 made no timer"
 run "$REPO/scripts/uninstall.sh"
+[ ! -e "$XDG_CONFIG_HOME/systemd/user/vantoril-record.timer" ] || fail "the uninstall left the timer on"
+grep -qx -- "--user disable --now vantoril-record.timer" "$WORK/systemctl.log" ||
+  fail "the uninstall did not stop the timer: $(cat "$WORK/systemctl.log")"
 grep -qF "$folder/WeatherData" "$WORK/log" && grep -qF "$folder/WebSite" "$WORK/log" ||
   fail "the uninstall does not say where the data is: $(cat "$WORK/log")"
 for f in "$folder/vantoril" "$HOME/.local/bin/vantoril" "$menu_entry" "$data_entry" \
@@ -202,6 +221,16 @@ mapfile -t command < <(exec_arguments "$menu_entry")
 [ "${command[*]}" = "$folder/vantoril" ] || fail "the menu entry starts '${command[*]}', not $folder/vantoril"
 (cd "$WORK" && run "${command[@]}" --record)
 [ -s "$folder/WeatherData/harbin-WeatherData.xls" ] || fail "the program the menu entry starts recorded nothing"
+# A ~/.local/bin/vantoril the user has since pointed elsewhere is not ours.
+ln -sfn /bin/true "$HOME/.local/bin/vantoril"
 run "$REPO/scripts/uninstall.sh"
 [ "$(readlink "$folder/WebSite")" = "$WORK/places" ] || fail "the uninstall changed the link WebSite"
+[ "$(readlink "$HOME/.local/bin/vantoril")" = /bin/true ] || fail "the uninstall removed a link that is not its own"
+
+# A relative XDG_DATA_HOME counts as unset: ~/.local/share.
+export HOME="$WORK/home 3" XDG_DATA_HOME=data
+(cd "$WORK" && VANTORIL_SOFFICE='' run "$REPO/scripts/install.sh" "$PROGRAM")
+[ -x "$HOME/.local/share/vantoril/vantoril" ] && [ ! -e "$WORK/data" ] || fail "a relative XDG_DATA_HOME was used"
+(cd "$WORK" && run "$REPO/scripts/uninstall.sh")
+[ ! -e "$HOME/.local/share/vantoril/vantoril" ] || fail "the uninstall with a relative XDG_DATA_HOME left the program"
 echo "PASS (install_test)"

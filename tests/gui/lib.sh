@@ -5,6 +5,8 @@
 set -u
 # xdotool types Chinese text only in a UTF-8 locale, whatever the caller has.
 export LC_ALL=C.UTF-8
+# No display but the one start_x starts: never the caller's, nor :0.
+unset DISPLAY WAYLAND_DISPLAY XAUTHORITY
 
 PROGRAM=${1:?usage: $0 <program> <artefacts folder>}
 ARTEFACTS=${2:?usage: $0 <program> <artefacts folder>}
@@ -31,16 +33,34 @@ for tool in Xvfb xdotool xmodmap xprop import convert iconv; do
   command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
 
-# Starts Xvfb on a display number it picks itself; $1: the screen's size
-# (1280x1024 unless given).
+# Starts Xvfb on a display number it picks itself ($1: the screen's size,
+# 1280x1024 unless given), and checks before use
+# that the display answers and is this test's: a root-window property set
+# through it reads back (-noreset: the last client leaving keeps it), and
+# the Xvfb still runs. (Another machine's suite
+# may hold or take a display number meanwhile; each test then tries anew,
+# never falling back to a display it did not start.)
 start_x() {
-  local fifo="$WORK/displayfd"
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
-  XVFB_PID=$!
-  local number
-  read -r -t 20 number <"$fifo" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
-  export DISPLAY=":$number"
+  local fifo="$WORK/displayfd" number try
+  for ((try = 1; try <= 3; try++)); do
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset 3>"$fifo" >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    number=
+    read -r -t 20 number <"$fifo"
+    if [ -n "$number" ] && kill -0 "$XVFB_PID" 2>/dev/null &&
+      timeout 10 xprop -display ":$number" -root -f VANTORIL_TEST 8s -set VANTORIL_TEST "$WORK" 2>/dev/null &&
+      [ "$(timeout 10 xprop -display ":$number" -root VANTORIL_TEST 2>/dev/null)" = "VANTORIL_TEST(STRING) = \"$WORK\"" ] &&
+      kill -0 "$XVFB_PID" 2>/dev/null; then
+      export DISPLAY=":$number"
+      return 0
+    fi
+    echo "Xvfb try $try: display '${number}' did not answer as this test's: $(cat "$WORK/xvfb.log")" >&2
+    kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+  done
+  fail "no display of this test's own after 3 tries"
 }
 
 # A program folder of its own: the program file, and WebSite/ with one

@@ -12,8 +12,8 @@ if [ "$(id -u)" -ne 0 ] || ! command -v useradd >/dev/null || ! command -v cront
 fi
 if [ ! -d /run/systemd/system ]; then
   echo "NOTE: this machine was not booted with systemd, so no user manager can be started for a" \
-    "throwaway user (systemd --user refuses): the systemd timer path is not run here; its units are" \
-    "checked by systemd-analyze in the unit tests, and the cron path is tested below."
+    "throwaway user (systemd --user refuses): the systemd timer path runs below through a stand-in" \
+    "systemctl, its units are checked by systemd-analyze in the unit tests; the cron path is real."
 fi
 USER_NAME="vtsched$$"
 useradd -m "$USER_NAME" || fail "useradd failed"
@@ -30,9 +30,10 @@ cp "$PROGRAM" "$PROGRAM_FOLDER/vantoril"
 cp "$(dirname "$PROGRAM")/vantoril-window.so" "$PROGRAM_FOLDER/" || fail "no window module beside $PROGRAM"
 chmod -R a+rX "$WORK"
 
+USER_PATH=/usr/bin:/bin
 as_user() {
   setpriv --reuid="$USER_NAME" --regid="$USER_NAME" --init-groups \
-    env -i HOME="/home/$USER_NAME" USER="$USER_NAME" LOGNAME="$USER_NAME" PATH=/usr/bin:/bin LC_ALL=C.UTF-8 \
+    env -i HOME="/home/$USER_NAME" USER="$USER_NAME" LOGNAME="$USER_NAME" PATH="$USER_PATH" LC_ALL=C.UTF-8 \
     DISPLAY="${DISPLAY:-}" "$@"
 }
 crontab_of_user() { crontab -l -u "$USER_NAME" 2>&1; }
@@ -96,6 +97,42 @@ crontab -r -u "$USER_NAME"
 as_user "$PROGRAM_FOLDER/vantoril" --schedule 9 >/dev/null || fail "--schedule 9 failed"
 as_user "$PROGRAM_FOLDER/vantoril" --schedule off >/dev/null || fail "--schedule off failed"
 crontab_of_user | grep -q "^no crontab for" || fail "off left a crontab: $(crontab_of_user)"
+
+# The systemd timer, through a stand-in systemctl first on PATH that answers
+# as a user manager and writes down each command: this machine can start no
+# user manager (see above). Our crontab lines go when the timer comes.
+mkdir -p "$WORK/bin"
+cat >"$WORK/bin/systemctl" <<SH
+#!/bin/sh
+printf '%s\n' "\$*" >>"$WORK/systemctl.log"
+case "\$*" in
+  *"show -p Version --value") echo 252 ;;
+  *"show vantoril-record.timer"*) printf 'ActiveState=active\nNextElapseUSecRealtime=Tue 2026-12-08 08:00:00 UTC\n' ;;
+esac
+SH
+chmod 755 "$WORK/bin/systemctl"
+: >"$WORK/systemctl.log"
+chmod 666 "$WORK/systemctl.log"
+crontab -u "$USER_NAME" "$WORK/mine"
+as_user "$PROGRAM_FOLDER/vantoril" --schedule 8,20 >/dev/null || fail "--schedule 8,20 (cron) failed"
+units=/home/$USER_NAME/.config/systemd/user
+USER_PATH=$WORK/bin:/usr/bin:/bin
+out=$(as_user "$PROGRAM_FOLDER/vantoril" --schedule 7:30 2>&1) || fail "--schedule 7:30 (systemd) failed: $out"
+grep -qx "定时记录：开（systemd 用户定时器）" <<<"$out" || fail "--schedule did not say it is on through systemd: $out"
+[ "$(crontab_of_user)" = "$mine" ] || fail "the cron lines stayed beside the timer: $(crontab_of_user)"
+grep -qx "OnCalendar=\*-\*-\* 07:30:00" "$units/vantoril-record.timer" || fail "the timer: $(cat "$units/vantoril-record.timer")"
+grep -q '^ExecStart=.*--record' "$units/vantoril-record.service" || fail "the service: $(cat "$units/vantoril-record.service")"
+grep -v ' show ' "$WORK/systemctl.log" >"$WORK/changes"
+printf -- '--user %s\n' daemon-reload "enable vantoril-record.timer" "restart vantoril-record.timer" |
+  cmp -s - "$WORK/changes" || fail "systemctl was told: $(cat "$WORK/changes")"
+: >"$WORK/systemctl.log"
+as_user "$PROGRAM_FOLDER/vantoril" --schedule off >/dev/null || fail "--schedule off (systemd) failed"
+[ ! -e "$units/vantoril-record.timer" ] && [ ! -e "$units/vantoril-record.service" ] || fail "off left the units"
+grep -v ' show ' "$WORK/systemctl.log" >"$WORK/changes"
+printf -- '--user %s\n' "disable --now vantoril-record.timer" daemon-reload |
+  cmp -s - "$WORK/changes" || fail "off told systemctl: $(cat "$WORK/changes")"
+USER_PATH=/usr/bin:/bin
+crontab -r -u "$USER_NAME"
 
 # The window: the list's menu, "定时记录…", on, two times, OK.
 start_x

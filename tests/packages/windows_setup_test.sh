@@ -3,8 +3,10 @@
 # /S installs for the user into %LOCALAPPDATA%\Programs\Vantoril with its
 # Start menu entry and its entry in the user's "Apps" list; the installed
 # program records headless over a file:// page; a reinstall over a running
-# copy changes nothing and ends with a non-zero exit code; the uninstaller
-# with /S removes the program and keeps the places and the data.
+# copy changes nothing and ends with a non-zero exit code; the registered
+# quiet uninstall gives 2 over a running copy and 0 only when it removed
+# the program: it turns recording on a schedule off, removes the program
+# and itself, and keeps the places and the data.
 #   tests/packages/windows_setup_test.sh SETUP
 set -euo pipefail
 export LC_ALL=C.UTF-8
@@ -54,7 +56,12 @@ value() { sed -n "s/^ *$1 *REG_[A-Z]* *//p" "$work/key"; }
 [ "$(value DisplayName)" = Vantoril ] || fail "DisplayName is '$(value DisplayName)'"
 [ "$(value DisplayVersion)" = "$version" ] || fail "DisplayVersion is '$(value DisplayVersion)', not $version"
 [[ $(value UninstallString) == '"'*'\Programs\Vantoril\uninstall.exe"' ]] || fail "UninstallString is '$(value UninstallString)'"
-[ "$(value QuietUninstallString)" = "$(value UninstallString) /S" ] || fail "QuietUninstallString is '$(value QuietUninstallString)'"
+[ "$(value QuietUninstallString)" = "$(value UninstallString) /S _?=$(value InstallLocation)" ] ||
+  fail "QuietUninstallString is '$(value QuietUninstallString)'"
+# The registered quiet uninstall, run as it stands (from a batch file:
+# wine would quote its quotes as one argument of cmd /c).
+printf '@%s\r\n@exit /b %%ERRORLEVEL%%\r\n' "$(value QuietUninstallString)" >"$work/quiet.bat"
+quiet_uninstall() { wine_run cmd /c "Z:${work//\//\\}\\quiet.bat"; }
 [[ $(value InstallLocation) == *'\Programs\Vantoril' ]] || fail "InstallLocation is '$(value InstallLocation)'"
 [ "$(value NoModify)" = 0x1 ] && [ "$(value NoRepair)" = 0x1 ] || fail "NoModify/NoRepair are not 1"
 (( $(value EstimatedSize) > 0 )) || fail "EstimatedSize is '$(value EstimatedSize)'"
@@ -92,10 +99,10 @@ wine_run "$setup" /S || status=$?
 cmp "$folder/vantoril.exe" "$work/installed.exe" || fail "setup /S changed the running program"
 [ "$(stat -c %Y "$folder/vantoril.exe")" = "$(date -d 2001-01-01 +%s)" ] || fail "setup /S wrote the running program"
 echo "setup /S over a running copy: exit code $status, nothing changed"
-# The uninstaller too (run in place, _?=, to see its exit code).
+# The uninstaller too.
 status=0
-wine_run "$folder/uninstall.exe" /S "_?=$(value InstallLocation)" || status=$?
-[ "$status" -ne 0 ] || fail "uninstall /S of a running copy said it succeeded"
+quiet_uninstall || status=$?
+[ "$status" -eq 2 ] || fail "the quiet uninstall of a running copy gave $status, not 2"
 cmp "$folder/vantoril.exe" "$work/installed.exe" || fail "uninstall /S removed the running program"
 [ -e "$folder/uninstall.exe" ] || fail "uninstall /S of a running copy removed the uninstaller"
 wine_run reg query "$key" >/dev/null 2>&1 || fail "uninstall /S of a running copy removed the uninstall entry"
@@ -110,9 +117,13 @@ wait_for 'wine_run "$setup" /S' || fail "setup /S did not succeed once the copy 
 
 data=$folder/WeatherData/北京-WeatherData.xls
 cp "$data" "$work/data"
+out=$(wine_run "$folder/vantoril.exe" --schedule 08:00,20:00 2>&1 | tr -d '\r') || fail "--schedule failed: $out"
+task=$prefix/drive_c/windows/system32/tasks/Vantoril/vantoril-record
+[ -e "$task" ] || fail "--schedule made no task: $out"
 start=$(date +%s%N)
-wine_run "$folder/uninstall.exe" /S || fail "the uninstaller with /S failed"
-# The uninstaller goes on in a copy of itself, so that it can delete itself.
+quiet_uninstall || fail "the quiet uninstall failed (exit code $?)"
+[ ! -e "$task" ] || fail "the uninstall left the schedule's task"
+# Once it has ended, the uninstaller is deleted too.
 wait_for '[ ! -e "$folder/uninstall.exe" ]' || fail "the uninstaller did not remove itself"
 echo "uninstall /S took $(ms_since "$start") ms"
 [ ! -e "$folder/vantoril.exe" ] || fail "the uninstaller left the program"

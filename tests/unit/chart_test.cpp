@@ -361,17 +361,22 @@ TEST(ChartPage, WrittenFromTheGbkFileAndOpenedFromTheList) {
 }
 
 // Records waiting in the pending file are charted after those of the data
-// file, also where the data file could not even be made.
+// file, also where the data file could not even be made, or ends without a
+// line break (cut short, or edited by hand).
 TEST(ChartPage, PendingRecordsAreChartedAfterTheDataFiles) {
   const auto text = [](const std::vector<std::u16string>& lines) {
     std::u16string t;
     for (const auto& line : lines) t += line + u"\r\n";
     return t;
   };
-  for (const bool withDataFile : {true, false}) {
-    SCOPED_TRACE(withDataFile ? "data file and pending file" : "pending file only");
+  enum Data { kWhole, kNoFinalBreak, kNone };
+  for (const Data data : {kWhole, kNoFinalBreak, kNone}) {
+    SCOPED_TRACE(data);
+    const bool withDataFile = data != kNone;
     test::FormFixture f;
-    if (withDataFile) test::writeGbk(f.weatherData("示例-WeatherData.xls"), text(file({record(u"2015061914", 0)})));
+    std::u16string dataText = text(file({record(u"2015061914", 0)}));
+    if (data == kNoFinalBreak) dataText = dataText.substr(0, dataText.rfind(u"\r\n\r\n"));  // ends in the last row
+    if (withDataFile) test::writeGbk(f.weatherData("示例-WeatherData.xls"), dataText);
     // Same hours, later record: its values win.
     const auto pending = record(u"2015061915", 100);
     test::writeGbk(f.weatherData("示例-WeatherData.pending"), text(pending));

@@ -59,6 +59,9 @@ TEST(DownloadCharset, DecodesAPageByItsHeaderMetaOrAsUtf8) {
                               weatherText + u"</body></html>")});
   server.route("/gbk-meta-short", {200, "", cp936::encode(u"<meta charset='gbk' />" + weatherText)});
   server.route("/undeclared", {200, "text/html", toUtf8(weatherText)});
+  // A meta tag after the head is the page's text, not its declaration.
+  const std::string afterHead = "<head></HEAD><meta charset=\"gbk\">";
+  server.route("/meta-after-head", {200, "text/html", afterHead + toUtf8(weatherText)});
   CurlDownloader downloader;
 
   EXPECT_EQ(downloader.download(address(server, "/utf8")), weatherText);
@@ -66,6 +69,7 @@ TEST(DownloadCharset, DecodesAPageByItsHeaderMetaOrAsUtf8) {
   EXPECT_NE(downloader.download(address(server, "/gb2312-meta")).find(weatherText), std::u16string::npos);
   EXPECT_EQ(downloader.download(address(server, "/gbk-meta-short")), u"<meta charset='gbk' />" + weatherText);
   EXPECT_EQ(downloader.download(address(server, "/undeclared")), weatherText);
+  EXPECT_EQ(downloader.download(address(server, "/meta-after-head")), fromUtf8(afterHead) + weatherText);
 }
 
 TEST(DownloadCharset, InvalidUtf8BytesBecomeReplacementCharacters) {

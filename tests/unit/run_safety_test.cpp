@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../support/Fakes.h"
+#include "../support/Immutable.h"
 #include "../support/SampleData.h"
 #include "app/Headless.h"
 #include "platform/RunLock.h"
@@ -23,18 +25,25 @@ namespace {
 
 using test::TempFolder;
 
-// Another process holding the run lock of `folder` until it is killed.
+// Another process holding the run lock of `folder` until it is killed; as
+// the user `uid` when given (the caller being root).
 class LockHolder {
  public:
-  explicit LockHolder(const std::string& folder) {
+  explicit LockHolder(const std::string& folder, uid_t uid = 0) {
     int ready[2];
     if (::pipe(ready) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
     if (pid_ < 0) throw std::runtime_error("fork");
     if (pid_ == 0) {
       ::close(ready[0]);
+      if (uid != 0 && (::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0)) ::_exit(1);
       const auto lock = makeRunLock(folder);
-      const char answer = lock->tryAcquire() ? 'y' : 'n';
+      char answer = 'n';
+      try {
+        answer = lock->tryAcquire() ? 'y' : 'n';
+      } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
+      }
       if (::write(ready[1], &answer, 1) != 1) ::_exit(1);
       for (;;) ::pause();
     }
@@ -78,6 +87,29 @@ TEST(RunLock, AnotherProcessHoldingItKeepsItAndItsKilledHolderFreesIt) {
   lock->release();
   LockHolder third(folder.path());
   EXPECT_TRUE(third.held());
+}
+
+// A lock file this user may not write (another user's, or one made
+// immutable, which root may not write either) locks as well. The holder is
+// an ordinary user: root may write another user's file.
+TEST(RunLock, ALockFileThatMayNotBeWrittenLocksAsWell) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand the lock file to another user";
+  for (const bool immutable : {false, true}) {
+    SCOPED_TRACE(immutable ? "immutable" : "root's, mode 644");
+    TempFolder folder;
+    std::filesystem::permissions(test::fsPath(folder.path()), std::filesystem::perms(0755));
+    const auto lock = makeRunLock(folder.path());
+    ASSERT_TRUE(lock->tryAcquire());  // made by root
+    lock->release();
+    test::Immutable frozen(runLockPath(folder.path()));
+    if (immutable && !frozen.ok()) GTEST_SKIP() << "chattr +i does not work here";
+    if (!immutable) frozen.lift();
+    LockHolder holder(folder.path(), 65534);  // nobody
+    ASSERT_TRUE(holder.held());
+    EXPECT_FALSE(lock->tryAcquire());
+    holder.kill();
+    EXPECT_TRUE(lock->tryAcquire());
+  }
 }
 
 TEST(RunLock, AWaitEndsWhenTheHolderDiesAndGivesUpAtItsLimit) {
@@ -230,6 +262,11 @@ TEST(RunLog, PastItsBoundTheOlderHalfIsDroppedAtALineBoundary) {
   const auto after = logLines(folder);
   EXPECT_EQ(after.back().size(), 20 + 3 + 1 + runlog::kMostBytes * 3 / 4);
   EXPECT_LE(readWholeFile(path).size(), runlog::kMostBytes);
+  // One longer than the bound stays alone, no empty line before it.
+  TempFolder other;
+  runlog::RunLog(other.path()).place(u"短", "x");
+  runlog::RunLog(other.path()).place(u"长", std::string(runlog::kMostBytes, 'z'));
+  EXPECT_EQ(logLines(other).size(), 1u);
 }
 
 // A log that cannot be written changes nothing of the run.

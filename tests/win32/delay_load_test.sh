@@ -17,6 +17,12 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 imports=$("$objdump" -p "$program" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
 [ "$imports" = "kernel32.dll msvcrt.dll " ] || fail "the program imports ${imports:-nothing}, not only kernel32.dll and msvcrt.dll"
+# ASLR and DEP, and the embedded manifest.
+headers=$("$objdump" -p "$program")
+for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
+  grep -qw "$flag" <<<"$headers" || fail "the program is not linked with $flag"
+done
+grep -q "PerMonitorV2" "$program" || fail "the program has no manifest declaring PerMonitorV2"
 
 # One run of the program under wine with `disabled` DLLs; its stdout
 # (CR LF ends taken off) in $work/out, stderr in $work/err, exit code in $status.

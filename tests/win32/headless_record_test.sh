@@ -61,4 +61,15 @@ if [ -e "$data/杭州-WeatherData.xls" ]; then
   cmp "$data/杭州-WeatherData.xls" "$root/tests/data/harbin-2016.WeatherData.xls" || fail "杭州's data file differs"
 fi
 [ ! -e "$work/WeatherData" ] || fail "data written beside the current folder"
+
+# The same run through the console companion vantoril.com: it waits for the
+# program, passes its lines (UTF-8 into a pipe) and its exit code on.
+cp "$(dirname "$program")/vantoril.com" "$work/program/vantoril.com"
+rm -rf "$data"
+status=0
+(cd "$work" && "$root/scripts/wine.sh" "$build" run "$work/program/vantoril.com" --record) \
+  >"$work/out.crlf" 2>"$work/err" </dev/null || status=$?
+[ "$status" -eq 1 ] || fail "vantoril.com: exit code $status, not 1"
+tr -d '\r' <"$work/out.crlf" | diff - "$work/out" || fail "vantoril.com printed other lines"
+cmp "$data/北京-WeatherData.xls" "$root/tests/data/hangzhou-2014.WeatherData.xls" || fail "vantoril.com: 北京's data file differs"
 echo "PASS"

@@ -132,6 +132,19 @@ TEST(WindowsRunLock, AnotherProcessHoldingItRefusesTheRecordButtonUntilItHasEnde
   EXPECT_TRUE(r.f.form->click(r.f.form->Command1));
   EXPECT_TRUE(fileExists(r.data));
   EXPECT_FALSE(r.lock->held());
+
+  // A lock file that may not be written (read-only) locks as well. (Wine
+  // run by root lets it be written all the same: there only the lock is
+  // shown; Windows, or wine run by an ordinary user, refuses the writing.)
+  const std::wstring lockFile = win32::wide(runLockPath(r.f.folder.path()));
+  ASSERT_TRUE(::SetFileAttributesW(lockFile.c_str(), FILE_ATTRIBUTE_READONLY));
+  Holder reader(L"lock", r.f.folder.path());
+  ASSERT_TRUE(reader.held());
+  EXPECT_FALSE(r.lock->tryAcquire());
+  reader.end();
+  EXPECT_TRUE(r.lock->tryAcquire());
+  r.lock->release();
+  ::SetFileAttributesW(lockFile.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace

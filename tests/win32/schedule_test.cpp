@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Failure.h"
 #include "schedule/Com_win32.h"
 #include "schedule/Schedule.h"
 #include "schedule/TaskScheduler.h"
@@ -24,16 +25,24 @@ VARIANT none() {
   return v;
 }
 
-// The task's XML as the Task Scheduler holds it, read without the scheduler
-// under test; empty when there is no task. `folderExists` tells whether its
-// folder is there.
-std::wstring registeredXml(bool& folderExists) {
-  com::Apartment apartment;
+// The Task Scheduler, without the scheduler under test (in an apartment of
+// the caller's); connected to its service unless told otherwise.
+Ptr<ITaskService> taskService(bool connect = true) {
   Ptr<ITaskService> service;
   EXPECT_EQ(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
                                reinterpret_cast<void**>(service.put())),
             S_OK);
-  EXPECT_EQ(service->Connect(none(), none(), none(), none()), S_OK);
+  if (service && connect) {
+    EXPECT_EQ(service->Connect(none(), none(), none(), none()), S_OK);
+  }
+  return service;
+}
+
+// The task's XML as the Task Scheduler holds it; empty when there is no
+// task. `folderExists` tells whether its folder is there.
+std::wstring registeredXml(bool& folderExists) {
+  com::Apartment apartment;
+  Ptr<ITaskService> service = taskService();
   Ptr<ITaskFolder> folder;
   folderExists = SUCCEEDED(service->GetFolder(Bstr(std::wstring(L"\\") + kTaskFolder), folder.put()));
   Ptr<IRegisteredTask> task;
@@ -128,6 +137,26 @@ TEST(TaskSchedulerSchedule, RegistersReplacesAndRemovesTheTaskInItsOwnFolder) {
     const ScheduleState moved = makeScheduler("C:\\elsewhere\\vantoril.exe")->state();
     EXPECT_NE(moved.warning.find(program + " 已不在"), std::string::npos) << moved.warning;
   }
+  {
+    // Disabled by the user (in the Task Scheduler's window): shown as off.
+    std::wstring disabled = xml;
+    const auto settings = disabled.find(L"<Settings>");
+    ASSERT_NE(settings, std::wstring::npos);
+    const auto enabled = disabled.find(L"<Enabled>true</Enabled>", settings);
+    if (enabled != std::wstring::npos) disabled.replace(enabled, 23, L"<Enabled>false</Enabled>");
+    else disabled.insert(settings + 10, L"<Enabled>false</Enabled>");
+    com::Apartment apartment;
+    Ptr<ITaskService> service = taskService();
+    Ptr<ITaskFolder> folder;
+    ASSERT_EQ(service->GetFolder(Bstr(std::wstring(L"\\") + kTaskFolder), folder.put()), S_OK);
+    Ptr<IRegisteredTask> task;
+    ASSERT_EQ(folder->RegisterTask(Bstr(kTaskName), Bstr(disabled), TASK_CREATE_OR_UPDATE, none(), none(),
+                                   TASK_LOGON_INTERACTIVE_TOKEN, none(), task.put()),
+              S_OK);
+    const ScheduleState off = scheduler->state();
+    EXPECT_FALSE(off.on);
+    EXPECT_NE(off.warning.find("已被禁用"), std::string::npos) << off.warning;
+  }
 
   // Other times replace the task's triggers.
   scheduler->turnOn({{7, 5}});
@@ -140,6 +169,35 @@ TEST(TaskSchedulerSchedule, RegistersReplacesAndRemovesTheTaskInItsOwnFolder) {
   EXPECT_FALSE(folderExists());
   EXPECT_FALSE(scheduler->state().on);
   EXPECT_NO_THROW(scheduler->turnOff());
+}
+
+// The task's action as described, read back from the object the
+// definition holds: wine registers no action or trigger, so only real
+// Windows shows them in the registered task (checked above there).
+TEST(TaskSchedulerSchedule, TheTaskRunsTheProgramWithRecordInItsFolder) {
+  com::Apartment apartment;
+  Ptr<ITaskService> service = taskService(false);
+  Ptr<ITaskDefinition> task;
+  ASSERT_EQ(service->NewTask(0, task.put()), S_OK);
+  const Ptr<IExecAction> exec = describeTask(*task, "C:\\Vantoril 天气\\vantoril.exe", {{8, 0}}, "");
+  ASSERT_TRUE(exec);
+  Bstr path, arguments, folder;
+  exec->get_Path(path.put());
+  exec->get_Arguments(arguments.put());
+  exec->get_WorkingDirectory(folder.put());
+  EXPECT_EQ(path.text(), L"C:\\Vantoril 天气\\vantoril.exe");
+  EXPECT_EQ(arguments.text(), L"--record");
+  EXPECT_EQ(folder.text(), L"C:\\Vantoril 天气");
+}
+
+// The Task Scheduler's own codes, which the system has no words for.
+TEST(TaskSchedulerSchedule, AServiceThatDoesNotRunIsNamedInWords) {
+  try {
+    com::check(SCHED_E_SERVICE_NOT_RUNNING, "无法连接任务计划程序");
+    ADD_FAILURE() << "no failure";
+  } catch (const Failure& e) {
+    EXPECT_EQ(std::string(e.what()), "无法连接任务计划程序：任务计划程序服务没有运行 (0x80041315)");
+  }
 }
 
 }  // namespace

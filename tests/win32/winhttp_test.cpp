@@ -82,6 +82,18 @@ TEST(WinHttp, FailuresNameTheAddressAndTheCause) {
     }
     EXPECT_EQ(timedOut, std::string(path) == "/slow") << path;
   }
+  // A page of exactly the limit fits, plain, packed or in a file.
+  const std::string limitSized(options.maxBytes, 'x');
+  server.route("/fits", {200, "", limitSized});
+  server.route("/fits-packed", {200, "Content-Encoding: gzip\r\n", test::deflated(limitSized, 16 + 15)});
+  test::TempFolder folder;
+  writeWholeFile(folder / "fits.html", limitSized);
+  std::string file = "file:///" + (folder / "fits.html");
+  std::replace(file.begin(), file.end(), '\\', '/');
+  for (const std::string& url : {server.url("/fits"), server.url("/fits-packed"), file})
+    EXPECT_EQ(downloader.download(fromUtf8(url)).size(), limitSized.size()) << url;
+  writeWholeFile(folder / "fits.html", limitSized + "y");
+  EXPECT_NE(failureOf(downloader, file).find("50000 字节的上限"), std::string::npos);
 }
 
 TEST(WinHttp, PagesFetchedAheadAreCollectedInAnyOrderOrAbandonedAtMostSixInFlight) {
