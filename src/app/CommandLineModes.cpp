@@ -55,8 +55,6 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
   CLI::App app("Vantoril: records live weather observations for a list of places.\n"
                "Without an option it opens its window; each option below does its work without the window.",
                "vantoril");
-  // One mode at a time; --notify goes with --record alone.
-  app.require_option(0, 2);
   app.footer("Exit codes: 0 done, 1 failed, 2 an option, place or time the program does not know.");
 
   app.set_version_flag("--version", std::string("vantoril ") + VANTORIL_VERSION, "print the version and exit");
@@ -133,11 +131,15 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
     std::cerr << e.what() << "\n用法：vantoril --help" << std::endl;
     return 2;
   }
-  std::size_t modes = 0;
+  // One mode at a time; --notify goes with --record, --with-gaps with --export.
+  std::vector<const CLI::Option*> given;
   for (const CLI::Option* option : app.get_options())
-    modes += option != notifyOption && option->count() > 0 ? 1 : 0;
-  if (modes > 1) {
-    std::cerr << "一次只能用一个选项（--notify 只跟 --record 一起用）\n用法：vantoril --help" << std::endl;
+    if (option != notifyOption && option->count() > 0) given.push_back(option);
+  if (exportTable->count() > 0) given.push_back(exportTable);
+  if (given.size() > 1) {
+    std::string names;
+    for (const CLI::Option* option : given) names += (names.empty() ? "" : "、") + option->get_name();
+    std::cerr << "一次只能用一个选项：" << names << "\n用法：vantoril --help" << std::endl;
     return 2;
   }
 

@@ -6,6 +6,7 @@
 #include "chart/History.h"
 #include "export/Coverage.h"
 #include "export/Export.h"
+#include "platform/Failure.h"
 #include "platform/Text.h"
 
 namespace vantoril::exporting {
@@ -46,10 +47,7 @@ std::vector<std::u16string> placesOf(const std::string& programFolder, const std
 int exportMode(const std::function<std::string()>& programFolder, const std::string& path,
                const std::vector<std::string>& places,
                const ExportOptions& options, std::ostream& out, std::ostream& err) {
-  if (!formatOf(path)) {
-    err << endingRefusal(path) << std::endl;
-    return 2;
-  }
+  if (!formatOf(path)) throw BadArgument(endingRefusal(path));
   try {
     const std::string folder = programFolder();
     const ExportResult result = exportTable(folder, path, placesOf(folder, places), options);

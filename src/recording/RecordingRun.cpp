@@ -57,10 +57,24 @@ std::string hourText(long long hour) {
 // that fails is reported and the run goes on with the next one; one report
 // at the end names every place not recorded, and every place whose record
 // was kept in its pending file. A run stopped by the window closing reports
-// nothing. Every run leaves its lines in the run log.
+// nothing. Every run leaves its lines in the run log. The run records the
+// places the folder holds at the click; with none, it says so (no failure)
+// and makes the folder.
 void Form1::Command1_Click() {
   const RunLockHold hold(services_.runLock);
+  // The places the folder holds now, whatever the list showed.
+  followFolder();
   runlog::RunLog log(programFolder_);
+  if (List1.entryCount() == 0) {
+    // Made for the user to find (an empty folder lists no place either).
+    const std::string folder = catalogue::folder(programFolder_);
+    ensureFolder(folder);
+    lastRun_ = {};
+    lastRunExitCode_ = 0;
+    log.summary(lastRun_, lastRunExitCode_, "没有地名");
+    services_.errorReport.inform(noPlacesText(folder));
+    return;
+  }
   recordAll(log);
 }
 

@@ -87,7 +87,7 @@ for keys in shift+F10 Menu; do
   screenshot "chart-menu-$keys" root >/dev/null
   xdotool key Down Return
   timeout 10 bash -c "until [ -s '$WORK/opened' ]; do sleep 0.2; done" || fail "$keys opened no menu at the place"
-  [ "$(cat "$WORK/opened")" = "$page" ] || fail "$keys: the opener was asked for '$(cat "$WORK/opened")'"
+  [ "$(cat "$WORK/opened")" = "$address" ] || fail "$keys: the opener was asked for '$(cat "$WORK/opened")'"
 done
 # An opener that fails (as xdg-open does where the browser refuses to
 # start): a message box says so, and the window goes on.

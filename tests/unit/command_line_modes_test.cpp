@@ -76,17 +76,19 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndWhatIsRefusedIsNamed) {
       {{"--schedule", "8,20:75"}, 2, false, false, "", "20:75"},
       {{"--schedule", "offf"}, 2, false, false, "", "offf"},
       // --notify goes with --record alone.
-      {{"--notify"}, 2, false, false, "", "?"},
-      {{"--chart", "杭州", "--notify"}, 2, false, false, "", "?"},
-      {{"--record", "--notify", "--find", "杭"}, 2, false, false, "", "?"},
-      {{"--find", "杭", "--add", "杭"}, 2, false, false, "", "?"},
-      {{"--export"}, 2, false, false, "", "?"},
-      {{"--export", "t.xlsx"}, 2, false, false, "", "?"},
-      {{"--with-gaps"}, 2, false, false, "", "?"},
-      {{"--export", "/nonexistent-folder/t.csv", "--with-gaps"}, 1, false, true, "", "?"},
-      {{"--export", "/nonexistent-folder/t.csv", "--record"}, 2, false, false, "", "?"},
-      {{"--coverage", "--chart", "杭州"}, 2, false, false, "", "?"},
-      {{"--coverage"}, 0, false, true, "", "?"},
+      {{"--notify"}, 2, false, false, "", "--notify requires --record"},
+      {{"--chart", "杭州", "--notify"}, 2, false, false, "", "--notify requires --record"},
+      {{"--record", "--notify", "--find", "杭"}, 2, false, false, "", "一次只能用一个选项：--record、--find"},
+      {{"--find", "杭", "--add", "杭"}, 2, false, false, "", "--find、--add"},
+      {{"--export"}, 2, false, false, "", "--export"},
+      {{"--export", "t.xlsx"}, 2, false, false, "", "文件名须以 .csv（逗号分隔）或 .tsv（制表符分隔）结尾"},
+      {{"--with-gaps"}, 2, false, false, "", "--with-gaps requires --export"},
+      {{"--export", "/nonexistent-folder/t.csv", "--with-gaps"}, 1, false, true, "", "/nonexistent-folder/t.csv"},
+      {{"--export", "/nonexistent-folder/t.csv", "--record"}, 2, false, false, "", "--record、--export"},
+      {{"--coverage", "--chart", "杭州"}, 2, false, false, "", "--chart、--coverage"},
+      {{"--coverage"}, 1, false, true, "北京", ""},  // 北京 has no records yet
+      {{"--coverage", "不存在"}, 2, false, true, "", "“不存在”"},
+      {{"--export", "t.csv", "不存在"}, 2, false, true, "", "“不存在”"},
   };
   for (const Case& c : cases) {
     bool opened = false, looked = false;

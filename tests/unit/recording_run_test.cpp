@@ -316,7 +316,7 @@ TEST(RecordingRun, ATornEndOfADataFileIsMovedAsideAndReported) {
   test::writeGbk(run.dataFile(p.name), u"天气数据文件\r\n数据记录时间:20");
   EXPECT_TRUE(run.record());
   ASSERT_EQ(run.f.report.messages.size(), 1u);
-  EXPECT_TRUE(run.f.report.messages[0].starts_with("以下地名的数据文件末尾不完整，已先移开：\n北京: 数据文件末尾有 15 字节"))
+  EXPECT_TRUE(test::contains(run.f.report.messages[0], "以下 1 个地名的数据文件末尾不完整，已先移开：\n北京: 数据文件末尾有 15 字节"))
       << run.f.report.messages[0];
   EXPECT_EQ(run.dataText(p.name), u"天气数据文件\r\n" + recordOf(p.od0.substr(0, 10), p.day));
   EXPECT_EQ(run.f.form->lastRun().recorded, 1);
