@@ -16,8 +16,10 @@ WORK=$(mktemp -d "/tmp/vantoril-$TEST_NAME.XXXXXX")
 XVFB_PID=
 APP_PID=
 
+SERVER_PID=
 cleanup() {
   [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
+  [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
   rm -rf "$WORK"
 }
@@ -219,4 +221,42 @@ type_text() {
     xmodmap -e "keycode $code = U$hex"
   done <<<"$1"
   xdotool type --delay 30 "$1"
+}
+
+# A loopback server that sends the file $1 to every request in $2 pieces,
+# $3 seconds apart; PORT is its port. Ended by the exit trap.
+start_dripping_server() {
+  python3 -u - "$@" >"$WORK/port" 2>"$WORK/server.log" <<'PY' &
+import http.server, sys, time
+body = open(sys.argv[1], "rb").read()
+step, delay = len(body) // int(sys.argv[2]) + 1, float(sys.argv[3])
+class Dripping(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        for at in range(0, len(body), step):
+            self.wfile.write(body[at:at + step])
+            self.wfile.flush()
+            time.sleep(delay)
+    def log_message(self, *args):
+        pass
+server = http.server.HTTPServer(("127.0.0.1", 0), Dripping)
+print(server.server_address[1])
+server.serve_forever()
+PY
+  SERVER_PID=$!
+  wait_until 10 test -s "$WORK/port" || fail "the dripping server did not start: $(cat "$WORK/server.log")"
+  PORT=$(head -n 1 "$WORK/port")
+}
+
+# Fails unless the window $1 lies within a screen $2 pixels tall and is
+# less than $3 pixels tall; $4 says what it is.
+fits_on_screen() {
+  local geometry y height
+  geometry=$(xdotool getwindowgeometry --shell "$1")
+  y=$(sed -n 's/^Y=//p' <<<"$geometry")
+  height=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
+  ((y >= 0 && y + height <= $2 && height < $3)) || fail "$4 is $height pixels tall at $y on a $2-pixel screen"
 }

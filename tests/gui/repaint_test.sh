@@ -11,34 +11,8 @@ page="$(dirname "$0")/../../demo/pages/beijing.html"
 [ -f "$page" ] || fail "no demo page"
 
 # A loopback server that sends the page in 40 pieces over about 6 s.
-python3 -u - "$page" >"$WORK/port" 2>"$WORK/server.log" <<'PY' &
-import http.server, sys, time
-body = open(sys.argv[1], "rb").read()
-class Dripping(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        self.send_response(200)
-        self.send_header("Content-Type", "text/html; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        step = len(body) // 40 + 1
-        for at in range(0, len(body), step):
-            self.wfile.write(body[at:at + step])
-            self.wfile.flush()
-            time.sleep(0.15)
-    def log_message(self, *args):
-        pass
-server = http.server.HTTPServer(("127.0.0.1", 0), Dripping)
-print(server.server_address[1])
-server.serve_forever()
-PY
-SERVER_PID=$!
-trap 'kill "$SERVER_PID" 2>/dev/null; wait "$SERVER_PID" 2>/dev/null; cleanup' EXIT
-for ((i = 0; i < 50; i++)); do
-  port=$(head -n 1 "$WORK/port" 2>/dev/null)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || fail "the dripping server did not start: $(cat "$WORK/server.log")"
+start_dripping_server "$page" 40 0.15
+port=$PORT
 
 start_x
 make_program_folder "北京=http://127.0.0.1:$port/weather1d/101010100.shtml"

@@ -215,31 +215,11 @@ PY
 # disabled (its caption greyed, not black); at the end the report names 杭州
 # and, under its name, the boxes are empty (not 北京's values).
 stop_program
-python3 -u - >"$WORK/port" 2>"$WORK/server.log" <<'PY' &
-import http.server
-body = b"<html><body>" + b"x" * 4000 + b"</body></html>"
-class Dripping(http.server.BaseHTTPRequestHandler):
-    def do_GET(self):
-        self.send_response(200)
-        self.send_header("Content-Type", "text/html; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        for at in range(0, len(body), 100):
-            self.wfile.write(body[at:at + 100])
-            self.wfile.flush()
-            __import__("time").sleep(0.1)
-    def log_message(self, *args):
-        pass
-server = http.server.HTTPServer(("127.0.0.1", 0), Dripping)
-print(server.server_address[1])
-server.serve_forever()
-PY
-SERVER_PID=$!
-trap 'kill "$SERVER_PID" 2>/dev/null; wait "$SERVER_PID" 2>/dev/null; cleanup' EXIT
-wait_until 10 test -s "$WORK/port" || fail "the dripping server did not start: $(cat "$WORK/server.log")"
+printf '<html><body>%s</body></html>' "$(printf 'x%.0s' {1..4000})" >"$WORK/dripping.html"
+start_dripping_server "$WORK/dripping.html" 40 0.1
 rm -f "$PROGRAM_FOLDER/WebSite/"*.txt "$PROGRAM_FOLDER/vantoril.log"
 printf '%s\r\n' "$(page hangzhou-2014)" | iconv -f UTF-8 -t GBK >"$PROGRAM_FOLDER/WebSite/北京.txt"
-printf 'http://127.0.0.1:%s/p\r\n' "$(head -n 1 "$WORK/port")" >"$PROGRAM_FOLDER/WebSite/杭州.txt"
+printf 'http://127.0.0.1:%s/p\r\n' "$PORT" >"$PROGRAM_FOLDER/WebSite/杭州.txt"
 (cd "$PROGRAM_FOLDER" && LC_ALL=zh_CN.UTF-8 exec wine vantoril.exe) >"$WORK/program.log" 2>&1 &
 APP_PID=$!
 WINDOW=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vantoril v 1\.0$' | head -n 1)
@@ -283,9 +263,5 @@ click_twips 240 4320 3495 1335
 box=$(wait_shown '^Vantoril v 1\.0$' 120 "$WINDOW") || fail "no message box after 300 places failed"
 sleep 1
 screenshot win32-300-places "$box" >/dev/null
-geometry=$(xdotool getwindowgeometry --shell "$box")
-Y=$(sed -n 's/^Y=//p' <<<"$geometry")
-HEIGHT=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
-((Y >= 0 && Y + HEIGHT <= 1000 && HEIGHT < 300)) ||
-  fail "the box of 300 places failing alike is $HEIGHT pixels tall at $Y on a 1000-pixel screen"
+fits_on_screen "$box" 1000 300 "the box of 300 places failing alike"
 echo "PASS: $TEST_NAME"
