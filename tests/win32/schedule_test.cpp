@@ -186,7 +186,7 @@ TEST(TaskSchedulerSchedule, TheTaskRunsTheProgramWithRecordInItsFolder) {
   exec->get_Arguments(arguments.put());
   exec->get_WorkingDirectory(folder.put());
   EXPECT_EQ(path.text(), L"C:\\Vantoril 天气\\vantoril.exe");
-  EXPECT_EQ(arguments.text(), L"--record");
+  EXPECT_EQ(arguments.text(), L"--record --notify");
   EXPECT_EQ(folder.text(), L"C:\\Vantoril 天气");
 }
 

@@ -241,9 +241,10 @@ sleep 1
 shot=$(screenshot win32-run-failed)
 [ "$(caption_black "$shot")" -gt $((idle / 2)) ] || fail "the record button is still disabled after the run"
 grep -q $'\t杭州\t错误' "$PROGRAM_FOLDER/vantoril.log" || fail "杭州 did not fail: $(cat "$PROGRAM_FOLDER/vantoril.log")"
-# Text9 to Text12 (the values), left of their scroll bars and above the report.
+# Text9 to Text12 (the values), left of their scroll bars and above the report
+# (centred on the window, its top at about 370 when it names a stale page too).
 for left in 608 688 768 848; do
-  dark=$(dark_pixels "$shot" $((left + 3)) 260 50 180)
+  dark=$(dark_pixels "$shot" $((left + 3)) 262 50 100)
   [ "$dark" -eq 0 ] || fail "the value box at x $left holds the place before's values ($dark dark pixels)"
 done
 xdotool windowfocus "$box" 2>/dev/null
