@@ -115,6 +115,9 @@ set_tests_properties(delay_load_test PROPERTIES TIMEOUT 120)
 # The certificate failure against openssl s_server.
 add_test(NAME tls_test COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/tls_test.sh ${CMAKE_BINARY_DIR} $<TARGET_FILE:unit_tests>)
 set_tests_properties(tls_test PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+# The read-only lock file, with wine run by user nobody (root would write it).
+add_test(NAME run_lock_user_test COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/run_lock_user_test.sh $<TARGET_FILE:unit_tests>)
+set_tests_properties(run_lock_user_test PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
 
 # The window under wine inside Xvfb, from a program folder of its own.
 add_test(NAME window_test COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/window_test.sh

@@ -135,7 +135,8 @@ TEST(WindowsRunLock, AnotherProcessHoldingItRefusesTheRecordButtonUntilItHasEnde
 
   // A lock file that may not be written (read-only) locks as well. (Wine
   // run by root lets it be written all the same: there only the lock is
-  // shown; Windows, or wine run by an ordinary user, refuses the writing.)
+  // shown; Windows, or wine run by an ordinary user as run_lock_user_test.sh
+  // runs it, refuses the writing.)
   const std::wstring lockFile = win32::wide(runLockPath(r.f.folder.path()));
   ASSERT_TRUE(::SetFileAttributesW(lockFile.c_str(), FILE_ATTRIBUTE_READONLY));
   Holder reader(L"lock", r.f.folder.path());
