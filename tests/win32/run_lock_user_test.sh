@@ -30,7 +30,7 @@ chown nobody: "$work/prefix" "$work/program"
 as_nobody timeout 60 wineboot -i >/dev/null 2>&1 || fail "wineboot -i as nobody failed or took over 60 s"
 as_nobody timeout 30 wine "$program" --hold lock 'Z:'"$work/program" >"$work/first" 2>&1 &
 holder=$!
-for _ in $(seq 100); do grep -q held "$work/first" && break; sleep 0.2; done
+for _ in $(seq 100); do grep -q held "$work/first" || ! kill -0 "$holder" 2>/dev/null && break; sleep 0.2; done
 grep -q held "$work/first" || fail "the read-only lock file was not locked: $(cat "$work/first")"
 status=0
 as_nobody timeout 30 wine "$program" --hold lock 'Z:'"$work/program" >"$work/second" 2>&1 || status=$?
