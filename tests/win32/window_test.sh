@@ -50,9 +50,18 @@ size=$(xdotool getwindowgeometry "$WINDOW" | sed -n 's/^ *Geometry: //p')
 [ "$size" = "1022x570" ] || fail "client area is $size, not 1022x570"
 screenshot win32-window >/dev/null
 
+# The open window, not activated again, follows its place folder: the last
+# place written into it shows in the list (more text in the list's area).
+list_dark() { dark=$(dark_pixels "$(screenshot win32-list)" 10 26 220 48); }
+listed() { list_dark && [ "$dark" -gt 20 ]; }
+wait_until 30 listed || fail "the list shows no place ($dark dark pixels)"
+before=$dark
+write_place "${PLACES[2]}"
+grown() { list_dark && [ "$dark" -gt $((before + 20)) ]; }
+wait_until 10 grown || fail "the list did not follow a place written into its folder ($before, then $dark dark pixels)"
+
 # The record button records what the folder holds at the click: the three
 # places, the last one added after the window listed the first two.
-write_place "${PLACES[2]}"
 click_twips 240 4320 3495 1335
 data=$PROGRAM_FOLDER/WeatherData
 timeout 60 bash -c "until [ -e '$data/杭州-WeatherData.xls' ]; do sleep 0.2; done" ||
