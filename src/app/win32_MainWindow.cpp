@@ -6,6 +6,7 @@
 #include "app/Form1.h"
 #include "app/ViewDesign.h"
 #include "app/win32_Controls.h"
+#include "catalogue/Catalogue.h"
 #include "platform/Win32.h"
 
 namespace vantoril {
@@ -14,6 +15,11 @@ namespace {
 
 // Posted when the window is active again, handled once the activation is over.
 constexpr UINT kReturnedMessage = WM_APP + 1;
+// Posted by the watching thread once the place folder changed and was quiet
+// for a moment.
+constexpr UINT kFolderChangedMessage = WM_APP + 2;
+constexpr DWORD kQuietMs = 200;
+constexpr DWORD kRetryMs = 2000;  // a folder that could not be watched is tried again
 
 constexpr wchar_t kClassName[] = L"VantorilForm1";
 constexpr int kFirstId = 100;  // below it IDOK and IDCANCEL
@@ -86,9 +92,89 @@ void Win32MainWindow::followModel() {
   form_.setListener(this);
   busy_.setWindow(this);
   following_ = true;
+  watchFolder();
+}
+
+// The place folder, and what is below it, is watched while the window is
+// open, on a thread of its own; while the folder does not exist the program
+// folder is watched for its making. The list follows a change (a place added
+// by `vantoril --add`, or by hand) once the folder has been quiet for a
+// moment. Without a watch the list still follows on activation.
+void Win32MainWindow::watchFolder() {
+  if (watcher_) return;
+  stopWatching_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!stopWatching_) return;
+  watcher_ = ::CreateThread(nullptr, 0, &Win32MainWindow::watchThread, this, 0, nullptr);
+  if (!watcher_) {
+    ::CloseHandle(stopWatching_);
+    stopWatching_ = nullptr;
+  }
+}
+
+void Win32MainWindow::stopWatching() {
+  if (watcher_) {
+    ::SetEvent(stopWatching_);
+    ::WaitForSingleObject(watcher_, INFINITE);
+    ::CloseHandle(watcher_);
+    watcher_ = nullptr;
+  }
+  if (stopWatching_) ::CloseHandle(stopWatching_);
+  stopWatching_ = nullptr;
+}
+
+DWORD WINAPI Win32MainWindow::watchThread(void* self) {
+  static_cast<Win32MainWindow*>(self)->watchUntilStopped();
+  return 0;
+}
+
+// Reads only what is fixed before the thread starts (the folders' names, the
+// window's handle, the stop event).
+void Win32MainWindow::watchUntilStopped() {
+  const std::wstring program = win32::wide(form_.programFolder());
+  const std::wstring places = win32::wide(catalogue::folder(form_.programFolder()));
+  const HWND window = hwnd_;
+  constexpr DWORD kChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE;
+  for (;;) {
+    bool placeFolder = true;
+    HANDLE change = ::FindFirstChangeNotificationW(places.c_str(), TRUE, kChanges);
+    if (change == INVALID_HANDLE_VALUE) {
+      placeFolder = false;
+      change = ::FindFirstChangeNotificationW(program.c_str(), FALSE, FILE_NOTIFY_CHANGE_DIR_NAME);
+    }
+    if (change == INVALID_HANDLE_VALUE) {
+      if (::WaitForSingleObject(stopWatching_, kRetryMs) != WAIT_TIMEOUT) return;
+      continue;
+    }
+    const HANDLE handles[] = {stopWatching_, change};
+    bool watching = true;
+    while (watching) {
+      if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
+        ::FindCloseChangeNotification(change);
+        return;
+      }
+      // Quiet for a moment: the changes of one command (or one copy) are one.
+      // A watch that never goes quiet (its folder removed) is made anew.
+      const ULONGLONG first = ::GetTickCount64();
+      DWORD waited;
+      do {
+        watching = placeFolder && ::FindNextChangeNotification(change);
+        waited = watching ? ::WaitForMultipleObjects(2, handles, FALSE, kQuietMs)
+                          : ::WaitForSingleObject(stopWatching_, kQuietMs);
+        if (waited == WAIT_OBJECT_0) {
+          ::FindCloseChangeNotification(change);
+          return;
+        }
+      } while (waited == WAIT_OBJECT_0 + 1 && ::GetTickCount64() - first < kRetryMs);
+      if (waited != WAIT_TIMEOUT) watching = false;
+      ::PostMessageW(window, kFolderChangedMessage, 0, 0);
+    }
+    // The place folder made (or gone, or the watch broken): watched anew.
+    ::FindCloseChangeNotification(change);
+  }
 }
 
 Win32MainWindow::~Win32MainWindow() {
+  stopWatching();
   busy_.setWindow(nullptr);
   form_.setListener(nullptr);
   if (hwnd_) {
@@ -229,10 +315,14 @@ LRESULT Win32MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case kReturnedMessage:
       form_.userReturned();
       return 0;
+    case kFolderChangedMessage:
+      if (following_) form_.userFolderChanged();
+      return 0;
     case WM_CLOSE:
       if (busy_.closeNow()) ::DestroyWindow(hwnd);
       return 0;
     case WM_DESTROY:
+      stopWatching();
       hwnd_ = nullptr;
       ::PostQuitMessage(0);
       return 0;

@@ -49,6 +49,10 @@ class Win32MainWindow final : public ControlListener, public BusyRun::Window {
   LRESULT handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void createControls();
   win32view::ViewControl* viewOf(int id) const;
+  void watchFolder();
+  void stopWatching();
+  static DWORD WINAPI watchThread(void* self);
+  void watchUntilStopped();
 
   Form1& form_;
   BusyRun& busy_;
@@ -60,6 +64,8 @@ class Win32MainWindow final : public ControlListener, public BusyRun::Window {
   HWND focusBeforeDeactivation_ = nullptr;
   bool recordHadFocus_ = false;
   bool following_ = false;  // until followModel, no notification reaches the model
+  HANDLE stopWatching_ = nullptr;  // set when the window goes: the watching thread ends
+  HANDLE watcher_ = nullptr;
 };
 
 }  // namespace vantoril

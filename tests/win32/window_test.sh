@@ -4,7 +4,8 @@
 # (one added while the window is open) started by the record button, the chart
 # page from the list's menu (by the right button and by the keyboard), and a
 # place made through the real input boxes (a Chinese name typed), then
-# selected and deleted. Then 300 places failing for one cause on a
+# selected and deleted; the list following a place written into its folder,
+# and Alt+F4 ending the program. Then 300 places failing for one cause on a
 # 1,000-pixel screen: the message box says so in one line and fits.
 #   tests/win32/window_test.sh PROGRAM ARTEFACTS BUILD
 # BUILD holds the wine prefix of scripts/wine.sh.
@@ -50,9 +51,18 @@ size=$(xdotool getwindowgeometry "$WINDOW" | sed -n 's/^ *Geometry: //p')
 [ "$size" = "1022x570" ] || fail "client area is $size, not 1022x570"
 screenshot win32-window >/dev/null
 
+# The open window, not activated again, follows its place folder: the last
+# place written into it shows in the list (more text in the list's area).
+list_dark() { dark=$(dark_pixels "$(screenshot win32-list)" 10 26 220 48); }
+listed() { list_dark && [ "$dark" -gt 20 ]; }
+wait_until 30 listed || fail "the list shows no place ($dark dark pixels)"
+before=$dark
+write_place "${PLACES[2]}"
+grown() { list_dark && [ "$dark" -gt $((before + 20)) ]; }
+wait_until 10 grown || fail "the list did not follow a place written into its folder ($before, then $dark dark pixels)"
+
 # The record button records what the folder holds at the click: the three
 # places, the last one added after the window listed the first two.
-write_place "${PLACES[2]}"
 click_twips 240 4320 3495 1335
 data=$PROGRAM_FOLDER/WeatherData
 timeout 60 bash -c "until [ -e '$data/杭州-WeatherData.xls' ]; do sleep 0.2; done" ||
@@ -214,6 +224,10 @@ PY
 # about 4 s and holds no observations. While it drips the record button is
 # disabled (its caption greyed, not black); at the end the report names 杭州
 # and, under its name, the boxes are empty (not 北京's values).
+# Alt+F4 closes the window and ends the program, its folder watch with it.
+xdotool windowfocus "$WINDOW" 2>/dev/null
+xdotool key alt+F4
+timeout 20 tail --pid="$APP_PID" -f /dev/null || fail "the program did not end when its window closed"
 stop_program
 printf '<html><body>%s</body></html>' "$(printf 'x%.0s' {1..4000})" >"$WORK/dripping.html"
 start_dripping_server "$WORK/dripping.html" 40 0.1
