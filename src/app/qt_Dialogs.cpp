@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTextDocument>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -21,6 +22,24 @@
 #include "app/ViewDesign.h"
 
 namespace vantoril {
+
+QLabel* plainLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setText(text);
+  return label;
+}
+
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
+  QMessageBox box(icon, title, QString(), QMessageBox::Ok, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(text);
+  box.exec();
+}
+
+QString plainToolTip(const QString& text) {
+  return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
+}
 
 OkCancel okCancelButtons(QDialog& dialog) {
   auto* box = new QDialogButtonBox(&dialog);
@@ -36,8 +55,7 @@ std::u16string DialogInputBox::ask(const std::u16string& prompt, const std::u16s
   dialog.setWindowTitle(qText(title));
   dialog.setModal(true);
 
-  auto* label = new QLabel(qText(prompt), &dialog);
-  label->setTextFormat(Qt::PlainText);
+  QLabel* label = plainLabel(qText(prompt), &dialog);
   label->setWordWrap(true);
   auto* edit = new QLineEdit(qText(defaultText), &dialog);
   edit->setObjectName(QStringLiteral("InputBoxText"));
@@ -73,7 +91,7 @@ QString fitting(const std::string& message, QWidget* parent) {
 }  // namespace
 
 void MessageBoxReport::report(const std::string& message) {
-  QMessageBox::warning(parent_, qText(kWindowCaption), fitting(message, parent_));
+  showMessage(parent_, QMessageBox::Warning, qText(kWindowCaption), fitting(message, parent_));
 }
 
 }  // namespace vantoril
@@ -81,7 +99,7 @@ void MessageBoxReport::report(const std::string& message) {
 namespace vantoril {
 
 void MessageBoxReport::inform(const std::string& message) {
-  QMessageBox::information(parent_, qText(kWindowCaption), fitting(message, parent_));
+  showMessage(parent_, QMessageBox::Information, qText(kWindowCaption), fitting(message, parent_));
 }
 
 std::string askSavePath(QWidget* parent, const std::string& suggested) {

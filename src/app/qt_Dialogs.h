@@ -1,6 +1,7 @@
 #pragma once
 // The window's services that talk to the user: the modal input box and the
 // message box that reports a failed operation.
+#include <QMessageBox>
 #include <QString>
 #include <string>
 
@@ -8,10 +9,22 @@
 
 class QDialog;
 class QDialogButtonBox;
+class QLabel;
 class QPushButton;
 class QWidget;
 
 namespace vantoril {
+
+// Every caption, message box and tooltip of the window shows its text as
+// it is: a station name from a page, a place name, an address or a path
+// may hold markup, from which Qt would guess rich text (an "<img>" loaded
+// from disk, an "<a>" shown as a live link). Labels and message boxes are
+// made only here.
+QLabel* plainLabel(const QString& text, QWidget* parent);
+// A modal message box with an OK button.
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text);
+// The tooltip Qt shows as the text itself.
+QString plainToolTip(const QString& text);
 
 // Prompt, title, a line edit holding the default text (selected), OK and
 // Cancel. Cancel, Escape or closing the box gives the empty text.

@@ -139,8 +139,7 @@ QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control)
     case ControlKind::Label: {
       // A caption lies beneath the boxes, lists and buttons it overlaps and
       // never takes a click: the one on "地名：" selects the first place.
-      auto* label = new QLabel(this);
-      label->setTextFormat(Qt::PlainText);
+      QLabel* label = plainLabel(QString(), this);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       label->setWordWrap(true);
       label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -317,7 +316,7 @@ void MainWindow::mirrorList(const ListBox& list, QListWidget& widget) {
     }
   }
 
-  const QString tooltip = qText(list.tooltip());
+  const QString tooltip = plainToolTip(qText(list.tooltip()));
   if (widget.toolTip() != tooltip) widget.setToolTip(tooltip);
 }
 

@@ -51,7 +51,7 @@ std::string askPlaceByName(QWidget* parent) {
   dialog.setWindowTitle(qText(places::kSearchTitle));
   dialog.setModal(true);
 
-  auto* label = new QLabel(qText(places::kSearchPrompt), &dialog);
+  QLabel* label = plainLabel(qText(places::kSearchPrompt), &dialog);
   auto* edit = new QLineEdit(&dialog);
   edit->setObjectName(QStringLiteral("PlaceSearchText"));
   auto* list = new QListWidget(&dialog);

@@ -7,7 +7,6 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QVBoxLayout>
 #include <memory>
 #include <optional>
@@ -29,7 +28,7 @@ void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
   auto* on = new QCheckBox(qText(kOnCaption), &dialog);
   on->setObjectName(QStringLiteral("ScheduleOn"));
   on->setChecked(model.on());
-  auto* timesLabel = new QLabel(qText(kTimesCaption), &dialog);
+  QLabel* timesLabel = plainLabel(qText(kTimesCaption), &dialog);
   auto* times = new QLineEdit(qText(model.timesText()), &dialog);
   times->setObjectName(QStringLiteral("ScheduleTimes"));
   times->setMinimumWidth(360);
@@ -40,9 +39,8 @@ void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
     keep->setObjectName(QStringLiteral("ScheduleKeepRunning"));
     keep->setChecked(model.keepsRunning());
   }
-  auto* state = new QLabel(qText(model.stateText()), &dialog);
+  QLabel* state = plainLabel(qText(model.stateText()), &dialog);
   state->setObjectName(QStringLiteral("ScheduleState"));
-  state->setTextFormat(Qt::PlainText);
   state->setWordWrap(true);
   state->setTextInteractionFlags(Qt::TextSelectableByMouse);
   QDialogButtonBox* buttons = okCancelButtons(dialog).box;
@@ -52,11 +50,12 @@ void showScheduleDialog(QWidget* parent, const std::string& programFolder) {
     if (!refused.empty()) {
       state->setText(qText(model.stateText()));
       if (keep) keep->setChecked(model.keepsRunning());
-      QMessageBox::warning(&dialog, title, qText(refused));
+      showMessage(&dialog, QMessageBox::Warning, title, qText(refused));
       return;
     }
     // Taken, but it will not run: said before the dialog goes.
-    if (model.on() && !model.warning().empty()) QMessageBox::warning(&dialog, title, qText(model.warning()));
+    if (model.on() && !model.warning().empty())
+      showMessage(&dialog, QMessageBox::Warning, title, qText(model.warning()));
     dialog.accept();
   });
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);

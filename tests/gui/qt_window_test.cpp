@@ -13,7 +13,15 @@
 #include <QGuiApplication>
 #include <QTest>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <memory>
 #include <vector>
 
@@ -21,6 +29,7 @@
 #include "app/ControlTable.h"
 #include "app/Form1.h"
 #include "app/qt_Application.h"
+#include "app/qt_Dialogs.h"
 #include "app/qt_MainWindow.h"
 #include "platform/Text.h"
 #include "support/Fakes.h"
@@ -38,6 +47,23 @@ W* widget(MainWindow& window, const char* name) {
 }
 
 QString q(std::u16string_view text) { return QString::fromStdU16String(std::u16string(text)); }
+
+// Opens a modal box with `open`, hands it to `look` once shown, and closes it.
+void whileShown(const std::function<void()>& open, const std::function<void(QWidget&)>& look) {
+  QTimer timer;
+  bool seen = false;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box || !box->isVisible()) return;
+    timer.stop();
+    seen = true;
+    look(*box);
+    box->close();
+  });
+  timer.start(10);
+  open();
+  QVERIFY(seen);
+}
 
 }  // namespace
 
@@ -269,6 +295,56 @@ class WindowTest final : public QObject {
     QCOMPARE(list->count(), 2);
     QVERIFY(list->selectedItems().isEmpty());
     QVERIFY(f.report.messages.empty());
+  }
+
+  // Markup in a station name, a place name or a message is shown as text
+  // by every kind of box: no image is read from disk, no link is made. Only
+  // the window's helpers make labels and message boxes.
+  void markupIsShownAsText() {
+    test::FormFixture f;
+    const std::string image = f.folder / "x.png";
+    std::ofstream(image) << "png";
+    const QString markup = "北京<img src='file://" + QString::fromStdString(image) +
+                           "'><a href='http://127.0.0.1/'>点此修复</a> & more";
+    const int watch = inotify_init1(IN_NONBLOCK);
+    QVERIFY(watch >= 0 && inotify_add_watch(watch, image.c_str(), IN_OPEN) >= 0);
+    MainWindow window(*f.form);
+    f.form->load();
+    window.show();
+    const auto asText = [&](QWidget& box) {
+      int plain = 0, rich = 0;
+      for (const QLabel* label : box.findChildren<QLabel*>())
+        if (label->text().contains(markup)) ++(label->textFormat() == Qt::PlainText ? plain : rich);
+      QCOMPARE(std::pair(plain, rich), std::pair(1, 0));
+    };
+    MessageBoxReport report;
+    report.setParent(&window);
+    whileShown([&] { report.report(markup.toStdString()); }, asText);
+    whileShown([&] { report.inform(markup.toStdString()); }, asText);
+    DialogInputBox input;
+    input.setParent(&window);
+    whileShown([&] { input.ask(markup.toStdU16String(), u"改名", markup.toStdU16String()); }, asText);
+    f.form->Label5.setCaption(markup.toStdU16String());
+    asText(window);
+    f.form->List1.setTooltip(markup.toStdU16String());
+    QTextDocument tooltip;
+    const QString tip = widget<QListWidget>(window, "List1")->toolTip();
+    Qt::mightBeRichText(tip) ? tooltip.setHtml(tip) : tooltip.setPlainText(tip);
+    QCOMPARE(tooltip.toPlainText(), markup);
+    QTest::qWait(50);  // painted
+    char events[256];
+    QCOMPARE(read(watch, events, sizeof events), ssize_t(-1));
+    close(watch);
+
+    for (const auto& file : std::filesystem::directory_iterator(VANTORIL_TEST_DATA "/../../src/app")) {
+      const std::string name = file.path().filename().string();
+      if (!name.starts_with("qt_") || name == "qt_Dialogs.cpp") continue;
+      std::stringstream text;
+      text << std::ifstream(file.path()).rdbuf();
+      for (const char* made : {"new QLabel", "QMessageBox::warning", "QMessageBox::information", "QMessageBox::critical",
+                               "QMessageBox::question", "QMessageBox box", "QInputDialog"})
+        QVERIFY2(text.str().find(made) == std::string::npos, qPrintable(QString::fromStdString(name) + ": " + made));
+    }
   }
 
   void buttonsAndDialogsGoThroughTheModel() {
