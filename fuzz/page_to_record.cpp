@@ -154,17 +154,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)displayText(list->keyPositions);
   }
   // What the record refuses: a time that is not digits only (at most 14);
-  // a value with a control character, of more than 64 characters, or one
-  // that starts like a formula and is neither a number nor dashes alone.
+  // a value with a control character, of more than 32 characters, or one
+  // that is neither empty, a plain number nor a placeholder of the site.
   const bool timeRefused = time.time.size() > 14 || std::any_of(time.time.begin(), time.time.end(), [](char16_t c) {
                              return c < u'0' || c > u'9';
                            });
   const auto valueRefused = [](std::u16string_view v) {
     if (std::any_of(v.begin(), v.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; })) return true;
-    if (std::count_if(v.begin(), v.end(), [](char16_t c) { return (c & 0xFC00) != 0xDC00; }) > 64)
+    if (std::count_if(v.begin(), v.end(), [](char16_t c) { return (c & 0xFC00) != 0xDC00; }) > 32)
       return true;
-    if (v.empty() || std::u16string_view(u"=+-@").find(v.front()) == std::u16string_view::npos) return false;
-    static const std::regex data(R"(-?[0-9]+(\.[0-9]+)?|-+)");
+    static const std::regex data(R"((-?[0-9]+(\.[0-9]+)?|null|--?)?)");
     return !std::regex_match(toUtf8(v), data);
   };
   bool refused = timeRefused;

@@ -8,6 +8,7 @@
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "recording/RecordedValue.h"
 
 namespace vantoril::datafile {
 
@@ -27,21 +28,6 @@ std::string path(const std::string& programFolder, std::u16string_view place) {
 }
 
 namespace {
-
-// A value a spreadsheet would read as a formula: "=", "+", "-" or "@" first,
-// unless the value is a number (an optional minus sign, digits, an optional
-// decimal part) or dashes alone (the site's "-" and "--" for no reading).
-bool readsAsFormula(std::u16string_view value) {
-  if (value.empty() || value.find_first_of(u"=+-@") != 0) return false;
-  if (value.find_first_not_of(u'-') == std::u16string_view::npos) return false;
-  std::u16string_view digits = value.front() == u'-' ? value.substr(1) : value;
-  const std::size_t point = digits.find(u'.');
-  const auto allDigits = [](std::u16string_view d) {
-    return !d.empty() && d.find_first_not_of(u"0123456789") == std::u16string_view::npos;
-  };
-  if (point == std::u16string_view::npos) return !allDigits(digits);
-  return !(allDigits(digits.substr(0, point)) && allDigits(digits.substr(point + 1)));
-}
 
 bool isControl(char16_t c) { return c < 0x20 || c == 0x7F; }
 
@@ -72,9 +58,12 @@ std::string shown(std::u16string_view value) {
 }  // namespace
 
 std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists) {
-  // What the record keeps is data, never code: a value a spreadsheet would
-  // run, a control character (a tab or line break would also shift the
-  // record's columns or lines) or a value longer than any reading is refused.
+  // What the record keeps is data, never code: a value that is not a plain
+  // number or a placeholder (a formula, also behind a blank; a date, a
+  // time, an exponent or a word, which a spreadsheet would change) is
+  // refused, and a control character (a tab or line break would also shift
+  // the record's columns or lines) or a value longer than any reading is
+  // said as such.
   const auto refuse = [](const std::string& field, std::u16string_view value, const std::string& cause) {
     throw Failure("观测数据" + field + "的值 " + shown(value) + " " + cause + "，没有记录");
   };
@@ -84,7 +73,7 @@ std::u16string recordText(std::u16string_view observationTime, const SeriesLists
       refuse(field(), value, "含有控制字符（如制表符、换行）");
     if (characters(value) > kMostValueCharacters)
       refuse(field(), value, "超过 " + std::to_string(kMostValueCharacters) + " 个字符");
-    if (readsAsFormula(value)) refuse(field(), value, "以 = + - @ 开头，表格程序会把它当作公式");
+    if (!recordedValue(value)) refuse(field(), value, "不是数字，也不是网站表示没有读数的 null、-、--");
     return value;
   };
   if (observationTime.size() > kMostTimeDigits ||

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "recording/RecordedValue.h"
 #include "recording/Series.h"
 
 namespace vantoril::datafile {
@@ -12,9 +13,9 @@ namespace vantoril::datafile {
 std::string folder(const std::string& programFolder);
 std::string path(const std::string& programFolder, std::u16string_view place);
 
-// The longest value a record keeps, in characters, and the most digits of
-// an observation time.
-inline constexpr std::size_t kMostValueCharacters = 64;
+// The longest value a record keeps, in characters (the longest number its
+// readers take), and the most digits of an observation time.
+inline constexpr std::size_t kMostValueCharacters = kMostNumberCharacters;
 inline constexpr std::size_t kMostTimeDigits = 14;
 
 // The 27 lines of a record, each ending in CR LF: the time line, the header
@@ -23,10 +24,10 @@ inline constexpr std::size_t kMostTimeDigits = 14;
 // field and showing the value's start): a time that is not digits only (at
 // most kMostTimeDigits); a value holding a control character (below U+0020,
 // or U+007F: a tab or line break would also shift the record's columns or
-// lines), longer than kMostValueCharacters, or starting with "=", "+", "-"
-// or "@" unless it is a number ("-10.5") or dashes alone ("-", "--"). Empty
-// values, numbers and the site's placeholders ("null", "-") are kept as
-// they are.
+// lines) or longer than kMostValueCharacters; a value that is neither
+// empty, nor a plain number ("-10.5", recordedValue) nor one of the site's
+// placeholders ("null", "-", "--"): a formula (also behind blanks), a date,
+// a time, an exponent or a word, which a spreadsheet would run or change.
 std::u16string recordText(std::u16string_view observationTime, const SeriesLists& lists);
 
 // Where records wait that the data file could not take (held by another

@@ -107,57 +107,6 @@ TEST(DataFile, RecordTextHasTwentySevenLines) {
             std::string::npos);
 }
 
-// What a spreadsheet would take for code, or that would shift the record's
-// columns or lines, is refused whichever field holds it; the site's own
-// values and placeholders are kept as they are.
-TEST(DataFile, RecordTextKeepsDataAndRefusesWhatASpreadsheetWouldRun) {
-  using namespace std::string_view_literals;
-  const std::u16string longest(datafile::kMostValueCharacters, u'9'), tooLong = longest + u"9";
-  const std::u16string_view refused[] = {
-      u"=2*3", u"=HYPERLINK(\"http://127.0.0.1/x\";\"click\")", u"=cmd|' /C calc'!A0", u"+1", u"-1+2", u"-.5",
-      u"@SUM(A1)", u"-x", u"1\0002"sv, u"\0"sv, u"\x01", u"7\x7F", u"2\t3", u"2\r\n3", u"2\r3", u"\n", tooLong};
-  const std::u16string_view kept[] = {u"", u"0", u"-10.5", u"12.5", u"7", u"-", u"--", u"---", u"null", u"东北风",
-                                      u"1=2", u"a@b", longest};
-  const char* series[] = {"整点", "气温", "降水", "湿度"};
-  for (int field = 0; field < 4; ++field) {
-    for (const std::u16string_view value : refused) {
-      Example example;
-      SeriesList* lists[] = {&example.lists.hour, &example.lists.temperature, &example.lists.precipitation,
-                             &example.lists.humidity};
-      lists[field]->values[7] = value;
-      try {
-        datafile::recordText(u"2015061914", example.lists);
-        ADD_FAILURE() << "kept " << toUtf8(value) << " in " << series[field];
-      } catch (const Failure& e) {
-        // The field, and the value's start (control characters written
-        // out), never the whole of a long one.
-        const std::string message = e.what();
-        EXPECT_TRUE(test::contains(message, std::string("“") + series[field] + "”第 7 项")) << message;
-        EXPECT_EQ(message.find_first_of(std::string("\0\t\r\n\x01\x7F", 6)), std::string::npos) << message;
-        if (value[0] > u' ') {
-          EXPECT_TRUE(test::contains(message, "“" + toUtf8(value.substr(0, 1)))) << message;
-        }
-        EXPECT_FALSE(test::contains(message, toUtf8(longest))) << message;
-      }
-    }
-    for (const std::u16string_view value : kept) {
-      Example example;
-      SeriesList* lists[] = {&example.lists.hour, &example.lists.temperature, &example.lists.precipitation,
-                             &example.lists.humidity};
-      lists[field]->values[7] = value;
-      const std::u16string row = example.lists.hour.values[7] + u"\t" + example.lists.temperature.values[7] + u"\t" +
-                                 example.lists.precipitation.values[7] + u"\t" + example.lists.humidity.values[7];
-      EXPECT_NE(datafile::recordText(u"2015061914", example.lists).find(u"\r\n" + row + u"\r\n"), std::u16string::npos)
-          << toUtf8(value);
-    }
-  }
-  // The observation time: digits only, at most 14.
-  for (const std::u16string_view time : {u"=1+2+3+4+5"sv, u"2016-06-19"sv, u"201606191\t"sv, u"2016061914\0"sv, u"123456789012345"sv})
-    EXPECT_THROW(datafile::recordText(time, Example().lists), Failure) << toUtf8(time);
-  for (const std::u16string_view time : {u""sv, u"2016061914"sv, u"20160302080000"sv})
-    EXPECT_TRUE(datafile::recordText(time, Example().lists).starts_with(u"数据记录时间:" + std::u16string(time) + u"\r\n"));
-}
-
 // The site's real layouts (the sample pages, the demo pages, a page as the
 // site serves it today, the bare numbers of the newer pages) give the very
 // records they gave before the values were checked.

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <functional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,7 +12,9 @@
 #include "../support/Fakes.h"
 #include "../support/SampleData.h"
 #include "platform/Failure.h"
+#include "chart/History.h"
 #include "platform/Text.h"
+#include "recording/DataFile.h"
 #include "recording/Observation.h"
 
 namespace vantoril {
@@ -387,6 +390,48 @@ TEST(SeriesKeys, AMissingKeyFailsNamingTheSeries) {
             "no precipitation values (od26) in the observation block");
   EXPECT_EQ(failureOf([&] { extractSeries(u"", u"od27", "humidity", lists.humidity); }),
             "no humidity values (od27) in the observation block");
+}
+
+// A record keeps data only: an empty value, a plain number or one of the
+// site's placeholders; anything else fails the place, whichever field holds
+// it, naming the field and showing the value's start (control characters
+// written out). The chart reads the same texts as numbers.
+TEST(RecordedValue, OnlyDataIsRecordedWhicheverFieldHoldsIt) {
+  using namespace std::string_view_literals;
+  const std::u16string longest(datafile::kMostValueCharacters, u'9'), tooLong = longest + u"9";
+  const std::u16string_view refused[] = {
+      u"=2*3", u"=HYPERLINK(\"http://127.0.0.1/x\";\"click\")", u"+1", u"-1+2", u"-.5", u"1.", u"@SUM(A1)", u"-x",
+      u"---", u"NULL", u" =1+2", u"\u3000=HYPERLINK(1)", u"\u00A0=1", u"\u2003@x", u" 1", u"1e999", u"1E5", u"1/2",
+      u"12:30", u"TRUE", u"东北风", u"1=2", u"1,5", u"１２", u"1\0002"sv, u"\0"sv, u"7\x7F", u"\t=1", u"2\r\n3", tooLong};
+  const std::u16string_view kept[] = {u"", u"0", u"08", u"-10.5", u"12.5", u"-0", u"-", u"--", u"null", longest};
+  const char* series[] = {"整点", "气温", "降水", "湿度"};
+  for (int field = 0; field < 4; ++field) {
+    for (const bool keep : {false, true}) {
+      for (const std::u16string_view value : keep ? std::span<const std::u16string_view>(kept) : refused) {
+        SeriesLists lists = extractAll(blockOf(dayOf(25)));
+        SeriesList* fields[] = {&lists.hour, &lists.temperature, &lists.precipitation, &lists.humidity};
+        fields[field]->values[7] = value;
+        EXPECT_EQ(datafile::plainNumber(value), chart::plainNumber(value)) << toUtf8(value);
+        if (keep) {
+          const std::u16string row = lists.hour.values[7] + u"\t" + lists.temperature.values[7] + u"\t" +
+                                     lists.precipitation.values[7] + u"\t" + lists.humidity.values[7];
+          EXPECT_TRUE(contains(toUtf8(datafile::recordText(u"2015061914", lists)), "\r\n" + toUtf8(row) + "\r\n"))
+              << toUtf8(value);
+          continue;
+        }
+        const std::string message = failureOf([&] { datafile::recordText(u"2015061914", lists); });
+        EXPECT_TRUE(contains(message, std::string("“") + series[field] + "”第 7 项")) << message;
+        EXPECT_EQ(message.find_first_of(std::string("\0\t\r\n\x7F", 5)), std::string::npos) << message;
+        EXPECT_TRUE(contains(message, "“" + toUtf8(value.substr(0, value[0] > u' ' ? 1 : 0)))) << message;
+        EXPECT_FALSE(contains(message, toUtf8(longest))) << message;
+      }
+    }
+  }
+  // The observation time: digits only, at most 14.
+  for (const std::u16string_view time : {u"=1+2+3+4+5"sv, u"2016-06-19"sv, u"201606191\t"sv, u"2016061914\0"sv, u"123456789012345"sv})
+    EXPECT_FALSE(failureOf([&] { datafile::recordText(time, SeriesLists{}); }).empty()) << toUtf8(time);
+  for (const std::u16string_view time : {u""sv, u"2016061914"sv, u"20160302080000"sv})
+    EXPECT_TRUE(datafile::recordText(time, SeriesLists{}).starts_with(u"数据记录时间:" + std::u16string(time) + u"\r\n"));
 }
 
 }  // namespace

@@ -439,14 +439,14 @@ TEST(RecordingRunFailure, AFailingPlaceIsReportedAndTheRunGoesOnWithTheNext) {
          Place spoilt = p;
          spoilt.day[3].temperature = u"2😀";  // would be stored as "2?"
          pageWith(run, p, spoilt.page());
-         return std::string("无法以 GBK 保存");
+         return std::string("“气温”第 4 项的值 “2😀” 不是数字");
        }},
       {"a formula for a value",
        [&](Recorder& run, const Place& p) {
          Place spoilt = p;
-         spoilt.day[3].temperature = u"=2*3";
+         spoilt.day[3].temperature = u"\u3000=2*3";
          pageWith(run, p, spoilt.page());
-         return std::string("“气温”第 4 项的值 “=2*3” 以 = + - @ 开头");
+         return std::string("“气温”第 4 项的值 “\u3000=2*3” 不是数字");
        }},
       {"a control character in a value",
        [&](Recorder& run, const Place& p) {
@@ -460,7 +460,7 @@ TEST(RecordingRunFailure, AFailingPlaceIsReportedAndTheRunGoesOnWithTheNext) {
          Place spoilt = p;
          spoilt.day[24].precipitation = std::u16string(15'000'000, u'9');
          pageWith(run, p, spoilt.page());
-         return std::string("“降水”第 25 项的值 “9999999999999999…” 超过 64 个字符");
+         return std::string("“降水”第 25 项的值 “9999999999999999…” 超过 32 个字符");
        }},
       {"a formula for the time",
        [&](Recorder& run, const Place& p) {

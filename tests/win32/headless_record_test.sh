@@ -16,10 +16,11 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# The sample pages, and two of them spoilt: a formula and a NUL byte for values.
+# The sample pages, and two of them spoilt: a formula behind an ideographic
+# space and a NUL byte for values.
 mkdir -p "$work/pages"
 cp "$root/tests/data/"*.html "$work/pages/"
-sed 's/"od22":"-8"/"od22":"=2*3"/' "$root/tests/data/harbin-2016.html" >"$work/pages/formula.html"
+sed 's/"od22":"-8"/"od22":"　=2*3"/' "$root/tests/data/harbin-2016.html" >"$work/pages/formula.html"
 perl -pe 's/"od27":"61"/"od27":"1\x002"/' "$root/tests/data/harbin-2016.html" >"$work/pages/nul.html"
 cmp -s "$work/pages/formula.html" "$work/pages/harbin-2016.html" && fail "no value spoilt in formula.html"
 cmp -s "$work/pages/nul.html" "$work/pages/harbin-2016.html" && fail "no value spoilt in nul.html"
@@ -53,7 +54,7 @@ data=$work/program/WeatherData
 cmp "$data/北京-WeatherData.xls" "$root/tests/data/hangzhou-2014.WeatherData.xls" || fail "北京's data file differs"
 [ ! -e "$data/广州-WeatherData.xls" ] || fail "a data file for the dead place"
 # What a spreadsheet would run, or a control character, fails its place and names the field.
-grep -q $'^上海\t错误：观测数据“气温”第 1 项的值 “=2\\*3” 以 = + - @ 开头' "$work/out" || fail "no failure line for 上海's formula"
+grep -q $'^上海\t错误：观测数据“气温”第 1 项的值 “　=2\\*3” 不是数字' "$work/out" || fail "no failure line for 上海's formula"
 grep -q $'^天津\t错误：观测数据“湿度”第 1 项的值 “1\\\\x002” 含有控制字符' "$work/out" || fail "no failure line for 天津's NUL"
 [ ! -e "$data/上海-WeatherData.xls" ] && [ ! -e "$data/天津-WeatherData.xls" ] || fail "a data file for a refused record"
 # A run that goes on after a failed place has recorded 杭州 as well.
