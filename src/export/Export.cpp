@@ -18,14 +18,24 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// Blanks a spreadsheet may trim from a cell's start ("trim spaces" in
+// LibreOffice's import): white space of any kind, the ideographic space and
+// the no-break spaces included.
+bool blank(char16_t c) {
+  return c == u' ' || (c >= u'\t' && c <= u'\r') || c == u'\u0085' || c == u'\u00A0' || c == u'\u1680' ||
+         (c >= u'\u2000' && c <= u'\u200B') || c == u'\u2028' || c == u'\u2029' || c == u'\u202F' ||
+         c == u'\u205F' || c == u'\u3000' || c == u'\uFEFF';
+}
+
+// A cell a spreadsheet could take for a formula: its first character that
+// is not blank is "=", "+", "-" or "@", or it starts with a tab or line
+// break; a plain number ("-3.5") is a number.
 bool startsFormula(std::u16string_view cell) {
-  if (cell.empty()) return false;
-  switch (cell[0]) {
-    case u'=': case u'+': case u'-': case u'@': case u'\t': case u'\r': case u'\n':
-      return !chart::plainNumber(cell);
-    default:
-      return false;
-  }
+  const auto first = std::find_if_not(cell.begin(), cell.end(), blank);
+  if (first == cell.end()) return false;
+  const bool formula = std::u16string_view(u"=+-@").find(*first) != std::u16string_view::npos ||
+                       cell[0] == u'\t' || cell[0] == u'\r' || cell[0] == u'\n';
+  return formula && !datafile::plainNumber(cell);
 }
 
 void appendText(std::string& out, std::u16string_view text) {
@@ -100,7 +110,7 @@ std::string endingRefusal(const std::string& path) {
 void appendCell(std::string& out, std::u16string_view cell, TableFormat format) {
   const char16_t separator = format == TableFormat::Csv ? u',' : u'\t';
   // Mostly a number: ASCII, nothing to quote, not starting a formula.
-  if (cell.empty() || (cell[0] != u'=' && cell[0] != u'+' && cell[0] != u'@' && cell[0] != u'-' && cell[0] >= 0x20)) {
+  if (cell.empty() || (cell[0] != u'=' && cell[0] != u'+' && cell[0] != u'@' && cell[0] != u'-' && cell[0] > u' ')) {
     const std::size_t start = out.size();
     bool plain = true;
     for (const char16_t c : cell) {

@@ -24,8 +24,10 @@ std::string endingRefusal(const std::string& path);
 inline constexpr std::u16string_view kColumns[] = {u"地名", u"时间", u"气温", u"降水", u"湿度"};
 
 // A cell as the table holds it. A spreadsheet reads a cell starting with
-// = + - @ (or a tab or line break) as a formula: such a cell that is not a
-// plain decimal number ("-3.5" stays a number) gets a leading apostrophe,
+// = + - @ (or a tab or line break) as a formula, also behind blanks it
+// trims (spaces of any kind, U+3000 and U+00A0 among them): such a cell
+// that is not a plain decimal number ("-3.5" stays a number) gets a
+// leading apostrophe,
 // which spreadsheets take as "text follows" and analysis tools keep as text.
 // Then, in a .csv, RFC 4180: a cell holding a comma, a double quote or a
 // line break is quoted, its quotes doubled; a .tsv quotes the same way a
