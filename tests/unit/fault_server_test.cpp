@@ -203,7 +203,7 @@ TEST_F(FaultRun, AnEmptyBodyHasNoObservationBlock) {
 TEST_F(FaultRun, BytesThatAreNotUtf8InAValueFailThePlace) {
   server.route("/invalid", {200, "text/html; charset=utf-8",
                             replaced(test::sampleData("hangzhou-2014.html"), "\"od22\":\"30\"", "\"od22\":\"3\xff\xfe\"")});
-  expectOnlyTheFaultyPlaceFailed(runWith("/invalid"), "无法解码");
+  expectOnlyTheFaultyPlaceFailed(runWith("/invalid"), "“气温”第 24 项的值 “3\uFFFD\uFFFD” 不是数字");
 }
 
 TEST_F(FaultRun, BytesThatAreNotUtf8OutsideTheValuesAreRecorded) {
