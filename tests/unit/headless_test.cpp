@@ -25,6 +25,7 @@
 #include "../support/SampleData.h"
 #include "platform/Cp936.h"
 #include "app/Headless.h"
+#include "export/Export.h"
 #include "platform/RunLock.h"
 #include "recording/PlaceData.h"
 #include "notify/Notifier.h"
@@ -449,6 +450,32 @@ TEST(RenamePlace, WaitsForARunningRecordAndTheNextRunRecordsUnderTheNewName) {
   EXPECT_EQ(report.messages.back(), kRenameWaiting);
   EXPECT_EQ(namesIn(program.folder / "WebSite"), std::set<std::string>{"西湖.txt"});
   EXPECT_EQ(namesIn(program.folder / "WeatherData"), std::set<std::string>{"西湖-WeatherData.xls"});
+}
+
+// A file another user owns is not this user's to replace, though its
+// folder lets any user make and rename files.
+TEST(Export, AnotherUsersFileIsRefusedToThisUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to act as another user";
+  TempFolder folder;
+  const std::string shared = folder / "shared", theirs = shared + "/theirs.csv";
+  std::filesystem::create_directory(shared);
+  std::filesystem::permissions(shared, std::filesystem::perms::all);
+  writeWholeFile(theirs, "theirs");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0) ::_exit(3);
+    try {
+      exporting::exportTable(folder.path(), theirs, {});
+    } catch (const Failure& e) {
+      ::_exit(test::contains(e.what(), "无法导出到 " + theirs + "：这个文件是只读的") ? 0 : 1);
+    }
+    ::_exit(2);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(readWholeFile(theirs), "theirs");
+  EXPECT_EQ(namesIn(shared), std::set<std::string>{"theirs.csv"});
 }
 
 TEST(DownloadTimeOut, AServerThatNeverAnswersFails) {
