@@ -26,8 +26,14 @@ std::string fileOf(const std::string& programFolder, std::u16string_view place, 
 // The endings of the files that hold a place's records, the data file first.
 constexpr std::string_view kRecordFiles[] = {".xls", ".pending", ".landing", ".damaged"};
 
-std::string nameIn(const std::string& file) { return file.substr(file.find_last_of(pathSeparator()) + 1); }
-std::string folderOf(const std::string& file) { return file.substr(0, file.find_last_of(pathSeparator())); }
+// The folder of a path the program built, and the name in it ('/' also
+// separates on Windows).
+std::size_t lastSeparator(const std::string& file) {
+  const char separators[] = {'/', pathSeparator(), '\0'};
+  return file.find_last_of(separators);
+}
+std::string nameIn(const std::string& file) { return file.substr(lastSeparator(file) + 1); }
+std::string folderOf(const std::string& file) { return file.substr(0, lastSeparator(file)); }
 
 using Step = std::function<void()>;
 using Move = std::pair<std::string, std::string>;
