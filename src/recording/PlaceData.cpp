@@ -130,6 +130,8 @@ bool settleRename(const std::string& programFolder) {
   Listing listed;
   // Done once the catalogue file has its new name: the rest follows it.
   const bool done = listed.has(moves[0].second) && !listed.has(moves[0].first);
+  // A catalogue file caught between its two names had not its new one yet.
+  if (listed.has(between(moves[0].first))) renameFile(between(moves[0].first), moves[0].first);
   for (std::size_t k = 1; k < moves.size(); ++k) {
     const std::string& from = done ? moves[k].first : moves[k].second;
     const std::string& to = done ? moves[k].second : moves[k].first;
@@ -175,11 +177,10 @@ void renamePlace(const std::string& programFolder, std::u16string_view from, std
   // The note on disk before the first file moves.
   const std::string note = renameNotePath(programFolder);
   replaceFile(note, noteText(programFolder, moves));
-  step();
   try {
-    for (std::size_t k = 1; k < moves.size(); ++k) moveFile(moves[k].first, moves[k].second, step);
-    renameFile(catalogueFrom, catalogueTo);
     step();
+    for (std::size_t k = 1; k < moves.size(); ++k) moveFile(moves[k].first, moves[k].second, step);
+    moveFile(catalogueFrom, catalogueTo, step);
   } catch (const std::exception&) {
     // Back to the old names, as after a crash; what cannot go back yet
     // goes at the next start or run (the note stays).
