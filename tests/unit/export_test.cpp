@@ -244,10 +244,7 @@ TEST(Export, AReadOnlyTargetIsRefusedAStalePartGoesAndErrorsNameTheUsersFile) {
   const std::string mine = f.folder / "mine.csv", part = mine + ".part";
   writeWholeFile(mine, "mine");
   writeWholeFile(part, "half a table");
-  std::filesystem::permissions(test::fsPath(mine), std::filesystem::perms::owner_write |
-                                                       std::filesystem::perms::group_write |
-                                                       std::filesystem::perms::others_write,
-                               std::filesystem::perm_options::remove);
+  std::filesystem::permissions(test::fsPath(mine), std::filesystem::perms::owner_read);
   try {
     exporting::exportTable(f.folder.path(), mine, {u"杭州"});
     ADD_FAILURE() << "a read-only file was written";
@@ -260,8 +257,7 @@ TEST(Export, AReadOnlyTargetIsRefusedAStalePartGoesAndErrorsNameTheUsersFile) {
   std::filesystem::create_directory(test::fsPath(f.folder / "held.csv"));
   EXPECT_THROW(exporting::exportTable(f.folder.path(), f.folder / "held.csv", {u"杭州"}), Failure);
   EXPECT_FALSE(fileExists(f.folder / "held.csv.part"));
-  std::filesystem::permissions(test::fsPath(mine), std::filesystem::perms::owner_write,
-                               std::filesystem::perm_options::add);
+  std::filesystem::permissions(test::fsPath(mine), std::filesystem::perms::owner_all);
   writeWholeFile(part, "half a table");
   exporting::exportTable(f.folder.path(), mine, {u"临安,余杭"});
   EXPECT_EQ(test::linesOf(readWholeFile(mine)).size(), 26u);

@@ -348,9 +348,8 @@ std::set<std::string> namesIn(const std::string& folder) {
 
 // The files a place has in the data folder.
 std::set<std::string> dataFilesOf(const std::string& place, bool withPending = true) {
-  std::set<std::string> names;
-  for (const char* ending : {".xls", ".pending", ".damaged", ".html"})
-    if (withPending || std::string(ending) != ".pending") names.insert(place + "-WeatherData" + ending);
+  std::set<std::string> names{place + "-WeatherData.xls", place + "-WeatherData.damaged", place + "-WeatherData.html"};
+  if (withPending) names.insert(place + "-WeatherData.pending");
   return names;
 }
 
@@ -367,10 +366,9 @@ TEST(RenamePlace, KilledAfterAnyStepItIsUndoneOrFinishedByTheNextStartOrRun) {
       ProgramFolder program;
       program.place("北京", page);
       const std::string data = program.folder / "WeatherData/北京-WeatherData";
-      test::writeGbk(data + ".xls", u"天气数据文件\r\n");
-      test::writeGbk(data + ".pending", u"");
-      test::writeGbk(data + ".damaged", u"torn");
-      test::writeGbk(data + ".html", u"<html/>");
+      for (const auto& [ending, text] : {std::pair{".xls", u"天气数据文件\r\n"}, {".pending", u""},
+                                         {".damaged", u"torn"}, {".html", u"<html/>"}})
+        test::writeGbk(data + ending, text);
       const pid_t child = ::fork();
       if (child == 0) {
         int steps = 0;
