@@ -1,12 +1,14 @@
 #include "app/Form1.h"
 
 #include <exception>
+#include <thread>
 #include <utility>
 
 #include "app/ControlTable.h"
 #include "chart/ChartPage.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
+#include "recording/PlaceData.h"
 
 namespace vantoril {
 
@@ -63,6 +65,37 @@ void Form1::WindowHold::waiting() const {
   if (RunObserver* observer = form_.services_.runObserver) observer->waiting();
 }
 
+Form1::RunLockTaken::RunLockTaken(Form1& form, std::string_view refusal) {
+  RunLock* lock = form.services_.runLock;
+  if (!lock || lock->held()) return;
+  if (!lock->tryAcquire()) {
+    const WindowHold hold(form);
+    const auto until = std::chrono::steady_clock::now() + kRenameWait;
+    do {
+      hold.waiting();
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (lock->tryAcquire()) break;
+    } while (std::chrono::steady_clock::now() < until);
+    if (!lock->held()) throw Failure(std::string(refusal));
+  }
+  lock_ = lock;
+}
+
+Form1::RunLockTaken::~RunLockTaken() {
+  if (lock_) lock_->release();
+}
+
+void Form1::settleRenameAtStart() {
+  RunLock* lock = services_.runLock;
+  const bool take = lock && !lock->held();
+  try {
+    if (!take || lock->tryAcquire()) datafile::settleRename(programFolder_);
+  } catch (const std::exception& e) {
+    services_.errorReport.report(e.what());
+  }
+  if (take) lock->release();
+}
+
 Control* Form1::control(std::string_view name) {
   for (Control* c : controls_)
     if (c->name() == name) return c;
@@ -76,6 +109,7 @@ void Form1::setListener(ControlListener* listener) {
 bool Form1::load() {
   return atEventBoundary([this] {
     startupDebugTest();
+    settleRenameAtStart();
     listRefresh();
   });
 }

@@ -38,6 +38,11 @@ class PagesAhead;
 inline constexpr std::u16string_view kDebugAccessCode = u"7";
 // What the record button says when another run holds the run lock.
 inline constexpr std::string_view kRunGoing = "另一次记录正在进行（可能是定时记录），请等它结束后再点击记录";
+// How long Rename waits for a recording run to end, and what it says when
+// the run goes on longer.
+inline constexpr std::chrono::seconds kRenameWait{5};
+inline constexpr std::string_view kRenameWaiting =
+    "正在记录，改名要等记录结束：另一次记录（可能是定时记录）5 秒内没有结束，没有改名，请等它结束后再改名";
 // What the report says of a place whose record went to its pending file.
 inline constexpr std::string_view kKeptMessage = "数据文件被占用或不能写入，本次记录已暂存，下次记录时补写";
 // The kept message with the cause the data file gave.
@@ -213,6 +218,25 @@ class Form1 {
     bool outer_;  // the window was held already, by a hold around this one
   };
   bool held_ = false;
+
+  // The run lock taken for an operation that must not run beside a
+  // recording run: a run going on is waited for (at most kRenameWait, the
+  // window held meanwhile), then `refusal` is thrown. Nothing without a
+  // run lock, or where it is held already.
+  class RunLockTaken {
+   public:
+    RunLockTaken(Form1& form, std::string_view refusal);
+    ~RunLockTaken();
+    RunLockTaken(const RunLockTaken&) = delete;
+    RunLockTaken& operator=(const RunLockTaken&) = delete;
+
+   private:
+    RunLock* lock_ = nullptr;
+  };
+  // What a rename a crash left half done is settled to, at start-up,
+  // unless a run of another process holds the run lock (that run settles
+  // it); a failure is reported and the start goes on.
+  void settleRenameAtStart();
 
   std::string programFolder_;
   Form1Services services_;

@@ -118,8 +118,10 @@ void Form1::Command5_Click() {
     const std::string newPath = catalogue::siblingFilePath(oldPath, newName);
     if (newPath != oldPath) {
       catalogue::checkNewPlaceName(newName);
-      // The place's records go with it, so that its history stays its own.
-      datafile::renamePlace(programFolder_, oldName, newName, [&] { renameFile(oldPath, newPath); });
+      // The place's records go with it, so that its history stays its own;
+      // a recording run ends first, so that it writes under neither name.
+      const RunLockTaken lock(*this, kRenameWaiting);
+      datafile::renamePlace(programFolder_, oldName, newName, oldPath, newPath);
     }
   }
   listRefresh();

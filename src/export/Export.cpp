@@ -142,19 +142,50 @@ void appendCell(std::string& out, std::u16string_view cell, TableFormat format) 
   out += '"';
 }
 
+namespace {
+
+// A failure of the table's temporary file, told of the user's file: the
+// temporary name is nobody's business.
+Failure ofUserFile(const std::exception& e, const std::string& temporary, const std::string& path) {
+  std::string message = e.what();
+  for (std::size_t at = 0; (at = message.find(temporary, at)) != std::string::npos; at += path.size())
+    message.replace(at, temporary.size(), path);
+  return Failure(message);
+}
+
+// The system's cause a failure ends with.
+std::string causeOf(const std::exception& e) {
+  const std::string message = e.what();
+  const std::size_t colon = message.rfind("：");
+  return colon == std::string::npos ? message : message.substr(colon + std::string_view("：").size());
+}
+
+}  // namespace
+
 ExportResult exportTable(const std::string& programFolder, const std::string& path,
                          const std::vector<std::u16string>& places, const ExportOptions& options) {
   const std::optional<TableFormat> format = formatOf(path);
   if (!format) throw Failure(endingRefusal(path));
-  const std::string temporary = path + ".part";
+  // The user's file: where it is a link, the file the link leads to is
+  // written, and the link stays.
+  const std::string target = linkTarget(path);
+  const std::string temporary = target + ".part";
   std::string chunk(kByteOrderMark);
   for (std::size_t k = 0; k < std::size(kColumns); ++k) {
     if (k > 0) chunk += *format == TableFormat::Csv ? ',' : '\t';
     appendCell(chunk, kColumns[k], *format);
   }
   chunk += "\r\n";
-  writeWholeFile(temporary, chunk);
   ExportResult result;
+  try {
+    // What a crash left half written goes, whatever this export does.
+    removeFileIfExists(temporary);
+    if (readOnlyFile(target))
+      throw Failure("无法导出到 " + path + "：这个文件是只读的，没有改写它（请另选文件名，或先去掉它的只读属性）");
+    createNewFile(temporary, chunk);
+  } catch (const std::exception& e) {
+    throw ofUserFile(e, temporary, path);
+  }
   try {
     for (const std::u16string& place : places) {
       chunk.clear();
@@ -173,13 +204,18 @@ ExportResult exportTable(const std::string& programFolder, const std::string& pa
       }
       appendToFile(temporary, chunk);
     }
-    renameOver(temporary, path);
-  } catch (...) {
+    keepPermissions(target, temporary);
+    try {
+      renameOver(temporary, target);
+    } catch (const std::exception& e) {
+      throw Failure("无法写入文件 " + path + "：" + causeOf(e));
+    }
+  } catch (const std::exception& e) {
     try {
       removeFile(temporary);
     } catch (const std::exception&) {
     }
-    throw;
+    throw ofUserFile(e, temporary, path);
   }
   return result;
 }

@@ -99,6 +99,17 @@ void truncateFile(const std::string& path, unsigned long long size);
 void renameFile(const std::string& from, const std::string& to);
 // Renames `from` over `to` in one step, replacing the file `to` names.
 void renameOver(const std::string& from, const std::string& to);
+// Where a write to the user's file `path` goes: the file a symbolic link
+// leads to (through every link; a relative link from the link's folder),
+// so that the link stays; `path` itself when it is no link.
+std::string linkTarget(const std::string& path);
+// True when `path` names a file that is not to be changed: no one may
+// write it (no write permission for anyone; the read-only attribute), or
+// this user may not (another user's file, a read-only mount, immutable).
+bool readOnlyFile(const std::string& path);
+// Gives `onto` the permissions of the file `of` where there is one (to
+// replace it keeping them; nothing on Windows).
+void keepPermissions(const std::string& of, const std::string& onto);
 // Creates the folder if it does not exist (not its parents).
 void ensureFolder(const std::string& path);
 

@@ -351,6 +351,32 @@ void renameOver(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) failWithErrno("无法把文件 " + from + " 改名为 " + to, errno);
 }
 
+std::string linkTarget(const std::string& path) {
+  std::string file = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return file;
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(file.c_str(), target.data(), target.size());
+    if (n < 0) failWithErrno("无法读取链接 " + file, errno);
+    target.resize(static_cast<std::size_t>(n));
+    file = target.starts_with('/') ? target : folderOf(file) + "/" + target;
+  }
+  throw Failure("无法写入文件 " + path + "：链接层数太多（可能是循环链接）");
+}
+
+bool readOnlyFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  return (st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
+void keepPermissions(const std::string& of, const std::string& onto) {
+  struct stat st {};
+  if (::stat(of.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  if (::chmod(onto.c_str(), st.st_mode & 0777) != 0) failWithErrno("无法设置文件 " + onto + " 的权限", errno);
+}
+
 void ensureFolder(const std::string& path) {
   struct stat st {};
   // Mostly there already: one look then.

@@ -313,6 +313,30 @@ void renameOver(const std::string& from, const std::string& to) {
     win32::fail("无法把文件 " + from + " 改名为 " + to, ::GetLastError());
 }
 
+std::string linkTarget(const std::string& path) {
+  const DWORD attributes = attributesOf(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
+  // Opened through the link, the handle names the file it leads to.
+  Handle file(::CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid()) return path;
+  std::wstring target(32768, L'\0');
+  const DWORD n = ::GetFinalPathNameByHandleW(file.get(), target.data(), static_cast<DWORD>(target.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (n == 0 || n >= target.size()) return path;
+  target.resize(n);
+  if (target.starts_with(L"\\\\?\\UNC\\")) target = L"\\\\" + target.substr(8);
+  else if (target.starts_with(L"\\\\?\\")) target = target.substr(4);
+  return win32::utf8(target);
+}
+
+bool readOnlyFile(const std::string& path) {
+  const DWORD attributes = attributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !isFolder(attributes) && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+void keepPermissions(const std::string&, const std::string&) {}
+
 void ensureFolder(const std::string& path) {
   if (::CreateDirectoryW(wide(path).c_str(), nullptr)) return;
   const DWORD error = ::GetLastError();

@@ -21,6 +21,7 @@
 #include "recording/LastRecord.h"
 #include "recording/Observation.h"
 #include "recording/PagesAhead.h"
+#include "recording/PlaceData.h"
 
 namespace vantoril {
 
@@ -62,6 +63,8 @@ std::string hourText(long long hour) {
 // and makes the folder.
 void Form1::Command1_Click() {
   const RunLockHold hold(services_.runLock);
+  // A rename a crash left half done: every file of the place under one name first.
+  datafile::settleRename(programFolder_);
   // The places the folder holds now, whatever the list showed.
   followFolder();
   runlog::RunLog log(programFolder_);

@@ -235,14 +235,72 @@ TEST(Export, OtherEndingsAreRefusedAndAFailedWriteLeavesTheOldFile) {
   writeSampleData(f);
   for (const char* name : {"t.txt", "t.xlsx", "csv", "t.csv.bak"})
     EXPECT_THROW(exporting::exportTable(f.folder.path(), f.folder / name, {u"杭州"}), Failure) << name;
-  // The rename fails (a folder of that name): the temporary file goes too.
-  std::filesystem::create_directory(test::fsPath(f.folder / "held.csv"));
-  EXPECT_THROW(exporting::exportTable(f.folder.path(), f.folder / "held.csv", {u"杭州"}), Failure);
-  EXPECT_FALSE(fileExists(f.folder / "held.csv.part"));
   // An old table stays whole until the new one replaces it.
   writeWholeFile(f.folder / "old.csv", "old");
   exporting::exportTable(f.folder.path(), f.folder / "old.csv", {u"临安,余杭"});
   EXPECT_EQ(test::linesOf(readWholeFile(f.folder / "old.csv")).size(), 26u);
+}
+
+// The user's file: a read-only one is refused and stays; a half-written
+// table a crash left goes with the next export to that name, refused or
+// not; every failure names the user's file, never the temporary one.
+TEST(Export, AReadOnlyTargetIsRefusedAStalePartGoesAndErrorsNameTheUsersFile) {
+  FormFixture f;
+  writeSampleData(f);
+  const std::string mine = f.folder / "mine.csv", part = mine + ".part";
+  writeWholeFile(mine, "mine");
+  writeWholeFile(part, "half a table");
+  std::filesystem::permissions(test::fsPath(mine), std::filesystem::perms::owner_read);
+  try {
+    exporting::exportTable(f.folder.path(), mine, {u"杭州"});
+    ADD_FAILURE() << "a read-only file was written";
+  } catch (const Failure& e) {
+    EXPECT_TRUE(test::contains(e.what(), "无法导出到 " + mine + "：这个文件是只读的")) << e.what();
+  }
+  EXPECT_EQ(readWholeFile(mine), "mine");
+  EXPECT_FALSE(fileExists(part));
+  // The rename fails (a folder of that name): the temporary file goes too.
+  std::filesystem::create_directory(test::fsPath(f.folder / "held.csv"));
+  EXPECT_THROW(exporting::exportTable(f.folder.path(), f.folder / "held.csv", {u"杭州"}), Failure);
+  EXPECT_FALSE(fileExists(f.folder / "held.csv.part"));
+  std::filesystem::permissions(test::fsPath(mine), std::filesystem::perms::owner_all);
+  writeWholeFile(part, "half a table");
+  exporting::exportTable(f.folder.path(), mine, {u"临安,余杭"});
+  EXPECT_EQ(test::linesOf(readWholeFile(mine)).size(), 26u);
+  EXPECT_FALSE(fileExists(part));
+  // A folder that is not there, and one in the place of the file.
+  for (const std::string& path : {f.folder / "no/t.csv", f.folder / "held.csv"}) {
+    try {
+      exporting::exportTable(f.folder.path(), path, {u"杭州"});
+      ADD_FAILURE() << path;
+    } catch (const Failure& e) {
+      EXPECT_TRUE(test::contains(e.what(), path + "：")) << e.what();
+      EXPECT_FALSE(test::contains(e.what(), ".part")) << e.what();
+    }
+  }
+}
+
+// A link to the user's file, or a link to that link: the file it leads to
+// gets the table and keeps its permissions, and the links stay links; a
+// link to a file not there yet makes the file where it leads.
+TEST(ExportLinks, TheFileALinkLeadsToIsWrittenAndTheLinkStays) {
+  namespace fs = std::filesystem;
+  FormFixture f;
+  writeSampleData(f);
+  fs::create_directory(f.folder / "real");
+  writeWholeFile(f.folder / "real/t.csv", "old");
+  const fs::perms mine = fs::perms::owner_read | fs::perms::owner_write;
+  fs::permissions(f.folder / "real/t.csv", mine);
+  fs::create_symlink("real/t.csv", f.folder / "link.csv");
+  fs::create_symlink(f.folder / "link.csv", f.folder / "chain.csv");
+  fs::create_symlink("real/new.csv", f.folder / "ahead.csv");
+  for (const char* name : {"chain.csv", "ahead.csv"})
+    exporting::exportTable(f.folder.path(), f.folder / name, {u"临安,余杭"});
+  for (const char* link : {"link.csv", "chain.csv", "ahead.csv"}) EXPECT_TRUE(fs::is_symlink(f.folder / link)) << link;
+  for (const char* file : {"real/t.csv", "real/new.csv"})
+    EXPECT_EQ(test::linesOf(readWholeFile(f.folder / file)).size(), 26u) << file;
+  EXPECT_EQ(fs::status(f.folder / "real/t.csv").permissions(), mine);
+  EXPECT_EQ(std::distance(fs::directory_iterator(f.folder / "real"), fs::directory_iterator()), 2);
 }
 
 TEST(Export, NamedPlacesInTheListsOrderEachOnce) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -24,6 +25,9 @@
 #include "../support/SampleData.h"
 #include "platform/Cp936.h"
 #include "app/Headless.h"
+#include "export/Export.h"
+#include "platform/RunLock.h"
+#include "recording/PlaceData.h"
 #include "notify/Notifier.h"
 #include "platform/CurlDownloader.h"
 #include "platform/Failure.h"
@@ -330,6 +334,146 @@ TEST(HeadlessRecord, RecordsThatMoveBetweenFilesReachTheDiskInOrder) {
                                             "sync note", "rename note", "sync folder", "write data", "sync data",
                                             "remove pending", "sync folder", "remove note"}))
       << test::readBytes(trace);
+}
+
+// ----------------------------------------------------------------- Rename
+
+// The files of a folder, by name.
+std::set<std::string> namesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(test::fsPath(folder)))
+    names.insert(test::utf8Path(e.path().filename()));
+  return names;
+}
+
+// The files a place has in the data folder.
+std::set<std::string> dataFilesOf(const std::string& place, bool withPending = true) {
+  std::set<std::string> names{place + "-WeatherData.xls", place + "-WeatherData.damaged", place + "-WeatherData.html"};
+  if (withPending) names.insert(place + "-WeatherData.pending");
+  return names;
+}
+
+// Killed after each step, the rename is undone by the next start of the
+// window or the next run (killed before the catalogue file has its new
+// name), or finished (after): every file of the place shares one name,
+// and the run records under it.
+TEST(RenamePlace, KilledAfterAnyStepItIsUndoneOrFinishedByTheNextStartOrRun) {
+  const std::string page = "file://" + std::string(VANTORIL_TEST_DATA) + "/hangzhou-2014.html";
+  bool finished = false;
+  for (int step = 1; !finished; ++step) {
+    for (const bool byRun : {false, true}) {
+      SCOPED_TRACE("killed after step " + std::to_string(step) + (byRun ? ", then --record" : ", then the window"));
+      ProgramFolder program;
+      program.place("北京", page);
+      const std::string data = program.folder / "WeatherData/北京-WeatherData";
+      for (const auto& [ending, text] : {std::pair{".xls", u"天气数据文件\r\n"}, {".pending", u""},
+                                         {".damaged", u"torn"}, {".html", u"<html/>"}})
+        test::writeGbk(data + ending, text);
+      const pid_t child = ::fork();
+      if (child == 0) {
+        int steps = 0;
+        try {
+          datafile::renamePlace(program.folder.path(), u"北京", u"首都", program.folder / "WebSite/北京.txt",
+                                program.folder / "WebSite/首都.txt", [&] {
+                                  if (++steps == step) ::_exit(0);
+                                });
+        } catch (...) {
+          ::_exit(2);
+        }
+        ::_exit(1);
+      }
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 2);
+      finished = WEXITSTATUS(status) == 1;
+      const std::string name = step >= 6 ? "首都" : "北京";
+      if (byRun) {
+        const auto result = program.record();
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, std::vector<std::string>{name + "\t2014061914"}) << result.err;
+        EXPECT_EQ(namesIn(program.folder / "WeatherData"), dataFilesOf(name, false));
+        EXPECT_EQ(test::crlfCount(test::readBytes(program.dataFile(name))), 29u);
+      } else {
+        test::FakeDownloader downloader;
+        test::RecordingStarter starter;
+        test::ScriptedInput input;
+        test::CollectingReport report;
+        Form1 form(program.folder.path(), {downloader, starter, input, report});
+        ASSERT_TRUE(form.load());
+        EXPECT_EQ(form.List1.entries(), std::vector<std::u16string>{fromUtf8(name)});
+        EXPECT_EQ(namesIn(program.folder / "WeatherData"), dataFilesOf(name));
+        EXPECT_EQ(test::readBytes(program.folder / ("WeatherData/" + name + "-WeatherData.damaged")), "torn");
+        EXPECT_TRUE(report.messages.empty()) << report.messages.front();
+      }
+    }
+  }
+}
+
+// A rename while a run of another process records waits for the run to
+// end; the next run records under the new name. A run that holds the lock
+// past the wait: the rename is refused, saying why, and nothing moves.
+TEST(RenamePlace, WaitsForARunningRecordAndTheNextRunRecordsUnderTheNewName) {
+  HttpServer server;
+  server.route("/hz", htmlOf("hangzhou-2014.html"));
+  server.delayAnswers(std::chrono::milliseconds(1500));
+  ProgramFolder program;
+  program.place("杭州", server.url("/hz"));
+  BackgroundRun run(program, "run");
+  ASSERT_TRUE(BackgroundRun::waitFor([&] { return server.requestCount() > 0; }));
+  test::FakeDownloader downloader;
+  test::RecordingStarter starter;
+  test::ScriptedInput input;
+  test::CollectingReport report;
+  const auto lock = makeRunLock(program.folder.path());
+  Form1 form(program.folder.path(), {downloader, starter, input, report, nullptr, lock.get()});
+  ASSERT_TRUE(form.load());
+  form.List1.select(0);
+  input.answers = {u"西湖"};
+  EXPECT_TRUE(form.click(form.Command5)) << report.messages.front();
+  EXPECT_EQ(run.finish(), 0);
+  EXPECT_EQ(namesIn(program.folder / "WeatherData"), std::set<std::string>{"西湖-WeatherData.xls"});
+  EXPECT_FALSE(lock->held());
+
+  server.delayAnswers(std::chrono::milliseconds(0));
+  const auto result = program.record();
+  ASSERT_EQ(result.out.size(), 1u) << result.err;
+  EXPECT_TRUE(result.out[0].starts_with("西湖\t")) << result.out[0];
+  EXPECT_EQ(namesIn(program.folder / "WeatherData"), std::set<std::string>{"西湖-WeatherData.xls"});
+
+  const auto holder = makeRunLock(program.folder.path());
+  ASSERT_TRUE(holder->tryAcquire());
+  form.List1.select(0);
+  input.answers = {u"杭州"};
+  EXPECT_FALSE(form.click(form.Command5));
+  EXPECT_EQ(report.messages.back(), kRenameWaiting);
+  EXPECT_EQ(namesIn(program.folder / "WebSite"), std::set<std::string>{"西湖.txt"});
+  EXPECT_EQ(namesIn(program.folder / "WeatherData"), std::set<std::string>{"西湖-WeatherData.xls"});
+}
+
+// A file another user owns is not this user's to replace, though its
+// folder lets any user make and rename files.
+TEST(Export, AnotherUsersFileIsRefusedToThisUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to act as another user";
+  TempFolder folder;
+  const std::string shared = folder / "shared", theirs = shared + "/theirs.csv";
+  std::filesystem::create_directory(shared);
+  std::filesystem::permissions(shared, std::filesystem::perms::all);
+  writeWholeFile(theirs, "theirs");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0) ::_exit(3);
+    try {
+      exporting::exportTable(folder.path(), theirs, {});
+    } catch (const Failure& e) {
+      ::_exit(test::contains(e.what(), "无法导出到 " + theirs + "：这个文件是只读的") ? 0 : 1);
+    }
+    ::_exit(2);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(readWholeFile(theirs), "theirs");
+  EXPECT_EQ(namesIn(shared), std::set<std::string>{"theirs.csv"});
 }
 
 TEST(DownloadTimeOut, AServerThatNeverAnswersFails) {

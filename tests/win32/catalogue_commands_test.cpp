@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "app/Form1.h"
+#include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/Win32.h"
+#include "recording/PlaceData.h"
 #include "support/Fakes.h"
 
 namespace vantoril {
@@ -74,6 +76,36 @@ TEST(WindowsRenamePlace, TheDataGoesAlongAndANameWithDataIsRefused) {
       EXPECT_EQ(test::readBytes(theirs), "theirs");
     }
     EXPECT_TRUE(fileExists(f.website((c.theirs ? std::string("beijing") : toUtf8(c.answer)) + ".txt")));
+  }
+}
+
+// A change of letter case stopped after any step (by a failure thrown
+// there), a file caught between its two names included: every file goes
+// back, or on once the catalogue file has its new name; no file is left
+// between names, and no note.
+TEST(WindowsRenamePlace, AChangeOfLetterCaseStoppedAfterAnyStepIsUndoneOrFinished) {
+  for (int step = 1;; ++step) {
+    test::FormFixture f;
+    test::writeGbk(f.website("beijing.txt"), u"http://bj/\r\n");
+    for (const char* ending : {".xls", ".html"})
+      test::writeGbk(f.weatherData(std::string("beijing-WeatherData") + ending), fromUtf8(ending));
+    int steps = 0;
+    try {
+      datafile::renamePlace(f.folder.path(), u"beijing", u"Beijing", f.website("beijing.txt"),
+                            f.website("Beijing.txt"), [&] {
+                              if (++steps == step) throw Failure("stopped");
+                            });
+      EXPECT_EQ(step, 8);
+      break;
+    } catch (const Failure&) {
+    }
+    const std::string now = step >= 7 ? "Beijing" : "beijing";
+    std::vector<std::string> data, catalogue;
+    for (const FolderEntry& e : listFolder(f.weatherData())) data.push_back(e.name);
+    for (const FolderEntry& e : listFolder(f.website())) catalogue.push_back(e.name);
+    std::sort(data.begin(), data.end());
+    EXPECT_EQ(data, (std::vector<std::string>{now + "-WeatherData.html", now + "-WeatherData.xls"})) << step;
+    EXPECT_EQ(catalogue, std::vector<std::string>{now + ".txt"}) << step;
   }
 }
 
