@@ -8,6 +8,7 @@
 #
 #   bench/overview.sh [build folder]     (default: build-bench beside this folder)
 #   BENCH_RUNS=N    rounds (default 5)
+#   BENCH_PROGRAM=FILE  times that program instead of building one
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -19,12 +20,16 @@ records=730
 # shellcheck source=bench/lib.sh
 source "$here/lib.sh"
 
-build_bench vantoril
+program=${BENCH_PROGRAM:-}
+if [ -z "$program" ]; then
+  build_bench vantoril
+  program=$build/vantoril
+fi
 
 # A program folder of N places, their records ending at this hour (Beijing time).
 make_places() {  # folder count
   mkdir -p "$1/WebSite" "$1/WeatherData"
-  cp "$build/vantoril" "$1/"
+  cp "$program" "$1/vantoril"
   python3 - "$1" "$2" "$records" <<'PY'
 import datetime, shutil, sys
 folder, places, records = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])

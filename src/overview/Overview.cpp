@@ -78,31 +78,23 @@ std::unordered_map<std::string, LogState> logStates(std::string_view log) {
   return states;
 }
 
-std::optional<std::u16string> recentText(const std::string& programFolder, std::u16string_view place,
-                                         HourIndex since) {
+chart::History recentHistory(const std::string& programFolder, std::u16string_view place, HourIndex since) {
   const std::string data = datafile::path(programFolder, place);
-  const std::optional<std::string> pending = readFileIfExists(datafile::pendingPath(programFolder, place));
-  std::u16string text;
-  if (fileExists(data)) {
-    const unsigned long long size = fileSize(data);
-    for (unsigned long long tail = kFirstTail;; tail *= 4) {
-      const unsigned long long from = size > tail ? size - tail : 0;
-      std::string bytes = readFileFrom(data, from);
-      // A line break is never part of a GBK character: the text starts whole after the first one.
-      if (from > 0) bytes.erase(0, std::min(bytes.size(), bytes.find('\n') + 1));
-      text = cp936::decode(bytes);
-      if (from == 0) break;
-      const chart::History h = chart::readHistoryText(text);
-      if (!h.hours.empty() && h.hours.front().hour <= since) break;
-    }
-  } else if (!pending) {
-    return std::nullopt;
-  }
-  if (pending) {
+  std::optional<std::string> pending = readFileIfExists(datafile::pendingPath(programFolder, place));
+  std::u16string pendingText = pending ? cp936::decode(*pending) : std::u16string();
+  if (!fileExists(data)) return pending ? chart::readHistoryText(pendingText) : chart::History{};
+  const unsigned long long size = fileSize(data);
+  for (unsigned long long tail = kFirstTail;; tail *= 4) {
+    const unsigned long long from = size > tail ? size - tail : 0;
+    std::string bytes = readFileFrom(data, from);
+    // A line break is never part of a GBK character: the text starts whole after the first one.
+    if (from > 0) bytes.erase(0, std::min(bytes.size(), bytes.find('\n') + 1));
+    std::u16string text = cp936::decode(bytes);
     if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') text += u"\r\n";
-    text += cp936::decode(*pending);
+    text += pendingText;
+    chart::History h = chart::readHistoryText(text);
+    if (from == 0 || (!h.hours.empty() && h.hours.front().hour <= since)) return h;
   }
-  return text;
 }
 
 std::string overviewText(const std::string& programFolder, const std::vector<std::u16string>& places,
@@ -132,7 +124,7 @@ std::string overviewText(const std::string& programFolder, const std::vector<std
     chart::History history;
     std::string failure;
     try {
-      if (const auto text = recentText(programFolder, place, firstDay * 24 - 1)) history = chart::readHistoryText(*text);
+      history = recentHistory(programFolder, place, firstDay * 24 - 1);
     } catch (const std::exception& e) {
       failure = e.what();
     }

@@ -30,12 +30,11 @@ struct LogState {
 // The state of every place the log names, by the place's name (UTF-8).
 std::unordered_map<std::string, LogState> logStates(std::string_view log);
 
-// The records of `place` holding the hours from `since` on: the end of its
-// data file (as much as holds the record before `since`, the whole file at
-// most), then its pending file. Nothing when neither file exists; Failure
-// when one cannot be read.
-std::optional<std::u16string> recentText(const std::string& programFolder, std::u16string_view place,
-                                         chart::HourIndex since);
+// The hours of `place` from `since` on, and those before them that the same
+// reads hold: the end of its data file (as much as holds an hour before
+// `since`, the whole file at most) and its pending file. Empty when neither
+// file exists; Failure when one cannot be read.
+chart::History recentHistory(const std::string& programFolder, std::u16string_view place, chart::HourIndex since);
 
 // The page of `places` as of `now`; `log` is the run log's text.
 std::string overviewText(const std::string& programFolder, const std::vector<std::u16string>& places,
