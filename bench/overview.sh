@@ -71,3 +71,20 @@ t_20=$(median ${took[overview_20]})
 t_start=$(median ${took[start_only]})
 say "--export of 100 places: $(ms "$t_export") ms; --overview of 100 places: $(ms "$t_100") ms; ratio $(ratio "$t_100" "$t_export") (at most 2)"
 say "--overview of 20 places: $(ms "$t_20") ms; the program's start alone: $(ms "$t_start") ms; the page costs a run $(ms $((t_20 - t_start))) ms (at most 50)"
+# The processor time of the same (user and system, of 20 runs each): on a
+# machine shared with other work, what the page itself costs.
+cpu_ms() {  # folder option
+  python3 - "$1" "$2" <<'PY'
+import os, resource, subprocess, sys
+folder, option = sys.argv[1:]
+before = resource.getrusage(resource.RUSAGE_CHILDREN)
+for _ in range(20):
+    subprocess.run(["./vantoril", option], cwd=folder, stdout=subprocess.DEVNULL, check=True)
+after = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(f"{(after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime) / 20 * 1000:.1f}")
+PY
+}
+c_20=$(cpu_ms "$few" --overview)
+c_start=$(cpu_ms "$few" --version)
+c_100=$(cpu_ms "$many" --overview)
+say "processor time: --overview of 20 places $c_20 ms, the start alone $c_start ms, of 100 places $c_100 ms"
