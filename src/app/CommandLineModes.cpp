@@ -10,6 +10,7 @@
 #include "chart/ChartPage.h"
 #include "export/Export.h"
 #include "notify/Notifier.h"
+#include "overview/Overview.h"
 #include "places/PlaceModes.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
@@ -69,9 +70,18 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
                    "with --record, as the schedule starts it: when a place was not recorded or hours are lost, "
                    "one notification through the system's notification service")
           ->needs(recordOption);
-  std::string chartPlace;
+  std::vector<std::string> chartPlaces;
   const CLI::Option* chart =
-      app.add_option("--chart", chartPlace, "write the chart page of PLACE and print its path")->type_name("PLACE");
+      app.add_option("--chart", chartPlaces,
+                     "write the chart page of PLACE and print its path; of several places, one page comparing them "
+                     "(比较图表.html)")
+          ->expected(1, -1)
+          ->type_name("PLACE...");
+  bool overviewPage = false;
+  const CLI::Option* overview =
+      app.add_flag("--overview", overviewPage,
+                   "写出一览页 一览.html（每个地名一行：最新记录、状态、近 30 天、昨天和今天的最高最低气温、"
+                   "可疑读数）并打印它的路径");
 
   // Recording on a schedule.
   std::string scheduleTimes;
@@ -108,6 +118,10 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
   bool withGaps = false;
   exporting->add_flag("--with-gaps", withGaps, "with --export: the missing hours too, as rows without values")
       ->needs(exportTable);
+  bool daily = false;
+  exporting->add_flag("--daily", daily, "with --export: one row per place and day (extremes, means, totals)")
+      ->needs(exportTable)
+      ->excludes("--with-gaps");
   const CLI::Option* coverage =
       app.add_option("--coverage", coveragePlaces, "print the hours recorded and missing of the PLACEs (all when none)")
           ->expected(0, -1)
@@ -131,7 +145,7 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
     std::cerr << e.what() << "\n用法：vantoril --help" << std::endl;
     return 2;
   }
-  // One mode at a time; --notify goes with --record, --with-gaps with --export.
+  // One mode at a time; --notify goes with --record, --with-gaps and --daily with --export.
   std::vector<const CLI::Option*> given;
   for (const CLI::Option* option : app.get_options())
     if (option != notifyOption && option->count() > 0) given.push_back(option);
@@ -151,8 +165,18 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
     }
     if (chart->count() > 0) {
       const std::string folder = programFolder();
-      catalogue::requireNamedPlaces(folder, {chartPlace}, catalogue::PlaceNeed::ListedOrRecorded);
-      std::cout << chart::writePage(folder, fileNameText(chartPlace)) << std::endl;
+      catalogue::requireNamedPlaces(folder, chartPlaces, catalogue::PlaceNeed::ListedOrRecorded);
+      if (chartPlaces.size() == 1) {
+        std::cout << chart::writePage(folder, fileNameText(chartPlaces[0])) << std::endl;
+        return 0;
+      }
+      std::vector<std::u16string> places;
+      for (const std::string& p : chartPlaces) places.push_back(fileNameText(p));
+      std::cout << overview::writeComparePage(folder, places) << std::endl;
+      return 0;
+    }
+    if (overview->count() > 0) {
+      std::cout << overview::writeOverview(programFolder(), std::chrono::system_clock::now()) << std::endl;
       return 0;
     }
     if (schedule->count() > 0) {
@@ -172,7 +196,7 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
       const std::vector<std::string> places(exportArguments.begin() + 1, exportArguments.end());
       if (!places.empty())
         catalogue::requireNamedPlaces(programFolder(), places, catalogue::PlaceNeed::ListedOrRecorded);
-      return exporting::exportMode(programFolder, exportArguments[0], places, {withGaps}, std::cout, std::cerr);
+      return exporting::exportMode(programFolder, exportArguments[0], places, {withGaps, daily}, std::cout, std::cerr);
     }
     if (coverage->count() > 0) {
       std::erase(coveragePlaces, std::string());

@@ -1,11 +1,14 @@
 #include "app/Form1.h"
 
+#include <algorithm>
 #include <exception>
+#include <iostream>
 #include <thread>
 #include <utility>
 
 #include "app/ControlTable.h"
 #include "chart/ChartPage.h"
+#include "overview/Overview.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
 #include "recording/PlaceData.h"
@@ -130,6 +133,22 @@ bool Form1::userShowChart(int index) {
   return atEventBoundary([this, index] {
     if (index < 0 || index >= List1.entryCount()) return;
     proc1(fileNameText(chart::writePage(programFolder_, List1.entries()[static_cast<std::size_t>(index)])));
+  });
+}
+
+bool Form1::userShowOverview() {
+  return atEventBoundary([this] {
+    proc1(fileNameText(overview::writeOverview(
+        programFolder_, services_.clock ? services_.clock() : std::chrono::system_clock::now())));
+  });
+}
+
+bool Form1::userShowCompare() {
+  return atEventBoundary([this] {
+    std::vector<std::u16string> places;
+    for (const std::u16string& place : List1.entries())
+      if (std::find(places.begin(), places.end(), place) == places.end()) places.push_back(place);
+    proc1(fileNameText(overview::writeComparePage(programFolder_, places)));
   });
 }
 

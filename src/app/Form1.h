@@ -63,6 +63,8 @@ inline constexpr std::u16string_view kAddByNameMenuEntry = u"按名称添加地�
 inline constexpr std::u16string_view kScheduleMenuEntry = u"定时记录…";
 inline constexpr std::u16string_view kExportPlaceMenuEntry = u"导出此地数据…";
 inline constexpr std::u16string_view kExportMenuEntry = u"导出数据…";
+inline constexpr std::u16string_view kOverviewMenuEntry = u"查看一览";
+inline constexpr std::u16string_view kCompareMenuEntry = u"比较图表";
 
 class Form1 {
  public:
@@ -94,6 +96,10 @@ class Form1 {
   // The list's menu entry "查看图表": writes the chart page of entry `index`
   // of List1 and opens it with proc1. Selects nothing.
   bool userShowChart(int index);
+  // "查看一览": the overview page written (overview::writeOverview) and opened with proc1.
+  bool userShowOverview();
+  // "比较图表": the page comparing every place of List1 written and opened with proc1.
+  bool userShowCompare();
   // "检查网址": the page of entry `index` downloaded and cut as a run does,
   // nothing written; the result reported in one message. True when fine.
   bool userCheckAddress(int index);
@@ -187,6 +193,9 @@ class Form1 {
   PlaceOutcome recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
   void emptyPageBoxes();
   void recordAll(runlog::RunLog& log);
+  // The overview page after a run; a failure to write it is told on stderr
+  // and fails nothing (the run's own report says what the run did).
+  void writeRunOverview();
   // The address check of one place and its one message; true when fine.
   bool checkAndReport(const std::u16string& place, const std::string& file);
   // The catalogue file "修改网址" opened last, and the address it held.

@@ -29,6 +29,12 @@ void chooseListMenuEntry(Form1& form, ListMenuEntry entry, int row, const ListMe
       if (form.atEventBoundary([&] { code = dialogs.askPlaceByName(); }) && !code.empty()) form.userAddPlace(code);
       return;
     }
+    case ListMenuEntry::Overview:
+      form.userShowOverview();
+      return;
+    case ListMenuEntry::Compare:
+      form.userShowCompare();
+      return;
     case ListMenuEntry::Schedule:
       form.atEventBoundary(dialogs.showSchedule);
       return;

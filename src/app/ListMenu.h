@@ -11,7 +11,7 @@
 
 namespace vantoril {
 
-enum class ListMenuEntry { Chart, Check, ExportPlace, AddByName, Schedule, Export };
+enum class ListMenuEntry { Chart, Check, ExportPlace, AddByName, Schedule, Export, Overview, Compare };
 
 struct ListMenuItem {
   ListMenuEntry entry;
@@ -24,7 +24,9 @@ inline constexpr ListMenuItem kListMenu[] = {{ListMenuEntry::Chart, kChartMenuEn
                                              {ListMenuEntry::ExportPlace, kExportPlaceMenuEntry, true},
                                              {ListMenuEntry::AddByName, kAddByNameMenuEntry, false},
                                              {ListMenuEntry::Schedule, kScheduleMenuEntry, false},
-                                             {ListMenuEntry::Export, kExportMenuEntry, false}};
+                                             {ListMenuEntry::Export, kExportMenuEntry, false},
+                                             {ListMenuEntry::Overview, kOverviewMenuEntry, false},
+                                             {ListMenuEntry::Compare, kCompareMenuEntry, false}};
 
 // The entries shown over list row `row` (-1 below the last place), in
 // order, with a null where the separator goes.

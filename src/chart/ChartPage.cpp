@@ -12,6 +12,7 @@
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "quality/Quality.h"
 #include "recording/DataFile.h"
 
 namespace vantoril::chart {
@@ -132,7 +133,9 @@ double niceCeiling(double v) {
 
 class Chart {
  public:
-  explicit Chart(const History& history) : history_(history) {
+  // `history` holds the readings not marked; `all` and `marks` every reading and its marks.
+  Chart(const History& history, const std::vector<HourValues>& all, const std::vector<std::uint8_t>& marks)
+      : history_(history), all_(all), marks_(marks) {
     first_ = history.hours.front().hour;
     last_ = history.hours.back().hour;
     perHour_ = kPlotWidth / static_cast<double>(last_ - first_ + 1);
@@ -167,6 +170,7 @@ class Chart {
     bars(kPrecipitation);
     line(kHumidity);
     line(kTemperature);
+    marked();
     legend();
     out_ += "</svg>\n";
     return std::move(out_);
@@ -326,6 +330,28 @@ class Chart {
     out_ += "</g>\n";
   }
 
+  // Marked readings: hollow black diamonds, at the edge of the plot where
+  // the value lies beyond it, each titled with its value and its marks.
+  void marked() {
+    out_ += "<g fill=\"#fff\" stroke=\"#000\" stroke-width=\"1.5\">\n";
+    for (std::size_t i = 0; i < all_.size(); ++i) {
+      if (!marks_[i]) continue;
+      const HourValues& h = all_[i];
+      const std::string why = quality::markText(marks_[i]);
+      for (const Series* s : {&kTemperature, &kHumidity, &kPrecipitation}) {
+        const unsigned own = s == &kTemperature ? quality::kTemperatureMarks
+                             : s == &kHumidity  ? unsigned{quality::kHumidityRange}
+                                                : unsigned{quality::kPrecipitationRange};
+        if (!(marks_[i] & own)) continue;
+        const double v = h.*(s->field);
+        const double cx = x(h.hour), cy = std::clamp(yOf(*s, v), kTop, kTop + kPlotHeight);
+        out_ += "<path class=\"marked\" d=\"M" + px(cx) + "," + px(cy - 5) + "l5,5l-5,5l-5,-5z\"><title>" +
+                hourText(h.hour) + " " + s->name + " " + number(v) + " " + s->unit + " " + why + "</title></path>\n";
+      }
+    }
+    out_ += "</g>\n";
+  }
+
   void legend() {
     double lx = kLeft;
     for (const Series* s : {&kTemperature, &kHumidity, &kPrecipitation}) {
@@ -336,6 +362,8 @@ class Chart {
   }
 
   const History& history_;
+  const std::vector<HourValues>& all_;
+  const std::vector<std::uint8_t>& marks_;
   HourIndex first_ = 0, last_ = 0, bucketHours_ = 1;
   double perHour_ = 0, radius_ = 2.5;
   bool thinned_ = false;
@@ -343,7 +371,69 @@ class Chart {
   std::string out_;
 };
 
+std::string twoDigits(int n) { return std::string{static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)}; }
+
+// The days under the plot: their precipitation as bars, oldest left, and a
+// table of them, newest first.
+std::string daysSection(const std::vector<quality::Day>& days) {
+  std::string out = "<h2>逐日</h2>\n";
+  double most = 1;
+  for (const quality::Day& d : days)
+    if (!std::isnan(d.precipitation)) most = std::max(most, d.precipitation);
+  most = niceCeiling(most);
+  const double height = 120, top = 16, per = kPlotWidth / static_cast<double>(std::max<std::size_t>(days.size(), 1));
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"daily-rain\" width=\"" + px(kChartWidth) + "\" height=\"" +
+         px(height + top + 8) + "\" font-size=\"11\">\n<rect class=\"frame\" x=\"" + px(kLeft) + "\" y=\"" + px(top) + "\" width=\"" +
+         px(kPlotWidth) + "\" height=\"" + px(height) + "\" fill=\"none\" stroke=\"#888\"/>\n<text x=\"" +
+         px(kLeft - 6) + "\" y=\"" + px(top + 4) + "\" text-anchor=\"end\">" + number(most) + "</text>\n<text x=\"" +
+         px(kLeft - 6) + "\" y=\"" + px(top + height) + "\" text-anchor=\"end\">0</text>\n<text x=\"" + px(kLeft) +
+         "\" y=\"11\" fill=\"#2ca02c\">日降水量 (mm)</text>\n<g fill=\"#2ca02c\" fill-opacity=\"0.7\">\n";
+  for (std::size_t k = 0; k < days.size(); ++k) {
+    const quality::Day& d = days[k];
+    if (std::isnan(d.precipitation) || d.precipitation <= 0) continue;
+    const double h = height * d.precipitation / most;
+    out += "<rect class=\"day-rain\" x=\"" + px(kLeft + per * (static_cast<double>(k) + 0.1)) + "\" y=\"" + px(top + height - h) +
+           "\" width=\"" + px(std::max(per * 0.8, 0.5)) + "\" height=\"" + px(h) + "\"><title>" +
+           hourText(d.day * 24).substr(0, 10) + " 降水 " + quality::oneDecimal(d.precipitation) + " mm</title></rect>\n";
+  }
+  out += "</g>\n</svg>\n";
+  out += "<table class=\"days\">\n<tr><th>日期</th><th>最高气温 (°C)</th><th>时刻</th><th>最低气温 (°C)</th><th>时刻</th>"
+         "<th>平均气温 (°C)</th><th>降水量 (mm)</th><th>平均湿度 (%)</th><th>记录小时数</th><th>可疑</th></tr>\n";
+  for (auto d = days.rbegin(); d != days.rend(); ++d) {
+    const bool extremes = !std::isnan(d->highest);
+    const auto clock = [](HourIndex hour) { return twoDigits(civilHour(hour).hour) + "时"; };
+    out += std::string(d->hours < quality::kFullDay ? "<tr class=\"short\">" : "<tr>") + "<td>" +
+           hourText(d->day * 24).substr(0, 10) + "</td><td>" + quality::readingText(d->highest) + "</td><td>" +
+           (extremes ? clock(d->highestHour) : "") + "</td><td>" + quality::readingText(d->lowest) + "</td><td>" +
+           (extremes ? clock(d->lowestHour) : "") + "</td><td>" + quality::oneDecimal(d->meanTemperature) +
+           "</td><td>" + quality::oneDecimal(d->precipitation) + "</td><td>" + quality::oneDecimal(d->meanHumidity) +
+           "</td><td>" + std::to_string(d->hours) + "</td><td>" + (d->marked ? std::to_string(d->marked) : "") +
+           "</td></tr>\n";
+  }
+  out += "</table>\n<p>记录不足 " + std::to_string(quality::kFullDay) + " 小时的日子（灰色）不计平均和合计。</p>\n";
+  return out;
+}
+
 }  // namespace
+
+std::string escapedText(std::u16string_view text) { return escaped(text); }
+
+std::string relativeAddress(std::string_view fileName) {
+  std::string out;
+  for (const char c : fileName) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || c == '-' || c == '.' ||
+        c == '_' || c == '~') {
+      out += c;
+    } else {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
+  return out;
+}
 
 std::string pagePath(const std::string& programFolder, std::u16string_view place) {
   return datafile::folder(programFolder) + pathSeparator() + fileNameBytes(place) + "-WeatherData.html";
@@ -352,14 +442,24 @@ std::string pagePath(const std::string& programFolder, std::u16string_view place
 std::string pageText(std::u16string_view place, const History& history) {
   const std::string name = escaped(place);
   const std::string coverage = exporting::coverageText(exporting::coverageOf(history.hours));
-  Chart chart(history);
+  const std::vector<std::uint8_t> marks = quality::marksOf(history.hours);
+  History shown;
+  shown.hours = history.hours;
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    if (marks[i] & quality::kTemperatureMarks) shown.hours[i].temperature = NAN;
+    if (marks[i] & quality::kHumidityRange) shown.hours[i].humidity = NAN;
+    if (marks[i] & quality::kPrecipitationRange) shown.hours[i].precipitation = NAN;
+  }
+  Chart chart(shown, history.hours, marks);
   std::string page =
       "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"zh-CN\">\n<head>\n"
       "<meta charset=\"utf-8\"/>\n<title>" +
       name +
       " 天气记录</title>\n"
       "<style>body { font-family: sans-serif; margin: 16px; } svg { display: block; max-width: 100%; height: auto; }"
-      " p { margin: 4px 0; }</style>\n"
+      " p { margin: 4px 0; } table.days { border-collapse: collapse; margin-top: 8px; }"
+      " table.days td, table.days th { border: 1px solid #ccc; padding: 2px 8px; text-align: right; }"
+      " tr.short td { color: #888; }</style>\n"
       "</head>\n<body>\n<h1>" +
       name + "</h1>\n<p class=\"coverage\">" + escaped(fromUtf8(coverage)) + "</p>\n" + chart.svg();
   const HourIndex first = history.hours.front().hour, last = history.hours.back().hour;
@@ -370,6 +470,10 @@ std::string pageText(std::u16string_view place, const History& history) {
           "；不是数字而当作缺测的值：" + std::to_string(history.nonNumbers) + "</p>\n";
   if (chart.thinned())
     page += "<p>小时数多于 " + std::to_string(kMostPointsShown) + "，图中每一小段只画出最低和最高的值。</p>\n";
+  const long long markedHours = std::count_if(marks.begin(), marks.end(), [](std::uint8_t m) { return m != 0; });
+  page += "<p class=\"marked\">可疑的读数（图中空心菱形，不计入平均、极值和合计）：" + std::to_string(markedHours) +
+          " 个小时</p>\n";
+  page += daysSection(quality::daysOf(history.hours, marks));
   page += "</body>\n</html>\n";
   return page;
 }

@@ -14,6 +14,14 @@ namespace vantoril::chart {
 inline constexpr std::size_t kMostPointsShown = 2400;
 inline constexpr std::size_t kBuckets = 1200;
 
+// Text for HTML and XML alike, as every page of the program writes it:
+// markup characters as entities, the characters XML cannot hold as U+FFFD.
+std::string escapedText(std::u16string_view text);
+
+// A path's file name in an address relative to the page beside it:
+// every byte but letters, digits and -._~ as %XX.
+std::string relativeAddress(std::string_view fileName);
+
 std::string pagePath(const std::string& programFolder, std::u16string_view place);
 
 // The page, UTF-8. The history must hold at least one hour.

@@ -1,6 +1,7 @@
 #include "export/Export.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <iterator>
 
@@ -10,6 +11,7 @@
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "quality/Quality.h"
 #include "recording/DataFile.h"
 
 namespace vantoril::exporting {
@@ -56,6 +58,7 @@ long long appendRows(std::string& out, std::u16string_view place, const chart::H
   // The date part of the time ("2026-12-07T") once a day.
   chart::HourIndex day = -1;
   std::string date;
+  quality::Judge judge;
   const auto row = [&](chart::HourIndex hour, const std::array<std::u16string_view, 3>* values) {
     out += name;
     out += separator;
@@ -80,6 +83,12 @@ long long appendRows(std::string& out, std::u16string_view place, const chart::H
       out += separator;
       if (values) appendCell(out, (*values)[static_cast<std::size_t>(k)], format);
     }
+    out += separator;
+    if (values) {
+      const unsigned marks = judge.marks(hour, quality::numberOf((*values)[0]), quality::numberOf((*values)[1]),
+                                         quality::numberOf((*values)[2]));
+      if (marks) appendCell(out, fromUtf8(quality::markText(marks)), format);
+    }
     out += "\r\n";
     ++rows;
   };
@@ -91,6 +100,38 @@ long long appendRows(std::string& out, std::u16string_view place, const chart::H
     previous = &h;
   }
   return rows;
+}
+
+// The days of one place (kDailyColumns), appended to `out`; the number written.
+long long appendDays(std::string& out, std::u16string_view place, const chart::History& history, TableFormat format) {
+  const char separator = format == TableFormat::Csv ? ',' : '\t';
+  std::string name;
+  appendCell(name, place, format);
+  const auto clock = [](chart::HourIndex hour) {
+    const int h = chart::civilHour(hour).hour;
+    return std::string{static_cast<char>('0' + h / 10), static_cast<char>('0' + h % 10)} + ":00";
+  };
+  const std::vector<quality::Day> days = quality::daysOf(history.hours, quality::marksOf(history.hours));
+  for (const quality::Day& d : days) {
+    const std::string date = chart::isoHour(d.day * 24).substr(0, 10);
+    const bool extremes = !std::isnan(d.highest);
+    const std::string cells[] = {date,
+                                 quality::readingText(d.highest),
+                                 extremes ? clock(d.highestHour) : "",
+                                 quality::readingText(d.lowest),
+                                 extremes ? clock(d.lowestHour) : "",
+                                 quality::oneDecimal(d.meanTemperature),
+                                 quality::oneDecimal(d.precipitation),
+                                 quality::oneDecimal(d.meanHumidity),
+                                 std::to_string(d.hours)};
+    out += name;
+    for (const std::string& cell : cells) {
+      out += separator;
+      out += cell;
+    }
+    out += "\r\n";
+  }
+  return static_cast<long long>(days.size());
 }
 
 }  // namespace
@@ -171,9 +212,12 @@ ExportResult exportTable(const std::string& programFolder, const std::string& pa
   const std::string target = linkTarget(path);
   const std::string temporary = target + ".part";
   std::string chunk(kByteOrderMark);
-  for (std::size_t k = 0; k < std::size(kColumns); ++k) {
+  std::vector<std::u16string_view> columns(std::begin(kColumns), std::end(kColumns));
+  columns.push_back(kQualityColumn);
+  if (options.daily) columns.assign(std::begin(kDailyColumns), std::end(kDailyColumns));
+  for (std::size_t k = 0; k < columns.size(); ++k) {
     if (k > 0) chunk += *format == TableFormat::Csv ? ',' : '\t';
-    appendCell(chunk, kColumns[k], *format);
+    appendCell(chunk, columns[k], *format);
   }
   chunk += "\r\n";
   ExportResult result;
@@ -194,9 +238,15 @@ ExportResult exportTable(const std::string& programFolder, const std::string& pa
           throw Failure("不是地名：地名不能为空，也不能含有 / 或 \\");
         const std::optional<std::u16string> text = chart::placeText(programFolder, place);
         if (!text) throw Failure("没有数据文件 " + datafile::path(programFolder, place));
-        const chart::HourTexts hours = chart::readHourTexts(*text);
-        if (hours.hours.empty()) throw Failure("数据文件中没有可读的记录");
-        result.rows += appendRows(chunk, place, hours, *format, options.withGaps);
+        if (options.daily) {
+          const chart::History history = chart::readHistoryText(*text);
+          if (history.hours.empty()) throw Failure("数据文件中没有可读的记录");
+          result.rows += appendDays(chunk, place, history, *format);
+        } else {
+          const chart::HourTexts hours = chart::readHourTexts(*text);
+          if (hours.hours.empty()) throw Failure("数据文件中没有可读的记录");
+          result.rows += appendRows(chunk, place, hours, *format, options.withGaps);
+        }
         ++result.places;
       } catch (const Failure& e) {
         result.failed.push_back(toUtf8(place) + "：" + e.what());

@@ -22,6 +22,16 @@ std::string endingRefusal(const std::string& path);
 
 // The first line of every table.
 inline constexpr std::u16string_view kColumns[] = {u"地名", u"时间", u"气温", u"降水", u"湿度"};
+// After them, the hour's quality marks: empty, or "可疑：…" naming the rules
+// (quality::markText).
+inline constexpr std::u16string_view kQualityColumn = u"质量";
+// The first line of a table of days (--daily): one row per place and day.
+// A day with fewer than quality::kFullDay recorded hours has its row, with
+// its mean temperature, precipitation and mean humidity left empty; marked
+// readings are left out of every figure.
+inline constexpr std::u16string_view kDailyColumns[] = {u"地名",       u"日期",       u"最高气温", u"最高气温时刻",
+                                                        u"最低气温",   u"最低气温时刻", u"平均气温", u"降水量",
+                                                        u"平均湿度",   u"记录小时数"};
 
 // A cell as the table holds it. A spreadsheet reads a cell starting with
 // = + - @ (or a tab or line break) as a formula, also behind blanks it
@@ -38,6 +48,8 @@ struct ExportOptions {
   // Every hour between a place's first and last, the missing ones as rows
   // with empty values.
   bool withGaps = false;
+  // One row per place and day (kDailyColumns) instead of per hour.
+  bool daily = false;
 };
 
 struct ExportResult {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <iostream>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
 #include "chart/History.h"
+#include "overview/Overview.h"
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
@@ -171,6 +173,7 @@ void Form1::recordAll(runlog::RunLog& log) {
     log.summary(lastRun_, lastRunExitCode_, stopped ? "窗口关闭，记录中止" : "");
   }
   if (stopped) return;
+  writeRunOverview();
   // The report is shown when a place was not recorded or was kept, or a
   // data file's torn end was moved aside; what else there is to say (stale
   // pages, lost hours) is said with it.
@@ -180,6 +183,14 @@ void Form1::recordAll(runlog::RunLog& log) {
   const std::string message = notify::reportText(lastRunNotes_, runlog::logPath(programFolder_));
   if (lastRun_.skipped + lastRun_.failed > 0) throw Failure(message);
   services_.errorReport.report(message);
+}
+
+void Form1::writeRunOverview() {
+  try {
+    overview::writeOverview(programFolder_, services_.clock ? services_.clock() : std::chrono::system_clock::now());
+  } catch (const std::exception& e) {
+    std::cerr << "无法写出一览页 " << overview::overviewPath(programFolder_) << "：" << e.what() << std::endl;
+  }
 }
 
 // The boxes a place's page fills: the page, its block, its time and series.

@@ -8,7 +8,7 @@
 
 command -v chromium >/dev/null || fail "chromium is not installed"
 
-make_program_folder
+make_program_folder 三月=http: 一整年=http: 'a<b>&"c'=http: 今年=http: 失败=http:
 mkdir "$PROGRAM_FOLDER/WeatherData"
 # Data files (GBK, CR LF) of records every 12 hours, overlapping by 13
 # hours; every value is a function of its hour, so both records of an hour
@@ -87,13 +87,13 @@ class Page(HTMLParser):
     def handle_starttag(self, tag, attrs):
         self.open.append(tag)
         if tag == "circle": self.circles.append(None)
-        if tag == "rect": self.rects.append(None)
+        if tag == "rect": self.rects.append(None if dict(attrs).get("class") != "day-rain" else "")  # days apart
         if tag in ("script", "iframe", "img", "link"): self.scripts += 1
     def handle_endtag(self, tag):
         while self.open and self.open.pop() != tag: pass
     def handle_data(self, data):
         if self.open[-2:] == ["circle", "title"]: self.circles[-1] = data
-        if self.open[-2:] == ["rect", "title"]: self.rects[-1] = data
+        if self.open[-2:] == ["rect", "title"] and self.rects[-1] is None: self.rects[-1] = data
 p = Page()
 p.feed(open(dom, encoding="utf-8").read())
 shown = [t for t in p.circles if t]
@@ -112,7 +112,8 @@ PY
   # In a window 1,400 wide: nothing beyond it (seen in a wider window), the
   # plot drawn, and the scales right of the plot in view.
   browser --window-size=2000,900 --screenshot="$WORK/wide.png" "$url" >/dev/null || fail "no wide screenshot"
-  beyond=$(convert "$WORK/wide.png" -crop 600x900+1400+0 +repage -colorspace Gray -threshold 97% -negate \
+  # (less the scroll bar at the right edge, now that the days make the page long)
+  beyond=$(convert "$WORK/wide.png" -crop 580x900+1400+0 +repage -colorspace Gray -threshold 97% -negate \
     -format '%[fx:round(mean*w*h)]' info:)
   [ "$beyond" -eq 0 ] || fail "the page of $place is wider than 1,400 pixels ($beyond pixels beyond)"
   shot="$ARTEFACTS/chart-browser-$hours-hours.png"
@@ -139,5 +140,79 @@ PY
     fail "the browser's console on the page of $place: $(cat "$WORK/console")"
   fi
 done 3<"$WORK/expected"
+
+# The overview, the page comparing places and the days under a chart, in
+# the browser: 今年 recorded up to this hour with an odd reading, 失败
+# recorded but failing since, a<b>&"c never recorded (its name as text).
+python3 - "$PROGRAM_FOLDER" <<'PY' || fail "cannot write the recent data files"
+import sys
+from datetime import datetime, timedelta
+now = datetime.utcnow().replace(minute=0, second=0, microsecond=0) + timedelta(hours=8)
+for place, shift in (("今年", 0), ("失败", 30)):
+    lines = ["天气数据文件"]
+    for k in range(40):
+        obs = now - timedelta(hours=12 * (39 - k) + shift)
+        if 10 <= k < 14: continue  # two days without records
+        lines += ["数据记录时间:" + obs.strftime("%Y%m%d%H"), "整点\t气温\t降水\t湿度"]
+        for r in range(25):
+            at = obs - timedelta(hours=24 - r)
+            t = "999" if (place, k, r) == ("今年", 30, 5) else f"{5 + (at.hour % 24) / 2 + shift / 10:g}"
+            lines.append(f"{at.hour:02d}\t{t}\t{1.5 if at.hour == 7 else 0}\t{50 + at.hour}")
+        lines.append("")
+    open(f"{sys.argv[1]}/WeatherData/{place}-WeatherData.xls", "wb").write(("\r\n".join(lines) + "\r\n").encode("gbk"))
+stamp = (datetime.now() - timedelta(hours=5)).strftime("%Y-%m-%d %H:%M:%S")
+open(f"{sys.argv[1]}/vantoril.log", "w").write(f"{stamp}\t失败\t错误：下载 http: 失败：HTTP 状态 404\n")
+PY
+"$PROGRAM_FOLDER/vantoril" --chart 今年 >/dev/null || fail "--chart 今年 failed"
+compare=$("$PROGRAM_FOLDER/vantoril" --chart 今年 失败 三月) || fail "--chart of three places failed: $compare"
+overview=$("$PROGRAM_FOLDER/vantoril" --overview) || fail "--overview failed: $overview"
+[ "$overview" = "$PROGRAM_FOLDER/WeatherData/一览.html" ] || fail "--overview printed $overview"
+for page in "$overview" "$compare" "$PROGRAM_FOLDER/WeatherData/今年-WeatherData.html"; do
+  : >"$WORK/chromium.log"
+  browser --dump-dom "file://$page" >"$WORK/dom.html" || fail "chromium could not open $page"
+  python3 - "$WORK/dom.html" "$(basename "$page")" <<'PY' || fail "$page in the browser"
+import sys
+from html.parser import HTMLParser
+dom, name = open(sys.argv[1], encoding="utf-8").read(), sys.argv[2]
+class Page(HTMLParser):
+    def __init__(self):
+        super().__init__()
+        self.tags, self.loads, self.cells, self.rows, self.open = [], 0, [], [], []
+    def handle_starttag(self, tag, attrs):
+        self.tags.append(tag)
+        a = dict(attrs)
+        if tag in ("script", "iframe", "img", "link", "object", "embed") or "src" in a: self.loads += 1
+        if "://" in a.get("href", ""): self.loads += 1
+        if tag == "tr": self.rows.append([])
+        if tag == "rect" and self.rows and a.get("class") in ("empty", "gap", "full"): self.rows[-1].append(a["class"])
+        self.open.append(tag)
+    def handle_endtag(self, tag):
+        while self.open and self.open.pop() != tag: pass
+    def handle_data(self, data):
+        if self.open and self.open[-1] in ("td", "a", "span", "p"): self.cells.append(data)
+p = Page()
+p.feed(dom)
+assert p.loads == 0, "the page loads something"
+assert "b" not in p.tags, "a place's name became markup"
+text = " ".join(p.cells)
+if name == "一览.html":
+    for words in ("三月", "一整年", 'a<b>&"c', "今年", "失败", "还没有记录", "起失败", "页面过时", "已记录"):
+        assert words in text, words
+    strips = [r for r in p.rows if r]
+    assert len(strips) == 5 and all(len(r) == 30 for r in strips), [len(r) for r in strips]
+    assert "gap" in strips[3] and "full" in strips[3], strips[3]  # 今年
+elif name == "比较图表.html":
+    assert "三月" in text and "今年" in text and "失败" in text, text
+    assert p.tags.count("polyline") >= 6, p.tags.count("polyline")
+else:
+    assert p.tags.count("tr") > 15, "no days under the chart"
+    assert 'path' in p.tags, "the odd reading is not drawn"
+PY
+  shot="$ARTEFACTS/browser-$(basename "$page" .html).png"
+  browser --window-size=1400,900 --screenshot="$shot" "file://$page" >/dev/null || fail "no screenshot of $page"
+  if grep -a ':CONSOLE' "$WORK/chromium.log" | grep -av 'source: chrome://' >"$WORK/console"; then
+    fail "the browser's console on $page: $(cat "$WORK/console")"
+  fi
+done
 
 echo "PASS: $TEST_NAME"

@@ -51,10 +51,12 @@ data = open(sys.argv[1], "rb").read()
 assert data.startswith(b"\xef\xbb\xbf"), data[:8]
 assert data.count(b"\r\n") == 77 and data.count(b"\n") == 77, "not CR LF throughout"
 rows = list(csv.reader(open(sys.argv[1], encoding="utf-8-sig", newline="")))
-assert rows[0] == ["地名", "时间", "气温", "降水", "湿度"], rows[0]
-assert rows[1] == ["临安,余杭", "2026-11-29T12:00+08:00", "7", "0.5", "50"], rows[1]
+assert rows[0] == ["地名", "时间", "气温", "降水", "湿度", "质量"], rows[0]
+assert rows[1] == ["临安,余杭", "2026-11-29T12:00+08:00", "7", "0.5", "50", ""], rows[1]
 assert len(rows) == 77 and all(r[0] == "杭州" for r in rows[26:]), len(rows)
-hz = {r[1]: r[2:] for r in rows[26:]}
+hz = {r[1]: r[2:5] for r in rows[26:]}
+marks = {r[1]: r[5] for r in rows[26:]}
+assert marks["2026-12-31T22:00+08:00"] == "可疑：气温超出 -60…60 °C" and marks["2026-12-30T22:00+08:00"] == ""
 assert hz["2026-12-30T22:00+08:00"] == ["0", "0.5", "50"]
 assert hz["2026-12-31T22:00+08:00"] == ["123", "0.5", "73"], "the later record's value"
 assert hz["2026-12-31T23:00+08:00"] == ["-3.5", "'=1+1", "'@SUM(A1)"]

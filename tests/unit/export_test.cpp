@@ -3,6 +3,8 @@
 // the Windows program must write the same bytes.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -13,6 +15,8 @@
 #include "chart/ChartPage.h"
 #include "export/Coverage.h"
 #include "export/Export.h"
+#include "overview/Overview.h"
+#include "quality/Quality.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -96,17 +100,19 @@ std::string hourAfter(const char* first, int k) {
 
 std::string expectedTable(char separator) {
   const std::string s(1, separator);
-  std::string table = "\xEF\xBB\xBF地名" + s + "时间" + s + "气温" + s + "降水" + s + "湿度\r\n";
+  std::string table = "\xEF\xBB\xBF地名" + s + "时间" + s + "气温" + s + "降水" + s + "湿度" + s + "质量\r\n";
+  // Every temperature of 100 or more is marked; nothing else is.
+  const auto marked = [&s](int temperature) { return s + (temperature > 60 ? "可疑：气温超出 -60…60 °C" : ""); };
   for (const Run& run : kRuns) {
     std::string place = run.place;
     if (separator == '\t' && place.front() == '"') place = place.substr(1, place.size() - 2);
     for (int k = 0; k < run.hours; ++k) {
       table += place + s + hourAfter(run.first, k) + s + std::to_string(run.temperature + k) + s + "0" + s +
-               std::to_string(run.humidity + k) + "\r\n";
+               std::to_string(run.humidity + k) + marked(run.temperature + k) + "\r\n";
       // R2's odd rows come right after its tenth hour.
       if (run.temperature == 100 && k == 9) {
-        table += place + s + "2026-12-30T16:00+08:00" + s + s + "0" + s + "60\r\n";
-        table += place + s + "2026-12-30T17:00+08:00" + s + "-3.5" + s + "'=1+1" + s + "'@SUM(1)\r\n";
+        table += place + s + "2026-12-30T16:00+08:00" + s + s + "0" + s + "60" + s + "\r\n";
+        table += place + s + "2026-12-30T17:00+08:00" + s + "-3.5" + s + "'=1+1" + s + "'@SUM(1)" + s + "\r\n";
       }
     }
   }
@@ -143,11 +149,11 @@ TEST(Export, WithGapsEveryHourBetweenAPlacesFirstAndLastIsARow) {
   // Rows in time order, one an hour; the missing ones without values.
   for (std::size_t k = 1; k < lines.size(); ++k)
     EXPECT_TRUE(lines[k].starts_with("杭州," + hourAfter("2026-12-29T12", static_cast<int>(k) - 1) + ",")) << k;
-  EXPECT_EQ(lines[6], "杭州,2026-12-29T17:00+08:00,,,\r");
-  EXPECT_EQ(lines[65], "杭州,2027-01-01T04:00+08:00,324,0,74\r");
-  EXPECT_EQ(lines[66], "杭州,2027-01-01T05:00+08:00,,,\r");
-  EXPECT_EQ(lines[113], "杭州,2027-01-03T04:00+08:00,,,\r");
-  EXPECT_EQ(lines[114], "杭州,2027-01-03T05:00+08:00,400,0,50\r");
+  EXPECT_EQ(lines[6], "杭州,2026-12-29T17:00+08:00,,,,\r");
+  EXPECT_EQ(lines[65], "杭州,2027-01-01T04:00+08:00,324,0,74,可疑：气温超出 -60…60 °C\r");
+  EXPECT_EQ(lines[66], "杭州,2027-01-01T05:00+08:00,,,,\r");
+  EXPECT_EQ(lines[113], "杭州,2027-01-03T04:00+08:00,,,,\r");
+  EXPECT_EQ(lines[114], "杭州,2027-01-03T05:00+08:00,400,0,50,可疑：气温超出 -60…60 °C\r");
 }
 
 TEST(Export, CoverageOfTheSameRecords) {
@@ -330,11 +336,12 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
                                 }};
   // Two entries, one over a place and one for the whole program.
   const auto entries = listMenuEntries(2);
-  ASSERT_EQ(entries.size(), 7u);
+  ASSERT_EQ(entries.size(), 9u);
   EXPECT_EQ(entries[2]->text, u"导出此地数据…");
   EXPECT_EQ(entries[3], nullptr);
   EXPECT_EQ(entries[6]->text, u"导出数据…");
-  EXPECT_EQ(listMenuEntries(-1).back()->text, u"导出数据…");
+  EXPECT_EQ(entries[7]->text, u"查看一览");
+  EXPECT_EQ(listMenuEntries(-1).back()->text, u"比较图表");
 
   chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
   ASSERT_EQ(offered.size(), 1u);
@@ -360,6 +367,157 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
   chooseListMenuEntry(form, ListMenuEntry::ExportPlace, 2, dialogs);
   EXPECT_TRUE(test::contains(f.report.messages.back(), ".csv")) << f.report.messages.back();
   EXPECT_FALSE(fileExists(chosen));
+
+  // 查看一览 and 比较图表 write their pages and open them.
+  chooseListMenuEntry(form, ListMenuEntry::Overview, -1, dialogs);
+  chooseListMenuEntry(form, ListMenuEntry::Compare, -1, dialogs);
+  ASSERT_EQ(f.starter.calls.size(), 2u);
+  EXPECT_TRUE(test::contains(toUtf8(f.starter.calls[0].commandLine), "一览.html"));
+  EXPECT_TRUE(test::contains(toUtf8(f.starter.calls[1].commandLine), "比较图表.html"));
+}
+
+
+// ---- Quality marks, the days, the overview, places compared ---------------
+
+std::size_t count(std::string_view text, std::string_view what) {
+  std::size_t n = 0;
+  for (std::size_t at = 0; (at = text.find(what, at)) != std::string_view::npos; at += what.size()) ++n;
+  return n;
+}
+
+TEST(Quality, TheRulesAtTheirEdges) {
+  constexpr double no = NAN;
+  struct Case {
+    double before;  // temperature of the hour before (NaN: none)
+    double t, p, h;
+    unsigned marks;
+  };
+  using namespace quality;
+  const Case cases[] = {
+      {no, 60, 300, 100, 0},           {no, -60, 0, 0, 0},
+      {no, 60.1, no, no, kTemperatureRange}, {no, -60.1, no, no, kTemperatureRange},
+      {no, no, 300.1, no, kPrecipitationRange}, {no, no, -0.1, no, kPrecipitationRange},
+      {no, no, no, 100.1, kHumidityRange},      {no, no, no, -0.1, kHumidityRange},
+      {10, 25, 0, 50, 0},              {10, -5, 0, 50, 0},  // exactly 15
+      {10, 25.1, 0, 50, kTemperatureJump}, {10, -5.1, 0, 50, kTemperatureJump},
+      {99, 10, 0, 50, 0},  // the hour before was marked itself
+      {no, 999, -1, 101, kTemperatureRange | kPrecipitationRange | kHumidityRange},
+  };
+  for (const Case& c : cases) {
+    Judge judge;
+    judge.marks(9, c.before, 0, 50);
+    EXPECT_EQ(judge.marks(10, c.t, c.p, c.h), c.marks) << c.before << " " << c.t << " " << c.p << " " << c.h;
+  }
+  // Only the hour right before counts.
+  Judge apart;
+  apart.marks(8, 10, 0, 50);
+  EXPECT_EQ(apart.marks(10, 30, 0, 50), 0u);
+  EXPECT_EQ(markText(kTemperatureRange | kHumidityRange), "可疑：气温超出 -60…60 °C；湿度超出 0…100 %");
+  EXPECT_EQ(markText(0), "");
+}
+
+// 甲: 2026-12-06 whole, 00时 10 °C rising 1 °C an hour but 99 at 11时;
+// 0.5 mm at 03时 and 04时, 400 at 05时; humidity 50. 2026-12-07 00时 to 18时
+// only, 20 °C rising 0.5 an hour but -10 at 05时 (a jump).
+void writeTwoDays(FormFixture& f) {
+  const auto rows = [](std::u16string_view observation) {
+    std::u16string text = u"数据记录时间:" + std::u16string(observation) + u"\r\n整点\t气温\t降水\t湿度\r\n";
+    const HourIndex last = *chart::parseHour(observation);
+    for (HourIndex h = last - 24; h <= last; ++h) {
+      const int hour = static_cast<int>(h % 24);
+      const bool first = chart::civilHour(h).day == 6;
+      const std::string t = first ? (hour == 11 ? "99" : std::to_string(10 + hour))
+                                  : (hour == 5 ? "-10" : quality::readingText(20 + hour * 0.5));
+      const std::string p = first && (hour == 3 || hour == 4) ? "0.5" : first && hour == 5 ? "400" : "0.0";
+      text += fromUtf8((hour < 10 ? "0" : "") + std::to_string(hour) + "\t" + t + "\t" + p + "\t50\r\n");
+    }
+    return text + u"\r\n";
+  };
+  test::writeGbk(f.website("甲.txt"), u"http:\r\n");
+  test::writeGbk(f.weatherData("甲-WeatherData.xls"), std::u16string(kHeader) + rows(u"2026120700") + rows(u"2026120718"));
+}
+
+TEST(Quality, TwoDaysWorkedOutByHandInTheTableAndOnTheChartPage) {
+  FormFixture f;
+  writeTwoDays(f);
+  const std::string path = f.folder / "days.csv";
+  const auto result = exporting::exportTable(f.folder.path(), path, {u"甲"}, {.daily = true});
+  EXPECT_EQ(result.rows, 2);
+  // Day one: 23 readings left (99 marked), 10..33 less 21: mean 495/23; 0.5 + 0.5 mm.
+  // Day two: 19 hours, so no mean and no total; -10 left out of the lowest.
+  EXPECT_EQ(test::readBytes(path),
+            "\xEF\xBB\xBF地名,日期,最高气温,最高气温时刻,最低气温,最低气温时刻,平均气温,降水量,平均湿度,记录小时数\r\n"
+            "甲,2026-12-06,33,23:00,10,00:00,21.5,1.0,50.0,24\r\n"
+            "甲,2026-12-07,29,18:00,20,00:00,,,,19\r\n");
+  const std::string page = readWholeFile(chart::writePage(f.folder.path(), u"甲"));
+  EXPECT_EQ(count(page, "<path class=\"marked\""), 3u);  // 99 °C, 400 mm, -10 °C
+  EXPECT_TRUE(test::contains(page, "<title>2026-12-07 05时 气温 -10 °C 可疑：气温比上一小时变化超过 15 °C</title>"));
+  EXPECT_TRUE(test::contains(page, "<tr class=\"short\"><td>2026-12-07</td><td>29</td><td>18时</td><td>20</td>"));
+  EXPECT_LT(page.find("<td>2026-12-07</td>"), page.find("<td>2026-12-06</td>"));  // newest first
+  EXPECT_EQ(count(page, "<rect class=\"day-rain\""), 1u);
+  // The hourly table marks the same three hours.
+  exporting::exportTable(f.folder.path(), path, {u"甲"});
+  EXPECT_EQ(count(test::readBytes(path), ",可疑："), 3u);
+}
+
+TEST(Overview, EachPlacesStateStripAndExtremesNamesEscaped) {
+  FormFixture f;
+  writeTwoDays(f);  // 甲: recorded up to 2026-12-07 18时
+  test::writeGbk(f.website("乙.txt"), u"http:\r\n");
+  test::writeGbk(f.weatherData("乙-WeatherData.xls"), std::u16string(kHeader) + record(u"2026120418", 0));
+  test::writeGbk(f.website("丙.txt"), u"http:\r\n");
+  test::writeGbk(f.weatherData("丙-WeatherData.xls"), std::u16string(kHeader) + record(u"2026120718", 0));
+  const std::string log =
+      "2026-12-07 18:50:00\t甲\t2026120718\n"
+      "2026-12-07 08:50:00\t丙\t错误：下载 a 失败：HTTP 状态 404\n"
+      "2026-12-07 18:50:00\t丙\t错误：下载 a 失败：HTTP 状态 500\n"
+      "2026-12-07 18:50:01\t运行结束\t地名 2\t记录 1\t暂存 0\t跳过 0\t错误 1\t退出码 1\n";
+  // 2026-12-07 19:30 in Beijing.
+  const auto now = std::chrono::sys_days{std::chrono::year{2026} / 12 / 7} + std::chrono::hours{11} +
+                   std::chrono::minutes{30};
+  const std::string page =
+      overview::overviewText(f.folder.path(), {u"甲", u"乙", u"丙", u"丁<&\"'"}, log, now);
+  const auto row = [&page](std::string_view start) {
+    const std::size_t at = page.find("<tr><td>" + std::string(start));
+    return at == std::string::npos ? std::string() : page.substr(at, page.find("</tr>", at) - at);
+  };
+  const std::string jia = row("甲"), yi = row("乙"), bing = row("丙"), ding = row("丁");
+  EXPECT_TRUE(test::contains(jia, "<td>12月7日 18时</td><td>已记录</td>")) << jia;
+  EXPECT_TRUE(test::contains(jia, "<td class=\"n\">33 / 10</td><td class=\"n\">29 / 20</td><td class=\"n\">3</td>"));
+  // The strips: 28 days without records and two whole (today's up to 18时);
+  // 乙's 3rd and 4th with 6 and 19 hours.
+  EXPECT_EQ(count(jia, "class=\"empty\""), 28u);
+  EXPECT_EQ(count(jia, "class=\"full\""), 2u);
+  EXPECT_EQ(count(yi, "class=\"gap\""), 2u);
+  EXPECT_EQ(count(yi, "class=\"empty\""), 28u);
+  EXPECT_TRUE(test::contains(yi, "<span class=\"stale\">页面过时</span>")) << yi;
+  EXPECT_TRUE(test::contains(bing, "自 12月7日 08:50 起失败")) << bing;
+  EXPECT_TRUE(test::contains(bing, "HTTP 状态 500")) << bing;
+  EXPECT_TRUE(test::contains(page, "<tr><td>丁&lt;&amp;&quot;&#39;</td><td>—</td><td><span class=\"none\">还没有记录</span>"));
+  EXPECT_FALSE(test::contains(page, "<&"));
+  EXPECT_FALSE(test::contains(page, "<script"));
+  // A place whose chart page is written links to it.
+  chart::writePage(f.folder.path(), u"甲");
+  EXPECT_TRUE(test::contains(overview::overviewText(f.folder.path(), {u"甲"}, log, now),
+                             "<a href=\"%E7%94%B2-WeatherData.html\">甲</a>"));
+}
+
+TEST(Overview, PlacesComparedOnOneAxisEachInItsColour) {
+  FormFixture f;
+  writeTwoDays(f);
+  writeSampleData(f);  // 杭州: a week with gaps; 上海: no record
+  const std::string page =
+      readWholeFile(overview::writeComparePage(f.folder.path(), {u"甲", u"杭州", u"上海", u"a<&\"b"}));
+  EXPECT_TRUE(test::contains(page, "<span style=\"color:#d62728\">■</span> 甲"));
+  EXPECT_TRUE(test::contains(page, "<span style=\"color:#1f77b4\">■</span> 杭州"));
+  EXPECT_TRUE(test::contains(page, "上海（还没有记录）"));
+  EXPECT_TRUE(test::contains(page, "a&lt;&amp;&quot;b（还没有记录）"));
+  EXPECT_FALSE(test::contains(page, "<&"));
+  // 杭州's three gaps, in both plots, in its colour; 甲 has none.
+  EXPECT_EQ(count(page, "<title>杭州 缺测 "), 6u);
+  EXPECT_EQ(count(page, "<title>甲 缺测 "), 0u);
+  EXPECT_TRUE(test::contains(page, "时段：2026-12-06 00时 至 2027-01-04 05时"));
+  EXPECT_THROW(overview::writeComparePage(f.folder.path(), {u"上海"}), Failure);
 }
 
 }  // namespace

@@ -17,7 +17,9 @@
 #include "../support/SampleData.h"
 #include "catalogue/Catalogue.h"
 #include "platform/Cp936.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "overview/Overview.h"
 #include "runlog/RunLog.h"
 
 namespace vantoril {
@@ -194,6 +196,9 @@ TEST(RecordingRun, RecordsEveryPlaceInListOrderAndLeavesTheLastSelected) {
   EXPECT_EQ(run.f.form->List1.selectedIndex(), 2);
   EXPECT_EQ(run.events.started, 1);
   EXPECT_EQ(run.events.ended, 1);
+  // The overview of the places, written after the run.
+  const std::string overview = readWholeFile(overview::overviewPath(run.f.folder.path()));
+  for (const Place& p : places) EXPECT_NE(overview.find("<td>" + utf8(p.name) + "</td>"), std::string::npos);
 
   // A second run adds one record to each file.
   EXPECT_TRUE(run.record());

@@ -62,6 +62,13 @@ if [ -e "$data/杭州-WeatherData.xls" ]; then
   cmp "$data/杭州-WeatherData.xls" "$root/tests/data/harbin-2016.WeatherData.xls" || fail "杭州's data file differs"
 fi
 [ ! -e "$work/WeatherData" ] || fail "data written beside the current folder"
+# The overview under its Chinese name, one row per place, 广州 failing, 北京 recorded in 2014 (stale).
+overview=$data/一览.html
+[ -s "$overview" ] || fail "no 一览.html after the run; the data folder holds: $(ls "$data")"
+for row in '<tr><td>上海</td><td>—</td><td><span class="none">还没有记录' '<tr><td>北京</td><td>2014年6月19日 14时</td><td><span class="stale">页面过时' \
+  '<tr><td>广州</td><td>—</td><td><span class="none">还没有记录</span>；<span class="failing"'; do
+  grep -qF "$row" "$overview" || fail "一览.html lacks $row"
+done
 
 # The same run through the console companion vantoril.com: it waits for the
 # program, passes its lines (UTF-8 into a pipe) and its exit code on.

@@ -182,13 +182,13 @@ sleep 0.5
 [ "$(ls "$PROGRAM_FOLDER/WebSite" | wc -l)" -eq 3 ] || fail "Delete removed another place: $(ls "$PROGRAM_FOLDER/WebSite")"
 screenshot win32-deleted >/dev/null
 
-# The list's menu, below its separator: "定时记录…" (the last entry but one) opens
+# The list's menu, below its separator: "定时记录…" (the fourth from the end) opens
 # the schedule's dialog with the state read from the Task Scheduler (or why
 # it could not be read: wine's service may not run in this session), and
 # Cancel closes it.
 xdotool mousemove --window "$WINDOW" 60 31 click 3
 sleep 1
-xdotool key Up Up Return
+xdotool key Up Up Up Up Return
 dialog=$(wait_shown '^定时记录$' 20 "$WINDOW") || fail "the menu's 定时记录… opened no dialog"
 sleep 1
 screenshot win32-schedule-dialog "$dialog" >/dev/null
@@ -212,7 +212,7 @@ xdotool key Return
 python3 - "$table" <<'PY' || fail "the table of 北京 is not what it should be"
 import csv, sys
 data = open(sys.argv[1], "rb").read()
-assert data.startswith("\ufeff地名,时间,气温,降水,湿度\r\n".encode()), data[:40]
+assert data.startswith("\ufeff地名,时间,气温,降水,湿度,质量\r\n".encode()), data[:40]
 rows = list(csv.reader(open(sys.argv[1], encoding="utf-8-sig", newline="")))[1:]
 assert rows and all(r[0] == "北京" and r[1].endswith(":00+08:00") for r in rows), rows[:2]
 assert [r[1] for r in rows] == sorted(set(r[1] for r in rows)), "hours out of order or twice"
