@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Gives the program folder a demo catalogue, when it has none, whose places
 # point at the sample pages shipped in demo/pages, so a run works offline.
-# An existing WebSite folder is never touched.
+# An existing WebSite folder (or link, even one leading nowhere) is never touched.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 program_folder=${1:-$repo/build}
 catalogue=$program_folder/WebSite
-[ -e "$catalogue" ] && exit 0
+[ -e "$catalogue" ] || [ -L "$catalogue" ] && exit 0
 mkdir -p "$catalogue"
 # file:// addresses carry the folder percent-encoded (a blank or # in it),
 # byte by byte; letters, digits, - . _ ~ and / stay as they are.

@@ -159,9 +159,11 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
 
   return runMode([&] {
     if (record) {
-      if (!notifyPerson) return recordHeadless(programFolder());
+      const std::string folder = programFolder();
+      const auto ended = [&folder](int exitCode) { endAfter(folder, exitCode, kLongestEnd); };
+      if (!notifyPerson) return recordHeadless(folder, nullptr, ended);
       const auto notifier = notify::makeNotifier();
-      return recordHeadless(programFolder(), notifier.get());
+      return recordHeadless(folder, notifier.get(), ended);
     }
     if (chart->count() > 0) {
       const std::string folder = programFolder();

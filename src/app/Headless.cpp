@@ -45,14 +45,25 @@ bool waitForRunLock(RunLock& lock, std::chrono::milliseconds limit, std::chrono:
   return false;
 }
 
+void endAfter(const std::string& programFolder, int exitCode, std::chrono::milliseconds limit) {
+  std::thread([programFolder, exitCode, limit] {
+    std::this_thread::sleep_for(limit);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
+    runlog::RunLog(programFolder, false)
+        .notice("运行结束 " + std::to_string(seconds) + " 秒后程序还没有退出，已结束它", runlog::kEndedMark);
+    endProcessNow(exitCode);
+  }).detach();
+}
+
 // The notification of a run the schedule started, when it has something
-// to tell; the log says whether it was shown. The run's result stays as it is.
+// to tell; the log says whether it was shown. The run's result stays as it
+// is. Without the run lock, the log is not cut.
 void tellPerson(const std::string& programFolder, notify::Notifier* notifier,
-                const std::vector<notify::PlaceNote>& notes, const std::string& notRun, bool mayTrim) {
+                const std::vector<notify::PlaceNote>& notes, const std::string& notRun) {
   if (!notifier) return;
   const auto notification = notify::runNotification(notes, notRun, runlog::logPath(programFolder));
   if (!notification) return;
-  runlog::RunLog log(programFolder, mayTrim);
+  runlog::RunLog log(programFolder, false);
   try {
     notifier->show(*notification);
     log.notice("已显示：" + notification->title);
@@ -61,7 +72,8 @@ void tellPerson(const std::string& programFolder, notify::Notifier* notifier,
   }
 }
 
-int recordHeadless(const std::string& programFolder, notify::Notifier* notifier) {
+int recordHeadless(const std::string& programFolder, notify::Notifier* notifier,
+                   const std::function<void(int exitCode)>& over) {
   const auto lock = makeRunLock(programFolder);
   const std::string minutes = std::to_string(kLongestWait.count());
   if (!waitForRunLock(*lock, kLongestWait, std::chrono::milliseconds(250), [&] {
@@ -71,7 +83,8 @@ int recordHeadless(const std::string& programFolder, notify::Notifier* notifier)
     std::cerr << why << std::endl;
     // Without the lock: the line is added, the log is not cut.
     runlog::RunLog(programFolder, false).summary({}, kExitGaveUp, why);
-    tellPerson(programFolder, notifier, {}, why, false);
+    if (over) over(kExitGaveUp);
+    tellPerson(programFolder, notifier, {}, why);
     return kExitGaveUp;
   }
   const auto downloader = makeDownloader();
@@ -82,11 +95,16 @@ int recordHeadless(const std::string& programFolder, notify::Notifier* notifier)
   Form1 form(programFolder, {*downloader, *starter, input, report, &observer, lock.get()});
   if (!form.load()) {
     runlog::RunLog(programFolder).summary({}, 1, "启动失败：" + report.last);
-    tellPerson(programFolder, notifier, {}, "启动失败：" + report.last, true);
+    lock->release();
+    if (over) over(1);
+    tellPerson(programFolder, notifier, {}, "启动失败：" + report.last);
     return 1;
   }
   form.click(form.Command1);
-  tellPerson(programFolder, notifier, form.lastRunNotes(), {}, true);
+  // The run is over: its lock goes before anything that may wait.
+  lock->release();
+  if (over) over(form.lastRunExitCode());
+  tellPerson(programFolder, notifier, form.lastRunNotes(), {});
   return form.lastRunExitCode();
 }
 

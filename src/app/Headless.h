@@ -16,6 +16,8 @@ class Notifier;
 // place was not, or the start-up failed; and
 inline constexpr int kExitGaveUp = 3;  // another run went on for kLongestWait
 inline constexpr std::chrono::minutes kLongestWait{30};
+// How long a process may outlive its run (its notification is shown in less).
+inline constexpr std::chrono::minutes kLongestEnd{1};
 
 // Takes `lock`, waiting while another run holds it, trying every `poll`,
 // for at most `limit`: true when taken. `waiting` is called once, when the
@@ -23,8 +25,16 @@ inline constexpr std::chrono::minutes kLongestWait{30};
 bool waitForRunLock(RunLock& lock, std::chrono::milliseconds limit, std::chrono::milliseconds poll,
                     const std::function<void()>& waiting);
 
+// Ends the process with `exitCode` `limit` from now, should it still be
+// there, saying so in the run log of `programFolder`: a run that is over
+// never holds its schedule, whatever its threads or the system still wait for.
+void endAfter(const std::string& programFolder, int exitCode, std::chrono::milliseconds limit);
+
 // Returns the process exit code. With a notifier (a run the schedule
-// started), a run that needs the person ends with one notification.
-int recordHeadless(const std::string& programFolder, notify::Notifier* notifier = nullptr);
+// started), a run that needs the person ends with one notification. `over`
+// is called with the exit code once the run is over and its lock released,
+// before the notification.
+int recordHeadless(const std::string& programFolder, notify::Notifier* notifier = nullptr,
+                   const std::function<void(int exitCode)>& over = {});
 
 }  // namespace vantoril

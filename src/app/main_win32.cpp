@@ -15,6 +15,7 @@
 #include "app/CommandLineModes.h"
 #include "app/win32_Window.h"
 #include "platform/FileSystem.h"
+#include "platform/PlatformServices.h"
 #include "platform/Text.h"
 
 namespace {
@@ -143,9 +144,17 @@ int wmain(int argc, wchar_t** argv) {
     const auto folder = [] { return vantoril::dataFolder(vantoril::programFolder()); };
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(vantoril::toUtf8(reinterpret_cast<const char16_t*>(argv[i])));
-    return vantoril::runCommandLine(arguments, folder, [&] { return vantoril::runWindow(folder()); });
+    const int code = vantoril::runCommandLine(arguments, folder, [&] { return vantoril::runWindow(folder()); });
+    // A mode without the window, its files closed, ends here and at once,
+    // without the C runtime's exit handlers: one of them (winpthreads
+    // deleting its thread-specific keys) and a thread ending at that moment
+    // (a download worker let go) each wait for the other's lock for ever,
+    // as about one run in ten did under wine.
+    if (headless) vantoril::endProcessNow(code);
+    return code;
   } catch (const std::exception& e) {
     tell(console, e.what(), headless);
+    if (headless) vantoril::endProcessNow(1);
     return 1;
   }
 }

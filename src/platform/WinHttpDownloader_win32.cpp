@@ -219,6 +219,7 @@ struct WinHttpDownloader::State {
   std::map<Ticket, Job> jobs;
   std::deque<Ticket> queue;
   std::vector<std::thread> workers;
+  int running = 0;  // workers not yet out of work()
   int idle = 0;
   bool stopping = false;
   Ticket nextTicket = 1;
@@ -267,17 +268,19 @@ HINTERNET WinHttpDownloader::State::openSession(const std::string& url) const {
 }
 
 WinHttpDownloader::~WinHttpDownloader() {
-  {
-    std::lock_guard lock(state_->mutex);
-    state_->stopping = true;
-    state_->queue.clear();
-  }
+  std::unique_lock lock(state_->mutex);
+  state_->stopping = true;
+  state_->queue.clear();
   state_->changed.notify_all();
-  // An idle worker ends at once; one waiting on a page the run no longer
-  // wants (the window closed in the middle of a run) would hold the program
-  // up to the page's time limit, so none is waited for. libcurl's transfers
-  // end at once as well.
-  for (auto& worker : state_->workers) worker.detach();
+  // Idle workers end at once and are joined: none is still ending (freeing
+  // the session, leaving its thread) when the process ends, which cuts such
+  // a thread off wherever it is, holding a lock that the end of the process
+  // then waits for. One waiting on a page the run no longer wants (the
+  // window closed in the middle of a run) would hold the program up to the
+  // page's time limit: past a moment, they are left to end by themselves.
+  const bool ended = state_->changed.wait_for(lock, std::chrono::seconds(2), [&] { return state_->running == 0; });
+  lock.unlock();
+  for (auto& worker : state_->workers) ended ? worker.join() : worker.detach();
 }
 
 std::u16string WinHttpDownloader::download(const std::u16string& address) {
@@ -398,8 +401,10 @@ WinHttpDownloader::Ticket WinHttpDownloader::fetchAhead(const std::u16string& ad
   const Ticket ticket = s.nextTicket++;
   s.jobs[ticket].address = address;
   s.queue.push_back(ticket);
-  if (static_cast<std::size_t>(s.idle) < s.queue.size() && s.workers.size() < kMaxInFlight)
+  if (static_cast<std::size_t>(s.idle) < s.queue.size() && s.workers.size() < kMaxInFlight) {
     s.workers.emplace_back([state = state_] { state->work(); });
+    ++s.running;
+  }
   s.changed.notify_all();
   return ticket;
 }
@@ -410,7 +415,11 @@ void WinHttpDownloader::State::work() {
     ++idle;
     changed.wait(lock, [&] { return stopping || !queue.empty(); });
     --idle;
-    if (stopping) return;
+    if (stopping) {
+      --running;
+      changed.notify_all();
+      return;
+    }
     const Ticket ticket = queue.front();
     queue.pop_front();
     Job& job = jobs[ticket];

@@ -142,8 +142,8 @@ void RunLog::summary(const Counts& c, int exitCode, std::string_view note) {
   }
 }
 
-void RunLog::notice(std::string_view what) {
-  write(now() + '\t' + std::string(kNoticeMark) + '\t' + field(what) + '\n');
+void RunLog::notice(std::string_view what, std::string_view mark) {
+  write(now() + '\t' + std::string(mark) + '\t' + field(what) + '\n');
 }
 
 void RunLog::write(std::string line) {

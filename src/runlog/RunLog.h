@@ -10,7 +10,8 @@
 // A place line has three fields (time, place, observation time or what
 // happened); a summary line has eight, and a ninth where something is said
 // about the run as a whole. A run the schedule started may add a line
-// about its notification (kNoticeMark in the place's field). Tabs and line breaks inside a field become
+// about its notification (kNoticeMark in the place's field), and one that
+// outlived its run, that it was ended (kEndedMark). Tabs and line breaks inside a field become
 // spaces. Past 1 MB, the older half is dropped at a line boundary.
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@ inline constexpr const char* kLogFileName = "vantoril.log";
 inline constexpr std::size_t kMostBytes = 1 << 20;
 inline constexpr std::string_view kSummaryMark = "运行结束";
 inline constexpr std::string_view kNoticeMark = "通知";
+inline constexpr std::string_view kEndedMark = "强制结束";
 
 std::string logPath(const std::string& folder);
 
@@ -63,8 +65,8 @@ class RunLog {
   void place(std::u16string_view place, std::string_view what);
   void summary(const Counts& counts, int exitCode, std::string_view note = {});
   // A line about the run's notification, after its summary:
-  // "<time><TAB>通知<TAB><what>".
-  void notice(std::string_view what);
+  // "<time><TAB>通知<TAB><what>"; or, with kEndedMark, about its end.
+  void notice(std::string_view what, std::string_view mark = kNoticeMark);
 
  private:
   void write(std::string line);

@@ -84,13 +84,21 @@ std::string systemdCommand(const std::string& path) {
 }
 
 std::string serviceUnitText(const std::string& programFile) {
+  const std::string command = systemdCommand(programFile);
+  // A removed program (its package removed) makes the timer skip the run,
+  // which then neither fails nor says anything, until the program is back.
+  std::string condition;
+  for (char c : programFile) condition += c == '%' ? std::string("%%") : std::string(1, c);
   return "[Unit]\n"
          "Description=Vantoril: record the weather of every place once\n"
+         "ConditionFileIsExecutable=" +
+         condition +
+         "\n"
          "\n"
          "[Service]\n"
          "Type=oneshot\n"
          "ExecStart=" +
-         systemdCommand(programFile) + "\n";
+         command + "\n";
 }
 
 std::string timerUnitText(const std::vector<TimeOfDay>& times) {
@@ -173,7 +181,10 @@ std::string crontabWith(std::string_view crontab, const std::string& programFile
                         const std::vector<TimeOfDay>& times) {
   std::string text = crontabWithout(crontab);
   if (!text.empty() && text.back() != '\n') text += '\n';
-  const std::string command = cronQuoted(programFile) + " " + std::string(kScheduledArguments);
+  // A removed program (its package removed) is not started: the line does
+  // nothing, ends with 0 and prints nothing (no mail), until it is back.
+  const std::string program = cronQuoted(programFile);
+  const std::string command = "test ! -x " + program + " || " + program + " " + std::string(kScheduledArguments);
   std::map<int, std::string> hoursAtMinute;
   for (const TimeOfDay& t : times) {
     std::string& hours = hoursAtMinute[t.minute];

@@ -38,6 +38,13 @@ export HOME="$WORK/home of 张三"
 export XDG_DATA_HOME="$HOME/data" XDG_CONFIG_HOME="$HOME/config"
 # xdg-mime asks GIO, as on GNOME, Xfce, MATE, Cinnamon and LXDE desktops.
 export XDG_CURRENT_DESKTOP=GNOME
+# The system's file types of shared-mime-info alone, in a database of the
+# test's own, and no system menu entries or defaults: a machine with the
+# package installed knows the data files' type already.
+mkdir -p "$WORK/system/mime/packages" "$WORK/system-config"
+cp /usr/share/mime/packages/freedesktop.org.xml "$WORK/system/mime/packages/" || fail "shared-mime-info is not installed"
+update-mime-database "$WORK/system/mime" >"$WORK/log" 2>&1 || fail "update-mime-database: $(cat "$WORK/log")"
+export XDG_DATA_DIRS="$WORK/system" XDG_CONFIG_DIRS="$WORK/system-config"
 mkdir -p "$HOME"
 folder=$XDG_DATA_HOME/vantoril
 apps=$XDG_DATA_HOME/applications
@@ -198,12 +205,13 @@ done
 kept_as_recorded || fail "the uninstall changed the places or the data"
 expect_type "$data_file" application/vnd.ms-excel
 ! grep -rqs "$data_type" "$XDG_CONFIG_HOME" || fail "the uninstall left the data files' default program"
-# A program folder whose path holds "%" and a blank, where the user made
+# A program folder whose path holds "%", a blank, "$", quotes, a backquote
+# and a backslash (each with its own rule in an Exec line), where the user made
 # WebSite a link (first to nothing, then to a folder of places) and
 # WeatherData is missing: the install keeps the link as it is, and the menu
 # entry's command line starts the installed program, which records through
 # the link.
-export HOME="$WORK/home 2" XDG_DATA_HOME="$WORK/home 2/数据 100% 50%d"
+export HOME="$WORK/home 2" XDG_DATA_HOME="$WORK/home 2/数据 100% 50%d \$HOME \"q\" it's \`id\` a\\b"
 folder=$XDG_DATA_HOME/vantoril
 menu_entry=$XDG_DATA_HOME/applications/vantoril.desktop
 mkdir -p "$folder" "$WORK/places"
@@ -226,6 +234,18 @@ ln -sfn /bin/true "$HOME/.local/bin/vantoril"
 run "$REPO/scripts/uninstall.sh"
 [ "$(readlink "$folder/WebSite")" = "$WORK/places" ] || fail "the uninstall changed the link WebSite"
 [ "$(readlink "$HOME/.local/bin/vantoril")" = /bin/true ] || fail "the uninstall removed a link that is not its own"
+
+# scripts/demo-catalogue.sh: three places reading the sample pages where the
+# program folder has no WebSite; a WebSite there (the link above, or one
+# leading nowhere) is left as it is.
+run "$REPO/scripts/demo-catalogue.sh" "$WORK/demo"
+cp "$PROGRAM" "$WORK/demo/vantoril"
+(cd "$WORK" && run "$WORK/demo/vantoril" --record)
+[ "$(ls "$WORK/demo/WeatherData" | wc -l)" -eq 3 ] || fail "the demo catalogue recorded: $(ls "$WORK/demo/WeatherData")"
+run "$REPO/scripts/demo-catalogue.sh" "$folder"
+ln -sfn "$WORK/no such places" "$WORK/demo/WebSite"
+run "$REPO/scripts/demo-catalogue.sh" "$WORK/demo"
+[ "$(ls "$WORK/places")" = harbin.txt ] && [ ! -e "$WORK/no such places" ] || fail "the demo catalogue changed a WebSite"
 
 # A relative XDG_DATA_HOME counts as unset: ~/.local/share.
 export HOME="$WORK/home 3" XDG_DATA_HOME=data

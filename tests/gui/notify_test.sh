@@ -24,11 +24,27 @@ stop_bus() {
 trap stop_bus EXIT
 
 start_x
+# The buses' configuration: a session bus whose only service folder is an
+# empty one of the test's, so that nothing (a notification server the
+# machine has installed) is started by D-Bus activation.
+mkdir -p "$WORK/services"
+cat >"$WORK/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <servicedir>$WORK/services</servicedir>
+  <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
+</busconfig>
+CONF
+chmod a+rx "$WORK" "$WORK/services"
+chmod a+r "$WORK/bus.conf"
 # The session bus: its socket in a runtime folder of our own, as
 # /run/user/<uid>/bus is the user's.
 runtime="$WORK/runtime"
 mkdir -m 700 "$runtime"
-dbus-daemon --session --nofork --address="unix:path=$runtime/bus" >"$WORK/bus.log" 2>&1 &
+dbus-daemon --config-file="$WORK/bus.conf" --nofork --address="unix:path=$runtime/bus" >"$WORK/bus.log" 2>&1 &
 BUS_PID=$!
 wait_socket() { [ -S "$runtime/bus" ]; }
 wait_until 10 wait_socket || fail "the session bus did not start: $(cat "$WORK/bus.log")"
@@ -129,7 +145,7 @@ user_bus="unix:path=$user_runtime/bus"
 user_command=(setpriv --reuid="$USER_NAME" --regid="$USER_NAME" --init-groups
   env -i HOME="/home/$USER_NAME" USER="$USER_NAME" LOGNAME="$USER_NAME" PATH=/usr/bin:/bin LC_ALL=C.UTF-8)
 as_user() { "${user_command[@]}" "$@"; }
-"${user_command[@]}" dbus-daemon --session --nofork --address="$user_bus" >"$WORK/user-bus.log" 2>&1 &
+"${user_command[@]}" dbus-daemon --config-file="$WORK/bus.conf" --nofork --address="$user_bus" >"$WORK/user-bus.log" 2>&1 &
 USER_PIDS+=($!)
 user_socket() { [ -S "$user_runtime/bus" ]; }
 wait_until 10 user_socket || fail "the user's session bus did not start: $(cat "$WORK/user-bus.log")"

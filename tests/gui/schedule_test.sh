@@ -62,7 +62,8 @@ now=$(crontab_of_user)
 ours=$(grep ' # vantoril-schedule$' <<<"$now")
 [ "$(wc -l <<<"$ours")" -eq 2 ] || fail "not one line per minute of the hour: $now"
 quoted=${PROGRAM_FOLDER//\'/\'\\\'\'}  # as the shell reads it back, after cron's "\%" became "%"
-grep -qxF "0 8,20 * * * '$quoted/vantoril' --record --notify # vantoril-schedule" <<<"${ours//\\%/%}" ||
+grep -qxF "0 8,20 * * * test ! -x '$quoted/vantoril' || '$quoted/vantoril' --record --notify # vantoril-schedule" \
+  <<<"${ours//\\%/%}" ||
   fail "the line does not run the program at its path: $ours"
 [ "$(as_user "$PROGRAM_FOLDER/vantoril" --schedule 2>/dev/null)" = "$out" ] || fail "--schedule printed another state"
 

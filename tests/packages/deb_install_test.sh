@@ -3,7 +3,8 @@
 # root (debootstrap, minbase) from the mirror this machine uses: the
 # package pulls in what it needs, an ordinary user's --record writes into
 # ~/.local/share/vantoril, root's into root's own folder (never into the
-# program's), and removing the package leaves the data. The debootstrap
+# program's), and removing the package leaves the data and makes the
+# user's schedule do nothing until it is installed again. The debootstrap
 # tarball is kept beside the package, so later runs fetch nothing for it.
 #   tests/packages/deb_install_test.sh DEB
 set -euo pipefail
@@ -96,9 +97,29 @@ cmp "$target/root/.local/share/vantoril/WeatherData/北京-WeatherData.xls" "$ex
 [ "$(ls "$target/usr/lib/vantoril" | tr '\n' ' ')" = "vantoril vantoril-window.so " ] ||
   fail "files beside the installed program: $(ls "$target/usr/lib/vantoril")"
 
+# The user's schedule (a crontab line: no user manager here), left on over
+# the removal: its command, run as cron runs it, does nothing and says
+# nothing while the program is gone, and records again once it is back.
+in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq cron >"$work/cron.log" 2>&1 ||
+  fail "apt-get install cron failed: $(tail -n20 "$work/cron.log")"
+out=$(as_user vantoril --schedule 8 2>&1) || fail "--schedule 8 failed: $out"
+command=$(in_root crontab -l -u tester | sed -n 's/^0 8 \* \* \* \(.*\) # vantoril-schedule$/\1/p')
+[ -n "$command" ] || fail "no schedule line in the crontab: $(in_root crontab -l -u tester)"
+as_cron() { as_user SHELL=/bin/sh LOGNAME=tester sh -c "$command" 2>&1; }
+
 in_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq vantoril >"$work/remove.log" 2>&1 ||
   fail "apt-get remove failed: $(tail -n20 "$work/remove.log")"
 [ ! -e "$target/usr/lib/vantoril" ] && [ ! -L "$target/usr/bin/vantoril" ] || fail "apt-get remove left the program"
 cmp "$target$home_data/WeatherData/北京-WeatherData.xls" "$expected" || fail "apt-get remove took the user's data"
 [ -f "$target$home_data/WebSite/北京.txt" ] || fail "apt-get remove took the user's places"
+rm "$target$home_data/WeatherData/北京-WeatherData.xls"
+out=$(as_cron) || fail "the scheduled command of a removed program failed: $out"
+[ -z "$out" ] && [ ! -e "$target$home_data/WeatherData/北京-WeatherData.xls" ] ||
+  fail "the scheduled command of a removed program did something: $out"
+in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "/tmp/$(basename "$deb")" >"$work/install.log" 2>&1 ||
+  fail "apt-get install again failed: $(tail -n20 "$work/install.log")"
+out=$(as_cron) || fail "the scheduled command after a reinstall failed: $out"
+cmp "$target$home_data/WeatherData/北京-WeatherData.xls" "$expected" || fail "the schedule did not record after a reinstall: $out"
+out=$(as_user vantoril --schedule off 2>&1) || fail "--schedule off after a reinstall failed: $out"
+! in_root crontab -l -u tester 2>/dev/null | grep -q 'vantoril-schedule' || fail "--schedule off left the line"
 echo "PASS: deb_install_test"

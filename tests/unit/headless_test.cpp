@@ -31,6 +31,7 @@
 #include "notify/Notifier.h"
 #include "platform/CurlDownloader.h"
 #include "platform/Failure.h"
+#include "platform/RunLock.h"
 #include "platform/Text.h"
 
 namespace vantoril {
@@ -550,6 +551,32 @@ TEST(HeadlessRecord, AScheduledRunNotifiesOnceWhenAPlaceFailsAndTheResultStaysWh
       EXPECT_LT(log.find("\t运行结束\t"), notice) << log;
     }
   }
+}
+
+// A run whose notification never ends: the run lock is free while it
+// waits, and the process is ended past its limit, the run log saying so.
+TEST(HeadlessRecord, AProcessThatOutlivesItsRunIsEndedAndItsLockIsFreeMeanwhile) {
+  struct Stuck final : notify::Notifier {
+    int told = -1;
+    void show(const notify::Notification&) override {
+      while (::write(told, "n", 1) == 1) ::pause();
+    }
+  } stuck;
+  TempFolder folder;
+  test::writeGbk(folder / "WebSite/甲.txt", u"file:///nonexistent/page.html\r\n");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  stuck.told = ready[1];
+  const auto ended = [&](int code) { endAfter(folder.path(), code, std::chrono::milliseconds(200)); };
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(10 + recordHeadless(folder.path(), &stuck, ended));
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  EXPECT_TRUE(makeRunLock(folder.path())->tryAcquire());
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 1 << 8);  // exited with the run's code
+  EXPECT_TRUE(test::contains(test::readBytes(folder / "vantoril.log"), "\t强制结束\t运行结束 0 秒后程序还没有退出"));
 }
 
 }  // namespace

@@ -170,8 +170,14 @@ TEST(ScheduleSystemdUnits, AreVerifiedBySystemdAndPointAtTheProgramWhateverItsPa
     EXPECT_EQ(serviceUnitText(program).find("ExecStart=/bin/sh -c ") != std::string::npos, throughShell) << name;
     // A scheduled run tells its person when places were not recorded.
     EXPECT_NE(serviceUnitText(program).find(" --record --notify"), std::string::npos) << serviceUnitText(program);
+    // The service runs only while the program file is there (systemd's own reading of the condition).
+    const std::string unit = serviceUnitText(program);
+    const auto at = unit.find("\nConditionFileIsExecutable=") + 1;
+    const std::string condition = "systemd-analyze condition " + shellQuoted(unit.substr(at, unit.find('\n', at) - at));
+    EXPECT_EQ(shell(condition).first, 0) << name << ":\n" << unit;
     // The same units without the program file are refused: the check above looked at that path.
     std::filesystem::remove(program);
+    EXPECT_NE(shell(condition).first, 0) << name;
     if (!throughShell) {
       EXPECT_NE(shell(verify).first, 0) << name;
     }
@@ -221,7 +227,8 @@ TEST(ScheduleCrontab, OurLinesReplaceOurOldOnesAndEveryOtherLineStaysByteForByte
     const std::string with = crontabWith(mine, program, {{8, 0}, {20, 0}, {20, 30}});
     EXPECT_EQ(crontabTimes(with), (Times{{8, 0}, {20, 0}, {20, 30}})) << with;
     EXPECT_TRUE(with.ends_with("\n"));
-    EXPECT_NE(with.find("0 8,20 * * * '/opt/my apps/it'\\''s 100\\%/vantoril' --record --notify # vantoril-schedule\n"),
+    const std::string program = "'/opt/my apps/it'\\''s 100\\%/vantoril'";
+    EXPECT_NE(with.find("0 8,20 * * * test ! -x " + program + " || " + program + " --record --notify # vantoril-schedule\n"),
               std::string::npos)
         << with;
     EXPECT_NE(with.find("30 20 * * * "), std::string::npos) << with;
@@ -233,6 +240,9 @@ TEST(ScheduleCrontab, OurLinesReplaceOurOldOnesAndEveryOtherLineStaysByteForByte
     EXPECT_TRUE(crontabTimes(without).empty());
     EXPECT_TRUE(without == mine || without == mine + "\n") << without;
   }
+  // A line of the older form (the program alone, no test) is ours as well.
+  const std::string older = "0 8 * * * '/usr/lib/vantoril/vantoril' --record --notify # vantoril-schedule\n";
+  EXPECT_EQ(crontabTimes(crontabWith("1 2 * * * x\n" + older, program, {{6, 0}})), (Times{{6, 0}}));
 }
 
 // The crontab line's command, as cron hands it to the shell, runs the program
@@ -259,6 +269,9 @@ TEST(ScheduleCrontab, TheCommandReachesTheProgramThroughCronAndTheShell) {
     const auto [status, out] = shell("sh -c " + shellQuoted(command));
     EXPECT_EQ(status, 0) << line << "\n" << out;
     EXPECT_EQ(out, "ran --record --notify\n") << line;
+    // The program removed: nothing runs, nothing is said, no failure.
+    std::filesystem::remove(program);
+    EXPECT_EQ(shell("sh -c " + shellQuoted(command)), std::make_pair(0, std::string())) << line;
   }
 }
 

@@ -43,7 +43,10 @@ place 杭州 harbin-2016.html
 status=0
 (cd "$work" && "$root/scripts/wine.sh" "$build" run "$work/program/vantoril.exe" --record) \
   >"$work/out.crlf" 2>"$work/err" </dev/null || status=$?
-tr -d '\r' <"$work/out.crlf" >"$work/out"  # Windows ends console lines in CR LF
+tr -d '\r' <"$work/out.crlf" >"$work/out"
+# Windows ends console lines in CR LF, into a file as well.
+crlf() { ! grep -q $'[^\r]$\|^$' "$1" && [ "$(tail -c1 "$1")" = "" ] || fail "$2 lines not ended in CR LF: $(od -c "$1" | head)"; }
+crlf "$work/out.crlf" "vantoril.exe:"
 cat "$work/out"
 cat "$work/err" >&2
 [ "$status" -eq 1 ] || fail "exit code $status, not 1 (a place failed)"
@@ -70,14 +73,18 @@ for row in '<tr><td>上海</td><td>—</td><td><span class="none">还没有记�
   grep -qF "$row" "$overview" || fail "一览.html lacks $row"
 done
 
-# The same run through the console companion vantoril.com: it waits for the
-# program, passes its lines (UTF-8 into a pipe) and its exit code on.
+# The same run through the console companion vantoril.com, in a folder
+# whose name has a blank (its path comes quoted): it waits for the program,
+# passes its arguments, its lines (UTF-8 into a pipe) and its exit code on.
 cp "$(dirname "$program")/vantoril.com" "$work/program/vantoril.com"
 rm -rf "$data"
+mv "$work/program" "$work/my program"
+data="$work/my program/WeatherData"
 status=0
-(cd "$work" && "$root/scripts/wine.sh" "$build" run "$work/program/vantoril.com" --record) \
+(cd "$work" && "$root/scripts/wine.sh" "$build" run "$work/my program/vantoril.com" --record) \
   >"$work/out.crlf" 2>"$work/err" </dev/null || status=$?
-[ "$status" -eq 1 ] || fail "vantoril.com: exit code $status, not 1"
+[ "$status" -eq 1 ] || fail "vantoril.com: exit code $status, not 1: $(cat "$work/err")"
+crlf "$work/out.crlf" "vantoril.com:"
 tr -d '\r' <"$work/out.crlf" | diff - "$work/out" || fail "vantoril.com printed other lines"
 cmp "$data/北京-WeatherData.xls" "$root/tests/data/hangzhou-2014.WeatherData.xls" || fail "vantoril.com: 北京's data file differs"
 echo "PASS"

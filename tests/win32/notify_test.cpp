@@ -62,29 +62,32 @@ TEST(TrayNotification, TheIconIsAddedWithItsBalloonAndRemovedOnceItIsShown) {
   ASSERT_NE(bar, nullptr);
   ASSERT_EQ(::FindWindowW(L"Shell_TrayWnd", nullptr), bar) << "another taskbar answers";
 
-  const std::string title = "Vantoril：定时记录有 3 个地名没有记录";
   struct Case {
     const char* what;
-    std::string body, shown;  // the balloon's text as given, and as the taskbar gets it
+    std::string body, shown;  // the balloon's text as given, and as the taskbar gets it ("": as given)
+    std::string title = "Vantoril：定时记录有 3 个地名没有记录", shownTitle = "";
   };
   const std::string longBody(300, 'x');
   const Case cases[] = {
       {"a short text", "3 个地名都无法下载：无法解析主机 www.weather.com.cn，网络可能没有连通", ""},
       {"a text past the balloon's 255 characters", longBody, std::string(254, 'x') + "…"},
+      {"a text of exactly the balloon's 256 characters", std::string(256, 'y'), std::string(254, 'y') + "…"},
+      {"a text of 255 characters", std::string(255, 'z'), ""},
+      {"a title of exactly its 64 characters", "x", "", std::string(64, 't'), std::string(62, 't') + "…"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<IconCall> made;
     calls = &made;
     const DWORD start = ::GetTickCount();
-    makeNotifier()->show({title, c.body});
+    makeNotifier()->show({c.title, c.body});
     calls = nullptr;
     EXPECT_LT(::GetTickCount() - start, 10000u) << "the icon waited past its balloon";
     ASSERT_EQ(made.size(), 2u);
     EXPECT_EQ(made[0].what, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(made[1].what, static_cast<DWORD>(NIM_DELETE));
     EXPECT_TRUE(field(made[0].data, 2) & NIF_INFO);
-    EXPECT_TRUE(holds(made[0].data, win32::wide(title)));
+    EXPECT_TRUE(holds(made[0].data, win32::wide(c.shownTitle.empty() ? c.title : c.shownTitle)));
     EXPECT_TRUE(holds(made[0].data, win32::wide(c.shown.empty() ? c.body : c.shown)));
     // The same icon removed, and its window gone.
     EXPECT_EQ(field(made[1].data, 0), field(made[0].data, 0));
