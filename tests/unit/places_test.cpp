@@ -52,6 +52,9 @@ TEST(PlaceSearch, FindsByChinesePartPinyinPrefixAndCodePrefixBestFirst) {
       // A province matches every place in it.
       {"浙江", {}, MatchRank::Rest, 60},
       {"xiaos", {"101210102"}, MatchRank::Prefix, 1},
+      // A city's own place before the other names that begin alike.
+      {"杭", {"101210101"}, MatchRank::SeatPrefix, 10},
+      {"hang", {"101210101"}, MatchRank::SeatPrefix, 3},
       {"XiaoShan", {"101210102"}, MatchRank::Exact, 1},
       {"1012101", {"101210101", "101210102"}, MatchRank::Prefix, 8},
       {"101210102", {"101210102"}, MatchRank::Exact, 1},
