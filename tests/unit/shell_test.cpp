@@ -285,7 +285,7 @@ TEST(XdgStarter, APathGoesAsAFileAddressAndAFailedOpenerIsToldWithThePath) {
   EXPECT_EQ(open(shell::openCommand(u"/tmp/北京 页.html"), "0"),
             std::pair("file:///tmp/%E5%8C%97%E4%BA%AC%20%E9%A1%B5.html\n"s, Told{}));
   EXPECT_EQ(open(kBrowser + u" http://a/b?c=1", "0"), std::pair("http://a/b?c=1\n"s, Told{}));  // an address: as it is
-  const Told failed{"无法打开 /tmp/北京 页.html：" + opener + " 失败（退出码 4）"};
+  const Told failed{"无法打开 /tmp/北京 页.html：没有能打开它的程序，或那个程序打开失败"};
   EXPECT_EQ(open(shell::openCommand(u"/tmp/北京 页.html"), "4").second, failed);
   // Once nobody listens, a failure is told to nobody.
   starter.tellLateFailures(nullptr);
