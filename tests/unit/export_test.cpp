@@ -3,6 +3,7 @@
 // the Windows program must write the same bytes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "recording/DataFile.h"
 
 namespace vantoril {
 namespace {
@@ -91,12 +93,14 @@ std::string hourAfter(const char* first, int k) {
       *chart::parseHour(fromUtf8(std::string(first, 4) + std::string(first + 5, 2) + std::string(first + 8, 2) +
                                  std::string(first + 11, 2))) +
       k;
-  return chart::isoHour(h);
+  std::string time = chart::isoHour(h);  // "2026-12-07T14:00+08:00" as "2026-12-07 14:00"
+  time[10] = ' ';
+  return time.substr(0, 16);
 }
 
 std::string expectedTable(char separator) {
   const std::string s(1, separator);
-  std::string table = "\xEF\xBB\xBF地名" + s + "时间" + s + "气温" + s + "降水" + s + "湿度\r\n";
+  std::string table = "\xEF\xBB\xBF地名" + s + "时间（北京时间）" + s + "气温" + s + "降水" + s + "湿度\r\n";
   for (const Run& run : kRuns) {
     std::string place = run.place;
     if (separator == '\t' && place.front() == '"') place = place.substr(1, place.size() - 2);
@@ -105,8 +109,8 @@ std::string expectedTable(char separator) {
                std::to_string(run.humidity + k) + "\r\n";
       // R2's odd rows come right after its tenth hour.
       if (run.temperature == 100 && k == 9) {
-        table += place + s + "2026-12-30T16:00+08:00" + s + s + "0" + s + "60\r\n";
-        table += place + s + "2026-12-30T17:00+08:00" + s + "-3.5" + s + "'=1+1" + s + "'@SUM(1)\r\n";
+        table += place + s + "2026-12-30 16:00" + s + s + "0" + s + "60\r\n";
+        table += place + s + "2026-12-30 17:00" + s + "-3.5" + s + "'=1+1" + s + "'@SUM(1)\r\n";
       }
     }
   }
@@ -143,11 +147,11 @@ TEST(Export, WithGapsEveryHourBetweenAPlacesFirstAndLastIsARow) {
   // Rows in time order, one an hour; the missing ones without values.
   for (std::size_t k = 1; k < lines.size(); ++k)
     EXPECT_TRUE(lines[k].starts_with("杭州," + hourAfter("2026-12-29T12", static_cast<int>(k) - 1) + ",")) << k;
-  EXPECT_EQ(lines[6], "杭州,2026-12-29T17:00+08:00,,,\r");
-  EXPECT_EQ(lines[65], "杭州,2027-01-01T04:00+08:00,324,0,74\r");
-  EXPECT_EQ(lines[66], "杭州,2027-01-01T05:00+08:00,,,\r");
-  EXPECT_EQ(lines[113], "杭州,2027-01-03T04:00+08:00,,,\r");
-  EXPECT_EQ(lines[114], "杭州,2027-01-03T05:00+08:00,400,0,50\r");
+  EXPECT_EQ(lines[6], "杭州,2026-12-29 17:00,,,\r");
+  EXPECT_EQ(lines[65], "杭州,2027-01-01 04:00,324,0,74\r");
+  EXPECT_EQ(lines[66], "杭州,2027-01-01 05:00,,,\r");
+  EXPECT_EQ(lines[113], "杭州,2027-01-03 04:00,,,\r");
+  EXPECT_EQ(lines[114], "杭州,2027-01-03 05:00,400,0,50\r");
 }
 
 TEST(Export, CoverageOfTheSameRecords) {
@@ -264,6 +268,14 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
                                   offered.push_back(suggested);
                                   return chosen;
                                 }};
+  // The first save dialog opens in the documents folder xdg-user-dirs names.
+  const std::string home = f.folder / "家", documents = home + "/文档";
+  std::filesystem::create_directories(std::filesystem::u8path(documents));
+  std::filesystem::create_directories(std::filesystem::u8path(f.folder / "config"));
+  writeWholeFile(f.folder / "config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/桌面\"\nXDG_DOCUMENTS_DIR=\"$HOME/文档\"\n");
+  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::setenv("HOME", home.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (f.folder / "config").c_str(), 1);
   // Two entries, one over a place and one for the whole program.
   const auto entries = listMenuEntries(2);
   ASSERT_EQ(entries.size(), 7u);
@@ -274,24 +286,44 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
 
   chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
   ASSERT_EQ(offered.size(), 1u);
-  EXPECT_TRUE(offered[0].starts_with(f.folder.path() + pathSeparator() + "vantoril-20")) << offered[0];
+  ::setenv("HOME", oldHome.c_str(), 1);
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_TRUE(offered[0].starts_with(documents + "/vantoril-20")) << offered[0];
   EXPECT_TRUE(offered[0].ends_with(".csv")) << offered[0];
   EXPECT_EQ(test::readBytes(chosen), expectedTable(','));
   ASSERT_EQ(f.report.messages.size(), 1u);
-  EXPECT_EQ(f.report.informed, 0) << "a place left out is a warning";
-  EXPECT_TRUE(test::contains(f.report.messages[0], "已导出到 " + chosen + "：113 行，2 个地名\n未能导出：\n上海："))
-      << f.report.messages[0];
+  EXPECT_EQ(f.report.informed, 1) << "the table was written";
+  EXPECT_EQ(f.report.messages[0], "已导出到 " + chosen + "：113 行，2 个地名\n\n以下 1 个地名未能导出：\n上海：没有数据文件 " +
+                                      datafile::path(f.folder.path(), u"上海"));
 
   chosen = f.folder / "one.tsv";
   chooseListMenuEntry(form, ListMenuEntry::ExportPlace, 1, dialogs);
+  EXPECT_TRUE(offered[1].starts_with(f.folder.path() + "/vantoril-20")) << "the folder of the last export";
   EXPECT_EQ(test::linesOf(test::readBytes(chosen)).size(), 26u);
   EXPECT_EQ(f.report.messages.back(), "已导出到 " + chosen + "：25 行，1 个地名");
-  EXPECT_EQ(f.report.informed, 1);
+  EXPECT_EQ(f.report.informed, 2);
+  chosen = f.folder / "all.csv";
+
+  // Forty places without data: one line names them all, the folder once.
+  for (int i = 10; i < 50; ++i) test::writeGbk(f.website("无数据" + std::to_string(i) + ".txt"), u"http:\r\n");
+  form.load();
+  chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
+  const std::vector<std::string> lines = test::linesOf(f.report.messages.back());
+  ASSERT_GE(lines.size(), 5u) << f.report.messages.back();
+  EXPECT_EQ(lines[2], "以下 41 个地名未能导出：");
+  EXPECT_TRUE(lines[3].starts_with("41 个地名都在 " + datafile::folder(f.folder.path()) + " 中没有数据文件（"));
+  EXPECT_EQ(test::readBytes(chosen).find("无数据"), std::string::npos);
+  std::string names;
+  for (std::size_t i = 3; i < lines.size(); ++i) names += lines[i];
+  EXPECT_FALSE(test::contains(names, "等")) << names;
+  EXPECT_EQ(names.find(datafile::folder(f.folder.path())), names.rfind(datafile::folder(f.folder.path())));
+  for (int i = 10; i < 50; ++i) EXPECT_TRUE(test::contains(names, "无数据" + std::to_string(i))) << i;
+  EXPECT_EQ(f.report.informed, 3);
 
   // Cancel writes nothing and says nothing; a refused ending is reported.
   chosen.clear();
   chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
-  EXPECT_EQ(f.report.messages.size(), 2u);
+  EXPECT_EQ(f.report.messages.size(), 3u);
   chosen = f.folder / "t.xls";
   chooseListMenuEntry(form, ListMenuEntry::ExportPlace, 2, dialogs);
   EXPECT_TRUE(test::contains(f.report.messages.back(), ".csv")) << f.report.messages.back();
