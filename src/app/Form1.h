@@ -205,6 +205,9 @@ class Form1 {
     std::u16string address;
   };
   std::optional<WatchedAddress> watched_;
+  // The input box of userEditAddress for `place` and its file, the prompt
+  // after `why` (why no editor could be used), if any.
+  void editAddress(const std::u16string& place, const std::string& file, const std::string& why = {});
   // followFolder on the window's behalf: a failure is reported once, not
   // at every return of the window (its message box makes it return).
   bool followFolderOnce();
