@@ -308,16 +308,10 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
   for (int i = 10; i < 50; ++i) test::writeGbk(f.website("无数据" + std::to_string(i) + ".txt"), u"http:\r\n");
   form.load();
   chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
-  const std::vector<std::string> lines = test::linesOf(f.report.messages.back());
-  ASSERT_GE(lines.size(), 5u) << f.report.messages.back();
-  EXPECT_EQ(lines[2], "以下 41 个地名未能导出：");
-  EXPECT_TRUE(lines[3].starts_with("41 个地名都在 " + datafile::folder(f.folder.path()) + " 中没有数据文件（"));
-  EXPECT_EQ(test::readBytes(chosen).find("无数据"), std::string::npos);
-  std::string names;
-  for (std::size_t i = 3; i < lines.size(); ++i) names += lines[i];
-  EXPECT_FALSE(test::contains(names, "等")) << names;
-  EXPECT_EQ(names.find(datafile::folder(f.folder.path())), names.rfind(datafile::folder(f.folder.path())));
-  for (int i = 10; i < 50; ++i) EXPECT_TRUE(test::contains(names, "无数据" + std::to_string(i))) << i;
+  const std::string& told = f.report.messages.back();
+  EXPECT_TRUE(test::contains(told, "\n\n以下 41 个地名未能导出：\n41 个地名都在 " + datafile::folder(f.folder.path()) +
+                                       " 中没有数据文件（上海")) << told;
+  EXPECT_TRUE(test::contains(told, "无数据49）") && !test::contains(told, "等")) << told;
   EXPECT_EQ(f.report.informed, 3);
 
   // Cancel writes nothing and says nothing; a refused ending is reported.
