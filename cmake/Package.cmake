@@ -6,3 +6,5 @@
 # Debian package around them.
 install(TARGETS vantoril RUNTIME DESTINATION lib/vantoril)
 install(TARGETS vantoril_window LIBRARY DESTINATION lib/vantoril PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+# The user guide, beside the program, which opens it from there.
+install(FILES ${CMAKE_SOURCE_DIR}/resources/guide.html DESTINATION lib/vantoril)

@@ -3,7 +3,7 @@
 #   build/vantoril_<version>_amd64.deb       the Debian package (Debian 12)
 #   build-win/vantoril-setup-<version>.exe   the Windows setup program (NSIS)
 #   build-win/vantoril-windows-x64.zip       the portable Windows folder:
-#     vantoril.exe, vantoril.com, README.txt, LICENSE.txt and the empty folders WebSite and
+#     vantoril.exe, vantoril.com, README.txt, LICENSE.txt, guide.html and the empty folders WebSite and
 #     WeatherData, all in a folder named vantoril
 #   scripts/package.sh [deb|windows]         only those of one system
 # The version is the program's own (vantoril --version), which CMake's
@@ -134,6 +134,7 @@ make_windows() {
   version=$(version_of build-win)
   sed "s/@VERSION@/$version/g; s/\$/\r/" packaging/README.txt.in >"$stage/vantoril/README.txt"
   cat packaging/NOTICE.txt LICENSE | sed 's/$/\r/' >"$stage/vantoril/LICENSE.txt"
+  cp resources/guide.html "$stage/vantoril/guide.html"
   (cd "$stage" && zip -q -r -X ../vantoril-windows-x64.zip vantoril)
   echo "build-win/vantoril-windows-x64.zip"
 
@@ -142,7 +143,7 @@ make_windows() {
   rm -f build-win/vantoril-setup-*.exe
   makensis -V2 -WX -DVERSION="$version" -DPROGRAM="$PWD/$stage/vantoril/vantoril.exe" \
     -DCONSOLE="$PWD/$stage/vantoril/vantoril.com" -DREADME="$PWD/$stage/vantoril/README.txt" \
-    -DLICENCE="$PWD/$stage/vantoril/LICENSE.txt" \
+    -DLICENCE="$PWD/$stage/vantoril/LICENSE.txt" -DGUIDE="$PWD/$stage/vantoril/guide.html" \
     -DICON="$PWD/build-win/vantoril.ico" -DOUTFILE="$PWD/build-win/vantoril-setup-$version.exe" \
     packaging/windows/vantoril.nsi >/dev/null
   echo "build-win/vantoril-setup-$version.exe"

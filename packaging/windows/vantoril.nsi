@@ -1,6 +1,6 @@
 ; The setup program of Vantoril for Windows, made by scripts/package.sh:
 ;   makensis -DVERSION=x.y.z -DPROGRAM=vantoril.exe -DCONSOLE=vantoril.com -DREADME=README.txt
-;            -DICON=vantoril.ico -DLICENCE=LICENSE.txt -DOUTFILE=setup.exe vantoril.nsi
+;            -DICON=vantoril.ico -DLICENCE=LICENSE.txt -DGUIDE=guide.html -DOUTFILE=setup.exe vantoril.nsi
 ; Installs for the current user, with no administrator rights, into
 ; %LOCALAPPDATA%\Programs\Vantoril, a folder the user may write, so that the
 ; places (WebSite) and the data (WeatherData) stay beside the program. The
@@ -93,6 +93,7 @@ Section "Vantoril"
   File "/oname=vantoril.com" "${CONSOLE}"
   File "/oname=README.txt" "${README}"
   File "/oname=LICENSE.txt" "${LICENCE}"
+  File "/oname=guide.html" "${GUIDE}"
   CreateDirectory "$INSTDIR\WebSite"
   CreateDirectory "$INSTDIR\WeatherData"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -130,6 +131,7 @@ Section "Uninstall"
   Delete "$INSTDIR\vantoril.com"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\guide.html"
   Delete "$SMPROGRAMS\Vantoril.lnk"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   Delete "$INSTDIR\uninstall.exe"

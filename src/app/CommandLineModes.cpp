@@ -37,6 +37,13 @@ std::string scheduleArgument(const std::string& value) {
 
 namespace {
 
+// The arguments as the user wrote them, a blank apart.
+std::string joined(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& argument : arguments) text += (text.empty() ? "" : " ") + argument;
+  return text;
+}
+
 // Runs the mode the parsed options name.
 int runMode(const std::function<int()>& mode) {
   try {
@@ -53,79 +60,77 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
                    const std::function<int()>& openWindow) {
   if (arguments.empty()) return openWindow();
 
-  CLI::App app("Vantoril: records live weather observations for a list of places.\n"
-               "Without an option it opens its window; each option below does its work without the window.",
+  CLI::App app("Vantoril：把一组地名的实时天气观测记录到数据文件。\n"
+               "不带选项时打开窗口；下面每个选项各做一件事，不打开窗口，一次只能用一个。",
                "vantoril");
-  app.footer("Exit codes: 0 done, 1 failed, 2 an option, place or time the program does not know.");
-
-  app.set_version_flag("--version", std::string("vantoril ") + VANTORIL_VERSION, "print the version and exit");
+  app.footer("退出码：0 完成；1 失败（消息写明地名、文件或网址）；2 不认识的选项、地名或时间；"
+             "3 定时记录等另一次记录超过 30 分钟，本次放弃。");
+  CLI::FormatterBase& format = *app.get_formatter();
+  format.label("Usage", "用法");
+  format.label("OPTIONS", "选项");
+  app.option_defaults()->group("选项");
+  app.set_help_flag("-h,--help", "显示本帮助后退出");
+  app.set_version_flag("--version", std::string("vantoril ") + VANTORIL_VERSION, "显示版本后退出");
 
   bool record = false;
-  CLI::Option* recordOption = app.add_flag("--record", record,
-                                           "start-up and one recording run without a window: one line per place; "
-                                           "exit code 0 only when every place was recorded");
+  CLI::Option* recordOption =
+      app.add_flag("--record", record, "不开窗口记录一次：每个地名一行；只有每个地名都记录了，退出码才是 0");
   bool notifyPerson = false;
   const CLI::Option* notifyOption =
       app.add_flag("--notify", notifyPerson,
-                   "with --record, as the schedule starts it: when a place was not recorded or hours are lost, "
-                   "one notification through the system's notification service")
-          ->needs(recordOption);
+                   "与 --record 一起用，定时记录就是这样启动的：有地名没有记录或缺了小时，通过系统的通知服务发一条通知");
   std::vector<std::string> chartPlaces;
   const CLI::Option* chart =
       app.add_option("--chart", chartPlaces,
-                     "write the chart page of PLACE and print its path; of several places, one page comparing them "
-                     "(比较图表.html)")
+                     "写出地名的图表页，并显示它的路径；写几个地名时，写出比较它们的一页（比较图表.html）")
           ->expected(1, -1)
-          ->type_name("PLACE...");
+          ->type_name("地名…");
   bool overviewPage = false;
   const CLI::Option* overview =
       app.add_flag("--overview", overviewPage,
                    "写出一览页 一览.html（每个地名一行：最新记录、状态、近 30 天、昨天和今天的最高最低气温、"
-                   "可疑读数）并打印它的路径");
+                   "可疑读数）并显示它的路径");
 
   // Recording on a schedule.
   std::string scheduleTimes;
   const CLI::Option* schedule =
       app.add_option("--schedule", scheduleTimes,
-                     "record every day at TIMES (e.g. 08:00,20:00) through the system's scheduler, for this "
-                     "user; \"off\" stops it; without TIMES prints the schedule's state")
+                     "为当前用户通过系统的定时服务每天在这些时间记录（如 08:00,20:00）；off 停止定时记录；"
+                     "不写时间则显示定时记录的状态")
           ->expected(0, 1)
-          ->type_name("[TIMES|off]");
+          ->type_name("[时间|off]");
 
   // The site's place list.
   std::string findText, addText;
   const CLI::Option* find =
-      app.add_option("--find", findText, "list the places of the site whose name, pinyin or code match TEXT")
-          ->type_name("TEXT");
+      app.add_option("--find", findText, "列出网站上名称、拼音或代码与文字相符的地名")->type_name("文字");
   const CLI::Option* add =
-      app.add_option("--add", addText, "add the place with CODE, or the one place TEXT names best; print its name")
-          ->type_name("CODE|TEXT");
+      app.add_option("--add", addText, "添加这个代码的地名，或文字最相符的那一个地名；显示它的名称")
+          ->type_name("代码|文字");
   std::vector<std::string> checkPlaces;
   const CLI::Option* check =
       app.add_option("--check", checkPlaces,
-                     "download the page of every place (or of the PLACEs) and check it as a run would, writing "
-                     "nothing; exit code 0 only when no page failed or is stale")
+                     "像记录时一样下载并检查每个地名（或所写地名）的网页，什么也不写；"
+                     "只有没有网页失败或过时，退出码才是 0")
           ->expected(0, -1)
-          ->type_name("[PLACE...]");
+          ->type_name("[地名…]");
 
-  // The record taken out: --export and its --with-gaps, one group, one mode.
-  CLI::Option_group* exporting = app.add_option_group("export");
+  // The record taken out: --export and its --with-gaps, one mode.
   std::vector<std::string> exportArguments, coveragePlaces;
-  CLI::Option* exportTable = exporting->add_option("--export", exportArguments,
-                                                    "write the hours recorded of the PLACEs (all when none) to FILE, "
-                                                    "a .csv or .tsv table");
-  exportTable->expected(1, -1)->type_name("FILE [PLACE...]");
+  CLI::Option* exportTable =
+      app.add_option("--export", exportArguments,
+                     "把这些地名（不写则全部）记录的小时写入文件，.csv 或 .tsv 表格");
+  exportTable->expected(1, -1)->type_name("文件 [地名…]");
   bool withGaps = false;
-  exporting->add_flag("--with-gaps", withGaps, "with --export: the missing hours too, as rows without values")
-      ->needs(exportTable);
+  const CLI::Option* gapsOption =
+      app.add_flag("--with-gaps", withGaps, "与 --export 一起用：缺的小时也写出，作为没有数值的行");
   bool daily = false;
-  exporting->add_flag("--daily", daily, "with --export: one row per place and day (extremes, means, totals)")
-      ->needs(exportTable)
-      ->excludes("--with-gaps");
+  const CLI::Option* dailyOption =
+      app.add_flag("--daily", daily, "与 --export 一起用：每个地名每天一行（最高最低、平均、合计）");
   const CLI::Option* coverage =
-      app.add_option("--coverage", coveragePlaces, "print the hours recorded and missing of the PLACEs (all when none)")
+      app.add_option("--coverage", coveragePlaces, "显示这些地名（不写则全部）记录了和缺了哪些小时")
           ->expected(0, -1)
-          ->type_name("[PLACE...]");
+          ->type_name("[地名…]");
 
   // CLI11 takes the arguments last first.
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
@@ -137,19 +142,38 @@ int runCommandLine(const std::vector<std::string>& arguments, const std::functio
     return app.exit(e);
   } catch (const CLI::ExtrasError&) {
     // What the program does not know, named as the user wrote it.
-    std::string unknown;
-    for (const std::string& argument : app.remaining()) unknown += (unknown.empty() ? "" : " ") + argument;
-    std::cerr << "不认识的选项或参数：" << unknown << "\n用法：vantoril --help" << std::endl;
+    std::cerr << "不认识的选项或参数：" << joined(app.remaining()) << "\n用法：vantoril --help" << std::endl;
     return 2;
-  } catch (const CLI::ParseError& e) {
-    std::cerr << e.what() << "\n用法：vantoril --help" << std::endl;
+  } catch (const CLI::ArgumentMismatch& e) {
+    // CLI11 words it "--chart: 1 required 地名 missing": said again in Chinese.
+    const std::string what = e.what();
+    const std::string name = what.substr(0, what.find(':'));
+    const CLI::Option* option = name.starts_with("--") ? app.get_option_no_throw(name) : nullptr;
+    std::cerr << (option ? name + " 后面缺少" + option->get_type_name() : "选项的值多了或少了：" + joined(arguments))
+              << "\n用法：vantoril --help" << std::endl;
+    return 2;
+  } catch (const CLI::ParseError&) {
+    std::cerr << "无法读懂命令行：" << joined(arguments) << "\n用法：vantoril --help" << std::endl;
+    return 2;
+  }
+  // --notify goes with --record, --with-gaps with --export.
+  for (const auto& [option, needs] : {std::pair{notifyOption, recordOption}, std::pair{gapsOption, exportTable},
+                                  std::pair{dailyOption, exportTable}}) {
+    if (option->count() > 0 && needs->count() == 0) {
+      std::cerr << option->get_name() << " 只能与 " << needs->get_name() << " 一起用\n用法：vantoril --help"
+                << std::endl;
+      return 2;
+    }
+  }
+  if (dailyOption->count() > 0 && gapsOption->count() > 0) {
+    std::cerr << "--daily 和 --with-gaps 不能一起用\n用法：vantoril --help" << std::endl;
     return 2;
   }
   // One mode at a time; --notify goes with --record, --with-gaps and --daily with --export.
   std::vector<const CLI::Option*> given;
   for (const CLI::Option* option : app.get_options())
-    if (option != notifyOption && option->count() > 0) given.push_back(option);
-  if (exportTable->count() > 0) given.push_back(exportTable);
+    if (option != notifyOption && option != gapsOption && option != dailyOption && option->count() > 0)
+      given.push_back(option);
   if (given.size() > 1) {
     std::string names;
     for (const CLI::Option* option : given) names += (names.empty() ? "" : "、") + option->get_name();

@@ -110,8 +110,21 @@ class Form1 {
   // "导出数据…" (`index` -1: every place of List1, in its order) and
   // "导出此地数据…" (entry `index`): the table written to `path`
   // (exporting::exportTable) and where it went and its rows told in one
-  // message; the places left out, if any, in a warning.
+  // message, with the places left out, if any (a warning only when nothing
+  // was written). The folder is offered to the next export.
   bool userExport(int index, const std::string& path);
+  // The folder the last export went to; empty before the first.
+  const std::string& lastExportFolder() const { return lastExportFolder_; }
+
+  // "修改网址" without an editor: the address of list entry `index` in an
+  // input box, the answer written back as the catalogue file's one line
+  // (GBK, CR LF) and shown in Text14. Cancel, or the same address, changes
+  // nothing. Command4 falls back to it when no program opens the file.
+  bool userEditAddress(int index);
+  // An opener that failed after the click (its exit status): reported;
+  // when it was to open the file "修改网址" handed over, the address is
+  // asked for in the input box instead.
+  bool userOpenFailed(const std::string& message);
 
   // The window is active again: the list follows the place folder
   // (followFolder). A catalogue file that "修改网址" opened and whose
@@ -206,6 +219,9 @@ class Form1 {
     std::u16string address;
   };
   std::optional<WatchedAddress> watched_;
+  // The input box of userEditAddress for `place` and its file, the prompt
+  // after `why` (why no editor could be used), if any.
+  void editAddress(const std::u16string& place, const std::string& file, const std::string& why = {});
   // followFolder on the window's behalf: a failure is reported once, not
   // at every return of the window (its message box makes it return).
   bool followFolderOnce();
@@ -248,6 +264,7 @@ class Form1 {
   void settleRenameAtStart();
 
   std::string programFolder_;
+  std::string lastExportFolder_;
   Form1Services services_;
   std::vector<Control*> controls_;
   // Shared with Text1, which decodes its part only when it is read.

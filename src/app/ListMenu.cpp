@@ -43,7 +43,7 @@ void chooseListMenuEntry(Form1& form, ListMenuEntry entry, int row, const ListMe
       const int index = entry == ListMenuEntry::Export ? -1 : row;
       if (index >= form.List1.entryCount() || (entry == ListMenuEntry::ExportPlace && index < 0)) return;
       std::string path;
-      if (form.atEventBoundary([&] { path = dialogs.askSavePath(suggestedExportPath(form.programFolder())); }) &&
+      if (form.atEventBoundary([&] { path = dialogs.askSavePath(suggestedExportPath(exportFolder(form))); }) &&
           !path.empty())
         form.userExport(index, path);
       return;
@@ -51,11 +51,16 @@ void chooseListMenuEntry(Form1& form, ListMenuEntry entry, int row, const ListMe
   }
 }
 
-std::string suggestedExportPath(const std::string& dataFolder) {
+std::string exportFolder(const Form1& form) {
+  if (!form.lastExportFolder().empty()) return form.lastExportFolder();
+  return documentsFolder().value_or(form.programFolder());
+}
+
+std::string suggestedExportPath(const std::string& folder) {
   const std::time_t now = std::time(nullptr);
   char date[16] = "";
   if (const std::tm* tm = std::localtime(&now)) std::strftime(date, sizeof date, "%Y-%m-%d", tm);
-  return dataFolder + pathSeparator() + "vantoril-" + date + ".csv";
+  return folder + pathSeparator() + "vantoril-" + date + ".csv";
 }
 
 }  // namespace vantoril

@@ -47,8 +47,11 @@ inline constexpr std::u16string_view kExportDialogTitle = u"导出数据";
 inline constexpr std::u16string_view kExportFileKinds = u"表格";
 
 // Where the save dialog of an export opens: "vantoril-<yyyy-mm-dd>.csv" of
-// today's local date, in the data folder.
-std::string suggestedExportPath(const std::string& dataFolder);
+// today's local date, in `folder`.
+std::string suggestedExportPath(const std::string& folder);
+// The folder of the form's last export; before the first, the user's
+// documents folder (the data folder when the system names none).
+std::string exportFolder(const Form1& form);
 
 // Carries out `entry`, chosen over list row `row` (-1 below the last place).
 // A dialog that fails is reported like any failure of the window's.

@@ -29,10 +29,10 @@ int runWindow(int argc, char** argv, const std::string& programFolder) {
   errorReport.setParent(&window);
   window.setBusyRun(&busy);
   busy.setWindow(&window);
-  // An opener that fails after the click (its exit status) is reported
-  // like a failed event, on the window's thread.
-  processStarter->tellLateFailures([&window, &errorReport](const std::string& message) {
-    QMetaObject::invokeMethod(&window, [&errorReport, message] { errorReport.report(message); }, Qt::QueuedConnection);
+  // An opener that fails after the click (its exit status) is an event of
+  // the window's: reported, or "修改网址" goes on in the input box.
+  processStarter->tellLateFailures([&window, &form](const std::string& message) {
+    QMetaObject::invokeMethod(&window, [&form, message] { form.userOpenFailed(message); }, Qt::QueuedConnection);
   });
   window.show();
   const int code = QApplication::exec();

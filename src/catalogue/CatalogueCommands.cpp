@@ -6,6 +6,7 @@
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
 #include "platform/Cp936.h"
+#include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "recording/PlaceData.h"
@@ -137,8 +138,43 @@ void Form1::Command4_Click() {
   const std::u16string place = List1.selectedText();
   const std::string path = placeFile(List1.selectedIndex());
   if (!place.empty() && !fileExists(path)) cp936::createWithLine(path, place + u":");
-  proc1(fileNameText(path));
+  try {
+    proc1(fileNameText(path));
+  } catch (const Failure& e) {
+    // No program opens the file: the address is edited in the input box.
+    if (place.empty()) throw;
+    editAddress(place, path, e.what());
+    return;
+  }
   if (!place.empty()) watchAddress(place, path);
+}
+
+void Form1::editAddress(const std::u16string& place, const std::string& file, const std::string& why) {
+  const std::u16string old = catalogue::addressIfExists(file).value_or(u"");
+  const std::u16string prompt = (why.empty() ? u"" : fromUtf8(why) + u"\n请在这里修改：") + place + u" 的网址:";
+  const std::u16string address = services_.inputBox.ask(prompt, u"修改网址", old);
+  if (address.empty() || address == old) return;
+  if (const auto holder = placeWithAddress(address); holder && *holder != place)
+    throw catalogue::AddressTaken(address, *holder, place);
+  // As every writer of a catalogue file: one line and CR LF.
+  replaceFile(file, cp936::encode(address + std::u16string(CRLF)));
+  watched_.reset();
+  if (List1.selectedIndex() >= 0 && placeFile(List1.selectedIndex()) == file) fill(Text14, catalogue::addressText(file));
+}
+
+bool Form1::userEditAddress(int index) {
+  return atEventBoundary([this, index] {
+    if (index < 0 || index >= List1.entryCount()) return;
+    editAddress(List1.entries()[static_cast<std::size_t>(index)], placeFile(index));
+  });
+}
+
+bool Form1::userOpenFailed(const std::string& message) {
+  return atEventBoundary([this, &message] {
+    if (!watched_ || message.find(watched_->file) == std::string::npos) throw Failure(message);
+    const WatchedAddress watched = *watched_;
+    editAddress(watched.place, watched.file, message);
+  });
 }
 
 }  // namespace vantoril

@@ -1,9 +1,12 @@
 // The shell commands of the window and the command lines they build.
 #include "catalogue/Shell.h"
 
+#include <cctype>
+
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
 #include "recording/DataFile.h"
+#include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -26,6 +29,20 @@ std::u16string browserCommand(std::u16string_view arguments) {
   return line;
 }
 
+std::u16string guideAddress(const std::string& programFolder) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string address = "file://";
+  if (!programFolder.starts_with('/')) address += '/';  // C:/…
+  for (const char c : programFolder + "/" + std::string(kGuideFile)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') address += '/';
+    else if ((std::isalnum(byte) && byte < 0x80) || std::string_view("-._~/:").find(c) != std::string_view::npos)
+      address += c;
+    else address += {'%', kHex[byte >> 4], kHex[byte & 15]};
+  }
+  return fromUtf8(address);
+}
+
 }  // namespace shell
 
 void Form1::proc1(const std::u16string& path) {
@@ -33,7 +50,10 @@ void Form1::proc1(const std::u16string& path) {
 }
 
 void Form1::Command2_Click() {
-  services_.processStarter.start(shell::browserCommand(shell::kMakersPage), WindowStyle::MinimizedFocus);
+  const std::string folder = vantoril::programFolder();
+  const std::string guide = folder + pathSeparator() + std::string(shell::kGuideFile);
+  if (!fileExists(guide)) throw Failure("找不到使用说明 " + guide + "：请重新安装 Vantoril");
+  services_.processStarter.start(shell::browserCommand(shell::guideAddress(folder)), WindowStyle::MinimizedFocus);
 }
 
 void Form1::Command3_Click() { proc1(fileNameText(datafile::folder(programFolder_) + pathSeparator())); }

@@ -10,7 +10,14 @@ namespace vantoril::shell {
 
 using commandline::kBrowserPath;
 using commandline::kProtocolHandlerPrefix;
-inline constexpr std::u16string_view kMakersPage = u"https://vantoril.example.org/";
+// The maker's page: the program's own user guide, installed beside the
+// program file, which every browser opens offline.
+inline constexpr std::string_view kGuideFile = "guide.html";
+// The guide's file:// address ("file:///usr/lib/vantoril/guide.html",
+// "file:///C:/Program%20Files/Vantoril/guide.html") of the guide in
+// `programFolder`; every byte outside letters, digits and -._~/: is
+// percent-encoded, so it holds no blank and reads the same in every locale.
+std::u16string guideAddress(const std::string& programFolder);
 
 // prefix + '"' + path + '"'
 std::u16string openCommand(std::u16string_view path);

@@ -55,30 +55,26 @@ long long appendRows(std::string& out, std::u16string_view place, const chart::H
   std::string name;
   appendCell(name, place, format);
   long long rows = 0;
-  // The date part of the time ("2026-12-07T") once a day.
+  // The date part of the time ("2026-12-07 ") once a day.
   chart::HourIndex day = -1;
   std::string date;
   quality::Judge judge;
   const auto row = [&](chart::HourIndex hour, const std::array<std::u16string_view, 3>* values) {
     out += name;
     out += separator;
-    if (hour < 0 || hour / 24 != day) {
+    const chart::HourIndex today = hour >= 0 ? hour / 24 : (hour - 23) / 24;
+    if (date.empty() || today != day) {
       date.clear();
       chart::appendIsoHour(date, hour);
-      if (hour < 0) {
-        out += date;
-      } else {
-        day = hour / 24;
-        date.resize(date.size() - 11);  // less "hh:00+08:00"
-      }
+      date.resize(date.size() - 11);  // less "hh:00+08:00"
+      date.back() = ' ';              // the "T" a spreadsheet does not read
+      day = today;
     }
-    if (hour >= 0) {
-      const int h = static_cast<int>(hour % 24);
-      out += date;
-      out += static_cast<char>('0' + h / 10);
-      out += static_cast<char>('0' + h % 10);
-      out += ":00+08:00";
-    }
+    const int h = static_cast<int>(hour - today * 24);
+    out += date;
+    out += static_cast<char>('0' + h / 10);
+    out += static_cast<char>('0' + h % 10);
+    out += ":00";
     for (int k = 0; k < 3; ++k) {
       out += separator;
       if (values) appendCell(out, (*values)[static_cast<std::size_t>(k)], format);
@@ -233,11 +229,15 @@ ExportResult exportTable(const std::string& programFolder, const std::string& pa
   try {
     for (const std::u16string& place : places) {
       chunk.clear();
+      std::string group;  // what the places left out alike share, when not the whole cause
       try {
         if (place.empty() || place.find_first_of(u"/\\") != std::u16string::npos)
           throw Failure("不是地名：地名不能为空，也不能含有 / 或 \\");
         const std::optional<std::u16string> text = chart::placeText(programFolder, place);
-        if (!text) throw Failure("没有数据文件 " + datafile::path(programFolder, place));
+        if (!text) {
+          group = "在 " + datafile::folder(programFolder) + " 中没有数据文件";
+          throw Failure("没有数据文件 " + datafile::path(programFolder, place));
+        }
         if (options.daily) {
           const chart::History history = chart::readHistoryText(*text);
           if (history.hours.empty()) throw Failure("数据文件中没有可读的记录");
@@ -250,6 +250,8 @@ ExportResult exportTable(const std::string& programFolder, const std::string& pa
         ++result.places;
       } catch (const Failure& e) {
         result.failed.push_back(toUtf8(place) + "：" + e.what());
+        result.notes.push_back({notify::PlaceNote::NotExported, toUtf8(place), result.failed.back(),
+                                group.empty() ? e.what() : group});
         continue;
       }
       appendToFile(temporary, chunk);

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "notify/RunNews.h"
+
 namespace vantoril::exporting {
 
 enum class TableFormat { Csv, Tsv };
@@ -20,8 +22,10 @@ std::optional<TableFormat> formatOf(std::string_view path);
 // What a refused ending is told.
 std::string endingRefusal(const std::string& path);
 
-// The first line of every table.
-inline constexpr std::u16string_view kColumns[] = {u"地名", u"时间", u"气温", u"降水", u"湿度"};
+// The first line of every table. The hour is written "2026-12-07 14:00",
+// which spreadsheets and analysis tools read as a date and time without being
+// told; it is the site's clock, China's standard time, named in the header.
+inline constexpr std::u16string_view kColumns[] = {u"地名", u"时间（北京时间）", u"气温", u"降水", u"湿度"};
 // After them, the hour's quality marks: empty, or "可疑：…" naming the rules
 // (quality::markText).
 inline constexpr std::u16string_view kQualityColumn = u"质量";
@@ -56,6 +60,9 @@ struct ExportResult {
   long long rows = 0;               // rows of data, the column line not counted
   int places = 0;                   // places with at least one row
   std::vector<std::string> failed;  // one message per place left out
+  // The same, for the window's report: places left out alike grouped by
+  // notify::reportText, a missing data file's folder said once.
+  std::vector<notify::PlaceNote> notes;
 };
 
 // Writes the table of `places`, in that order, each place's hours in time

@@ -3,6 +3,8 @@
 
 #include "app/Form1.h"
 #include "export/Export.h"
+#include "notify/RunNews.h"
+#include "platform/FileSystem.h"
 
 namespace vantoril {
 
@@ -17,15 +19,12 @@ bool Form1::userExport(int index, const std::string& path) {
         if (std::find(places.begin(), places.end(), place) == places.end()) places.push_back(place);
     }
     const exporting::ExportResult result = exporting::exportTable(programFolder_, path, places);
+    lastExportFolder_ = path.substr(0, path.find_last_of(std::string("/") + pathSeparator()));
     std::string message = "已导出到 " + path + "：" + std::to_string(result.rows) + " 行，" +
                           std::to_string(result.places) + " 个地名";
-    if (result.failed.empty()) {
-      services_.errorReport.inform(message);
-      return;
-    }
-    message += "\n未能导出：";
-    for (const std::string& failed : result.failed) message += "\n" + failed;
-    services_.errorReport.report(message);
+    // The table is written: the places left out are told beside it, not as a failure.
+    if (!result.notes.empty()) message += "\n\n" + notify::reportText(result.notes, "");
+    services_.errorReport.inform(message);
   });
 }
 

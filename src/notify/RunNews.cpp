@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <string_view>
 #include <utility>
 
 #include "chart/History.h"
@@ -13,9 +14,8 @@ namespace vantoril::notify {
 namespace {
 
 constexpr PlaceNote::Kind kKinds[] = {PlaceNote::NotRecorded, PlaceNote::LastRecordOld, PlaceNote::Kept,
-                                      PlaceNote::HoursLost, PlaceNote::Stale, PlaceNote::Repaired};
-// Places a grouped line names before "等".
-constexpr std::size_t kNamesShown = 3;
+                                      PlaceNote::HoursLost, PlaceNote::Stale, PlaceNote::Repaired,
+                                      PlaceNote::NotExported};
 // The site's clock: Beijing time, UTC+8 all year.
 constexpr std::chrono::hours kSiteOffset{8};
 
@@ -36,16 +36,44 @@ std::vector<Group> groupsOf(const std::vector<PlaceNote>& notes, PlaceNote::Kind
   return groups;
 }
 
-std::string groupLine(const Group& group) {
-  // One place, or places whose line is the same (a site that stopped answering): that line.
-  if (std::all_of(group.notes.begin(), group.notes.end(),
-                  [&](const PlaceNote* note) { return note->line == group.notes.front()->line; }))
-    return group.notes.front()->line;
-  std::string names;
-  for (std::size_t i = 0; i < group.notes.size() && i < kNamesShown; ++i)
-    names += (i ? "、" : "") + group.notes[i]->place;
-  if (group.notes.size() > kNamesShown) names += " 等";
-  return std::to_string(group.notes.size()) + " 个地名都" + group.notes.front()->group + "（" + names + "）";
+// Columns of a line, a Chinese character two.
+std::size_t columns(std::string_view text) {
+  std::size_t n = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) n += 1;
+    else if (byte >= 0xC0) n += 2;
+  }
+  return n;
+}
+
+// The lines of a group, at most `room` (at least one): one place, or places
+// whose line is the same (a site that stopped answering), that line; else
+// "N 个地名都<group>（甲、乙、…）" with every name, wrapped at kWrapColumns,
+// and "等" only when names are left out for want of room. The names
+// shown are added to `shown`.
+std::vector<std::string> groupLines(const Group& group, std::size_t room, std::set<std::string>& shown) {
+  const auto& notes = group.notes;
+  if (std::all_of(notes.begin(), notes.end(), [&](const PlaceNote* note) { return note->line == notes.front()->line; })) {
+    for (const PlaceNote* note : notes) shown.insert(note->place);
+    return {notes.front()->line};
+  }
+  std::vector<std::string> lines{std::to_string(notes.size()) + " 个地名都" + notes.front()->group + "（"};
+  for (std::size_t i = 0; i < notes.size(); ++i) {
+    const std::string name = (i ? "、" : "") + notes[i]->place;
+    if (columns(lines.back()) + columns(name) > kWrapColumns && i > 0) {
+      if (lines.size() == room) {
+        lines.back() += " 等";
+        break;
+      }
+      lines.push_back("  " + notes[i]->place);
+    } else {
+      lines.back() += name;
+    }
+    shown.insert(notes[i]->place);
+  }
+  lines.back() += "）";
+  return lines;
 }
 
 std::size_t placesOf(const std::vector<PlaceNote>& notes, PlaceNote::Kind kind) {
@@ -67,6 +95,7 @@ std::string heading(PlaceNote::Kind kind, std::size_t places) {
     case PlaceNote::HoursLost:
       return n + "缺了记录，网站只保留 " + std::to_string(kHoursKept) + " 小时的观测，这些小时已无法补回：";
     case PlaceNote::Repaired: return n + "的数据文件末尾不完整，已先移开：";
+    case PlaceNote::NotExported: return n + "未能导出：";
     case PlaceNote::LastRecordOld:
       return n + "的最新记录已超过 " + std::to_string(kWarnAfterHours) + " 小时，再错过一次就会缺记录：";
   }
@@ -90,21 +119,23 @@ std::string reportText(const std::vector<PlaceNote>& notes, const std::string& l
         text += (text.empty() ? "" : "\n\n") + heading(kind, placesOf(notes, kind));
         headed = true;
       }
-      text += "\n" + groupLine(group);
-      ++lines;
-      for (const PlaceNote* note : group.notes) shown.insert(note->place);
+      for (const std::string& line : groupLines(group, mostLines - lines, shown)) {
+        text += "\n" + line;
+        ++lines;
+      }
+      for (const PlaceNote* note : group.notes)
+        if (!shown.contains(note->place)) left.insert(note->place);
     }
   }
   std::size_t more = 0;
   for (const std::string& place : left) more += shown.contains(place) ? 0 : 1;
-  if (!left.empty())
-    text += "\n\n另有 " + std::to_string(more) + " 个地名，详见 " + logPath;
+  if (more > 0) text += "\n\n另有 " + std::to_string(more) + " 个地名" + (logPath.empty() ? "" : "，详见 " + logPath);
   return text;
 }
 
 bool needsPerson(const std::vector<PlaceNote>& notes) {
   return std::any_of(notes.begin(), notes.end(), [](const PlaceNote& note) {
-    return note.kind != PlaceNote::Stale && note.kind != PlaceNote::Repaired;
+    return note.kind != PlaceNote::Stale && note.kind != PlaceNote::Repaired && note.kind != PlaceNote::NotExported;
   });
 }
 
@@ -137,13 +168,19 @@ long long siteHourAt(std::chrono::system_clock::time_point now) {
   return std::chrono::floor<std::chrono::hours>(now + kSiteOffset).time_since_epoch().count();
 }
 
+std::string personHour(long long hour, long long now) {
+  const chart::CivilHour c = chart::civilHour(hour);
+  std::string text = c.year == chart::civilHour(now).year ? "" : std::to_string(c.year) + "年";
+  return text + std::to_string(c.month) + "月" + std::to_string(c.day) + "日 " + std::to_string(c.hour) + "时";
+}
+
 std::optional<std::string> staleCause(std::u16string_view observationTime, std::chrono::system_clock::time_point now) {
   const auto hour = siteHour(observationTime);
   if (!hour) return std::nullopt;
   // Counted in hours: a year far off (2601) does not fit the clock's nanoseconds.
   const std::chrono::sys_time<std::chrono::minutes> observed{std::chrono::hours{*hour} - kSiteOffset};
   if (std::chrono::floor<std::chrono::minutes>(now) - observed <= kStaleAfter) return std::nullopt;
-  return "观测时间 " + toUtf8(observationTime) + " 已超过 " + std::to_string(kStaleAfter.count()) + " 小时，页面不再更新";
+  return "观测时间 " + personHour(*hour, siteHourAt(now)) + " 已超过 " + std::to_string(kStaleAfter.count()) + " 小时，页面不再更新";
 }
 
 }  // namespace vantoril::notify

@@ -21,6 +21,7 @@ struct PlaceNote {
     HoursLost,      // recorded, but hours since the record before are gone for good
     LastRecordOld,  // not recorded, and its newest record is old: the next miss loses hours
     Repaired,       // recorded, after its data file's torn end was moved aside
+    NotExported,    // left out of an export
   };
   Kind kind = NotRecorded;
   std::string place;  // as the report names it
@@ -35,6 +36,8 @@ struct PlaceNote {
 inline constexpr std::size_t kMostLines = 15;
 // Of the notification, which the system shows in a small box.
 inline constexpr std::size_t kMostNotificationLines = 5;
+// A line of names is wrapped past this many columns (a Chinese character two).
+inline constexpr std::size_t kWrapColumns = 72;
 
 // A page whose observation time is older than this has stopped updating.
 inline constexpr std::chrono::hours kStaleAfter{48};
@@ -48,10 +51,12 @@ inline constexpr int kWarnAfterHours = 20;
 std::string heading(PlaceNote::Kind kind, std::size_t places);
 
 // The report of `notes`: per kind present (in the order of Kind), its
-// heading, then one line per group: a group of one place is the place's
-// line, a larger one "N 个地名都<group>（甲、乙、丙 等）". Past `mostLines`
-// lines, one more: "另有 N 个地名，详见 <logPath>". Kinds are apart by a
-// blank line. Empty for no notes.
+// heading, then each group: a group of one place is the place's line, a
+// larger one "N 个地名都<group>（甲、乙、丙）" naming every place, wrapped
+// past kWrapColumns. At most `mostLines` lines of places (a group cut short
+// ends in "等"), then, when places are left unnamed, "另有 N 个地名，详见
+// <logPath>" (without "，详见" when `logPath` is empty). Kinds are apart
+// by a blank line. Empty for no notes.
 std::string reportText(const std::vector<PlaceNote>& notes, const std::string& logPath,
                        std::size_t mostLines = kMostLines);
 
@@ -75,7 +80,10 @@ bool needsPerson(const std::vector<PlaceNote>& notes);
 std::optional<long long> siteHour(std::u16string_view observationTime);
 // The site's hour at `now`.
 long long siteHourAt(std::chrono::system_clock::time_point now);
-// "观测时间 <time> 已超过 48 小时，页面不再更新" when `observationTime` is
+// An hour of the site's clock in a person's words, "12月7日 14时"; with
+// its year first ("2025年12月7日 14时") when that is not the year of `now`.
+std::string personHour(long long hour, long long now);
+// "观测时间 12月7日 14时 已超过 48 小时，页面不再更新" when `observationTime` is
 // older than kStaleAfter at `now`; none when it is not (or is no time).
 std::optional<std::string> staleCause(std::u16string_view observationTime, std::chrono::system_clock::time_point now);
 

@@ -78,12 +78,15 @@ CheckResult judgePage(const page::Fetched& page, std::u16string_view place, std:
 }
 
 std::string resultText(const CheckResult& result) {
-  const std::string fine = "站名 " + toUtf8(result.station) + "，观测时间 " + toUtf8(result.time);
+  // The page's time as a person says it; a page this recent needs no year.
+  const auto hour = chart::parseHour(result.time);
+  const std::string time = hour ? notify::personHour(*hour, *hour) : toUtf8(result.time);
+  const std::string fine = "站名 " + toUtf8(result.station) + "，观测时间 " + time;
   switch (result.verdict) {
     case Verdict::Fine:
       return fine;
     case Verdict::OtherStation:
-      return "警告：" + result.cause + "（观测时间 " + toUtf8(result.time) + "）";
+      return "警告：" + result.cause + "（观测时间 " + time + "）";
     case Verdict::Stale:
       return "过时：" + result.cause;
     case Verdict::Failed:

@@ -115,6 +115,7 @@ std::vector<Match> search(const std::vector<Place>& rows, std::string_view text,
       match = full.find(query) != std::string::npos;
       if (full == query) rank = MatchRank::Exact;
     }
+    if (rank == MatchRank::Prefix && !digits && place.city == place.district) rank = MatchRank::SeatPrefix;
     if (match) found.push_back({&place, rank});
   }
   std::stable_sort(found.begin(), found.end(), [](const Match& a, const Match& b) { return a.rank < b.rank; });

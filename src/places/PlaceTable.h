@@ -28,7 +28,9 @@ std::u16string pageAddress(std::string_view code);
 std::u16string listText(const Place& place);
 
 // How well a place matches a search: lower is better.
-enum class MatchRank { Exact, Prefix, Rest };
+// A seat is a city's own place (its district named as the city: 杭州 of
+// 杭州), which a person typing the beginning of a name most often means.
+enum class MatchRank { Exact, SeatPrefix, Prefix, Rest };
 
 struct Match {
   const Place* place;
@@ -44,6 +46,8 @@ struct Match {
 //   after the other, each level once ("浙江杭州萧山", "北京朝阳"); the whole
 //   district or the whole of that name is exact, the district's beginning a
 //   prefix, the rest after.
+// Of the prefixes of a name or its pinyin, a seat's come first ("杭" lists
+// 杭州 before 杭锦旗).
 // Equal ranks keep the table's order. Empty text finds nothing.
 std::vector<Match> search(const std::vector<Place>& rows, std::string_view text,
                           std::size_t limit = static_cast<std::size_t>(-1));

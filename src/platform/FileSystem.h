@@ -36,6 +36,12 @@ bool folderWritable(const std::string& folder);
 // Linux, %LOCALAPPDATA%\Vantoril on Windows.
 std::string userDataFolder();
 
+// The user's documents folder, where a file the user keeps is first
+// offered: XDG_DOCUMENTS_DIR of ~/.config/user-dirs.dirs (else the home
+// folder) on Linux, the Documents known folder on Windows. None when the
+// system names none that exists.
+std::optional<std::string> documentsFolder();
+
 // The separator of the paths the program builds: '/' on Linux, '\\' on
 // Windows, where paths handed to the shell must read as Windows paths.
 char pathSeparator();

@@ -112,6 +112,33 @@ std::string userDataFolder() {
   return folder;
 }
 
+std::optional<std::string> documentsFolder() {
+  const auto home = homeFolder();
+  if (!home) return std::nullopt;
+  const auto isFolder = [](const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  };
+  // XDG_DOCUMENTS_DIR="$HOME/文档", as xdg-user-dirs writes it.
+  const auto config = xdgFolder("XDG_CONFIG_HOME", "/.config");
+  std::string dirs;
+  try {
+    dirs = config ? readFileIfExists(*config + "/user-dirs.dirs").value_or("") : "";
+  } catch (const std::exception&) {
+  }
+  constexpr std::string_view key = "XDG_DOCUMENTS_DIR=\"";
+  for (std::size_t at = 0; at < dirs.size();) {
+    const std::size_t end = std::min(dirs.find('\n', at), dirs.size());
+    std::string_view line(dirs.data() + at, end - at);
+    at = end + 1;
+    if (!line.starts_with(key) || !line.ends_with('"')) continue;
+    line = line.substr(key.size(), line.size() - key.size() - 1);
+    std::string folder = line.starts_with("$HOME") ? *home + std::string(line.substr(5)) : std::string(line);
+    if (folder.starts_with('/') && isFolder(folder)) return folder;
+  }
+  return isFolder(*home) ? home : std::nullopt;
+}
+
 std::optional<std::string> homeFolder() {
   if (const char* home = std::getenv("HOME"); home && home[0] == '/') return home;
   if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir && user->pw_dir[0] == '/') return user->pw_dir;

@@ -129,6 +129,14 @@ std::string userDataFolder() {
   return folder;
 }
 
+std::optional<std::string> documentsFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, folder))) return std::nullopt;
+  const DWORD a = ::GetFileAttributesW(folder);
+  if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY) == 0) return std::nullopt;
+  return win32::utf8(folder);
+}
+
 bool fileExists(const std::string& path) {
   const DWORD a = attributesOf(path);
   return a != INVALID_FILE_ATTRIBUTES &&

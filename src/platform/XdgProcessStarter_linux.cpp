@@ -246,10 +246,14 @@ void XdgProcessStarter::start(const std::u16string& commandLine, WindowStyle) {
     const std::string argument = named.starts_with('/') ? fileAddress(named) : named;
     const auto ended = [listener = listener_, opener = opener_, named](int status) {
       if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
-      const std::string how = WIFEXITED(status) ? "退出码 " + std::to_string(WEXITSTATUS(status))
-                                                : "被信号 " + std::to_string(WTERMSIG(status)) + " 结束";
+      // In a person's words: xdg-open ends with 3 when it finds no program
+      // for the file, 4 when the one it found fails, 2 when there is no file.
+      const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      const std::string why = code == 3 || code == 4 ? "没有能打开它的程序，或那个程序打开失败"
+                              : code == 2           ? "找不到它"
+                                                    : opener + " 中途失败";
       const std::lock_guard<std::mutex> lock(listener->mutex);
-      if (listener->failed) listener->failed("无法打开 " + named + "：" + opener + " 失败（" + how + "）");
+      if (listener->failed) listener->failed("无法打开 " + named + "：" + why);
     };
     if (const int rc = startDetached({opener_, argument}, ended); rc != 0)
       failWithErrno("无法启动 " + opener_ + " 来打开 " + named, rc);

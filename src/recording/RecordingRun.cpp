@@ -46,14 +46,6 @@ class RunLockHold {
   RunLock* lock_;
 };
 
-// "yyyyMMddHH" of a site hour.
-std::string hourText(long long hour) {
-  const chart::CivilHour c = chart::civilHour(hour);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d%02d%02d%02d", c.year, c.month, c.day, c.hour);
-  return text;
-}
-
 }  // namespace
 
 // Refused, doing nothing, while another run holds the run lock. A place
@@ -147,7 +139,7 @@ void Form1::recordAll(runlog::RunLog& log) {
         if (hour && outcome.before && *hour - *outcome.before > notify::kHoursKept + 1) {
           const long long lost = *hour - *outcome.before - notify::kHoursKept - 1;
           note(PlaceNote::HoursLost, outcome,
-               "上次记录 " + hourText(*outcome.before) + " 之后缺了 " + std::to_string(lost) + " 小时", "缺了记录");
+               "上次记录 " + notify::personHour(*outcome.before, hourNow) + " 之后缺了 " + std::to_string(lost) + " 小时", "缺了记录");
         }
       } else if (!outcome.place.empty()) {
         // Read again: the run may not have got as far as the data file.
@@ -159,7 +151,7 @@ void Form1::recordAll(runlog::RunLog& log) {
         }
         if (newest && hourNow - *newest > notify::kWarnAfterHours)
           note(PlaceNote::LastRecordOld, outcome,
-               "最新记录 " + hourText(*newest) + "，已是 " + std::to_string(hourNow - *newest) + " 小时前",
+               "最新记录 " + notify::personHour(*newest, hourNow) + "，已是 " + std::to_string(hourNow - *newest) + " 小时前",
                "最新记录超过 " + std::to_string(notify::kWarnAfterHours) + " 小时");
       }
     }

@@ -238,7 +238,7 @@ class LinuxScheduler final : public Scheduler {
   }
 
   static std::string lingerOnNote() {
-    return "你的 systemd 用户管理器在退出登录后继续运行（linger），不登录也定时记录；错过的记录在下次开机后补上。";
+    return "退出登录后照常定时记录；关机时错过的记录在下次开机后补上。";
   }
 
   // Whether the user's manager lingers: logind's answer, else its mark.
@@ -277,7 +277,7 @@ class LinuxScheduler final : public Scheduler {
   }
 
   static std::string cronNote() {
-    return "由 cron 运行（没有 systemd 用户管理器应答），不登录也运行；关机时错过的记录不会补上。";
+    return "不登录也定时记录；关机时错过的记录不会补上。";
   }
 
   void removeUnits() {

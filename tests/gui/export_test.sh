@@ -51,17 +51,17 @@ data = open(sys.argv[1], "rb").read()
 assert data.startswith(b"\xef\xbb\xbf"), data[:8]
 assert data.count(b"\r\n") == 77 and data.count(b"\n") == 77, "not CR LF throughout"
 rows = list(csv.reader(open(sys.argv[1], encoding="utf-8-sig", newline="")))
-assert rows[0] == ["地名", "时间", "气温", "降水", "湿度", "质量"], rows[0]
-assert rows[1] == ["临安,余杭", "2026-11-29T12:00+08:00", "7", "0.5", "50", ""], rows[1]
+assert rows[0] == ["地名", "时间（北京时间）", "气温", "降水", "湿度", "质量"], rows[0]
+assert rows[1] == ["临安,余杭", "2026-11-29 12:00", "7", "0.5", "50", ""], rows[1]
 assert len(rows) == 77 and all(r[0] == "杭州" for r in rows[26:]), len(rows)
 hz = {r[1]: r[2:5] for r in rows[26:]}
 marks = {r[1]: r[5] for r in rows[26:]}
-assert marks["2026-12-31T22:00+08:00"] == "可疑：气温超出 -60…60 °C" and marks["2026-12-30T22:00+08:00"] == ""
-assert hz["2026-12-30T22:00+08:00"] == ["0", "0.5", "50"]
-assert hz["2026-12-31T22:00+08:00"] == ["123", "0.5", "73"], "the later record's value"
-assert hz["2026-12-31T23:00+08:00"] == ["-3.5", "'=1+1", "'@SUM(A1)"]
-assert hz["2027-01-01T22:00+08:00"] == ["222", "0.5", "72"], "the pending record"
-assert hz["2027-01-02T00:00+08:00"] == ["", "'+86", "'-"]
+assert marks["2026-12-31 22:00"] == "可疑：气温超出 -60…60 °C" and marks["2026-12-30 22:00"] == ""
+assert hz["2026-12-30 22:00"] == ["0", "0.5", "50"]
+assert hz["2026-12-31 22:00"] == ["123", "0.5", "73"], "the later record's value"
+assert hz["2026-12-31 23:00"] == ["-3.5", "'=1+1", "'@SUM(A1)"]
+assert hz["2027-01-01 22:00"] == ["222", "0.5", "72"], "the pending record"
+assert hz["2027-01-02 00:00"] == ["", "'+86", "'-"]
 json.dump(rows, open(sys.argv[2], "w"))
 PY
 
@@ -83,6 +83,22 @@ expected = json.load(open(sys.argv[2]))
 for k, (a, b) in enumerate(zip(rows, expected)):
     assert a == b, (k, a, b)
 assert len(rows) == len(expected), (len(rows), len(expected))
+PY
+
+# Opened as a spreadsheet opens it (numbers and dates detected): the hours
+# are dates and times, not text.
+timeout 120 soffice -env:UserInstallation="file://$WORK/lo-profile" --headless \
+  --infilter="Text - txt - csv (StarCalc):44,34,76,1,,1033" --convert-to fods --outdir "$WORK/lo" "$WORK/t.csv" \
+  >"$WORK/lo.log" 2>&1 || fail "soffice failed: $(cat "$WORK/lo.log")"
+python3 - "$WORK/lo/t.fods" <<'PY' || fail "LibreOffice does not read the hours as dates and times"
+import sys, xml.etree.ElementTree as ET
+ns = {"table": "urn:oasis:names:tc:opendocument:xmlns:table:1.0",
+      "office": "urn:oasis:names:tc:opendocument:xmlns:office:1.0"}
+rows = ET.parse(sys.argv[1]).getroot().iter("{%s}table-row" % ns["table"])
+next(rows)
+cell = next(rows).findall("table:table-cell", ns)[1]
+value = lambda c, k: c.get("{%s}%s" % (ns["office"], k))
+assert (value(cell, "value-type"), value(cell, "date-value")) == ("date", "2026-11-29T12:00:00"), cell.attrib
 PY
 
 # The same table as .tsv, read by both.

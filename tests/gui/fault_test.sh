@@ -2,8 +2,8 @@
 # A recording run in which one place fails, in the real window: the run
 # records the others, one message box at the end names the failed place (its
 # screenshot is kept), nothing is written for it, and once the box is closed
-# the window takes clicks. Then 300 places failing for one cause on a
-# 1,000-pixel screen: the box says so in one line and fits the screen.
+# the window takes clicks. Then 40 places failing for one cause on an
+# 800-pixel screen: the box names them all, wrapped, and fits the screen.
 . "$(dirname "$0")/lib.sh"
 
 # The list shows 北京, 无此页, 杭州: the failing place is the middle one.
@@ -14,7 +14,7 @@ page="$WORK/pages/beijing.html"
 mkdir -p "$WORK/pages"
 cp "$(dirname "$0")/../../demo/pages/beijing.html" "$page" || fail "no demo page"
 
-start_x 1280x1000
+start_x 1280x800
 make_program_folder "$GOOD=file://$page" "$BAD=file://$WORK/pages/missing.html" "$AFTER=file://$page"
 start_program
 data="$PROGRAM_FOLDER/WeatherData"
@@ -44,17 +44,16 @@ screenshot fault-after >/dev/null
 
 stop_program
 places=()
-for ((i = 0; i < 300; i++)); do places+=("地$i=http://127.0.0.1:1/$i"); done
+for ((i = 0; i < 40; i++)); do places+=("很远的第${i}号观测站=http://127.0.0.1:1/$i"); done
 make_program_folder "${places[@]}"
 start_program
 click_twips 240 4320 3495 1335
-box=$(wait_box '^Vantoril v 1\.0$' 60 "$WINDOW") || fail "no message box after 300 places failed"
+box=$(wait_box '^Vantoril v 1\.0$' 60 "$WINDOW") || fail "no message box after 40 places failed"
 sleep 0.5
-screenshot fault-300-places "$box" >/dev/null
-# Two lines of text, the heading and the one cause: well below 300 pixels.
-fits_on_screen "$box" 1000 300 "the box of 300 places failing alike"
-grep -q $'\t地299\t错误：' "$PROGRAM_FOLDER/vantoril.log" || fail "the log does not name every place"
+screenshot fault-40-places "$box" >/dev/null
+fits_on_screen "$box" 800 800 "the box of 40 places failing alike"
+grep -q $'\t很远的第39号观测站\t错误：' "$PROGRAM_FOLDER/vantoril.log" || fail "the log does not name every place"
 xdotool key Return
-wait_gone '^Vantoril v 1\.0$' 10 "$WINDOW" || fail "the box of 300 places did not close"
+wait_gone '^Vantoril v 1\.0$' 10 "$WINDOW" || fail "the box of 40 places did not close"
 
 echo "PASS: $TEST_NAME"

@@ -64,6 +64,7 @@ for library in /usr/lib/vantoril/vantoril /usr/lib/vantoril/vantoril-window.so \
   [ -z "$missing" ] || fail "$library misses libraries: $missing"
 done
 [ "$(in_root readlink -f /usr/bin/vantoril)" = /usr/lib/vantoril/vantoril ] || fail "/usr/bin/vantoril is not the program"
+in_root grep -q '<title>Vantoril 使用说明</title>' /usr/lib/vantoril/guide.html || fail "the user guide is not beside the program"
 
 in_root useradd -m tester
 out=$(as_user vantoril --version) || fail "vantoril --version failed: $out"

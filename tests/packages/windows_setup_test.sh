@@ -47,7 +47,7 @@ echo "setup /S took $(ms_since "$start") ms"
 
 folder=$(find "$prefix/drive_c/users" -maxdepth 6 -type d -path '*/AppData/Local/Programs/Vantoril' | head -n1)
 [ -n "$folder" ] || fail "no %LOCALAPPDATA%\\Programs\\Vantoril"
-for f in vantoril.exe uninstall.exe WebSite WeatherData; do [ -e "$folder/$f" ] || fail "$f was not installed"; done
+for f in vantoril.exe guide.html uninstall.exe WebSite WeatherData; do [ -e "$folder/$f" ] || fail "$f was not installed"; done
 [ -n "$(find "$prefix/drive_c/users" -path '*/Start Menu/Programs/Vantoril.lnk')" ] || fail "no Start menu entry"
 
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantoril'
@@ -126,7 +126,7 @@ quiet_uninstall || fail "the quiet uninstall failed (exit code $?)"
 # Once it has ended, the uninstaller is deleted too.
 wait_for '[ ! -e "$folder/uninstall.exe" ]' || fail "the uninstaller did not remove itself"
 echo "uninstall /S took $(ms_since "$start") ms"
-[ ! -e "$folder/vantoril.exe" ] || fail "the uninstaller left the program"
+[ ! -e "$folder/vantoril.exe" ] && [ ! -e "$folder/guide.html" ] || fail "the uninstaller left the program or its guide"
 [ -z "$(find "$prefix/drive_c/users" -path '*/Start Menu/Programs/Vantoril.lnk')" ] || fail "the Start menu entry is left"
 ! wine_run reg query "$key" >/dev/null 2>&1 || fail "the uninstall entry is left"
 cmp "$data" "$work/data" || fail "the uninstaller took the data"

@@ -78,7 +78,11 @@ class RecordingStarter final : public ProcessStarter {
     WindowStyle style;
   };
   std::vector<Call> calls;
-  void start(const std::u16string& commandLine, WindowStyle style) override { calls.push_back({commandLine, style}); }
+  std::string failure;  // when set, every start fails with it, as with no program to open the file
+  void start(const std::u16string& commandLine, WindowStyle style) override {
+    calls.push_back({commandLine, style});
+    if (!failure.empty()) throw Failure(failure);
+  }
 };
 
 // Answers the input boxes in order; an exhausted script answers as Cancel.

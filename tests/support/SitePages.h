@@ -36,4 +36,10 @@ inline std::string siteTime(std::chrono::hours ago) {
   return text;
 }
 
+// "12月7日 14时" of a yyyyMMddHH… time, as a person reads it.
+inline std::string personTime(const std::string& time) {
+  return std::to_string(std::stoi(time.substr(4, 2))) + "月" + std::to_string(std::stoi(time.substr(6, 2))) + "日 " +
+         std::to_string(std::stoi(time.substr(8, 2))) + "时";
+}
+
 }  // namespace vantoril::test

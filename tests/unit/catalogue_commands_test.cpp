@@ -583,6 +583,41 @@ TEST(ModifyUrl, OpensTheCatalogueFileWithoutChangingItOrRefreshing) {
   EXPECT_TRUE(f.input.asked.empty());
 }
 
+TEST(ModifyUrl, WithoutAProgramToOpenTheFileTheAddressIsEditedInTheInputBox) {
+  Catalogue f;
+  select(f, u"北京");
+  const std::string file = f.website("北京.txt");
+  writeWholeFile(file, gbk(u"http://www.weather.com.cn/weather1d/\r\n101010100.shtml"));  // edited by hand, over two lines
+  const std::u16string moved = u"http://www.weather.com.cn/weather1d/101010300.shtml";
+  f.starter.failure = "无法打开 " + file + "：没有能打开它的程序";
+  f.input.answers = {moved};
+  ASSERT_TRUE(f.form->click(f.form->Command4));
+  ASSERT_EQ(f.input.asked.size(), 1u);
+  EXPECT_EQ(f.input.asked[0].title, u"修改网址");
+  EXPECT_EQ(f.input.asked[0].defaultText, kBeijing);
+  EXPECT_EQ(f.input.asked[0].prompt, fromUtf8(f.starter.failure) + u"\n请在这里修改：北京 的网址:");
+  // Written as every writer of a catalogue file writes: one line, CR LF, GBK.
+  EXPECT_EQ(readBytes(file), gbk(moved + u"\r\n"));
+  EXPECT_EQ(f.form->Text14.text(), moved + u"\r\n");
+  EXPECT_TRUE(f.report.messages.empty());
+
+  // The opener started but failed later: for this file, the box again
+  // (Cancel changes nothing); for anything else, a message.
+  f.starter.failure.clear();
+  ASSERT_TRUE(f.form->click(f.form->Command4));
+  EXPECT_TRUE(f.form->userOpenFailed("无法打开 " + file + "：找不到它"));
+  ASSERT_EQ(f.input.asked.size(), 2u);
+  EXPECT_EQ(f.input.asked[1].defaultText, moved);
+  EXPECT_EQ(readBytes(file), gbk(moved + u"\r\n"));
+  EXPECT_FALSE(f.form->userOpenFailed("无法打开 /tmp/图表.html：找不到它"));
+  EXPECT_EQ(f.report.messages, std::vector<std::string>{"无法打开 /tmp/图表.html：找不到它"});
+  EXPECT_EQ(f.input.asked.size(), 2u);
+  // On request, with an address another place holds: refused, the file kept.
+  f.input.answers = {kShanghai};
+  EXPECT_FALSE(f.form->userEditAddress(f.form->List1.selectedIndex()));
+  EXPECT_EQ(readBytes(file), gbk(moved + u"\r\n"));
+}
+
 TEST(ModifyUrl, WithNothingSelectedCreatesNothingAndOpensTheStrayPath) {
   Catalogue f;
   const auto before = filesIn(f.folder.path());

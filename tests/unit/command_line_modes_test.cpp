@@ -4,6 +4,7 @@
 // runs on Linux and, in the Windows build, under wine.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <exception>
 #include <iostream>
 #include <sstream>
@@ -34,6 +35,26 @@ class CaughtOutput {
   std::streambuf* err_;
 };
 
+// The Latin letters of `text` left once the words in `allowed`, every
+// option ("--record") and every path are taken out: "" when the text is Chinese.
+std::string englishLeft(std::string text, const std::vector<std::string>& allowed) {
+  for (const std::string& word : allowed)
+    for (std::size_t at; !word.empty() && (at = text.find(word)) != std::string::npos;) text.erase(at, word.size());
+  std::string left;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '/' && (i == 0 || !std::isalnum(static_cast<unsigned char>(text[i - 1])))) {
+      while (i < text.size() && text[i] != ' ' && text[i] != '\n') ++i;  // a path
+      continue;
+    }
+    if (text.compare(i, 2, "--") == 0 || (text[i] == '-' && i + 1 < text.size() && std::isalpha(static_cast<unsigned char>(text[i + 1])))) {
+      while (i < text.size() && (std::isalpha(static_cast<unsigned char>(text[i])) || text[i] == '-')) ++i;
+      continue;
+    }
+    if (std::isalpha(static_cast<unsigned char>(text[i]))) left += text[i];
+  }
+  return left;
+}
+
 TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndWhatIsRefusedIsNamed) {
   // A program folder with one listed place without records (北京) and one
   // place that is no longer listed but has a data file (旧地名).
@@ -54,7 +75,7 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndWhatIsRefusedIsNamed) {
   const Case cases[] = {
       {{}, 7, true, false, "", ""},
       // Help and version: stdout, exit code 0, no folder.
-      {{"--help"}, 0, false, false, "Without an option it opens its window", ""},
+      {{"--help"}, 0, false, false, "不带选项时打开窗口", ""},
       {{"--version"}, 0, false, false, "vantoril ", ""},
       // What the program does not know is named.
       {{"--bogus"}, 2, false, false, "", "不认识的选项或参数：--bogus"},
@@ -62,7 +83,10 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndWhatIsRefusedIsNamed) {
       {{"record"}, 2, false, false, "", "不认识的选项或参数：record"},
       {{"--record", "extra"}, 2, false, false, "", "extra"},
       {{"--record", "--chart", "杭州"}, 2, false, false, "", "--chart"},
-      {{"--chart"}, 2, false, false, "", "--chart"},
+      {{"--chart"}, 2, false, false, "", "--chart 后面缺少地名"},
+      {{"--find"}, 2, false, false, "", "--find 后面缺少文字"},
+      {{"--chart", "北京", "上海"}, 2, false, false, "", "不认识的选项或参数：上海"},
+      {{"--record=bad"}, 2, false, false, "", "无法读懂命令行：--record=bad"},
       // Places: one the program does not know is a bad argument.
       {{"--chart", "不存在"}, 2, false, true, "", "没有这个地名：“不存在”（地名列表里没有，也没有它的记录）"},
       {{"--chart", "../WeatherData/旧地名"}, 2, false, true, "", "“../WeatherData/旧地名”"},
@@ -76,13 +100,13 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndWhatIsRefusedIsNamed) {
       {{"--schedule", "8,20:75"}, 2, false, false, "", "20:75"},
       {{"--schedule", "offf"}, 2, false, false, "", "offf"},
       // --notify goes with --record alone.
-      {{"--notify"}, 2, false, false, "", "--notify requires --record"},
-      {{"--chart", "杭州", "--notify"}, 2, false, false, "", "--notify requires --record"},
+      {{"--notify"}, 2, false, false, "", "--notify 只能与 --record 一起用"},
+      {{"--chart", "杭州", "--notify"}, 2, false, false, "", "--notify 只能与 --record 一起用"},
       {{"--record", "--notify", "--find", "杭"}, 2, false, false, "", "一次只能用一个选项：--record、--find"},
       {{"--find", "杭", "--add", "杭"}, 2, false, false, "", "--find、--add"},
-      {{"--export"}, 2, false, false, "", "--export"},
+      {{"--export"}, 2, false, false, "", "--export 后面缺少文件 [地名…]"},
       {{"--export", "t.xlsx"}, 2, false, false, "", "文件名须以 .csv（逗号分隔）或 .tsv（制表符分隔）结尾"},
-      {{"--with-gaps"}, 2, false, false, "", "--with-gaps requires --export"},
+      {{"--with-gaps"}, 2, false, false, "", "--with-gaps 只能与 --export 一起用"},
       {{"--export", "/nonexistent-folder/t.csv", "--with-gaps"}, 1, false, true, "", "/nonexistent-folder/t.csv"},
       {{"--export", "/nonexistent-folder/t.csv", "--record"}, 2, false, false, "", "--record、--export"},
       {{"--coverage", "--chart", "杭州"}, 2, false, false, "", "--chart、--coverage"},
@@ -122,13 +146,18 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndWhatIsRefusedIsNamed) {
     }
     if (c.exitCode == 2 && !c.err.empty()) {
       EXPECT_TRUE(contains(err, "vantoril --help")) << what << err;
+      // Chinese throughout: past the arguments and the options, no English word.
+      std::vector<std::string> allowed = c.arguments;
+      allowed.insert(allowed.end(), {folder.path(), "WebSite", "vantoril", "csv", "tsv"});
+      EXPECT_EQ(englishLeft(err, allowed), "") << what << err;
     }
   }
-  // The help claims no option is required, and says what the codes mean.
+  // The help is Chinese and says what every exit code means.
   CaughtOutput output;
   vantoril::runCommandLine({"--help"}, [] { return std::string(); }, [] { return 7; });
-  EXPECT_FALSE(contains(output.outText.str(), "required")) << output.outText.str();
-  EXPECT_TRUE(contains(output.outText.str(), "Exit codes: 0")) << output.outText.str();
+  const std::string help = output.outText.str();
+  EXPECT_EQ(englishLeft(help, {"vantoril", "Vantoril", "off", "csv", "tsv"}), "") << help;
+  for (const char* code : {"0 完成", "1 失败", "2 不认识", "3 定时记录"}) EXPECT_TRUE(contains(help, code)) << help;
 }
 
 TEST(CommandLineModes, ScheduleTakesOffInAnyLetterCaseAndTimesItCanRead) {

@@ -20,6 +20,7 @@
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "recording/DataFile.h"
 
 namespace vantoril {
 namespace {
@@ -95,12 +96,14 @@ std::string hourAfter(const char* first, int k) {
       *chart::parseHour(fromUtf8(std::string(first, 4) + std::string(first + 5, 2) + std::string(first + 8, 2) +
                                  std::string(first + 11, 2))) +
       k;
-  return chart::isoHour(h);
+  std::string time = chart::isoHour(h);  // "2026-12-07T14:00+08:00" as "2026-12-07 14:00"
+  time[10] = ' ';
+  return time.substr(0, 16);
 }
 
 std::string expectedTable(char separator) {
   const std::string s(1, separator);
-  std::string table = "\xEF\xBB\xBF地名" + s + "时间" + s + "气温" + s + "降水" + s + "湿度" + s + "质量\r\n";
+  std::string table = "\xEF\xBB\xBF地名" + s + "时间（北京时间）" + s + "气温" + s + "降水" + s + "湿度" + s + "质量\r\n";
   // Every temperature of 100 or more is marked; nothing else is.
   const auto marked = [&s](int temperature) { return s + (temperature > 60 ? "可疑：气温超出 -60…60 °C" : ""); };
   for (const Run& run : kRuns) {
@@ -111,8 +114,8 @@ std::string expectedTable(char separator) {
                std::to_string(run.humidity + k) + marked(run.temperature + k) + "\r\n";
       // R2's odd rows come right after its tenth hour.
       if (run.temperature == 100 && k == 9) {
-        table += place + s + "2026-12-30T16:00+08:00" + s + s + "0" + s + "60" + s + "\r\n";
-        table += place + s + "2026-12-30T17:00+08:00" + s + "-3.5" + s + "'=1+1" + s + "'@SUM(1)" + s + "\r\n";
+        table += place + s + "2026-12-30 16:00" + s + s + "0" + s + "60" + s + "\r\n";
+        table += place + s + "2026-12-30 17:00" + s + "-3.5" + s + "'=1+1" + s + "'@SUM(1)" + s + "\r\n";
       }
     }
   }
@@ -149,11 +152,11 @@ TEST(Export, WithGapsEveryHourBetweenAPlacesFirstAndLastIsARow) {
   // Rows in time order, one an hour; the missing ones without values.
   for (std::size_t k = 1; k < lines.size(); ++k)
     EXPECT_TRUE(lines[k].starts_with("杭州," + hourAfter("2026-12-29T12", static_cast<int>(k) - 1) + ",")) << k;
-  EXPECT_EQ(lines[6], "杭州,2026-12-29T17:00+08:00,,,,\r");
-  EXPECT_EQ(lines[65], "杭州,2027-01-01T04:00+08:00,324,0,74,可疑：气温超出 -60…60 °C\r");
-  EXPECT_EQ(lines[66], "杭州,2027-01-01T05:00+08:00,,,,\r");
-  EXPECT_EQ(lines[113], "杭州,2027-01-03T04:00+08:00,,,,\r");
-  EXPECT_EQ(lines[114], "杭州,2027-01-03T05:00+08:00,400,0,50,可疑：气温超出 -60…60 °C\r");
+  EXPECT_EQ(lines[6], "杭州,2026-12-29 17:00,,,,\r");
+  EXPECT_EQ(lines[65], "杭州,2027-01-01 04:00,324,0,74,可疑：气温超出 -60…60 °C\r");
+  EXPECT_EQ(lines[66], "杭州,2027-01-01 05:00,,,,\r");
+  EXPECT_EQ(lines[113], "杭州,2027-01-03 04:00,,,,\r");
+  EXPECT_EQ(lines[114], "杭州,2027-01-03 05:00,400,0,50,可疑：气温超出 -60…60 °C\r");
 }
 
 TEST(Export, CoverageOfTheSameRecords) {
@@ -345,24 +348,38 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
 
   chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
   ASSERT_EQ(offered.size(), 1u);
-  EXPECT_TRUE(offered[0].starts_with(f.folder.path() + pathSeparator() + "vantoril-20")) << offered[0];
+  // The first save dialog opens in the user's documents folder, not the data folder.
+  ASSERT_TRUE(documentsFolder().has_value());
+  EXPECT_TRUE(offered[0].starts_with(*documentsFolder() + pathSeparator() + "vantoril-20")) << offered[0];
   EXPECT_TRUE(offered[0].ends_with(".csv")) << offered[0];
   EXPECT_EQ(test::readBytes(chosen), expectedTable(','));
   ASSERT_EQ(f.report.messages.size(), 1u);
-  EXPECT_EQ(f.report.informed, 0) << "a place left out is a warning";
-  EXPECT_TRUE(test::contains(f.report.messages[0], "已导出到 " + chosen + "：113 行，2 个地名\n未能导出：\n上海："))
-      << f.report.messages[0];
+  EXPECT_EQ(f.report.informed, 1) << "the table was written";
+  EXPECT_EQ(f.report.messages[0], "已导出到 " + chosen + "：113 行，2 个地名\n\n以下 1 个地名未能导出：\n上海：没有数据文件 " +
+                                      datafile::path(f.folder.path(), u"上海"));
 
   chosen = f.folder / "one.tsv";
   chooseListMenuEntry(form, ListMenuEntry::ExportPlace, 1, dialogs);
+  EXPECT_TRUE(offered[1].starts_with(f.folder.path() + pathSeparator() + "vantoril-20")) << "the last export's folder";
   EXPECT_EQ(test::linesOf(test::readBytes(chosen)).size(), 26u);
   EXPECT_EQ(f.report.messages.back(), "已导出到 " + chosen + "：25 行，1 个地名");
-  EXPECT_EQ(f.report.informed, 1);
+  EXPECT_EQ(f.report.informed, 2);
+  chosen = f.folder / "all.csv";
+
+  // Forty places without data: one line names them all, the folder once.
+  for (int i = 10; i < 50; ++i) test::writeGbk(f.website("无数据" + std::to_string(i) + ".txt"), u"http:\r\n");
+  form.load();
+  chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
+  const std::string& told = f.report.messages.back();
+  EXPECT_TRUE(test::contains(told, "\n\n以下 41 个地名未能导出：\n41 个地名都在 " + datafile::folder(f.folder.path()) +
+                                       " 中没有数据文件（上海")) << told;
+  EXPECT_TRUE(test::contains(told, "无数据49）") && !test::contains(told, "等")) << told;
+  EXPECT_EQ(f.report.informed, 3);
 
   // Cancel writes nothing and says nothing; a refused ending is reported.
   chosen.clear();
   chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
-  EXPECT_EQ(f.report.messages.size(), 2u);
+  EXPECT_EQ(f.report.messages.size(), 3u);
   chosen = f.folder / "t.xls";
   chooseListMenuEntry(form, ListMenuEntry::ExportPlace, 2, dialogs);
   EXPECT_TRUE(test::contains(f.report.messages.back(), ".csv")) << f.report.messages.back();

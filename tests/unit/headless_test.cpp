@@ -204,7 +204,7 @@ TEST(HeadlessRecord, ASecondRunWaitsForTheFirstThenRecords) {
 
     std::vector<std::string> log = linesOf(test::readBytes(program.folder / "vantoril.log"));
     for (std::string& line : log) line = line.substr(20);  // the time
-    std::vector<std::string> expected = {"杭州\t2014061914（过时：观测时间 2014061914 已超过 48 小时，页面不再更新）",
+    std::vector<std::string> expected = {"杭州\t2014061914（过时：观测时间 2014年6月19日 14时 已超过 48 小时，页面不再更新）",
                                          "运行结束\t地名 1\t记录 1\t暂存 0\t跳过 0\t错误 0\t退出码 0"};
     if (!killed) {
       ASSERT_EQ(log.size(), 4u);

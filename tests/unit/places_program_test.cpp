@@ -42,7 +42,7 @@ TEST(CheckMode, SaysPerPlaceWhatIsWrongAndExitsWithZeroOnlyWhenNoPageFailed) {
   program.place("萧山", server.url("/other"));
   const auto good = program.run("--check");
   EXPECT_EQ(good.exitCode, 0) << outText(good) << good.err;
-  EXPECT_TRUE(test::contains(outText(good), "哈尔滨\t站名 哈尔滨，观测时间 " + recent.substr(0, 10) + "\n")) << outText(good);
+  EXPECT_TRUE(test::contains(outText(good), "哈尔滨\t站名 哈尔滨，观测时间 " + test::personTime(recent) + "\n")) << outText(good);
   EXPECT_TRUE(test::contains(outText(good), "萧山\t警告：站名 惠州")) << outText(good);
 
   program.place("杭州", server.url("/stale"));

@@ -52,6 +52,9 @@ TEST(PlaceSearch, FindsByChinesePartPinyinPrefixAndCodePrefixBestFirst) {
       // A province matches every place in it.
       {"浙江", {}, MatchRank::Rest, 60},
       {"xiaos", {"101210102"}, MatchRank::Prefix, 1},
+      // A city's own place before the other names that begin alike.
+      {"杭", {"101210101"}, MatchRank::SeatPrefix, 10},
+      {"hang", {"101210101"}, MatchRank::SeatPrefix, 3},
       {"XiaoShan", {"101210102"}, MatchRank::Exact, 1},
       {"1012101", {"101210101", "101210102"}, MatchRank::Prefix, 8},
       {"101210102", {"101210102"}, MatchRank::Exact, 1},
@@ -231,17 +234,17 @@ TEST(AddressCheck, JudgesAPageAsARunCutsIt) {
   std::u16string noHumidity = pageWith(recent, "哈尔滨");
   for (std::size_t at; (at = noHumidity.find(u"od27")) != std::u16string::npos;) noHumidity.replace(at, 4, u"oX27");
   const Case cases[] = {
-      {"fine", pageWith(recent, "哈尔滨"), u"哈尔滨", Verdict::Fine, "站名 哈尔滨，观测时间 " + recent.substr(0, 10)},
+      {"fine", pageWith(recent, "哈尔滨"), u"哈尔滨", Verdict::Fine, "站名 哈尔滨，观测时间 " + test::personTime(recent)},
       {"station inside a longer name", pageWith(recent, "北京_南郊观象台"), u"北京", Verdict::Fine, "北京_南郊观象台"},
       {"place holds the station", pageWith(recent, "朝阳"), u"北京朝阳", Verdict::Fine, "朝阳"},
       {"47 hours", pageWith(siteTime(std::chrono::hours(47)), "哈尔滨"), u"哈尔滨", Verdict::Fine, "站名"},
       {"other station", pageWith(recent, "惠州"), u"萧山", Verdict::OtherStation, "警告：站名 惠州"},
       {"no station", pageWith(recent, ""), u"萧山", Verdict::OtherStation, "od1"},
       {"stale", pageWith(siteTime(std::chrono::hours(49)), "哈尔滨"), u"哈尔滨", Verdict::Stale, "48 小时"},
-      {"2014 page", fromUtf8(test::sampleData("hangzhou-2014.html")), u"杭州", Verdict::Stale, "2014061914"},
+      {"2014 page", fromUtf8(test::sampleData("hangzhou-2014.html")), u"杭州", Verdict::Stale, "观测时间 2014年6月19日 14时"},
       {"no block", u"<html>没有数据</html>", u"杭州", Verdict::Failed, "错误："},
       {"no humidity", noHumidity, u"哈尔滨", Verdict::Failed, "humidity"},
-      {"a year past the clock's nanoseconds", pageWith("2601030208", "哈尔滨"), u"哈尔滨", Verdict::Fine, "2601030208"},
+      {"a year past the clock's nanoseconds", pageWith("2601030208", "哈尔滨"), u"哈尔滨", Verdict::Fine, "观测时间 3月2日 8时"},
       {"time not a time", pageWith("2016xx0208", "哈尔滨"), u"哈尔滨", Verdict::Failed, "2016xx0208"},
   };
   for (const Case& c : cases) {

@@ -653,9 +653,12 @@ TEST(RecordingRunFailure, ThreeHundredPlacesFailingAlikeAreOneLine) {
   ASSERT_EQ(run.f.report.messages.size(), 1u);
   const std::string& message = run.f.report.messages[0];
   EXPECT_TRUE(message.starts_with("以下 300 个地名没有记录：\n300 个地名都无法下载：无法解析主机 www.weather.com.cn，"
-                                  "网络可能没有连通（地0、地1、地10 等）"))
+                                  "网络可能没有连通（地0\n  地1、地10、地100、"))
       << message;
-  EXPECT_EQ(test::linesOf(message).size(), 2u) << message;
+  // Their names wrapped over the fifteen lines, then those left out counted.
+  const std::vector<std::string> lines = test::linesOf(message);
+  ASSERT_EQ(lines.size(), 18u) << message;
+  EXPECT_TRUE(lines[15].ends_with(" 等）") && lines[17].starts_with("另有 ")) << message;
   // The log keeps every place.
   const std::string log = test::readBytes(run.f.folder / "vantoril.log");
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 301) << log.substr(0, 400);
@@ -672,12 +675,24 @@ TEST(RunReport, GroupsByCauseAndKindAndStopsAfterFifteenLines) {
   std::vector<PlaceNote> counted = seventeen;
   counted.push_back({PlaceNote::Stale, "地15", "地15: 过时", "页面不再更新"});
   counted.push_back({PlaceNote::Stale, "地0", "地0: 过时", "页面不再更新"});
+  // Forty places failing alike, each name eight columns with its "、".
+  std::vector<PlaceNote> forty;
+  std::string fortyText = "以下 40 个地名没有记录：\n40 个地名都A（", fortyCut = fortyText;
+  for (int i = 10; i < 50; ++i) {
+    forty.push_back(failed("地名" + std::to_string(i), "A"));
+    // The first line holds 14 columns before the names and 7 names; the next, 9 each.
+    fortyText += (i == 10 ? "" : i == 17 || i == 26 || i == 35 || i == 44 ? "\n  " : "、") + forty.back().place;
+  }
+  fortyText += "）";
+  fortyCut += "地名10、地名11、地名12、地名13、地名14、地名15、地名16\n  地名17、地名18、地名19、地名20、地名21、"
+              "地名22、地名23、地名24、地名25 等）\n\n另有 24 个地名，详见 LOG";
   std::string fifteen = "以下 17 个地名没有记录：";
   for (int i = 0; i < 15; ++i) fifteen += "\n地" + std::to_string(i) + ": 原因" + std::to_string(i) + " 详情";
   struct Case {
     const char* what;
     std::vector<PlaceNote> notes;
     std::string expected;
+    std::size_t mostLines = notify::kMostLines;
   };
   const Case cases[] = {
       {"nothing", {}, ""},
@@ -687,7 +702,11 @@ TEST(RunReport, GroupsByCauseAndKindAndStopsAfterFifteenLines) {
        "以下 2 个地名没有记录：\n2 个地名都无法下载：HTTP 状态 404（甲、乙）"},
       {"four alike, one apart, in the order of their first place",
        {failed("甲", "A"), failed("乙", "B"), failed("丙", "A"), failed("丁", "A"), failed("戊", "A")},
-       "以下 5 个地名没有记录：\n4 个地名都A（甲、丙、丁 等）\n乙: B 详情"},
+       "以下 5 个地名没有记录：\n4 个地名都A（甲、丙、丁、戊）\n乙: B 详情"},
+      {"three alike: all named", {failed("甲", "A"), failed("乙", "A"), failed("丙", "A")},
+       "以下 3 个地名没有记录：\n3 个地名都A（甲、乙、丙）"},
+      {"forty alike: all named, wrapped", forty, fortyText},
+      {"forty alike in two lines: the rest counted", forty, fortyCut, 2},
       {"kinds in their order, a blank line apart",
        {{PlaceNote::Stale, "甲", "甲: 过时", "页面不再更新"}, failed("乙", "B"),
         {PlaceNote::Kept, "丙", "丙: 暂存", "暂存"}},
@@ -696,7 +715,7 @@ TEST(RunReport, GroupsByCauseAndKindAndStopsAfterFifteenLines) {
       {"seventeen causes", seventeen, fifteen + "\n\n另有 2 个地名，详见 LOG"},
       {"a place left out is counted once, one shown not at all", counted, fifteen + "\n\n另有 2 个地名，详见 LOG"},
   };
-  for (const Case& c : cases) EXPECT_EQ(notify::reportText(c.notes, "LOG"), c.expected) << c.what;
+  for (const Case& c : cases) EXPECT_EQ(notify::reportText(c.notes, "LOG", c.mostLines), c.expected) << c.what;
 }
 
 TEST(RunReport, TheNotificationIsForWhatNeedsThePersonAndCountsThePlacesNotRecorded) {
@@ -714,6 +733,7 @@ TEST(RunReport, TheNotificationIsForWhatNeedsThePersonAndCountsThePlacesNotRecor
   const Case cases[] = {
       {"all recorded", {}, "", ""},
       {"a stale page alone", {stale}, "", ""},
+      {"a repaired data file alone", {{PlaceNote::Repaired, "庚", "庚: 已移开", "已移开"}, stale}, "", ""},
       {"three not recorded",
        {failed, stale, {PlaceNote::NotRecorded, "戊", "戊: x", "无法下载：x"}, {PlaceNote::NotRecorded, "己", "己: y", "y"}},
        "",
@@ -765,7 +785,7 @@ TEST(RunReport, HoursLostAPlaceAboutToLoseHoursAndAStalePageAreToldAndLogged) {
   run.add(p);
   run.f.now = siteClock(2016, 6, 20, 20);
   EXPECT_TRUE(run.record());
-  EXPECT_EQ(notesOf(), Lines{"北京: 上次记录 2016061914 之后缺了 5 小时"});
+  EXPECT_EQ(notesOf(), Lines{"北京: 上次记录 6月19日 14时 之后缺了 5 小时"});
   EXPECT_TRUE(run.f.report.messages.empty());
   // 25 hours on: nothing lost.
   p.od0 = u"20160621210000";
@@ -782,7 +802,7 @@ TEST(RunReport, HoursLostAPlaceAboutToLoseHoursAndAStalePageAreToldAndLogged) {
   run.f.now = siteClock(2016, 6, 22, 18);
   EXPECT_FALSE(run.record());
   EXPECT_EQ(notesOf(), (Lines{"北京: 下载 " + utf8(p.address) + " 失败：无法解析主机 www.weather.com.cn，网络可能没有连通",
-                              "北京: 最新记录 2016062121，已是 21 小时前"}));
+                              "北京: 最新记录 6月21日 21时，已是 21 小时前"}));
   EXPECT_TRUE(contains(run.f.report.messages.back(), "\n\n以下 1 个地名的最新记录已超过 20 小时，再错过一次就会缺记录：\n北京: "))
       << run.f.report.messages.back();
 
@@ -792,9 +812,9 @@ TEST(RunReport, HoursLostAPlaceAboutToLoseHoursAndAStalePageAreToldAndLogged) {
     run.f.now = siteClock(2016, 6, 23, hour);
     EXPECT_TRUE(run.record());
   }
-  EXPECT_EQ(notesOf(), Lines{"北京: 观测时间 2016062121 已超过 48 小时，页面不再更新"});
+  EXPECT_EQ(notesOf(), Lines{"北京: 观测时间 6月21日 21时 已超过 48 小时，页面不再更新"});
   const std::string log = test::readBytes(run.f.folder / "vantoril.log");
-  EXPECT_TRUE(contains(log, "\t北京\t2016062121（过时：观测时间 2016062121 已超过 48 小时，页面不再更新）\n")) << log;
+  EXPECT_TRUE(contains(log, "\t北京\t2016062121（过时：观测时间 6月21日 21时 已超过 48 小时，页面不再更新）\n")) << log;
   EXPECT_EQ(log.find("过时"), log.rfind("过时")) << log;  // the page 48 hours old is not
 }
 

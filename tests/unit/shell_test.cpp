@@ -50,8 +50,10 @@ TEST(ShellConstants, AreTheFixedLiterals) {
   EXPECT_EQ(commandline::kBrowserPath, kBrowser);
   EXPECT_EQ(commandline::kBrowserPath.size(), 50u);
   EXPECT_EQ(toUtf8(commandline::kBrowserPath), R"(C:\\Program Files\\Internet Explorer\\IEXPLORE.exe)");
-  EXPECT_FALSE(shell::kMakersPage.empty());
-  EXPECT_EQ(shell::kMakersPage.find(u' '), std::u16string_view::npos);
+  // The guide's address: a file:// address without a blank, on both systems.
+  EXPECT_EQ(shell::guideAddress("/usr/lib/vantoril"), u"file:///usr/lib/vantoril/guide.html");
+  EXPECT_EQ(shell::guideAddress(R"(C:\Program Files\Vantoril)"), u"file:///C:/Program%20Files/Vantoril/guide.html");
+  EXPECT_EQ(shell::guideAddress("/home/张 三/v"), u"file:///home/%E5%BC%A0%20%E4%B8%89/v/guide.html");
 }
 
 // ------------------------------------------------------------------ proc1
@@ -71,13 +73,17 @@ TEST(Proc1, QuotesThePathUnchangedAndStartsANormalWindow) {
 
 // ---------------------------------------------------------------- buttons
 
-TEST(MakersPage, StartsTheBrowserMinimisedWithTheMakersAddress) {
+TEST(MakersPage, StartsTheBrowserMinimisedWithTheGuideInstalledBesideTheProgram) {
   FormFixture f;
+  const std::string guide = programFolder() + "/guide.html";
+  ASSERT_TRUE(fileExists(guide)) << "the build puts the guide beside the program";
+  EXPECT_TRUE(readWholeFile(guide).find("<title>Vantoril 使用说明</title>") != std::string::npos);
   ASSERT_TRUE(f.form->click(f.form->Command2));
   ASSERT_EQ(f.starter.calls.size(), 1u);
-  EXPECT_EQ(f.starter.calls[0].commandLine, kBrowser + u" " + std::u16string(shell::kMakersPage));
+  const std::u16string address = shell::guideAddress(programFolder());
+  EXPECT_EQ(f.starter.calls[0].commandLine, kBrowser + u" " + address);
   EXPECT_EQ(f.starter.calls[0].style, WindowStyle::MinimizedFocus);
-  EXPECT_EQ(commandline::thingsToOpen(f.starter.calls[0].commandLine), Args{std::u16string(shell::kMakersPage)});
+  EXPECT_EQ(commandline::thingsToOpen(f.starter.calls[0].commandLine), Args{address});
 }
 
 TEST(DataFolder, HandsTheDataFolderWithItsTrailingSeparatorEvenWhenMissing) {
@@ -229,8 +235,8 @@ TEST(ThingsToOpen, TheBrowserOpensEachArgumentWithoutTheLineEndsAFileBrings) {
   // Each line of a two-line address file is opened on its own.
   EXPECT_EQ(commandline::thingsToOpen(kBrowser + u" http://one/\r\nhttp://two/\r\n"),
             (Args{u"http://one/", u"http://two/"}));
-  EXPECT_EQ(commandline::thingsToOpen(kBrowser + u" " + std::u16string(shell::kMakersPage)),
-            Args{std::u16string(shell::kMakersPage)});
+  EXPECT_EQ(commandline::thingsToOpen(kBrowser + u" file:///C:/Program%20Files/Vantoril/guide.html"),
+            Args{u"file:///C:/Program%20Files/Vantoril/guide.html"});
 }
 
 TEST(ThingsToOpen, AnyOtherCommandLineFails) {
@@ -285,7 +291,7 @@ TEST(XdgStarter, APathGoesAsAFileAddressAndAFailedOpenerIsToldWithThePath) {
   EXPECT_EQ(open(shell::openCommand(u"/tmp/北京 页.html"), "0"),
             std::pair("file:///tmp/%E5%8C%97%E4%BA%AC%20%E9%A1%B5.html\n"s, Told{}));
   EXPECT_EQ(open(kBrowser + u" http://a/b?c=1", "0"), std::pair("http://a/b?c=1\n"s, Told{}));  // an address: as it is
-  const Told failed{"无法打开 /tmp/北京 页.html：" + opener + " 失败（退出码 4）"};
+  const Told failed{"无法打开 /tmp/北京 页.html：没有能打开它的程序，或那个程序打开失败"};
   EXPECT_EQ(open(shell::openCommand(u"/tmp/北京 页.html"), "4").second, failed);
   // Once nobody listens, a failure is told to nobody.
   starter.tellLateFailures(nullptr);
