@@ -11,7 +11,7 @@
 #include "overview/Overview.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
-#include "recording/PlaceData.h"
+#include "datafile/PlaceData.h"
 
 namespace vantoril {
 

@@ -9,7 +9,7 @@
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "recording/PlaceData.h"
+#include "datafile/PlaceData.h"
 
 namespace vantoril {
 

@@ -11,8 +11,8 @@
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "datafile/DataFile.h"
 #include "quality/Quality.h"
-#include "recording/DataFile.h"
 
 namespace vantoril::exporting {
 

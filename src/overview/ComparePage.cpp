@@ -13,7 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "quality/Quality.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 
 namespace vantoril::overview {
 

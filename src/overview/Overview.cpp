@@ -14,7 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "quality/Quality.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 #include "runlog/RunLog.h"
 
 namespace vantoril::overview {

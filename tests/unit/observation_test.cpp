@@ -14,7 +14,7 @@
 #include "platform/Failure.h"
 #include "chart/History.h"
 #include "platform/Text.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 #include "recording/Observation.h"
 
 namespace vantoril {

@@ -11,7 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/Win32.h"
-#include "recording/PlaceData.h"
+#include "datafile/PlaceData.h"
 #include "support/Fakes.h"
 
 namespace vantoril {

@@ -1,4 +1,4 @@
-#include "recording/RecordedValue.h"
+#include "datafile/RecordedValue.h"
 
 #include <algorithm>
 
