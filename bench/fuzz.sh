@@ -20,7 +20,7 @@ root=$(dirname "$here")
 build=${FUZZ_BUILD:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-600}
 targets=("$@")
-((${#targets[@]})) || targets=(page_to_record page_bytes gbk_lines command_line history run_log page_check place_search)
+((${#targets[@]})) || targets=(page_to_record page_bytes gbk_lines command_line history data_file run_log page_check place_search)
 
 missing=()
 for p in clang libclang-rt-dev; do

@@ -22,7 +22,7 @@
 #include "platform/CurlDownloader.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 #include "recording/Observation.h"
 
 namespace {

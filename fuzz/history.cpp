@@ -1,4 +1,4 @@
-// Fuzz target: the chart's reading of a data file. The input is read twice:
+// Fuzz target: the chart's reading of a data file (its lines as given). The input is read twice:
 //  - as a data file of its own (any bytes, as GBK lines): nothing may crash,
 //    and what comes back must hang together;
 //  - as the recipe of a data file built here from records, well-formed or
@@ -200,8 +200,8 @@ void checkAnyLines(std::string_view bytes) {
   const chart::History history = chart::readHistory(lines);
   std::size_t timeLines = 0, nonEmpty = 0;
   for (const auto& line : lines) {
-    timeLines += line.starts_with(kTimeLabel);
-    nonEmpty += !line.empty();
+    timeLines += datafile::timeLine(std::u16string_view(line));
+    nonEmpty += !datafile::blankLine(std::u16string_view(line));
   }
   CHECK(history.records >= 0 && static_cast<std::size_t>(history.records) <= timeLines);
   CHECK(history.skippedLines >= 0 && history.nonNumbers >= 0);
@@ -217,8 +217,9 @@ void checkAnyLines(std::string_view bytes) {
   CHECK(history.hours.size() <= static_cast<std::size_t>(history.records) * kRows);
   // The latest observation is one of the time lines, and its civil hour
   // reads back as the same hour.
-  CHECK(std::find(lines.begin(), lines.end(), std::u16string(kTimeLabel) + hourText(history.lastObservation)) !=
-        lines.end());
+  CHECK(std::any_of(lines.begin(), lines.end(), [&](const std::u16string& line) {
+    return datafile::recordHour(std::u16string_view(line)) == history.lastObservation;
+  }));
   const chart::CivilHour civil = chart::civilHour(history.lastObservation);
   char text[32];
   std::snprintf(text, sizeof text, "%04d%02d%02d%02d", civil.year, civil.month, civil.day, civil.hour);

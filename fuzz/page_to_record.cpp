@@ -15,7 +15,7 @@
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 #include "recording/Observation.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/Cp936.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "recording/PlaceData.h"
+#include "datafile/PlaceData.h"
 
 namespace vantoril {
 

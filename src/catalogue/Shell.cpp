@@ -3,7 +3,7 @@
 
 #include "app/Form1.h"
 #include "catalogue/Catalogue.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

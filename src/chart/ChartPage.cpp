@@ -12,7 +12,7 @@
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 
 namespace vantoril::chart {
 

@@ -1,81 +1,24 @@
 #pragma once
-// A place's data file read back, hour by hour, for its chart.
-#include <array>
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
+// The chart's names for a data file read back (datafile/History.h).
+#include "datafile/History.h"
 
 namespace vantoril::chart {
 
-// Whole hours since 1970-01-01 00 on the observation clock (the site's own
-// local time, taken as it is written).
-using HourIndex = std::int64_t;
-
-struct HourValues {
-  HourIndex hour = 0;
-  // NaN where the record holds no number.
-  double temperature = 0, precipitation = 0, humidity = 0;
-};
-
-struct History {
-  std::vector<HourValues> hours;  // ascending, each hour once
-  int records = 0;                // records read
-  int skippedLines = 0;           // lines that could not be read
-  int nonNumbers = 0;             // values that were not numbers
-  HourIndex lastObservation = 0;  // observation hour of the latest record
-};
-
-// The records of a data file, given as its lines. A record is its time
-// line "数据记录时间:yyyyMMddHH", the column line and 25 rows, the last at
-// the observation hour and each row above it one hour earlier. An hour that
-// several records hold comes from the latest (by observation time; of two
-// equal times, the one further down). An empty value is a gap; any other
-// value that is not a plain decimal number is a gap and counted. A record
-// whose time, column line or number of rows is wrong is skipped whole, a
-// row without four fields alone; their lines are counted.
-History readHistory(const std::vector<std::u16string>& lines);
-// The same from the file's whole text, decoded at once: a line ends at CR,
-// optionally followed by LF, and a last line without line end is read (the
-// lines cp936::readLines gives).
-History readHistoryText(std::u16string_view text);
-
-// The hours of readHistoryText, by the same records and the same rule, with
-// each value (temperature, precipitation, humidity) as the data file writes
-// it: views into `text`, which must outlive them.
-struct HourText {
-  HourIndex hour = 0;
-  std::array<std::u16string_view, 3> values;
-};
-struct HourTexts {
-  std::vector<HourText> hours;  // ascending, each hour once
-  int records = 0;
-  int skippedLines = 0;
-};
-HourTexts readHourTexts(std::u16string_view text);
-
-// The records of a place as one text: its data file, then the records
-// waiting in its pending file, decoded from GBK. Nothing when neither file
-// exists; Failure when one cannot be read.
-std::optional<std::u16string> placeText(const std::string& programFolder, std::u16string_view place);
-
-// Whether the text is what the reader takes as a number: an optional minus,
-// digits, optionally a point and digits.
-bool plainNumber(std::u16string_view text);
-
-// "yyyyMMddHH" as an hour; nothing for any other text or a date that does not exist.
-std::optional<HourIndex> parseHour(std::u16string_view text);
-
-struct CivilHour {
-  int year, month, day, hour;
-};
-CivilHour civilHour(HourIndex hour);
-// The hour in ISO 8601 with the site's offset: the observation clock is
-// China's standard time, UTC+8 all year ("2026-12-07T14:00+08:00").
-std::string isoHour(HourIndex hour);
-void appendIsoHour(std::string& out, HourIndex hour);
-// The hour as the chart writes it: "2026-12-07 14时".
-std::string hourText(HourIndex hour);
+using datafile::appendIsoHour;
+using datafile::CivilHour;
+using datafile::civilHour;
+using datafile::History;
+using datafile::HourIndex;
+using datafile::HourText;
+using datafile::HourTexts;
+using datafile::hourText;
+using datafile::HourValues;
+using datafile::isoHour;
+using datafile::parseHour;
+using datafile::placeText;
+using datafile::plainNumber;
+using datafile::readHistory;
+using datafile::readHistoryText;
+using datafile::readHourTexts;
 
 }  // namespace vantoril::chart

@@ -17,8 +17,8 @@
 #include "platform/FileSystem.h"
 #include "platform/PageRequest.h"
 #include "platform/Text.h"
-#include "recording/DataFile.h"
-#include "recording/LastRecord.h"
+#include "datafile/DataFile.h"
+#include "datafile/LastRecord.h"
 #include "recording/Observation.h"
 #include "recording/PagesAhead.h"
 

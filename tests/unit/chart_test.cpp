@@ -149,26 +149,36 @@ bool sameHistory(const History& a, const History& b) {
   return true;
 }
 
-TEST(ChartHistory, TheWholeFileTextReadsAsItsLines) {
+// The whole file's text reads as its lines, however a spreadsheet saved it.
+TEST(ChartHistory, TheWholeFileTextReadsAsItsLinesHoweverItWasSaved) {
+  const auto lines = file({record(u"2015061914", 0), record(u"2015061915", 100)});
+  const History expected = chart::readHistory(lines);
+  ASSERT_EQ(expected.records, 2);
   std::u16string good;
-  for (const auto& line : file({record(u"2015061914", 0), record(u"2015061915", 100)})) good += line + u"\r\n";
+  for (const auto& line : lines) good += line + u"\r\n";
+  const auto replaced = [](std::u16string text, std::u16string_view from, std::u16string_view to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::u16string::npos; at += to.size()) text.replace(at, from.size(), to);
+    return text;
+  };
+  const std::u16string quoted = u"\"" + replaced(replaced(good, u"\t", u"\"\t\""), u"\r\n", u"\"\r\n\"");
   const std::u16string cases[] = {
       good,
-      good.substr(0, good.size() - 4),                                     // no line end after the last row
-      good + u"\r\n\r\n\r",                                               // empty lines at the end
-      std::u16string(good).replace(good.find(u"\r\n"), 2, u"\r"),         // a CR alone ends a line
-      std::u16string(good).replace(good.rfind(u"\r\n0"), 2, u"\n"),        // an LF alone does not
-      good.substr(good.find(u"\r\n") + 2),                               // no header line
-      u"\r\n\r\n" + good,                                                 // empty lines first
-      u"天气数据文件\r\n天气数据文件\r\n" + good.substr(good.find(u"\r\n") + 2),  // the header twice
-      u"",
-      u"\r",
-      u"数据记录时间:2015061914",
+      good.substr(0, good.size() - 4),                              // no line end after the last row
+      good + u"\r\n\r\n\r",                                        // empty lines at the end
+      replaced(good, u"\r\n", u"\n"),                              // LF line ends
+      replaced(good, u"\r\n", u"\r"),                              // CR line ends
+      replaced(good, u"\r\n", u"\t\t\t\r\n"),                      // empty cells at every line's end
+      quoted.substr(0, quoted.size() - 1),                         // every cell quoted
+      u"\xFEFF" + good,                                            // a byte-order mark
+      good.substr(good.find(u"\r\n") + 2),                          // no header line
+      u"\r\n\r\n" + good,                                          // empty lines first
   };
   for (const std::u16string& text : cases) {
     SCOPED_TRACE(toUtf8(text.substr(0, 60)));
-    EXPECT_TRUE(sameHistory(chart::readHistoryText(text), chart::readHistory(cp936::splitLines(cp936::encode(text)))));
+    EXPECT_TRUE(sameHistory(chart::readHistoryText(text), expected));
   }
+  for (const std::u16string_view text : {u"", u"\r", u"数据记录时间:2015061914"})
+    EXPECT_EQ(chart::readHistoryText(text).records, 0);
 }
 
 TEST(ChartHistory, AnHourComesFromItsLatestRecordWhateverTheirOrder) {
@@ -334,10 +344,13 @@ TEST(ChartPage, WrittenFromTheGbkFileAndOpenedFromTheList) {
   EXPECT_TRUE(test::contains(test::readBytes(page), "<h1>示例</h1>"));
   EXPECT_EQ(f.form->List1.selectedIndex(), -1);
 
-  // A page a crash left under the temporary name goes with the next write.
-  writeWholeFile(temporaryPath(page), "<html>half");
+  // A page a crash left under the temporary name goes with the next write;
+  // a longer one leaves nothing of its own in the page.
+  const std::string written = test::readBytes(page);
+  writeWholeFile(temporaryPath(page), "<html>half" + std::string(written.size() * 2, 'x'));
   chart::writePage(f.folder.path(), u"示例");
   EXPECT_FALSE(fileExists(temporaryPath(page)));
+  EXPECT_EQ(test::readBytes(page), written);
   // A page that cannot be written whole leaves the old one as it was.
   const std::string before = test::readBytes(page);
   {

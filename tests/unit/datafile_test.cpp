@@ -19,7 +19,8 @@
 #include "../support/SampleData.h"
 #include "../support/SitePages.h"
 #include "platform/Failure.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
+#include "datafile/LastRecord.h"
 #include "recording/Observation.h"
 #include "recording/Series.h"
 
@@ -213,6 +214,17 @@ TEST(DataFile, ATornEndIsMovedToTheDamagedFileAndAnEditedOneKept) {
   std::string resaved = kHeaderLine + example.recordBytes("2015061901") + two;  // LF line ends, no last blank line
   for (std::size_t at; (at = resaved.find("\r\n")) != std::string::npos;) resaved.replace(at, 2, "\n");
   resaved.pop_back();
+  // As LibreOffice saves it: a byte-order mark, every line of four cells.
+  std::string tabbed = "\xEF\xBB\xBF";
+  for (std::size_t at = 0, next; at < resaved.size(); at = next + 1) {
+    next = resaved.find('\n', at);
+    const std::string line = resaved.substr(at, next - at);
+    tabbed += line + std::string(3 - std::count(line.begin(), line.end(), '\t'), '\t') + "\n";
+  }
+  // More than 64 KiB: a record cut short after a hundred whole ones.
+  std::string big = kHeaderLine;
+  for (int k = 0; k < 200; ++k) big += example.recordBytes(std::to_string(2015061900 + k % 24));
+  const std::string whole = one + two.substr(0, two.size() - 4), row26 = two.substr(0, two.find("14\t27\t0.5"));
   const struct {
     const char* name;
     std::string before, kept, torn;  // the data file; what stays of it; what goes
@@ -224,8 +236,15 @@ TEST(DataFile, ATornEndIsMovedToTheDamagedFileAndAnEditedOneKept) {
       {"zeros a power cut left", one + std::string(4096, '\0'), one, std::string(4096, '\0')},
       {"a first write cut in the header", kHeaderLine.substr(0, 5), kHeaderLine, kHeaderLine.substr(0, 5)},
       {"a last line without line break", "old data\n\xCC\xEC\r\npartial line", "old data\n\xCC\xEC\r\n", "partial line"},
+      {"a record of 26 whole lines", one + row26, one, row26},
+      {"a last row cut in its cells", one + two.substr(0, two.size() - 9), one, two.substr(0, two.size() - 9)},
+      {"a record cut short after 64 KiB of records", big + two.substr(0, 300), big, two.substr(0, 300)},
+      {"a whole record without its last line break", whole, whole + "\r\n", ""},
+      {"the same with LF line ends", resaved.substr(0, resaved.size() - 1), resaved, ""},
+      {"a write cut between CR and LF", one + two.substr(0, two.size() - 1), one + two, ""},
       {"a trailing blank line", one + "\r\n", one + "\r\n", ""},
       {"a spreadsheet's re-save", resaved, resaved, ""},
+      {"LibreOffice's re-save", tabbed, tabbed, ""},
       {"a note typed after the records", one + "\xB1\xB8\xD7\xA2\r\n", one + "\xB1\xB8\xD7\xA2\r\n", ""},
       {"the header alone", kHeaderLine, kHeaderLine, ""},
       {"an empty file", "", kHeaderLine, ""},
@@ -445,6 +464,25 @@ TEST(PendingRecords, APendingFileThatCannotBeRemovedIsNeverWrittenTwice) {
   EXPECT_FALSE(appendAt(folder, 7));
   EXPECT_EQ(test::readBytes(examplePath(folder)), dataWith({1, 5, 7}));
   EXPECT_EQ(othersIn(folder), std::vector<std::string>{});
+}
+
+// The newest record of a place, as the run tells hours lost: the pending
+// file's last before the data file's (while the data file is held, the
+// newest wait there); the data file's last 64 KiB read first, the whole
+// file when they hold none; a byte-order mark passed over.
+TEST(LastRecord, ThePendingFilesLastThenTheDataFilesWhereverItStands) {
+  TempFolder folder;
+  const auto newest = [&] { return datafile::lastRecordHour(folder.path(), u"示例"); };
+  EXPECT_EQ(newest(), std::nullopt);
+  for (int h : {10, 11}) appendAt(folder, h);
+  EXPECT_EQ(newest(), datafile::parseHour(u"2015061911"));
+  writeWholeFile(pendingPath(folder), "\xEF\xBB\xBF" + Example().recordBytes("2015061905"));
+  EXPECT_EQ(newest(), datafile::parseHour(u"2015061905"));
+  std::filesystem::remove(test::fsPath(pendingPath(folder)));
+  std::string blank;
+  while (blank.size() <= 64 * 1024) blank += "\t\t\t\n";
+  appendToFile(examplePath(folder), blank);
+  EXPECT_EQ(newest(), datafile::parseHour(u"2015061911"));
 }
 
 TEST(SeriesLists, EmptyingClearsEntriesOneTo25AndLeavesEntryZero) {

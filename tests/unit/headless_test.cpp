@@ -212,6 +212,12 @@ TEST(HeadlessRecord, ASecondRunWaitsForTheFirstThenRecords) {
 }
 
 // A program folder with one place, 杭州, recorded once from a local server.
+std::string repeated(const std::string& bytes, int times) {
+  std::string all;
+  while (times-- > 0) all += bytes;
+  return all;
+}
+
 struct RecordedOnce {
   HttpServer server;
   ProgramFolder program;
@@ -234,6 +240,10 @@ TEST(HeadlessRecord, ARecordTheDataFileCannotTakeWaitsAndLandsAtTheNextRun) {
   const ProgramFolder& program = r.program;
   const std::string &data = r.data, &once = r.once, &record = r.record;
   ASSERT_EQ(once, test::sampleData("hangzhou-2014.WeatherData.xls"));
+  // With a torn end, which cannot leave a data file that cannot be cut: it
+  // is copied nowhere until it can, then once.
+  const std::string torn = record.substr(0, 3), damaged = program.folder / "WeatherData/杭州-WeatherData.damaged";
+  writeWholeFile(data, once + torn);
   {
     std::optional<test::Immutable> immutable;
     if (::geteuid() == 0) {
@@ -242,26 +252,96 @@ TEST(HeadlessRecord, ARecordTheDataFileCannotTakeWaitsAndLandsAtTheNextRun) {
     } else {
       std::filesystem::permissions(data, std::filesystem::perms::owner_read);
     }
+    for (int run = 1; run <= 3; ++run) {
     const auto result = program.record();
     EXPECT_EQ(result.exitCode, 0) << result.err;
     ASSERT_EQ(result.out.size(), 1u);
     EXPECT_TRUE(result.out[0].starts_with("杭州\t2014061914\t暂存：数据文件被占用或不能写入，本次记录已暂存，下次记录时补写（"))
         << result.out[0];
     EXPECT_TRUE(test::contains(result.err, "杭州: 数据文件被占用或不能写入，本次记录已暂存，下次记录时补写（无法打开文件 " + data)) << result.err;
-    EXPECT_EQ(test::readBytes(data), once);
-    EXPECT_EQ(test::readBytes(program.folder / "WeatherData/杭州-WeatherData.pending"), record);
+    EXPECT_EQ(test::readBytes(data), once + torn);
+    EXPECT_FALSE(std::filesystem::exists(damaged));
+    EXPECT_EQ(test::readBytes(program.folder / "WeatherData/杭州-WeatherData.pending"), repeated(record, run));
     const auto log = linesOf(test::readBytes(program.folder / "vantoril.log"));
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().substr(20), "运行结束\t地名 1\t记录 0\t暂存 1\t跳过 0\t错误 0\t退出码 0");
+    }
     if (!immutable) {
       std::filesystem::permissions(data, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     }
   }
   const auto result = program.record();
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(test::readBytes(data), once + record + record);
+  EXPECT_TRUE(test::contains(result.err, "3 字节不完整的内容")) << result.err;
+  EXPECT_EQ(test::readBytes(data), once + repeated(record, 4));
+  EXPECT_EQ(test::readBytes(damaged), torn);
   EXPECT_FALSE(std::filesystem::exists(program.folder / "WeatherData/杭州-WeatherData.pending"));
+}
+
+// A data file saved again by a spreadsheet keeps every record, and the next
+// run's record follows them on a line of its own: LibreOffice with the
+// options the program registers (LF line ends, empty cells as trailing
+// tabs), its line ends alone made LF, Excel's quoted cells without the last
+// line break. Nothing is torn, every hour of both records is exported.
+TEST(HeadlessRecord, ADataFileSavedAgainByASpreadsheetKeepsItsRecordsAndTheNextFollows) {
+  const std::string harbin = test::sampleData("harbin-2016.WeatherData.xls");
+  std::string lf = harbin, quoted;
+  for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.replace(at, 2, "\n");
+  for (std::size_t at = 0, next; (next = harbin.find("\r\n", at)) != std::string::npos; at = next + 2) {
+    const std::string line = harbin.substr(at, next - at);
+    const bool row = !line.empty() && line[0] >= '0' && line[0] <= '9';
+    quoted += row ? "\"" : "";
+    for (const char c : line) quoted += c == '\t' && row ? std::string("\"\t\"") : std::string(1, c);
+    quoted += row ? "\"" : "";
+    if (next + 4 < harbin.size()) quoted += "\r\n";
+  }
+  for (const std::string variant : {"LF", "Excel", "LibreOffice"}) {
+    SCOPED_TRACE(variant);
+    const RecordedOnce r;
+    const std::string saved = r.program.folder / "saved";
+    writeWholeFile(r.data, variant == "LF" ? lf : variant == "Excel" ? quoted : harbin);
+    if (variant == "LibreOffice") {
+      if (std::system("soffice --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "LibreOffice (soffice) is not installed: the file it saves again was not tried";
+      const std::string command = "cd '" + r.program.folder.path() + "' && timeout 300 soffice -env:UserInstallation=file://" +
+                                  (r.program.folder / "lo") +
+                                  " --headless '--infilter=Text - txt - csv (StarCalc):9,34,61,1,1/2,1033'"
+                                  " --convert-to 'xls:Text - txt - csv (StarCalc):9,34,61' --outdir saved '" + r.data +
+                                  "' >lo.log 2>&1";
+      ASSERT_EQ(std::system(command.c_str()), 0) << test::readBytes(r.program.folder / "lo.log");
+      std::filesystem::rename(test::fsPath(saved + "/杭州-WeatherData.xls"), test::fsPath(r.data));
+      ASSERT_TRUE(test::contains(test::readBytes(r.data), ":2016030208\t\t\t\n")) << test::readBytes(r.data);
+    }
+    const std::string before = test::readBytes(r.data);
+    EXPECT_EQ(r.program.record().exitCode, 0);
+    const std::string after = test::readBytes(r.data);
+    EXPECT_EQ(after, before + (variant == "Excel" ? "\r\n" : "") + r.record);
+    EXPECT_FALSE(std::filesystem::exists(r.program.folder / "WeatherData/杭州-WeatherData.damaged"));
+    const auto exported = r.program.run("--export '" + (r.program.folder / "t.tsv") + "'");
+    EXPECT_EQ(exported.exitCode, 0) << exported.err;
+    EXPECT_EQ(exported.out, std::vector<std::string>{"已写入 " + (r.program.folder / "t.tsv") + "：50 行，1 个地名"});
+    const std::string table = test::readBytes(r.program.folder / "t.tsv");
+    EXPECT_TRUE(test::contains(table, "杭州\t2016-03-01T08:00+08:00\t-8\t0")) << table;
+    EXPECT_TRUE(test::contains(table, "杭州\t2014-06-19T14:00+08:00\t")) << table;
+  }
+}
+
+// A run killed between copying a torn end to the damaged file and cutting
+// it from the data file: the next run cuts it, and copies it no second time.
+TEST(HeadlessRecord, ATornEndCopiedByARunKilledBeforeTheCutIsCopiedOnce) {
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "no strace";
+  const RecordedOnce r;
+  const std::string torn = r.record.substr(0, 300), damaged = r.program.folder / "WeatherData/杭州-WeatherData.damaged";
+  writeWholeFile(r.data, r.once + torn);
+  writeWholeFile(damaged, torn.substr(0, 3));
+  const auto killed = r.program.run("--record", "ASAN_OPTIONS=\"${ASAN_OPTIONS:-}:detect_leaks=0\" strace -f -qq -o /dev/null "
+                                                "-e trace=truncate -e inject=truncate:signal=KILL");
+  EXPECT_NE(killed.exitCode, 0) << "the run was not killed at the cut";
+  EXPECT_EQ(test::readBytes(r.data), r.once + torn);
+  EXPECT_EQ(test::readBytes(damaged), torn.substr(0, 3) + torn);
+  EXPECT_EQ(r.program.record().exitCode, 0);
+  EXPECT_EQ(test::readBytes(r.data), r.once + r.record);
+  EXPECT_EQ(test::readBytes(damaged), torn.substr(0, 3) + torn);
 }
 
 // A file size limit the record would pass (as a full disk would stop it):

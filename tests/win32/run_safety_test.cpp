@@ -15,7 +15,7 @@
 #include "platform/RunLock.h"
 #include "platform/Text.h"
 #include "platform/Win32.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 #include "support/Fakes.h"
 
 namespace vantoril {

@@ -1,4 +1,4 @@
-#include "recording/PlaceData.h"
+#include "datafile/PlaceData.h"
 
 #include <algorithm>
 #include <exception>
@@ -9,7 +9,7 @@
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 
 namespace vantoril::datafile {
 

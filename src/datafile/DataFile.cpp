@@ -1,9 +1,10 @@
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 
 #include <algorithm>
 #include <optional>
 #include <string>
 
+#include "datafile/Format.h"
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
@@ -198,44 +199,24 @@ namespace {
 // than a record of the longest values takes.
 constexpr unsigned long long kEndRead = 64 * 1024;
 
-// Where the torn end of a data file starts in `end`, its last bytes (all
-// of them when `whole`): the start of its last record when that record has
-// fewer than its 27 lines, each with its line break; else the start of a
-// last line without line break; else nothing (end.size()). Blank lines and
-// lines edited in after the last record are left alone. Nothing, for a
-// part too long to tell (no line break in it), is a Failure.
-std::size_t tornFrom(std::string_view end, bool whole, const std::string& file) {
-  if (end.empty()) return 0;
-  static const std::string label = cp936::encode(u"数据记录时间:");
-  std::size_t record = std::string_view::npos;
-  for (std::size_t at = end.size(); at > 0;) {
-    const std::size_t found = end.rfind(label, at - 1);
-    if (found == std::string_view::npos) break;
-    if ((found == 0 && whole) || (found > 0 && end[found - 1] == '\n')) {
-      record = found;
-      break;
-    }
-    if (found == 0) break;
-    at = found;
-  }
-  if (record != std::string_view::npos) {
-    std::size_t lines = 0;
-    for (std::size_t at = record; lines < 27 && (at = end.find('\n', at)) != std::string_view::npos; ++at) ++lines;
-    if (lines < 27) return record;
-  }
-  if (end.back() == '\n') return end.size();
-  const std::size_t lastBreak = end.rfind('\n');
-  if (lastBreak != std::string_view::npos) return lastBreak + 1;
-  if (whole) return 0;
-  throw Failure("数据文件 " + file + " 的最后 " + std::to_string(kEndRead) + " 字节中没有换行，无法确定最后一条记录是否完整，请查看后再记录");
+// Whether the file ends with `bytes`.
+bool endsWith(const std::string& file, std::string_view bytes) {
+  if (!fileExists(file)) return false;
+  const unsigned long long size = fileSize(file);
+  return size >= bytes.size() && readFileFrom(file, size - bytes.size()) == bytes;
 }
 
 // Makes the data file end where a record may follow: a torn end (a write
-// cut short by a power cut or a crash) is moved, byte for byte, to the end
-// of the place's ".damaged" file, on disk before it leaves the data file.
-// The header line a new data file starts with when the file is missing or
-// empty (so that its next write starts it afresh), else nothing. What was
-// moved is said in `repaired`.
+// cut short by a power cut or a crash, Format.h's tornFrom) is moved, byte
+// for byte, to the end of the place's ".damaged" file, on disk before it
+// leaves the data file; a data file that cannot be cut (read-only, held by
+// another program) keeps it, copied nowhere (Failure). A copy that an
+// earlier call made without the cut (it crashed, or the cut failed) is
+// seen at the damaged file's end and not made again. Gives what goes before
+// the record: the header line a new data file starts with when the file is
+// missing or empty (so that its next write starts it afresh), the line
+// break a last line without one lacks, else nothing. What was moved is said
+// in `repaired`.
 std::string mendEnd(const std::string& programFolder, std::u16string_view place, std::string& repaired) {
   const std::string file = path(programFolder, place), damaged = damagedPath(programFolder, place);
   if (!fileExists(file)) return headerBytes();
@@ -243,14 +224,22 @@ std::string mendEnd(const std::string& programFolder, std::u16string_view place,
   if (size == 0) return headerBytes();
   const unsigned long long from = size > kEndRead ? size - kEndRead : 0;
   const std::string end = readFileFrom(file, from);
-  const std::size_t torn = tornFrom(end, from == 0, file);
-  if (torn == end.size()) return {};
-  const bool created = !fileExists(damaged);
-  appendOrCreateFile(damaged, std::string_view(end).substr(torn));
-  syncFile(damaged);
-  if (created) syncFolder(folder(programFolder));
+  const std::optional<std::size_t> found = tornFrom(end, from == 0);
+  if (!found)
+    throw Failure("数据文件 " + file + " 的最后 " + std::to_string(kEndRead) +
+                  " 字节中没有换行，无法确定最后一条记录是否完整，请查看后再记录");
+  const std::size_t torn = *found;
+  if (torn == end.size()) return std::string(missingLineBreak(end));
+  const std::string_view tail = std::string_view(end).substr(torn);
+  appendToFile(file, {});  // fails where the data file cannot be written, so not cut
+  if (!endsWith(damaged, tail)) {
+    const bool created = !fileExists(damaged);
+    appendOrCreateFile(damaged, tail);
+    syncFile(damaged);
+    if (created) syncFolder(folder(programFolder));
+  }
   truncateFile(file, from + torn);
-  repaired = "数据文件末尾有 " + std::to_string(end.size() - torn) + " 字节不完整的内容，已移到 " + damaged;
+  repaired = "数据文件末尾有 " + std::to_string(tail.size()) + " 字节不完整的内容，已移到 " + damaged;
   return from + torn == 0 ? headerBytes() : std::string();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The data file of a place: "WeatherData/<place>-WeatherData.xls", GBK
-// text with CR LF line ends, a header line and one 28-line record per run.
+// text with CR LF line ends, a header line and one 28-line record per run;
+// written and mended here, read as Format.h says.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -48,9 +49,12 @@ struct Appended {
 // Creates the folder where it is missing, then appends the record followed
 // by one more CR LF in one write; a missing or empty (0 bytes) file is
 // written with its header line in that same write. A data file whose end is
-// torn (its last record has fewer than 27 whole lines, or its last line has
-// no line break) has that end moved to the damaged file first, said in
-// `repaired`; blank lines and other whole lines after the last record stay. Records still pending for the place go first, in
+// torn (a record cut short: Format.h's tornFrom) has that end moved to the
+// damaged file first, once, said in `repaired`, where the data file can be
+// cut (else the record waits, kept); a whole last line without line break
+// gets one (the file's own, LF in a file saved again with LF line ends);
+// blank lines and other whole lines after the last record stay, and no byte
+// the file holds is changed. Records still pending for the place go first, in
 // the same write, and the pending file is removed once they are in. A failed
 // write leaves the data file as it was, or missing when it was, and the
 // record is added to the pending file instead (kept); when that cannot be

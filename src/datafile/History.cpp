@@ -1,4 +1,4 @@
-#include "chart/History.h"
+#include "datafile/History.h"
 
 #include <algorithm>
 #include <array>
@@ -11,16 +11,13 @@
 #include "platform/Cp936.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "recording/DataFile.h"
+#include "datafile/DataFile.h"
 
-namespace vantoril::chart {
+namespace vantoril::datafile {
 
 namespace {
 
-constexpr std::u16string_view kTimeLabel = u"数据记录时间:";
-constexpr std::u16string_view kColumns = u"整点\t气温\t降水\t湿度";
-constexpr std::u16string_view kHeaderLine = u"天气数据文件";
-constexpr int kRows = 25;
+constexpr int kRows = kRecordRows;
 constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
 
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
@@ -64,20 +61,12 @@ double value(std::u16string_view text, int& nonNumbers) {
   return v;
 }
 
-// A row "hour<tab>temperature<tab>precipitation<tab>humidity"; the hour
-// field is not used (the row's place gives its hour).
-// Without `nonNumbers`, the values are left unread.
+// A row "hour<tab>temperature<tab>precipitation<tab>humidity" (its cells as
+// Format.h reads them); the hour cell is not used (the row's place gives
+// its hour). Without `nonNumbers`, the values are left unread.
 bool readRow(std::u16string_view line, HourValues& row, std::array<std::u16string_view, 3>& texts, int* nonNumbers) {
   std::array<std::u16string_view, 4> fields;
-  std::size_t n = 0;
-  for (std::size_t start = 0;; ++n) {
-    const std::size_t tab = line.find(u'\t', start);
-    if (n == fields.size()) return false;
-    fields[n] = line.substr(start, tab == std::u16string_view::npos ? std::u16string_view::npos : tab - start);
-    if (tab == std::u16string_view::npos) break;
-    start = tab + 1;
-  }
-  if (n != fields.size() - 1) return false;
+  if (!datafile::readRow(line, fields)) return false;
   texts = {fields[1], fields[2], fields[3]};
   if (!nonNumbers) return true;
   row.temperature = value(fields[1], *nonNumbers);
@@ -91,21 +80,6 @@ bool readRow(std::u16string_view line, HourValues& row, std::array<std::u16strin
 bool plainNumber(std::u16string_view text) {
   int nonNumbers = 0;
   return !std::isnan(value(text, nonNumbers)) && nonNumbers == 0;
-}
-
-std::optional<HourIndex> parseHour(std::u16string_view text) {
-  if (text.size() != 10 || !std::all_of(text.begin(), text.end(), isDigit)) return std::nullopt;
-  const auto number = [text](std::size_t at, std::size_t length) {
-    int n = 0;
-    for (std::size_t i = at; i < at + length; ++i) n = n * 10 + (text[i] - u'0');
-    return n;
-  };
-  using namespace std::chrono;
-  const year_month_day date{year{number(0, 4)}, month{static_cast<unsigned>(number(4, 2))},
-                            day{static_cast<unsigned>(number(6, 2))}};
-  const int hour = number(8, 2);
-  if (!date.ok() || hour > 23) return std::nullopt;
-  return HourIndex{sys_days{date}.time_since_epoch().count()} * 24 + hour;
 }
 
 CivilHour civilHour(HourIndex hour) {
@@ -162,9 +136,8 @@ struct Sample {
   }
 };
 
-// Takes the file's lines one at a time. A record runs from its time line to
-// the next time line, less the empty lines at its end; lines before the
-// first time line form a piece of their own (skipped).
+// Takes the file's lines one at a time, in pieces (Format.h): a piece that
+// is a record gives its rows, any other is skipped.
 class Reader {
  public:
   // `numbers`: each value read as a number too (and the non-numbers
@@ -175,17 +148,18 @@ class Reader {
 
   void line(std::u16string_view text) {
     if (first_) {
+      // The header is the first line that is not blank.
+      text.remove_prefix(byteOrderMark(text));
+      if (blankLine(text)) return;
       first_ = false;
-      if (text == kHeaderLine) return;
+      if (headerLine(text)) return;
     }
-    if (piece_.empty() && text.empty()) return;
-    if (!piece_.empty() && text.starts_with(kTimeLabel)) endPiece();
-    piece_.push_back(text);
+    pieces_.line({text}, [this](const std::vector<Line<char16_t>>& piece) { endPiece(piece); });
   }
 
   // The hours taken, each from its highest ranked record.
   std::vector<Sample> merged() {
-    if (!piece_.empty()) endPiece();
+    pieces_.end([this](const std::vector<Line<char16_t>>& piece) { endPiece(piece); });
     if (!late_.empty()) {
       // Records out of time order: every hour's samples side by side, the
       // highest ranked first.
@@ -209,21 +183,17 @@ class Reader {
   }
 
  private:
-  void endPiece() {
-    std::size_t last = piece_.size();
-    while (last > 0 && piece_[last - 1].empty()) --last;
-    const std::u16string_view timeLine = piece_[0];
-    const auto observation =
-        timeLine.starts_with(kTimeLabel) ? parseHour(timeLine.substr(kTimeLabel.size())) : std::nullopt;
-    if (!observation || last != kRows + 2 || piece_[1] != kColumns) {
-      for (std::size_t k = 0; k < last; ++k) history_.skippedLines += piece_[k].empty() ? 0 : 1;
+  void endPiece(const std::vector<Line<char16_t>>& piece) {
+    const auto observation = recordOf(piece);
+    if (!observation) {
+      for (const Line<char16_t>& line : piece) history_.skippedLines += blankLine(line.text) ? 0 : 1;
     } else {
       // A record no earlier than every record before it (the usual order of
       // a data file) outranks them all: its rows are taken at once.
       const bool inOrder = history_.records == 0 || *observation >= history_.lastObservation;
       for (std::size_t r = 0; r < kRows; ++r) {
         Sample sample{{}, {}, *observation, static_cast<std::size_t>(history_.records)};
-        if (!readRow(piece_[2 + r], sample.values, sample.texts, numbers_ ? &history_.nonNumbers : nullptr)) {
+        if (!readRow(piece[2 + r].text, sample.values, sample.texts, numbers_ ? &history_.nonNumbers : nullptr)) {
           ++history_.skippedLines;
           continue;
         }
@@ -234,7 +204,6 @@ class Reader {
       if (inOrder) history_.lastObservation = *observation;
       ++history_.records;
     }
-    piece_.clear();
   }
 
   // The records taken so far are no later than this sample's: a record's
@@ -253,7 +222,7 @@ class Reader {
 
   const bool numbers_;
   bool first_ = true;
-  std::vector<std::u16string_view> piece_;
+  Pieces<char16_t> pieces_;
   std::vector<Sample> taken_;  // ascending, each hour once
   std::vector<Sample> late_;   // rows of records out of time order
   History history_;
@@ -270,14 +239,14 @@ History readHistory(const std::vector<std::u16string>& lines) {
 History readHistoryText(std::u16string_view text) {
   Reader reader(true);
   reader.expect(text.size());
-  forEachLine(text, [&](std::u16string_view line) { reader.line(line); });
+  datafile::forEachLine(text, [&](const Line<char16_t>& line) { reader.line(line.text); });
   return std::move(reader).history();
 }
 
 HourTexts readHourTexts(std::u16string_view text) {
   Reader reader(false);
   reader.expect(text.size());
-  forEachLine(text, [&](std::u16string_view line) { reader.line(line); });
+  datafile::forEachLine(text, [&](const Line<char16_t>& line) { reader.line(line.text); });
   HourTexts result;
   const std::vector<Sample> samples = reader.merged();
   result.records = reader.counts().records;
@@ -289,10 +258,11 @@ HourTexts readHourTexts(std::u16string_view text) {
 
 std::optional<std::u16string> placeText(const std::string& programFolder, std::u16string_view place) {
   // Records waiting in the pending file come after those of the data file.
-  const std::optional<std::string> dataBytes = readFileIfExists(datafile::path(programFolder, place)),
-                                   pendingBytes = readFileIfExists(datafile::pendingPath(programFolder, place));
+  const std::optional<std::string> dataBytes = readFileIfExists(path(programFolder, place)),
+                                   pendingBytes = readFileIfExists(pendingPath(programFolder, place));
   if (!dataBytes && !pendingBytes) return std::nullopt;
-  std::u16string text = dataBytes ? cp936::decode(*dataBytes) : std::u16string();
+  std::u16string text =
+      dataBytes ? cp936::decode(std::string_view(*dataBytes).substr(byteOrderMark(*dataBytes))) : std::u16string();
   if (pendingBytes) {
     if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') text += u"\r\n";
     text += cp936::decode(*pendingBytes);
@@ -300,4 +270,4 @@ std::optional<std::u16string> placeText(const std::string& programFolder, std::u
   return text;
 }
 
-}  // namespace vantoril::chart
+}  // namespace vantoril::datafile

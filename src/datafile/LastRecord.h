@@ -8,8 +8,8 @@
 namespace vantoril::datafile {
 
 // The site hour (notify::siteHour) of the last record written for `place`:
-// the last of its pending file, else the last of its data file; none when
-// neither holds a record. Throws Failure when a file cannot be read.
+// the last record (as Format.h reads them) of its pending file, else of its
+// data file; none when neither holds a record. Throws Failure when a file cannot be read.
 std::optional<long long> lastRecordHour(const std::string& programFolder, std::u16string_view place);
 
 }  // namespace vantoril::datafile

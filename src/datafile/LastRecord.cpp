@@ -1,0 +1,30 @@
+#include "datafile/LastRecord.h"
+
+#include "datafile/DataFile.h"
+#include "datafile/Format.h"
+#include "platform/FileSystem.h"
+
+namespace vantoril::datafile {
+
+namespace {
+
+// The last bytes read first: the newest record stands at the end.
+constexpr unsigned long long kTail = 64 * 1024;
+
+}  // namespace
+
+std::optional<long long> lastRecordHour(const std::string& programFolder, std::u16string_view place) {
+  for (const std::string& path : {pendingPath(programFolder, place), datafile::path(programFolder, place)}) {
+    if (!fileExists(path)) continue;
+    // Years of records are not read for their last one: the file's end
+    // first, the whole file only when the end holds no record.
+    const unsigned long long size = fileSize(path);
+    const unsigned long long from = size > kTail ? size - kTail : 0;
+    if (const auto hour = lastRecordHourIn(readFileFrom(path, from), from == 0)) return hour;
+    if (from > 0)
+      if (const auto hour = lastRecordHourIn(readWholeFile(path), true)) return hour;
+  }
+  return std::nullopt;
+}
+
+}  // namespace vantoril::datafile
