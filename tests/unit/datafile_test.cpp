@@ -20,6 +20,7 @@
 #include "../support/SitePages.h"
 #include "platform/Failure.h"
 #include "datafile/DataFile.h"
+#include "datafile/Format.h"
 #include "datafile/LastRecord.h"
 #include "recording/Observation.h"
 #include "recording/Series.h"
