@@ -172,12 +172,13 @@ class Pieces {
 };
 
 // Whether a piece is a record, and its hour: a time line with an hour, the
-// column line and 25 rows, then blank lines alone.
+// column line and 25 rows, then blank lines alone. An empty line is no row
+// (a row has its tabs): it ends a record cut short.
 template <class Char>
 std::optional<HourIndex> recordOf(const std::vector<Line<Char>>& piece) {
   if (piece.size() < static_cast<std::size_t>(kRecordLines) || !columnLine(piece[1].text)) return std::nullopt;
-  for (std::size_t k = kRecordLines; k < piece.size(); ++k)
-    if (!blankLine(piece[k].text)) return std::nullopt;
+  for (std::size_t k = 2; k < piece.size(); ++k)
+    if (k < static_cast<std::size_t>(kRecordLines) ? piece[k].text.empty() : !blankLine(piece[k].text)) return std::nullopt;
   return recordHour(piece[0].text);
 }
 

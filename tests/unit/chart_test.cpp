@@ -53,6 +53,7 @@ TEST(ChartHistory, RecordsMergeGapsAndDamage) {
   const auto cut = [](int keep) {
     auto r = record(u"2015061900", 0);
     r.resize(2 + static_cast<std::size_t>(keep));
+    r.push_back(u"");
     return r;
   };
   // A row more than a record holds, at the observation hour the later record
