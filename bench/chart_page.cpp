@@ -6,7 +6,9 @@
 //
 // FOLDER is a scratch program folder (default: a temporary one, removed at
 // the end). Prints the sizes and the median time of the runs, and the
-// median processor time (what the time would be on an idle machine).
+// median processor time (what the time would be on an idle machine), beside
+// the floor: the same data file read and decoded from GBK by iconv, in turn
+// with the page (target: the page within 4 x that floor, pair by pair).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -83,24 +85,35 @@ int main(int argc, char** argv) {
     const std::u16string place = u"基准站" + decimal(spacing);
     const std::string data = dataFile(spacing);
     writeWholeFile(folder + "/WeatherData/" + toUtf8(place) + "-WeatherData.xls", data);
-    std::vector<double> ms, cpu;
+    const std::string dataPath = folder + "/WeatherData/" + toUtf8(place) + "-WeatherData.xls";
+    std::vector<double> ms, cpu, floorMs, ratios;
     std::string page;
     for (int run = 0; run <= kRuns; ++run) {  // the first run warms up
+      const auto floorStart = Clock::now();
+      const std::u16string decoded = cp936::decode(readWholeFile(dataPath));
+      const double floorElapsed = std::chrono::duration<double, std::milli>(Clock::now() - floorStart).count();
+      if (decoded.empty()) return 1;
       const auto start = Clock::now();
       const std::clock_t startCpu = std::clock();
       page = chart::writePage(folder, place);
       const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
       if (run == 0) continue;
       ms.push_back(elapsed);
+      floorMs.push_back(floorElapsed);
+      ratios.push_back(elapsed / floorElapsed);
       cpu.push_back(1000.0 * static_cast<double>(std::clock() - startCpu) / CLOCKS_PER_SEC);
     }
     std::sort(ms.begin(), ms.end());
     std::sort(cpu.begin(), cpu.end());
+    std::sort(floorMs.begin(), floorMs.end());
+    std::sort(ratios.begin(), ratios.end());
     const auto pageBytes = std::filesystem::file_size(page);
     std::printf("  a run every %d hour(s), data file %.1f MB\n", spacing, static_cast<double>(data.size()) / 1e6);
     std::printf("    %-38s %8.1f ms   (fastest %.1f, slowest %.1f)\n", "write the page (median)", ms[ms.size() / 2],
                 ms.front(), ms.back());
     std::printf("    %-38s %8.1f ms\n", "processor time (median)", cpu[cpu.size() / 2]);
+    std::printf("    %-38s %8.1f ms   page / floor %.2f x (pairs' median; target 4 x)\n",
+                "floor: the file read and decoded (iconv)", floorMs[floorMs.size() / 2], ratios[ratios.size() / 2]);
     std::printf("    %-38s %8.1f KB   (%.3f x the data file)\n", "page size", static_cast<double>(pageBytes) / 1e3,
                 static_cast<double>(pageBytes) / static_cast<double>(data.size()));
   }

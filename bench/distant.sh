@@ -8,8 +8,8 @@
 #     curl in one process, one page after another over a kept-alive connection;
 #     curl --parallel --parallel-max 6, in one process;
 #     vantoril --record, which fetches up to 6 pages ahead of the place it is at.
-# Targets: the file:// run within 1.5 x curl; at every delay the run within
-# 1.2 x the parallel curl.
+# Targets: the file:// run within 1.3 x curl (the goal 1.2); at every
+# delay the run within 1.2 x the parallel curl.
 #
 #   bench/distant.sh [build folder]     (default: build-bench beside this folder)
 #
@@ -78,7 +78,7 @@ if [[ ${BENCH_FILES:-1} != 0 ]]; then
   # shellcheck disable=SC2086  # the samples are words
   t_curl=$(median ${took[files_curl]}) t_run=$(median ${took[run]})
   file_row=$(printf '  %-24s %12s ms %12s ms %9s x   %s' "$file_places file:// pages" "$(ms "$t_curl")" \
-    "$(ms "$t_run")" "$(ratio "$t_run" "$t_curl")" "<= 1.50 x curl")
+    "$(ms "$t_run")" "$(ratio "$t_run" "$t_curl")" "<= 1.30 x curl (goal 1.20)")
 fi
 
 rows=()

@@ -5,7 +5,9 @@
 # both again with an empty catalogue (what the window costs without the list),
 # and wine's own floor: a Windows program that shows one window and nothing
 # else (bench/win32_floor_window.c), alone and with as many plain controls as
-# the program's window has. The programs are stripped as the packages ship
+# the program's window has, the latter also with the program's own manifest
+# (bench/win32_floor_window.rc: the common controls of version 6 and the DPI
+# awareness), the floor the program is held to (within 1.4 x). The programs are stripped as the packages ship
 # them (under wine an image's debug sections are read at every start). The
 # window counts as shown when the X server maps it: one xev reports the map,
 # so that nothing polls beside the programs timed. A wine program is kept
@@ -63,6 +65,9 @@ make_startup_catalogue "$work/full" "$places" "$folders"
 mkdir -p "$work/floor"
 x86_64-w64-mingw32-gcc -O2 -mwindows -municode -Wall -Wextra -Werror -o "$work/floor/win32_floor_window.exe" \
   "$here/win32_floor_window.c"
+x86_64-w64-mingw32-windres -I "$root/resources" -O coff -o "$work/floor/manifest.o" "$here/win32_floor_window.rc"
+x86_64-w64-mingw32-gcc -O2 -mwindows -municode -Wall -Wextra -Werror -o "$work/floor/win32_floor_manifest.exe" \
+  "$here/win32_floor_window.c" "$work/floor/manifest.o"
 
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
@@ -83,6 +88,7 @@ export WINEPREFIX=$win_build/wine/prefix WINEDEBUG=-all LOCPATH=$win_build/wine/
 wine=(env LC_ALL=zh_CN.UTF-8 wine)
 caption="Vantoril v 1.0"
 floor=(win32_floor_window.exe "Vantoril floor")
+floor_manifest=(win32_floor_manifest.exe "${floor[1]}")
 # What the X server does with the top-level windows: their maps among it
 # (menus and tooltips are mapped "override YES").
 mkfifo "$work/maps"
@@ -131,9 +137,9 @@ shown_after() {
   # Nothing of this start is left to be mapped in the next one's time.
   while next_map 0.3; do :; done
 }
-# One start of each to warm up, then the six in turn, so that a change of
+# One start of each to warm up, then the seven in turn, so that a change of
 # the machine's load falls on all of them alike.
-wine_full_runs=() wine_empty_runs=() qt_full_runs=() qt_empty_runs=() floor_runs=() floor_controls_runs=()
+wine_full_runs=() wine_empty_runs=() qt_full_runs=() qt_empty_runs=() floor_runs=() floor_controls_runs=() floor_manifest_runs=()
 for ((i = 0; i <= runs; i++)); do
   shown_after "$caption" "$work/full" "${wine[@]}" vantoril.exe
   ((i == 0)) || wine_full_runs+=("$REPLY")
@@ -147,6 +153,8 @@ for ((i = 0; i <= runs; i++)); do
   ((i == 0)) || floor_runs+=("$REPLY")
   shown_after "${floor[1]}" "$work/floor" "${wine[@]}" "${floor[@]}" controls
   ((i == 0)) || floor_controls_runs+=("$REPLY")
+  shown_after "${floor[1]}" "$work/floor" "${wine[@]}" "${floor_manifest[@]}" controls
+  ((i == 0)) || floor_manifest_runs+=("$REPLY")
 done
 wine_full=$(median "${wine_full_runs[@]}")
 wine_empty=$(median "${wine_empty_runs[@]}")
@@ -154,6 +162,14 @@ qt_full=$(median "${qt_full_runs[@]}")
 qt_empty=$(median "${qt_empty_runs[@]}")
 floor_alone=$(median "${floor_runs[@]}")
 floor_controls=$(median "${floor_controls_runs[@]}")
+floor_manifest=$(median "${floor_manifest_runs[@]}")
+# The program beside the floor with its manifest, start by start: the ratio
+# of each round's pair, then their median (a burst of load falls on both).
+pair_ratios=()
+for ((i = 0; i < runs; i++)); do
+  pair_ratios+=($(( 1000 * wine_full_runs[i] / floor_manifest_runs[i] )))
+done
+pair_ratio=$(median "${pair_ratios[@]}")
 
 printf '\nWindow shown, %d places in %d folders (Xvfb, %d runs each, medians; %s cores, load %s)\n' \
   "$places" "$folders" "$runs" "$(nproc)" "$(cut -d' ' -f1-3 /proc/loadavg)"
@@ -177,5 +193,11 @@ printf '  %-42s %9s ms   %6s x Linux\n' "wine, a window and nothing else" "$(ms 
   "$(ratio "$floor_alone" "$qt_full")"
 printf '  %-42s %9s ms   %6s x Linux\n' "wine floor + 39 controls" "$(ms "$floor_controls")" \
   "$(ratio "$floor_controls" "$qt_full")"
+printf '  %-42s %9s ms   %6s x Linux\n' "wine floor + 39 controls + the manifest" "$(ms "$floor_manifest")" \
+  "$(ratio "$floor_manifest" "$qt_full")"
+printf '  %-42s %9s x\n' "Windows program / floor + 39 controls" "$(ratio "$wine_full" "$floor_controls")"
+printf '  %-42s %9s x   (pairs: %s x; target 1.40 x)\n' "Windows program / floor + manifest" \
+  "$(ratio "$wine_full" "$floor_manifest")" "$(ratio "$pair_ratio" 1000)"
+printf '  %-42s %9s x\n' "  the manifest's share of the floor" "$(ratio "$floor_manifest" "$floor_controls")"
 printf '  %-42s %9s ms   %6s x the floor\n' "  target, 2 x the Linux window" "$(ms $(( 2 * qt_full )))" \
   "$(ratio $(( 2 * qt_full )) "$floor_alone")"

@@ -33,6 +33,9 @@ struct Form1Services {
 };
 
 class PagesAhead;
+namespace datafile {
+class FolderNames;
+}
 
 // The one character that opens the debug panel.
 inline constexpr std::u16string_view kDebugAccessCode = u"7";
@@ -203,7 +206,7 @@ class Form1 {
     std::optional<long long> before;   // the site hour of the place's record before this one
     std::u16string time;               // the observation time recorded
   };
-  PlaceOutcome recordPlace(int index, SeriesLists& lists, PagesAhead& ahead);
+  PlaceOutcome recordPlace(int index, SeriesLists& lists, PagesAhead& ahead, datafile::FolderNames& names);
   void emptyPageBoxes();
   void recordAll(runlog::RunLog& log);
   // The overview page after a run; a failure to write it is told on stderr

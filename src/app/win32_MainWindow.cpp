@@ -92,14 +92,16 @@ void Win32MainWindow::followModel() {
   form_.setListener(this);
   busy_.setWindow(this);
   following_ = true;
-  watchFolder();
 }
 
 // The place folder, and what is below it, is watched while the window is
 // open, on a thread of its own; while the folder does not exist the program
 // folder is watched for its making. The list follows a change (a place added
 // by `vantoril --add`, or by hand) once the folder has been quiet for a
-// moment. Without a watch the list still follows on activation.
+// moment. Without a watch the list still follows on activation. Begun once
+// the window is on the screen: setting up the watch of a tree of folders
+// (under wine, in the wine server that makes the window too) does not hold
+// the window back.
 void Win32MainWindow::watchFolder() {
   if (watcher_) return;
   stopWatching_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -214,6 +216,7 @@ void Win32MainWindow::show(int showCommand) {
   ::ShowWindow(hwnd_, showCommand);
   ::UpdateWindow(hwnd_);
   ::SetFocus(views_.front()->hwnd);  // the record button, first in the tab order
+  watchFolder();
 }
 
 bool Win32MainWindow::navigate(MSG& msg) {

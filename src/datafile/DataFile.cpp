@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "datafile/FolderNames.h"
 #include "datafile/Format.h"
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
@@ -100,6 +101,9 @@ std::u16string recordText(std::u16string_view observationTime, const SeriesLists
 
 namespace {
 
+// Whether the file may be there, where the run's names know.
+bool mayHold(const FolderNames* names, const std::string& path) { return !names || names->mayHold(path); }
+
 constexpr std::string_view kNewFile = "new";
 // The note's first line once the pending records are known to be in the
 // data file and only their file is left to remove.
@@ -120,7 +124,9 @@ std::string headerBytes() { return cp936::encode(u"天气数据文件\r\n"); }
 // True when the pending records are in the data file but their file cannot
 // be removed yet (another program holds it): the note stays, saying so in a
 // way no later change of the data file can undo.
-bool settleLanding(const std::string& landing, const std::string& data, const std::string& pending) {
+bool settleLanding(const std::string& landing, const std::string& data, const std::string& pending,
+                   const FolderNames* names) {
+  if (!mayHold(names, landing)) return false;
   const std::optional<std::string> noted = readFileIfExists(landing);
   if (!noted) return false;
   const std::string& note = *noted;
@@ -206,9 +212,10 @@ bool endsWith(const std::string& file, std::string_view bytes) {
 // missing or empty (so that its next write starts it afresh), the line
 // break a last line without one lacks, else nothing. What was moved is said
 // in `repaired`.
-std::string mendEnd(const std::string& programFolder, std::u16string_view place, std::string& repaired) {
+std::string mendEnd(const std::string& programFolder, std::u16string_view place, std::string& repaired,
+                    const FolderNames* names) {
   const std::string file = path(programFolder, place), damaged = damagedPath(programFolder, place);
-  if (!fileExists(file)) return headerBytes();
+  if (!mayHold(names, file) || !fileExists(file)) return headerBytes();
   const unsigned long long size = fileSize(file);
   if (size == 0) return headerBytes();
   const unsigned long long from = size > kEndRead ? size - kEndRead : 0;
@@ -222,7 +229,7 @@ std::string mendEnd(const std::string& programFolder, std::u16string_view place,
   const std::string_view tail = std::string_view(end).substr(torn);
   appendToFile(file, {});  // fails where the data file cannot be written, so not cut
   if (!endsWith(damaged, tail)) {
-    const bool created = !fileExists(damaged);
+    const bool created = !mayHold(names, damaged) || !fileExists(damaged);
     appendOrCreateFile(damaged, tail);
     syncFile(damaged);
     if (created) syncFolder(folder(programFolder));
@@ -234,7 +241,8 @@ std::string mendEnd(const std::string& programFolder, std::u16string_view place,
 
 }  // namespace
 
-Appended appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record) {
+Appended appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record,
+                      const FolderNames* names) {
   ensureFolder(folder(programFolder));
   const std::string file = path(programFolder, place);
   const std::string pending = pendingPath(programFolder, place);
@@ -248,23 +256,24 @@ Appended appendRecord(const std::string& programFolder, std::u16string_view plac
 
   // A note a crash left half-written under its temporary name is no note.
   try {
-    removeFileIfExists(temporaryPath(landing));
+    if (mayHold(names, temporaryPath(landing))) removeFileIfExists(temporaryPath(landing));
   } catch (const Failure&) {
   }
   Appended appended;
-  if (settleLanding(landing, file, pending)) {
+  if (settleLanding(landing, file, pending, names)) {
     // The pending records are in the data file already: this one goes
     // alone, and where it cannot, it fails (the pending file, which still
     // holds records that landed, must take no more).
-    const std::string header = mendEnd(programFolder, place, appended.repaired);
+    const std::string header = mendEnd(programFolder, place, appended.repaired, names);
     appendOrCreateFile(file, header + bytes);
     return appended;
   }
-  const std::optional<std::string> pendingBytes = readFileIfExists(pending);
+  const std::optional<std::string> pendingBytes =
+      mayHold(names, pending) ? readFileIfExists(pending) : std::optional<std::string>();
   const bool hadPending = pendingBytes.has_value();
   const std::string kept = pendingBytes.value_or(std::string());
   try {
-    const std::string header = mendEnd(programFolder, place, appended.repaired);
+    const std::string header = mendEnd(programFolder, place, appended.repaired, names);
     if (kept.empty()) {
       appendOrCreateFile(file, header + bytes);
     } else {

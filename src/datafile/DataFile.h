@@ -11,6 +11,8 @@
 
 namespace vantoril::datafile {
 
+class FolderNames;
+
 std::string folder(const std::string& programFolder);
 std::string path(const std::string& programFolder, std::u16string_view place);
 
@@ -71,6 +73,10 @@ struct Appended {
 // record is appended alone, or fails (Failure) where the data file cannot
 // take it: the pending file then takes no more. The note, the landed
 // records and the pending file's removal reach the disk in that order.
-Appended appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record);
+//
+// With `names` (a run's knowledge of the data folder), a file it says
+// cannot be there is not looked for.
+Appended appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record,
+                      const FolderNames* names = nullptr);
 
 }  // namespace vantoril::datafile

@@ -1,6 +1,7 @@
 #include "datafile/LastRecord.h"
 
 #include "datafile/DataFile.h"
+#include "datafile/FolderNames.h"
 #include "datafile/Format.h"
 #include "platform/FileSystem.h"
 
@@ -13,9 +14,10 @@ constexpr unsigned long long kTail = 64 * 1024;
 
 }  // namespace
 
-std::optional<long long> lastRecordHour(const std::string& programFolder, std::u16string_view place) {
+std::optional<long long> lastRecordHour(const std::string& programFolder, std::u16string_view place,
+                                        const FolderNames* names) {
   for (const std::string& path : {pendingPath(programFolder, place), datafile::path(programFolder, place)}) {
-    if (!fileExists(path)) continue;
+    if ((names && !names->mayHold(path)) || !fileExists(path)) continue;
     // Years of records are not read for their last one: the file's end
     // first, the whole file only when the end holds no record.
     const unsigned long long size = fileSize(path);

@@ -4,6 +4,7 @@
 // Attribute rules: nothing counts as hidden; an entry that is neither a
 // regular file nor a folder (socket, FIFO, device, broken link) counts as a
 // system entry, so it is never listed and is missing for the existence test.
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,9 +55,16 @@ bool fileExists(const std::string& path);
 // folder (a scan never follows a link loop). A missing folder gives no entries.
 std::vector<FolderEntry> listFolder(const std::string& folder);
 
+// When the entries of `folder` last changed (a file made, renamed or removed
+// in it), as its file system keeps that time; nothing when the folder
+// cannot be looked at (missing, not a folder).
+std::optional<std::chrono::system_clock::time_point> folderChangedAt(const std::string& folder);
+
 // Puts entries in the order NTFS lists a folder: by ordinal comparison of
 // the names upper-cased, in UTF-16 code units.
 void sortLikeNtfs(std::vector<FolderEntry>& entries);
+// A name as NTFS compares it: upper-cased, in UTF-16 code units.
+std::u16string ntfsNameKey(std::string_view name);
 
 std::string readWholeFile(const std::string& path);
 // readWholeFile(path) of a file fileExists(path) finds; nothing when it

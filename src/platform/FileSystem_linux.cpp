@@ -162,6 +162,13 @@ bool fileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::optional<std::chrono::system_clock::time_point> folderChangedAt(const std::string& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+      std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+}
+
 std::vector<FolderEntry> listFolder(const std::string& folder) {
   std::vector<FolderEntry> entries;
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);

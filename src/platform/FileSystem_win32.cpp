@@ -143,6 +143,18 @@ bool fileExists(const std::string& path) {
          (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
 }
 
+std::optional<std::chrono::system_clock::time_point> folderChangedAt(const std::string& folder) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(wide(folder).c_str(), GetFileExInfoStandard, &data) ||
+      !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return std::nullopt;
+  // 100-ns units since 1601-01-01; the Unix epoch is 11644473600 s later.
+  const long long ticks = static_cast<long long>((static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                                 data.ftLastWriteTime.dwLowDateTime);
+  return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+      std::chrono::duration<long long, std::ratio<1, 10000000>>(ticks) - std::chrono::seconds(11644473600LL)));
+}
+
 std::vector<FolderEntry> listFolder(const std::string& folder) {
   std::vector<FolderEntry> entries;
   std::string base = folder;

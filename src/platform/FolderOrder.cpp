@@ -27,18 +27,18 @@ char16_t upper(char16_t c) {
   return c;
 }
 
-std::u16string key(const std::string& name) {
+}  // namespace
+
+std::u16string ntfsNameKey(std::string_view name) {
   std::u16string k = fileNameText(name);
   for (char16_t& c : k) c = upper(c);
   return k;
 }
 
-}  // namespace
-
 void sortLikeNtfs(std::vector<FolderEntry>& entries) {
   std::vector<std::pair<std::u16string, FolderEntry>> keyed;
   keyed.reserve(entries.size());
-  for (auto& e : entries) keyed.emplace_back(key(e.name), std::move(e));
+  for (auto& e : entries) keyed.emplace_back(ntfsNameKey(e.name), std::move(e));
   std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (std::size_t i = 0; i < keyed.size(); ++i) entries[i] = std::move(keyed[i].second);
 }

@@ -20,6 +20,7 @@
 #include "platform/PageRequest.h"
 #include "platform/Text.h"
 #include "datafile/DataFile.h"
+#include "datafile/FolderNames.h"
 #include "datafile/LastRecord.h"
 #include "recording/Observation.h"
 #include "recording/PagesAhead.h"
@@ -94,6 +95,8 @@ void Form1::recordAll(runlog::RunLog& log) {
     const WindowHold hold(*this);
     SeriesLists lists;
     PagesAhead ahead(services_.downloader);
+    // The data folder's names, learnt once rather than looked for at every place.
+    datafile::FolderNames names(datafile::folder(programFolder_));
     // Sites that stopped answering, each with the places it left unfetched.
     std::vector<std::pair<std::string, std::vector<std::string>>> silent;
     for (int i = 0; i < count; ++i) {
@@ -102,7 +105,7 @@ void Form1::recordAll(runlog::RunLog& log) {
         break;
       }
       ahead.fetchFollowing(i, count, [this](int place) { return placeFile(place); });
-      PlaceOutcome outcome = recordPlace(i, lists, ahead);
+      PlaceOutcome outcome = recordPlace(i, lists, ahead, names);
       if (outcome.stale) outcome.logText += "（过时：" + *outcome.stale + "）";
       log.place(outcome.place, outcome.logText);
       switch (outcome.kind) {
@@ -145,7 +148,7 @@ void Form1::recordAll(runlog::RunLog& log) {
         // Read again: the run may not have got as far as the data file.
         std::optional<long long> newest;
         try {
-          newest = datafile::lastRecordHour(programFolder_, outcome.place);
+          newest = datafile::lastRecordHour(programFolder_, outcome.place, &names);
         } catch (const std::exception&) {
           // The report names the place already.
         }
@@ -192,7 +195,8 @@ void Form1::emptyPageBoxes() {
     box->setText(u"");
 }
 
-Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead) {
+Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead& ahead,
+                                       datafile::FolderNames& names) {
   std::u16string place = List1.entries()[index];
   std::u16string address;
   RunObserver* observer = services_.runObserver;
@@ -244,14 +248,16 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
       fill(*boxes[s].second, displayText(list.values));
     }
 
+    // What the data folder holds now, however long the page took.
+    names.look();
     try {
-      before = datafile::lastRecordHour(programFolder_, Text15.text());
+      before = datafile::lastRecordHour(programFolder_, Text15.text(), &names);
     } catch (const std::exception&) {
       // Then the record cannot say what it follows; the append reports the file.
     }
     const auto stale = notify::staleCause(time.time, services_.clock ? services_.clock() : std::chrono::system_clock::now());
     const datafile::Appended appended =
-        datafile::appendRecord(programFolder_, Text15.text(), datafile::recordText(time.time, lists));
+        datafile::appendRecord(programFolder_, Text15.text(), datafile::recordText(time.time, lists), &names);
     lists.empty();
     if (appended.kept) {
       if (observer) observer->placeKept(place, time.time, appended.cause);

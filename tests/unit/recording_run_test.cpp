@@ -347,6 +347,34 @@ class OnTurnOf final : public ControlListener {
   std::function<void()> action_;
 };
 
+// The run learns the data folder's names once instead of looking for each
+// place's files: what it lists (a pending record, a crash's half-written
+// landing note) is still dealt with, and so is a pending file another
+// program makes while the run works.
+TEST(RecordingRun, TheDataFolderListedOnceMissesNoPendingRecordNorLeftover) {
+  Recorder run;
+  for (const Place& p : threePlaces()) run.add(p);
+  const std::vector<Place> places = run.loaded(threePlaces());
+  ASSERT_TRUE(run.record());
+  const auto pendingOf = [&](const Place& p) { return run.f.weatherData(utf8(p.name) + "-WeatherData.pending"); };
+  const std::u16string waited = recordOf(u"2016061812", dayOf(12, 5));
+  test::writeGbk(pendingOf(places[0]), waited);
+  const std::string halfNote = run.f.weatherData(utf8(places[1].name) + "-WeatherData.landing.tmp");
+  writeWholeFile(halfNote, "new\r\nhalf");
+  // Listed as it was an hour ago, so that the run trusts its listing.
+  std::filesystem::last_write_time(run.f.weatherData(""), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  OnTurnOf otherProgram(*run.f.form, places[1].name, [&] { test::writeGbk(pendingOf(places[2]), waited); });
+  run.f.form->setListener(&otherProgram);
+  EXPECT_TRUE(run.record());
+  run.f.form->setListener(nullptr);
+  for (const Place* p : {&places[0], &places[2]}) {
+    const std::u16string record = recordOf(p->od0.substr(0, 10), p->day);
+    EXPECT_EQ(run.dataText(p->name), u"天气数据文件\r\n" + record + waited + record) << utf8(p->name);
+    EXPECT_FALSE(std::filesystem::exists(pendingOf(*p))) << utf8(p->name);
+  }
+  EXPECT_FALSE(std::filesystem::exists(halfNote));
+}
+
 TEST(PagesAhead, APageFetchedForAnAddressTheFileNoLongerHoldsIsFetchedAgain) {
   Recorder run;
   for (const Place& p : threePlaces()) run.add(p);
