@@ -16,35 +16,6 @@ std::vector<const ListMenuItem*> listMenuEntries(int row) {
   return entries;
 }
 
-void chooseListMenuEntry(Form1& form, ListMenuEntry entry, int row, const ListMenuDialogs& dialogs) {
-  switch (entry) {
-    case ListMenuEntry::Chart:
-      form.userShowChart(row);
-      return;
-    case ListMenuEntry::Check:
-      form.userCheckAddress(row);
-      return;
-    case ListMenuEntry::AddByName: {
-      std::string code;
-      if (form.atEventBoundary([&] { code = dialogs.askPlaceByName(); }) && !code.empty()) form.userAddPlace(code);
-      return;
-    }
-    case ListMenuEntry::Schedule:
-      form.atEventBoundary(dialogs.showSchedule);
-      return;
-    case ListMenuEntry::Export:
-    case ListMenuEntry::ExportPlace: {
-      const int index = entry == ListMenuEntry::Export ? -1 : row;
-      if (index >= form.List1.entryCount() || (entry == ListMenuEntry::ExportPlace && index < 0)) return;
-      std::string path;
-      if (form.atEventBoundary([&] { path = dialogs.askSavePath(suggestedExportPath(form.programFolder())); }) &&
-          !path.empty())
-        form.userExport(index, path);
-      return;
-    }
-  }
-}
-
 std::string suggestedExportPath(const std::string& dataFolder) {
   const std::time_t now = std::time(nullptr);
   char date[16] = "";

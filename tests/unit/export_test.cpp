@@ -259,7 +259,7 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
   form.load();
   std::vector<std::string> offered;
   std::string chosen = f.folder / "all.csv";
-  const ListMenuDialogs dialogs{[] { return std::string(); }, [] {},
+  const CommandDialogs dialogs{[] { return std::string(); }, [] {},
                                 [&](const std::string& suggested) {
                                   offered.push_back(suggested);
                                   return chosen;
@@ -267,12 +267,12 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
   // Two entries, one over a place and one for the whole program.
   const auto entries = listMenuEntries(2);
   ASSERT_EQ(entries.size(), 7u);
-  EXPECT_EQ(entries[2]->text, u"导出此地数据…");
+  EXPECT_EQ(entries[2]->command, Command::ExportPlace);
   EXPECT_EQ(entries[3], nullptr);
-  EXPECT_EQ(entries[6]->text, u"导出数据…");
-  EXPECT_EQ(listMenuEntries(-1).back()->text, u"导出数据…");
+  EXPECT_EQ(entries[6]->command, Command::Export);
+  EXPECT_EQ(listMenuEntries(-1).back()->command, Command::Export);
 
-  chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
+  chooseCommand(form, Command::Export, -1, dialogs);
   ASSERT_EQ(offered.size(), 1u);
   EXPECT_TRUE(offered[0].starts_with(f.folder.path() + pathSeparator() + "vantoril-20")) << offered[0];
   EXPECT_TRUE(offered[0].ends_with(".csv")) << offered[0];
@@ -283,17 +283,17 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
       << f.report.messages[0];
 
   chosen = f.folder / "one.tsv";
-  chooseListMenuEntry(form, ListMenuEntry::ExportPlace, 1, dialogs);
+  chooseCommand(form, Command::ExportPlace, 1, dialogs);
   EXPECT_EQ(test::linesOf(test::readBytes(chosen)).size(), 26u);
   EXPECT_EQ(f.report.messages.back(), "已导出到 " + chosen + "：25 行，1 个地名");
   EXPECT_EQ(f.report.informed, 1);
 
   // Cancel writes nothing and says nothing; a refused ending is reported.
   chosen.clear();
-  chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
+  chooseCommand(form, Command::Export, -1, dialogs);
   EXPECT_EQ(f.report.messages.size(), 2u);
   chosen = f.folder / "t.xls";
-  chooseListMenuEntry(form, ListMenuEntry::ExportPlace, 2, dialogs);
+  chooseCommand(form, Command::ExportPlace, 2, dialogs);
   EXPECT_TRUE(test::contains(f.report.messages.back(), ".csv")) << f.report.messages.back();
   EXPECT_FALSE(fileExists(chosen));
 }
