@@ -507,7 +507,7 @@ TEST(MenuBar, EachCommandDoesWhatItsEntrySays) {
     std::string happened;
     const CommandDialogs dialogs{[&] { return happened += "dialog:place|", std::string(); },
                                  [&] { happened += "dialog:schedule|"; },
-                                 [&](const std::string&) { return f.folder / "t.csv"; }};
+                                 [&](const std::string&) { return f.folder.path() + pathSeparator() + "t.csv"; }};
     act(f, dialogs);
     for (const auto& q : f.input.asked) happened += "asked:" + toUtf8(q.title) + "|";
     for (const auto& c : f.starter.calls) happened += "started:" + toUtf8(c.commandLine) + "|";
