@@ -140,28 +140,6 @@ class WindowTest final : public QObject {
     QVERIFY(f.report.messages.empty());
   }
 
-  // The menu bar is kMenuBar: each entry in its menu, in order, with its
-  // access key and shortcut.
-  void theMenuBarHoldsEveryCommandOfTheTable() {
-    test::FormFixture f;
-    MainWindow window(*f.form);
-    auto* menuBar = widget<QMenuBar>(window, "MenuBar");
-    const QList<QAction*> menus = menuBar->actions();
-    QCOMPARE(menus.size(), static_cast<qsizetype>(std::size(kMenuTitles)));
-    std::vector<qsizetype> next(static_cast<std::size_t>(menus.size()), 0);
-    for (const MenuBarEntry& entry : kMenuBar) {
-      const auto m = static_cast<qsizetype>(entry.menu);
-      QCOMPARE(menus[m]->text(), q(kMenuTitles[m]));
-      const QList<QAction*> actions = menus[m]->menu()->actions();
-      QVERIFY(next[static_cast<std::size_t>(m)] < actions.size());
-      const QAction* action = actions[next[static_cast<std::size_t>(m)]++];
-      QCOMPARE(action->text(), q(entry.text));
-      QCOMPARE(action->shortcut(), QKeySequence(q(entry.shortcut), QKeySequence::PortableText));
-    }
-    for (qsizetype m = 0; m < menus.size(); ++m)
-      QCOMPARE(menus[m]->menu()->actions().size(), next[static_cast<std::size_t>(m)]);
-  }
-
   // A right click selects the row under it and runs the list's click
   // handling (the name and address follow) before the menu opens.
   void aRightClickSelectsTheRowUnderIt() {

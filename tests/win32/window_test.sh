@@ -54,8 +54,8 @@ sleep 1
 # place written into it shows in the list (more text in the list's area).
 list_dark() { dark=$(dark_pixels "$(screenshot win32-list)" 10 26 220 48); }
 listed() { list_dark && [ "$dark" -gt 20 ]; }
-wait_until 30 listed || fail "the list shows no place ($dark dark pixels)"
 client_in_place win32
+wait_until 30 listed || fail "the list shows no place ($dark dark pixels)"
 before=$dark
 write_place "${PLACES[2]}"
 grown() { list_dark && [ "$dark" -gt $((before + 20)) ]; }
@@ -123,6 +123,7 @@ xdotool mousemove_relative 20 10 click 1
 timeout 20 bash -c "until [ -s '$data/广州-WeatherData.html' ]; do sleep 0.2; done" ||
   fail "the list's menu wrote no chart page; data folder: $(ls "$data")"
 not_opened "the list's menu"
+sleep 1
 shot=$(screenshot win32-right-clicked)
 right=$(shown_place "$shot")
 [ "$right" != "$before" ] || fail "the right click on 广州 left 杭州 shown"
@@ -136,7 +137,8 @@ pointer 60 31 click 1
 sleep 0.5
 xdotool key Down
 sleep 0.5
-[ "$(shown_place "$(screenshot win32-left-clicked)")" = "$right" ] ||
+same_place() { [ "$(shown_place "$(screenshot win32-left-clicked)")" = "$right" ]; }
+wait_until 10 same_place ||
   fail "the right click showed other than the keyboard's 广州 (see win32-right-clicked.png, win32-left-clicked.png)"
 for keys in shift+F10 Menu; do
   rm -f "$data/广州-WeatherData.html"
