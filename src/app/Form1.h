@@ -55,19 +55,8 @@ inline std::string keptText(std::string_view cause) {
 // What the record button says when the place folder `folder` holds no place.
 inline std::string noPlacesText(const std::string& folder) {
   return "没有地名：文件夹 " + folder +
-         " 里还没有地名，请用 按名称添加地名… 或 vantoril --add 添加（按名称添加地名… 在地名列表的右键菜单里）";
+         " 里还没有地名，请用菜单 地名 → 按名称添加… 或 vantoril --add 添加";
 }
-
-// The place list's menu (right button): per place, then, below a
-// separator, for the whole program.
-inline constexpr std::u16string_view kChartMenuEntry = u"查看图表";
-inline constexpr std::u16string_view kCheckMenuEntry = u"检查网址";
-inline constexpr std::u16string_view kAddByNameMenuEntry = u"按名称添加地名…";
-inline constexpr std::u16string_view kScheduleMenuEntry = u"定时记录…";
-inline constexpr std::u16string_view kExportPlaceMenuEntry = u"导出此地数据…";
-inline constexpr std::u16string_view kExportMenuEntry = u"导出数据…";
-inline constexpr std::u16string_view kOverviewMenuEntry = u"查看一览";
-inline constexpr std::u16string_view kCompareMenuEntry = u"比较图表";
 
 class Form1 {
  public:
@@ -147,6 +136,9 @@ class Form1 {
   // its page address (as "修改网址" writes it), the list is refreshed and
   // the new place selected. Returns its name; throws Failure.
   std::u16string addPlace(std::string_view code);
+
+  // A result the user asked for, told in an information box.
+  void inform(const std::string& message) { services_.errorReport.inform(message); }
 
   // The window's own methods.
   void sosuofile1(const std::u16string& MyPath);

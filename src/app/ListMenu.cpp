@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "app/Form1.h"
 #include "platform/FileSystem.h"
 
 namespace vantoril {
@@ -14,41 +15,6 @@ std::vector<const ListMenuItem*> listMenuEntries(int row) {
     entries.push_back(&item);
   }
   return entries;
-}
-
-void chooseListMenuEntry(Form1& form, ListMenuEntry entry, int row, const ListMenuDialogs& dialogs) {
-  switch (entry) {
-    case ListMenuEntry::Chart:
-      form.userShowChart(row);
-      return;
-    case ListMenuEntry::Check:
-      form.userCheckAddress(row);
-      return;
-    case ListMenuEntry::AddByName: {
-      std::string code;
-      if (form.atEventBoundary([&] { code = dialogs.askPlaceByName(); }) && !code.empty()) form.userAddPlace(code);
-      return;
-    }
-    case ListMenuEntry::Overview:
-      form.userShowOverview();
-      return;
-    case ListMenuEntry::Compare:
-      form.userShowCompare();
-      return;
-    case ListMenuEntry::Schedule:
-      form.atEventBoundary(dialogs.showSchedule);
-      return;
-    case ListMenuEntry::Export:
-    case ListMenuEntry::ExportPlace: {
-      const int index = entry == ListMenuEntry::Export ? -1 : row;
-      if (index >= form.List1.entryCount() || (entry == ListMenuEntry::ExportPlace && index < 0)) return;
-      std::string path;
-      if (form.atEventBoundary([&] { path = dialogs.askSavePath(suggestedExportPath(exportFolder(form))); }) &&
-          !path.empty())
-        form.userExport(index, path);
-      return;
-    }
-  }
 }
 
 std::string exportFolder(const Form1& form) {

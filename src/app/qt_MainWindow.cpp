@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -23,6 +25,7 @@
 #include "app/ControlTable.h"
 #include "app/Form1.h"
 #include "app/ListMenu.h"
+#include "app/MenuBar.h"
 #include "app/qt_Dialogs.h"
 #include "app/qt_MultiLineBox.h"
 #include "app/qt_ScheduleDialog.h"
@@ -61,6 +64,22 @@ QString buttonCaption(std::u16string_view caption) {
   return text;
 }
 
+// The place list, which shows where to start while it is empty.
+class PlaceList final : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QListWidget::paintEvent(event);
+    if (count() > 0) return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(viewport()->rect().adjusted(3, 2, -3, -2), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                     qText(kEmptyListHint));
+  }
+};
+
 }  // namespace
 
 MainWindow::MainWindow(Form1& form) : form_(form) {
@@ -68,8 +87,19 @@ MainWindow::MainWindow(Form1& form) : form_(form) {
   setWindowTitle(qText(kWindowCaption));
   setWindowIcon(QIcon(QStringLiteral(":/vantoril.png")));
   // Qt lays out in pixels of 96 dots per inch and scales them itself.
+  // The menu bar above the client area of the design, which keeps its size
+  // and places: the window is taller by the menu bar.
   const PixelRect client = clientRect(96);
-  setFixedSize(client.width, client.height);
+  auto* menuBar = new QMenuBar(this);
+  menuBar->setObjectName(QStringLiteral("MenuBar"));
+  menuBar->setNativeMenuBar(false);  // in the window on every desktop: the layout counts on it
+  buildMenuBar(*menuBar);
+  const int menuHeight = menuBar->sizeHint().height();
+  menuBar->setGeometry(0, 0, client.width, menuHeight);
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("ClientArea"));
+  client_->setGeometry(0, menuHeight, client.width, client.height);
+  setFixedSize(client.width, menuHeight + client.height);
 
   std::vector<QWidget*> tabOrder;
   for (const ControlDesign* shown : stackingOrder()) {
@@ -139,7 +169,7 @@ QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control)
     case ControlKind::Label: {
       // A caption lies beneath the boxes, lists and buttons it overlaps and
       // never takes a click: the one on "地名：" selects the first place.
-      QLabel* label = plainLabel(QString(), this);
+      QLabel* label = plainLabel(QString(), client_);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       label->setWordWrap(true);
       label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -147,7 +177,7 @@ QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control)
       return label;
     }
     case ControlKind::CommandButton: {
-      auto* button = new QPushButton(this);
+      auto* button = new QPushButton(client_);
       button->setAutoDefault(false);
       button->setDefault(false);
       if (design.background) button->setStyleSheet(buttonStyle(*design.background));
@@ -164,13 +194,13 @@ QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control)
               form_.userEdit(box, text);
               mirror(box);
             },
-            this);
+            client_);
         edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         edit->setTabChangesFocus(true);
         return edit;
       }
-      auto* edit = new QLineEdit(this);
+      auto* edit = new QLineEdit(client_);
       edit->setMaxLength(design.maxLength > 0 ? design.maxLength : std::numeric_limits<int>::max());
       if (design.passwordChar) {
         edit->setEchoMode(QLineEdit::Password);
@@ -185,7 +215,7 @@ QWidget* MainWindow::createWidget(const ControlDesign& design, Control& control)
       return edit;
     }
     case ControlKind::ListBox: {
-      auto* list = new QListWidget(this);
+      auto* list = new PlaceList(client_);
       list->setSelectionMode(QAbstractItemView::SingleSelection);
       list->setUniformItemSizes(true);  // keeps a list of thousands of places cheap
       list->viewport()->installEventFilter(this);
@@ -354,12 +384,19 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) {
-    // The right button opens the list's menu and neither selects nor clicks.
+    // The right button selects the place under it, as a left click does
+    // (the list's click handling runs), then opens the list's menu.
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::RightButton) {
       auto* list = qobject_cast<QListWidget*>(watched->parent());
-      if (list && type == QEvent::MouseButtonPress)
-        showListMenu(list->indexAt(mouse->position().toPoint()).row(), mouse->globalPosition().toPoint());
+      if (list && type == QEvent::MouseButtonPress) {
+        const int row = list->indexAt(mouse->position().toPoint()).row();
+        if (row >= 0) {
+          form_.userSelect(row);
+          mirror(form_.List1);
+        }
+        showListMenu(row, mouse->globalPosition().toPoint());
+      }
       return true;
     }
   }
@@ -373,15 +410,34 @@ void MainWindow::showListMenu(int row, const QPoint& at) {
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("List1Menu"));
   for (const ListMenuItem* item : listMenuEntries(row)) {
-    if (item) menu.addAction(qText(item->text))->setData(static_cast<int>(item->entry));
+    if (item) menu.addAction(qText(menuEntry(item->command).text))->setData(static_cast<int>(item->command));
     else menu.addSeparator();
   }
   const QAction* chosen = menu.exec(at);
   if (!chosen) return;
-  chooseListMenuEntry(form_, static_cast<ListMenuEntry>(chosen->data().toInt()), row,
-                      {[this] { return askPlaceByName(this); },
-                       [this] { showScheduleDialog(this, form_.programFolder()); },
-                       [this](const std::string& suggested) { return askSavePath(this, suggested); }});
+  chooseCommand(form_, static_cast<Command>(chosen->data().toInt()), row, dialogs());
+}
+
+CommandDialogs MainWindow::dialogs() {
+  return {[this] { return askPlaceByName(this); }, [this] { showScheduleDialog(this, form_.programFolder()); },
+          [this](const std::string& suggested) { return askSavePath(this, suggested); }};
+}
+
+// Each command of kMenuBar in its menu, with its access key and shortcut;
+// a command of one place is for the selected place.
+void MainWindow::buildMenuBar(QMenuBar& menuBar) {
+  std::vector<QMenu*> menus;
+  for (const std::u16string_view title : kMenuTitles) menus.push_back(menuBar.addMenu(qText(title)));
+  for (const MenuBarEntry& entry : kMenuBar) {
+    QAction* action = menus[static_cast<std::size_t>(entry.menu)]->addAction(qText(entry.text));
+    action->setObjectName(QStringLiteral("Menu%1").arg(static_cast<int>(entry.command)));
+    if (!entry.shortcut.empty()) action->setShortcut(QKeySequence(qText(entry.shortcut), QKeySequence::PortableText));
+    const Command command = entry.command;
+    connect(action, &QAction::triggered, this, [this, command] {
+      chooseCommand(form_, command, form_.List1.selectedIndex(), dialogs());
+      mirror(form_.List1);
+    });
+  }
 }
 
 // Back from another program (an editor "修改网址" opened): after the

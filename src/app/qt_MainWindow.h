@@ -11,12 +11,14 @@
 
 class QFileSystemWatcher;
 class QListWidget;
+class QMenuBar;
 class QTimer;
 
 namespace vantoril {
 
 class Form1;
 struct ControlDesign;
+struct CommandDialogs;
 
 class MainWindow final : public QWidget, public ControlListener, public BusyRun::Window {
  public:
@@ -49,9 +51,12 @@ class MainWindow final : public QWidget, public ControlListener, public BusyRun:
   void listSelectionChanged(QListWidget& widget);
   void listPressed(int row);
   void showListMenu(int row, const QPoint& at);
+  void buildMenuBar(QMenuBar& menuBar);
+  CommandDialogs dialogs();
   void watchPlaceFolder();
 
   Form1& form_;
+  QWidget* client_ = nullptr;  // the designed client area, beneath the menu bar
   std::unordered_map<const Control*, QWidget*> widgets_;
   BusyRun* busy_ = nullptr;
   int selectedBeforePress_ = -1;

@@ -7,6 +7,7 @@
 
 #include "app/Form1.h"
 #include "app/ListMenu.h"
+#include "app/MenuBar.h"
 #include "app/win32_Dialogs.h"
 #include "app/win32_ScheduleDialog.h"
 #include "app/win32_PlaceSearchDialog.h"
@@ -76,6 +77,25 @@ LRESULT CALLBACK relayToTooltip(HWND list, UINT message, WPARAM wParam, LPARAM l
         ::SendMessageW(tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
       break;
     }
+    case WM_PAINT:
+      // An empty list shows where to start, in grey over its empty rows.
+      if (::SendMessageW(list, LB_GETCOUNT, 0, 0) == 0) {
+        PAINTSTRUCT paint;
+        HDC dc = ::BeginPaint(list, &paint);
+        RECT r{};
+        ::GetClientRect(list, &r);
+        ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_WINDOW));
+        ::InflateRect(&r, -3, -2);
+        HGDIOBJ font = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+        ::SetBkMode(dc, TRANSPARENT);
+        ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+        const std::u16string hint(kEmptyListHint);
+        ::DrawTextW(dc, wideText(hint), -1, &r, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+        ::SelectObject(dc, font);
+        ::EndPaint(list, &paint);
+        return 0;
+      }
+      break;
     case WM_NCDESTROY:
       ::SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc));
       ::SetWindowLongPtrW(list, GWLP_USERDATA, 0);
@@ -174,6 +194,8 @@ void ListCtrl::mirror() {
   const int count = model.entryCount();
   const int shown = static_cast<int>(::SendMessageW(hwnd, LB_GETCOUNT, 0, 0));
   if (count != shown) {
+    // The hint of the empty list comes or goes.
+    if (count == 0 || shown == 0) ::InvalidateRect(hwnd, nullptr, TRUE);
     const bool many = count > shown + 1;
     if (many) ::SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
     if (count < shown) ::SendMessageW(hwnd, LB_RESETCONTENT, 0, 0);
@@ -219,9 +241,10 @@ void ListCtrl::notified(WORD code) {
   mirror();
 }
 
-// A right click neither selects nor clicks (a list box takes no right
-// button). The entries of the place under the pointer come first, then
-// those of the whole program; below the last place only the latter.
+// A right click selects the place under it, as a left click does (the
+// list's click handling runs), then opens the menu: the entries of the
+// place come first, then those of the whole program; below the last place
+// only the latter, and the selection stays.
 void ListCtrl::showMenu(LPARAM at) {
   POINT screen{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
   int row = model.selectedIndex();
@@ -241,27 +264,31 @@ void ListCtrl::showMenu(LPARAM at) {
     const LRESULT hit =
         ::SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, MAKELPARAM(static_cast<WORD>(client.x), static_cast<WORD>(client.y)));
     row = HIWORD(hit) != 0 ? -1 : LOWORD(hit);  // -1 below the last entry
+    if (row >= 0) {
+      form.userSelect(row);
+      mirror();
+    }
   }
   HMENU menu = ::CreatePopupMenu();
   if (!menu) return;
-  // Each entry's command is its ListMenuEntry + 1: TrackPopupMenu gives 0 for none.
+  // Each entry's command is its Command + 1: TrackPopupMenu gives 0 for none.
   for (const ListMenuItem* item : listMenuEntries(row)) {
     if (!item) {
       ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
       continue;
     }
-    const std::u16string text(item->text);
-    ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item->entry) + 1, wideText(text));
+    const std::u16string text(menuEntry(item->command).text);
+    ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item->command) + 1, wideText(text));
   }
   const auto chosen = static_cast<UINT_PTR>(::TrackPopupMenu(
       menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, screen.x, screen.y, 0, ::GetParent(hwnd), nullptr));
   ::DestroyMenu(menu);
   if (chosen == 0) return;
   HWND owner = ::GetParent(hwnd);
-  chooseListMenuEntry(form, static_cast<ListMenuEntry>(chosen - 1), row,
-                      {[owner] { return askPlaceByName(owner); },
-                       [this, owner] { showScheduleDialog(owner, form.programFolder()); },
-                       [owner](const std::string& suggested) { return win32view::askSavePath(owner, suggested); }});
+  chooseCommand(form, static_cast<Command>(chosen - 1), row,
+                {[owner] { return askPlaceByName(owner); },
+                 [this, owner] { showScheduleDialog(owner, form.programFolder()); },
+                 [owner](const std::string& suggested) { return win32view::askSavePath(owner, suggested); }});
 }
 
 std::unique_ptr<ViewControl> createViewControl(HWND parent, const ControlDesign& design, int id, int dotsPerInch,

@@ -4,8 +4,12 @@
 
 #include "app/ControlTable.h"
 #include "app/Form1.h"
+#include "app/MenuBar.h"
 #include "app/ViewDesign.h"
 #include "app/win32_Controls.h"
+#include "app/win32_Dialogs.h"
+#include "app/win32_PlaceSearchDialog.h"
+#include "app/win32_ScheduleDialog.h"
 #include "catalogue/Catalogue.h"
 #include "platform/Win32.h"
 
@@ -23,6 +27,7 @@ constexpr DWORD kRetryMs = 2000;  // a folder that could not be watched is tried
 
 constexpr wchar_t kClassName[] = L"VantorilForm1";
 constexpr int kFirstId = 100;  // below it IDOK and IDCANCEL
+constexpr int kFirstCommandId = 1000;  // the menu bar's: kFirstCommandId + Command, above the controls'
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;  // fixed size
 
 HICON appIcon(int size) {
@@ -67,20 +72,63 @@ void keepOnScreen(HWND hwnd) {
   if (x != r.left || y != r.top) ::SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+std::wstring wideText(std::u16string_view text) { return win32::wide(text); }
+
+// The menu bar of kMenuBar, each entry's shortcut after a tab.
+HMENU createMenuBar() {
+  HMENU bar = ::CreateMenu();
+  if (!bar) win32::fail("无法创建菜单", ::GetLastError());
+  std::vector<HMENU> menus;
+  for (const std::u16string_view title : kMenuTitles) {
+    menus.push_back(::CreatePopupMenu());
+    ::AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(menus.back()), wideText(title).c_str());
+  }
+  for (const MenuBarEntry& entry : kMenuBar) {
+    std::u16string text(entry.text);
+    if (!entry.shortcut.empty()) text += u'\t' + std::u16string(entry.shortcut);
+    ::AppendMenuW(menus[static_cast<std::size_t>(entry.menu)], MF_STRING,
+                  static_cast<UINT_PTR>(kFirstCommandId + static_cast<int>(entry.command)), wideText(text).c_str());
+  }
+  return bar;
+}
+
+// The shortcuts of kMenuBar as an accelerator table.
+HACCEL createShortcuts() {
+  std::vector<ACCEL> keys;
+  for (const MenuBarEntry& entry : kMenuBar) {
+    const auto shortcut = parseShortcut(entry.shortcut);
+    if (!shortcut) continue;
+    ACCEL key{};
+    key.fVirt = static_cast<BYTE>(FVIRTKEY | (shortcut->ctrl ? FCONTROL : 0) | (shortcut->shift ? FSHIFT : 0));
+    if (shortcut->key == kDeleteKey) key.key = VK_DELETE;
+    else if (shortcut->key >= kFunctionKey1) key.key = static_cast<WORD>(VK_F1 + (shortcut->key - kFunctionKey1));
+    else key.key = shortcut->key;  // a letter's virtual key is the letter
+    key.cmd = static_cast<WORD>(kFirstCommandId + static_cast<int>(entry.command));
+    keys.push_back(key);
+  }
+  return ::CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
+}
+
 }  // namespace
 
 Win32MainWindow::Win32MainWindow(Form1& form, BusyRun& busy) : form_(form), busy_(busy) {
   registerClass();
   dpi_ = win32view::systemDpi();
 
+  // The client area keeps the design's size: the menu bar is above it.
   const PixelRect client = clientRect(dpi_);
   RECT frame{0, 0, client.width, client.height};
-  ::AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
+  ::AdjustWindowRectEx(&frame, kStyle, TRUE, 0);
   const std::wstring caption = win32::wide(kWindowCaption);
+  HMENU menuBar = createMenuBar();
   hwnd_ = ::CreateWindowExW(0, kClassName, caption.c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, menuBar,
                             ::GetModuleHandleW(nullptr), nullptr);
-  if (!hwnd_) win32::fail("无法创建窗口", ::GetLastError());
+  if (!hwnd_) {
+    ::DestroyMenu(menuBar);
+    win32::fail("无法创建窗口", ::GetLastError());
+  }
+  shortcuts_ = createShortcuts();
   keepOnScreen(hwnd_);
   ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32MainWindow::windowProc));
@@ -184,6 +232,7 @@ Win32MainWindow::~Win32MainWindow() {
     ::DestroyWindow(hwnd_);
   }
   for (HFONT font : fonts_) ::DeleteObject(font);
+  if (shortcuts_) ::DestroyAcceleratorTable(shortcuts_);
 }
 
 void Win32MainWindow::createControls() {
@@ -217,6 +266,17 @@ void Win32MainWindow::show(int showCommand) {
   ::UpdateWindow(hwnd_);
   ::SetFocus(views_.front()->hwnd);  // the record button, first in the tab order
   watchFolder();
+}
+
+// A Delete typed into a text box deletes text there, not the place.
+bool Win32MainWindow::shortcut(MSG& msg) {
+  if (!shortcuts_ || !following_ || (msg.hwnd != hwnd_ && !::IsChild(hwnd_, msg.hwnd))) return false;
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE) {
+    wchar_t kind[8] = L"";
+    ::GetClassNameW(msg.hwnd, kind, 8);
+    if (::lstrcmpiW(kind, L"Edit") == 0) return false;
+  }
+  return ::TranslateAcceleratorW(hwnd_, shortcuts_, &msg) != 0;
 }
 
 bool Win32MainWindow::navigate(MSG& msg) {
@@ -268,8 +328,18 @@ LRESULT CALLBACK Win32MainWindow::windowProc(HWND hwnd, UINT message, WPARAM wPa
 LRESULT Win32MainWindow::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      if (lParam != 0 && following_)
+      if (lParam != 0 && following_) {
         if (auto* view = viewOf(LOWORD(wParam))) view->notified(HIWORD(wParam));
+      } else if (lParam == 0 && following_ && LOWORD(wParam) >= kFirstCommandId &&
+                 LOWORD(wParam) <= kFirstCommandId + static_cast<int>(Command::About)) {
+        // From the menu bar (or its shortcut): a command of one place is for the selected place.
+        const auto command = static_cast<Command>(LOWORD(wParam) - kFirstCommandId);
+        HWND owner = hwnd;
+        chooseCommand(form_, command, form_.List1.selectedIndex(),
+                      {[owner] { return win32view::askPlaceByName(owner); },
+                       [this, owner] { showScheduleDialog(owner, form_.programFolder()); },
+                       [owner](const std::string& suggested) { return win32view::askSavePath(owner, suggested); }});
+      }
       return 0;
     case WM_CONTEXTMENU:
       if (auto* list = dynamic_cast<win32view::ListCtrl*>(viewOf(::GetDlgCtrlID(reinterpret_cast<HWND>(wParam))))) {

@@ -37,6 +37,8 @@ class Win32MainWindow final : public ControlListener, public BusyRun::Window {
   // Keyboard navigation of the window (Tab, Shift+Tab, Space on a button):
   // true when the message was handled here.
   bool navigate(MSG& msg);
+  // The menu bar's shortcuts: true when the message was one.
+  bool shortcut(MSG& msg);
 
   void controlChanged(const Control& control) override;
   void showBusy(bool busy) override;
@@ -57,6 +59,7 @@ class Win32MainWindow final : public ControlListener, public BusyRun::Window {
   Form1& form_;
   BusyRun& busy_;
   HWND hwnd_ = nullptr;
+  HACCEL shortcuts_ = nullptr;
   int dpi_ = 96;
   std::vector<HFONT> fonts_;
   std::vector<std::unique_ptr<win32view::ViewControl>> views_;  // index = control id - kFirstId

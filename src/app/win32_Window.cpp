@@ -50,7 +50,7 @@ int runWindow(const std::string& programFolder) {
 
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (window.navigate(msg)) continue;
+    if (window.shortcut(msg) || window.navigate(msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }

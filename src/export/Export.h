@@ -93,5 +93,8 @@ int exportMode(const std::function<std::string()>& programFolder, const std::str
 // place has a record, else 1.
 int coverageMode(const std::string& programFolder, const std::vector<std::string>& places, std::ostream& out,
                  std::ostream& err);
+// The same for the window: "<place>：<coverageText>" a line, in the order
+// of `places`; a place whose files cannot be read says why instead.
+std::string coverageLines(const std::string& programFolder, const std::vector<std::u16string>& places);
 
 }  // namespace vantoril::exporting

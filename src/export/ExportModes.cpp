@@ -60,13 +60,35 @@ int exportMode(const std::function<std::string()>& programFolder, const std::str
   }
 }
 
+namespace {
+
+Coverage placeCoverage(const std::string& programFolder, const std::u16string& place) {
+  const std::optional<std::u16string> text = chart::placeText(programFolder, place);
+  return text ? coverageOf(chart::readHourTexts(*text).hours) : Coverage{};
+}
+
+}  // namespace
+
+std::string coverageLines(const std::string& programFolder, const std::vector<std::u16string>& places) {
+  std::string lines;
+  for (const std::u16string& place : places) {
+    std::string line = toUtf8(place) + "：";
+    try {
+      line += coverageText(placeCoverage(programFolder, place));
+    } catch (const std::exception& e) {
+      line += e.what();
+    }
+    lines += (lines.empty() ? "" : "\n") + line;
+  }
+  return lines;
+}
+
 int coverageMode(const std::string& programFolder, const std::vector<std::string>& places, std::ostream& out,
                  std::ostream& err) {
   int failed = 0;
   for (const std::u16string& place : placesOf(programFolder, places)) {
     try {
-      const std::optional<std::u16string> text = chart::placeText(programFolder, place);
-      const Coverage c = text ? coverageOf(chart::readHourTexts(*text).hours) : Coverage{};
+      const Coverage c = placeCoverage(programFolder, place);
       out << toUtf8(place) << '\t' << coverageText(c) << std::endl;
       if (c.recorded == 0) ++failed;
     } catch (const std::exception& e) {

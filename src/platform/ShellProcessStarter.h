@@ -1,7 +1,9 @@
 #pragma once
 // Process start on Windows: the command line as it is, with CreateProcessW;
-// except that the browser line, where no Internet Explorer is installed,
-// opens its addresses in the default browser instead.
+// except that the protocol handler's line opens its file, folder or address
+// through the shell itself, so that a failure is told (Failure, naming it),
+// and the browser line, where no Internet Explorer is installed, opens its
+// addresses in the default browser instead.
 #include <string>
 #include <utility>
 

@@ -57,7 +57,7 @@ wait_until 10 listed || fail "the new place is not in the list ($dark dark pixel
 
 # A click on the row shows the place name in Text15 and its address in Text14;
 # the top left of the row, beneath the caption "地名：", takes the click too.
-xdotool mousemove --window "$WINDOW" 20 32 click 1
+pointer 20 32 click 1
 shown() {
   shot=$(screenshot catalogue-selected) && red=$(red_pixels "$shot" "${TEXT15_AREA[@]}") &&
     dark=$(dark_pixels "$shot" "${TEXT14_AREA[@]}") && [ "$red" -gt 30 ] && [ "$dark" -gt 50 ]
@@ -79,7 +79,7 @@ add_place() {
 }
 add_place 101280101  # 广州
 wait_until 10 listed || fail "the place added by --add is not listed ($dark dark pixels in its row)"
-xdotool mousemove --window "$WINDOW" 20 32 click 1
+pointer 20 32 click 1
 wait_until 10 shown || fail "the added place cannot be selected"
 # The rows' middles (a row is 13 pixels high).
 MIDDLE_ROW0=(11 29 219 8)

@@ -44,7 +44,7 @@ is_background "$shot" "${TEXT1_AREA[@]}" && fail "Text1 did not come back when t
 
 # Typing in the page box updates its counter label.
 [ "$(dark_pixels "$shot" "${LABEL5_NUMBER[@]}")" -eq 0 ] || fail "Label5 shows a count before Text1 changed"
-xdotool mousemove --window "$WINDOW" 100 120 click 1
+pointer 100 120 click 1
 sleep 0.3
 xdotool type "abc"
 sleep 0.7

@@ -118,7 +118,7 @@ rm "$PROGRAM_FOLDER/WebSite/上海.txt" "$PROGRAM_FOLDER/WebSite/临安,余杭.t
 run --export "$WORK/hangzhou.csv" 杭州 >/dev/null || fail "--export of 杭州 failed"
 start_x
 start_program
-xdotool mousemove --window "$WINDOW" 60 34 click 3
+pointer 60 34 click 3
 sleep 1
 xdotool key Down Down Down Return
 dialog=$(wait_box '^导出数据$' 15 "$WINDOW") || fail "the menu entry opened no save dialog: $(cat "$WORK/program.log")"

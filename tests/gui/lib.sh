@@ -15,6 +15,8 @@ mkdir -p "$ARTEFACTS"
 WORK=$(mktemp -d "/tmp/vantoril-$TEST_NAME.XXXXXX")
 XVFB_PID=
 APP_PID=
+# The menu bar's height: the designed client area lies beneath it.
+MENU_HEIGHT=0
 
 SERVER_PID=
 cleanup() {
@@ -90,7 +92,54 @@ start_program() {
   WINDOW=$(wait_shown '^Vantoril v 1\.0$' 20)
   [ -n "$WINDOW" ] || fail "the window did not appear; program output: $(cat "$WORK/program.log")"
   xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
+  measure_menu
   sleep 1
+}
+
+# MENU_HEIGHT from the window WINDOW: all it has above the client area of
+# the design (1022 x 570), which must be a menu bar's worth.
+measure_menu() {
+  local geometry width height
+  geometry=$(xdotool getwindowgeometry --shell "$WINDOW")
+  width=$(sed -n 's/^WIDTH=//p' <<<"$geometry")
+  height=$(sed -n 's/^HEIGHT=//p' <<<"$geometry")
+  MENU_HEIGHT=$((height - 570))
+  [ "$width" -eq 1022 ] && ((MENU_HEIGHT >= 15 && MENU_HEIGHT <= 40)) ||
+    fail "the window is ${width}x$height: not the client area of 1022x570 under a menu bar"
+}
+
+# Fails unless the client area is the design's, right beneath the menu
+# bar: the yellow of 新建 (Command6, 112 8 57 17) fills its rows 11 and 21
+# beside its caption, and not rows 5 and 27 above and below it; and the
+# menu bar shows its titles. Screenshots $1-window.png (the client area)
+# and $1-menu-bar.png (the whole window), taken until the window is drawn
+# (wine draws a new window late on a busy machine), for up to 30 s.
+client_in_place() {
+  local shot whole row n why deadline=$((SECONDS + 30))
+  while :; do
+    shot=$(screenshot "$1-window")
+    whole=$(screenshot "$1-menu-bar" "$WINDOW")
+    why=
+    for row in 5:0 11:1 21:1 27:0; do
+      n=$(convert "$shot" \( -clone 0 -crop "8x1+115+${row%:*}" \) \( -clone 0 -crop "8x1+158+${row%:*}" \) -delete 0 \
+        +append +repage -fx '(r>0.9 && g>0.9 && b<0.85) ? 1 : 0' -format '%[fx:round(mean*w*h)]' info:)
+      if [ "${row#*:}" -eq 1 ]; then [ "$n" -ge 14 ]; else [ "$n" -le 2 ]; fi ||
+        why="${why}row ${row%:*} of 新建 has $n yellow pixels; "
+    done
+    n=$(dark_pixels "$whole" 0 0 300 "$MENU_HEIGHT")
+    [ "$n" -gt 100 ] || why="${why}the menu bar shows no titles ($n dark pixels)"
+    [ -z "$why" ] && return 0
+    ((SECONDS < deadline)) || fail "the client area is not right beneath the menu bar: $why(see $shot, $whole)"
+    sleep 0.5
+  done
+}
+
+# Moves the pointer to x y of the client area, then does the rest of the
+# arguments (xdotool's: click 3, say).
+pointer() {
+  local x=$1 y=$2
+  shift 2
+  xdotool mousemove --window "$WINDOW" "$x" $((y + MENU_HEIGHT)) "$@"
 }
 
 stop_program() {
@@ -102,11 +151,15 @@ stop_program() {
   WINDOW=
 }
 
-# Saves the window's client area as <name>.png in the artefacts folder and
-# prints its path.
+# Saves the window's client area (or the whole window $2) as <name>.png in
+# the artefacts folder and prints its path.
 screenshot() {
   local file="$ARTEFACTS/$1.png"
-  import -window "${2:-$WINDOW}" "$file" || fail "no screenshot $1"
+  if [ -n "${2:-}" ]; then
+    import -window "$2" "$file" || fail "no screenshot $1"
+  else
+    import -window "$WINDOW" png:- | convert - -crop "1022x570+0+$MENU_HEIGHT" +repage "$file" || fail "no screenshot $1"
+  fi
   echo "$file"
 }
 
@@ -138,8 +191,7 @@ area_stats() {
 
 # Clicks the centre of a control given in twips: left top width height.
 click_twips() {
-  local x=$((($1 + $3 / 2) / 15)) y=$((($2 + $4 / 2) / 15))
-  xdotool mousemove --window "$WINDOW" "$x" "$y" click 1
+  pointer $((($1 + $3 / 2) / 15)) $((($2 + $4 / 2) / 15)) click 1
   sleep 0.5
 }
 

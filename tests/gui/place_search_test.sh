@@ -33,7 +33,7 @@ make_program_folder "北京=http://127.0.0.1:9/none"
 start_program
 
 # Below the one place: the menu holds only the program's entries.
-xdotool mousemove --window "$WINDOW" 100 62 click 3
+pointer 100 62 click 3
 sleep 1
 screenshot place-search-menu root >/dev/null
 xdotool key Down Return

@@ -1,7 +1,10 @@
 // The real window over a Form1 with faked services, on Qt's offscreen
 // platform: widgets are found by their design names and read directly.
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
 #include <QMessageBox>
 #include <QTranslator>
 #include <QLineEdit>
@@ -27,6 +30,7 @@
 #include "app/BusyRun.h"
 #include "app/ControlTable.h"
 #include "app/Form1.h"
+#include "app/MenuBar.h"
 #include "app/qt_Application.h"
 #include "app/qt_Dialogs.h"
 #include "app/qt_MainWindow.h"
@@ -98,7 +102,15 @@ class WindowTest final : public QObject {
     MainWindow window(*f.form);
     QVERIFY(f.form->load());
 
-    QCOMPARE(window.size(), QSize(1022, 570));
+    // The menu bar above the client area of the design, which keeps its
+    // size; the window is taller by the menu bar alone.
+    auto* menuBar = widget<QMenuBar>(window, "MenuBar");
+    auto* client = widget<QWidget>(window, "ClientArea");
+    const int menuHeight = menuBar->height();
+    QVERIFY(menuHeight >= 15 && menuHeight <= 40);
+    QCOMPARE(menuBar->geometry(), QRect(0, 0, 1022, menuHeight));
+    QCOMPARE(client->geometry(), QRect(0, menuHeight, 1022, 570));
+    QCOMPARE(window.size(), QSize(1022, 570 + menuHeight));
     QCOMPARE(window.windowTitle(), QStringLiteral("Vantoril v 1.0"));
     QVERIFY(window.findChild<QWidget*>(QStringLiteral("Inet1")) == nullptr);
     QCOMPARE(widget<QPushButton>(window, "Command6")->geometry(), QRect(112, 8, 57, 17));
@@ -113,14 +125,14 @@ class WindowTest final : public QObject {
 
     // Where a caption overlaps a box, list or button, that control is on top
     // and takes the click (the top left of the first place lies under "地名：").
-    const QObjectList stacking = window.children();
+    const QObjectList stacking = client->children();
     for (const ControlDesign& caption : controlTable()) {
       if (caption.kind != ControlKind::Label) continue;
       auto* label = widget<QLabel>(window, std::string(caption.name).c_str());
-      for (QWidget* other : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      for (QWidget* other : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         const QRect overlap = label->geometry() & other->geometry();
         if (qobject_cast<QLabel*>(other) || other->isHidden() || overlap.isEmpty()) continue;
-        QWidget* hit = window.childAt(overlap.center());
+        QWidget* hit = client->childAt(overlap.center());
         QVERIFY2(hit && !qobject_cast<QLabel*>(hit), qPrintable(label->objectName() + " takes the click"));
         QVERIFY(stacking.indexOf(label) < stacking.indexOf(other));
       }
@@ -147,9 +159,39 @@ class WindowTest final : public QObject {
     for (int i = 0; i < expected.size(); ++i) {
       order << w->objectName();
       do w = w->nextInFocusChain();
-      while (w->focusPolicy() == Qt::NoFocus || w->isHidden() || w->parentWidget() != &window);
+      while (w->focusPolicy() == Qt::NoFocus || w->isHidden() || w->parentWidget() != client);
     }
     QCOMPARE(order, expected);
+    QVERIFY(f.report.messages.empty());
+  }
+
+  // A right click selects the row under it and runs the list's click
+  // handling (the name and address follow) before the menu opens.
+  void aRightClickSelectsTheRowUnderIt() {
+    test::FormFixture f;
+    test::writeGbk(f.website("Alpha.txt"), u"http://a/1\r\n");
+    test::writeGbk(f.website("Beta.txt"), u"http://a/2\r\n");
+    MainWindow window(*f.form);
+    f.form->load();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* list = widget<QListWidget>(window, "List1");
+    f.form->userSelect(0);
+    bool menuShown = false;
+    QTimer::singleShot(200, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      menuShown = menu && menu->objectName() == QStringLiteral("List1Menu");
+      if (menu) menu->close();
+    });
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, list->visualItemRect(list->item(1)).center());
+    QTRY_VERIFY(menuShown);
+    QCOMPARE(f.form->List1.selectedIndex(), 1);
+    QCOMPARE(list->currentRow(), 1);
+    QCOMPARE(list->selectedItems().size(), 1);
+    QCOMPARE(widget<QLineEdit>(window, "Text15")->text(), list->item(1)->text());
+    QCOMPARE(widget<QLineEdit>(window, "Text14")->text(), q(f.form->Text14.text()));
+    const QString address = QStringLiteral("http://a/%1").arg(list->item(1)->text() == "Alpha" ? 1 : 2);
+    QVERIFY(widget<QLineEdit>(window, "Text14")->text().startsWith(address));
     QVERIFY(f.report.messages.empty());
   }
 

@@ -144,10 +144,11 @@ install -d -m 700 -o "$USER_NAME" "$WORK/runtime"  # Qt's, gone with the test's 
 APP_PID=$!
 WINDOW=$(wait_shown '^Vantoril v 1\.0$' 20) || fail "the window did not appear: $(cat "$WORK/program.log")"
 xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
+measure_menu
 sleep 1
 
 open_dialog() {
-  xdotool mousemove --window "$WINDOW" 60 34 click 3
+  pointer 60 34 click 3
   sleep 1
   screenshot "schedule-menu-$1" root >/dev/null
   xdotool key Down Down Return  # no place is under the pointer: 按名称添加地名…, 定时记录…

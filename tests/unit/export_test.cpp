@@ -332,7 +332,7 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
   form.load();
   std::vector<std::string> offered;
   std::string chosen = f.folder / "all.csv";
-  const ListMenuDialogs dialogs{[] { return std::string(); }, [] {},
+  const CommandDialogs dialogs{[] { return std::string(); }, [] {},
                                 [&](const std::string& suggested) {
                                   offered.push_back(suggested);
                                   return chosen;
@@ -340,13 +340,13 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
   // Two entries, one over a place and one for the whole program.
   const auto entries = listMenuEntries(2);
   ASSERT_EQ(entries.size(), 9u);
-  EXPECT_EQ(entries[2]->text, u"导出此地数据…");
+  EXPECT_EQ(entries[2]->command, Command::ExportPlace);
   EXPECT_EQ(entries[3], nullptr);
-  EXPECT_EQ(entries[6]->text, u"导出数据…");
-  EXPECT_EQ(entries[7]->text, u"查看一览");
-  EXPECT_EQ(listMenuEntries(-1).back()->text, u"比较图表");
+  EXPECT_EQ(entries[6]->command, Command::Export);
+  EXPECT_EQ(entries[7]->command, Command::Overview);
+  EXPECT_EQ(listMenuEntries(-1).back()->command, Command::Compare);
 
-  chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
+  chooseCommand(form, Command::Export, -1, dialogs);
   ASSERT_EQ(offered.size(), 1u);
   // The first save dialog opens in the user's documents folder, not the data folder.
   ASSERT_TRUE(documentsFolder().has_value());
@@ -359,7 +359,7 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
                                       datafile::path(f.folder.path(), u"上海"));
 
   chosen = f.folder / "one.tsv";
-  chooseListMenuEntry(form, ListMenuEntry::ExportPlace, 1, dialogs);
+  chooseCommand(form, Command::ExportPlace, 1, dialogs);
   EXPECT_TRUE(offered[1].starts_with(f.folder.path() + pathSeparator() + "vantoril-20")) << "the last export's folder";
   EXPECT_EQ(test::linesOf(test::readBytes(chosen)).size(), 26u);
   EXPECT_EQ(f.report.messages.back(), "已导出到 " + chosen + "：25 行，1 个地名");
@@ -369,7 +369,7 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
   // Forty places without data: one line names them all, the folder once.
   for (int i = 10; i < 50; ++i) test::writeGbk(f.website("无数据" + std::to_string(i) + ".txt"), u"http:\r\n");
   form.load();
-  chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
+  chooseCommand(form, Command::Export, -1, dialogs);
   const std::string& told = f.report.messages.back();
   EXPECT_TRUE(test::contains(told, "\n\n以下 41 个地名未能导出：\n41 个地名都在 " + datafile::folder(f.folder.path()) +
                                        " 中没有数据文件（上海")) << told;
@@ -378,16 +378,16 @@ TEST(Export, TheListMenuExportsAllOrOnePlaceThroughTheSaveDialog) {
 
   // Cancel writes nothing and says nothing; a refused ending is reported.
   chosen.clear();
-  chooseListMenuEntry(form, ListMenuEntry::Export, -1, dialogs);
+  chooseCommand(form, Command::Export, -1, dialogs);
   EXPECT_EQ(f.report.messages.size(), 3u);
   chosen = f.folder / "t.xls";
-  chooseListMenuEntry(form, ListMenuEntry::ExportPlace, 2, dialogs);
+  chooseCommand(form, Command::ExportPlace, 2, dialogs);
   EXPECT_TRUE(test::contains(f.report.messages.back(), ".csv")) << f.report.messages.back();
   EXPECT_FALSE(fileExists(chosen));
 
   // 查看一览 and 比较图表 write their pages and open them.
-  chooseListMenuEntry(form, ListMenuEntry::Overview, -1, dialogs);
-  chooseListMenuEntry(form, ListMenuEntry::Compare, -1, dialogs);
+  chooseCommand(form, Command::Overview, -1, dialogs);
+  chooseCommand(form, Command::Compare, -1, dialogs);
   ASSERT_EQ(f.starter.calls.size(), 2u);
   EXPECT_TRUE(test::contains(toUtf8(f.starter.calls[0].commandLine), "一览.html"));
   EXPECT_TRUE(test::contains(toUtf8(f.starter.calls[1].commandLine), "比较图表.html"));

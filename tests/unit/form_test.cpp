@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <regex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,6 +14,8 @@
 #include "app/ControlTable.h"
 #include "app/Controls.h"
 #include "app/Form1.h"
+#include "app/ListMenu.h"
+#include "app/MenuBar.h"
 #include "platform/Text.h"
 #include "support/Fakes.h"
 
@@ -434,6 +439,104 @@ TEST(DebugPanel, CountsUtf16CodeUnitsCrLfAsTwoChineseAsOne) {
   form.userEdit(form.Text13, kDebugAccessCode);
   form.userEdit(form.Text1, u"shown");
   EXPECT_EQ(form.Label5.caption(), u"全文字符数：5");
+}
+
+// The menu bar's table: every command once; each menu and each entry with
+// an access key of its own within its menu; shortcuts that parse, each once.
+TEST(MenuBar, EveryCommandIsInItOnceWithAnAccessKeyOfItsOwnAndTheUsualShortcuts) {
+  std::set<Command> commands;
+  std::set<char16_t> titleKeys;
+  for (const std::u16string_view title : kMenuTitles)
+    EXPECT_TRUE(titleKeys.insert(accessKey(title)).second) << toUtf8(title);
+  EXPECT_EQ(titleKeys.count(0), 0u);
+  std::map<Menu, std::set<char16_t>> keys;
+  std::set<std::u16string> shortcuts;
+  for (const MenuBarEntry& entry : kMenuBar) {
+    SCOPED_TRACE(toUtf8(entry.text));
+    EXPECT_TRUE(commands.insert(entry.command).second);
+    const char16_t key = accessKey(entry.text);
+    EXPECT_TRUE(key >= u'A' && key <= u'Z');
+    EXPECT_TRUE(keys[entry.menu].insert(key).second) << "access key taken twice in one menu";
+    EXPECT_EQ(plainText(entry.text).find(u'&'), std::u16string::npos);
+    if (entry.shortcut.empty()) continue;
+    EXPECT_TRUE(parseShortcut(entry.shortcut).has_value());
+    EXPECT_TRUE(shortcuts.insert(std::u16string(entry.shortcut)).second);
+  }
+  EXPECT_EQ(commands.size(), static_cast<std::size_t>(Command::About) + 1);
+  for (const auto& [command, shortcut] : std::map<Command, std::u16string_view>{
+           {Command::New, u"Ctrl+N"}, {Command::Rename, u"F2"}, {Command::Delete, u"Del"}, {Command::Record, u"F5"}})
+    EXPECT_EQ(menuEntry(command).shortcut, shortcut);
+  EXPECT_EQ(plainText(u"导出数据(&E)…"), u"导出数据…");
+  const auto parsed = parseShortcut(u"Ctrl+Shift+F12");
+  ASSERT_TRUE(parsed);
+  EXPECT_TRUE(parsed->ctrl && parsed->shift && parsed->key == kFunctionKey1 + 11);
+  EXPECT_EQ(parseShortcut(u"Del")->key, kDeleteKey);
+  EXPECT_FALSE(parseShortcut(u"Ctrl+") || parseShortcut(u"F13") || parseShortcut(u"Alt+X"));
+  for (const ListMenuItem& item : kListMenu) EXPECT_TRUE(commands.count(item.command));
+}
+
+// Each command does what its entry says, with 北京 selected: a designed
+// button's command exactly what a click on that button does; without a
+// place selected, a command of one place says so.
+TEST(MenuBar, EachCommandDoesWhatItsEntrySays) {
+  struct Case {
+    Command command;
+    std::string button;    // the designed button it clicks; empty: none
+    std::string expected;  // else a part of what happens
+  };
+  const Case cases[] = {
+      {Command::New, "Command6", ""},          {Command::Rename, "Command5", ""},
+      {Command::EditAddress, "Command4", ""},  {Command::Delete, "Command7", ""},
+      {Command::OpenPage, "Command8", ""},     {Command::Record, "Command1", ""},
+      {Command::OpenDataFolder, "Command3", ""}, {Command::Guide, "Command2", ""},
+      {Command::AddByName, "", "dialog:place"}, {Command::Schedule, "", "dialog:schedule"},
+      {Command::Export, "", "said:已导出到 t.csv：0 行，0 个地名\n未能导出：\n上海：.+\n北京："},
+      {Command::ExportPlace, "", "said:已导出到 t.csv：0 行，0 个地名\n未能导出：\n北京：[^\n]+\\|"},
+      {Command::Chart, "", "said:北京 还没有记录"},
+      {Command::Check, "", "download:http://a/1"},
+      {Command::Coverage, "", "informed:记录覆盖.*\n上海：还没有记录\n北京：还没有记录"},
+      {Command::About, "", "informed:Vantoril \\d"},
+  };
+  // What one command did, each thing it did ended by "|".
+  const auto run = [](bool selected, const std::function<void(FormFixture&, const CommandDialogs&)>& act) {
+    FormFixture f;
+    writeGbk(f.website("北京.txt"), u"http://a/1\r\n");
+    writeGbk(f.website("上海.txt"), u"http://a/2\r\n");
+    f.form->load();
+    if (selected) f.form->userSelect(f.form->List1.entries()[0] == u"北京" ? 0 : 1);
+    std::string happened;
+    const CommandDialogs dialogs{[&] { return happened += "dialog:place|", std::string(); },
+                                 [&] { happened += "dialog:schedule|"; },
+                                 [&](const std::string&) { return f.folder.path() + pathSeparator() + "t.csv"; }};
+    act(f, dialogs);
+    for (const auto& q : f.input.asked) happened += "asked:" + toUtf8(q.title) + "|";
+    for (const auto& c : f.starter.calls) happened += "started:" + toUtf8(c.commandLine) + "|";
+    for (const auto& a : f.downloader.requested) happened += "download:" + toUtf8(a) + "|";
+    for (const std::string& message : f.report.messages)
+      happened += (f.report.informed ? "informed:" : "said:") + message + "|";
+    for (const char* place : {"北京", "上海"})
+      if (!fileExists(f.website(place + std::string(".txt")))) happened += std::string("deleted:") + place + "|";
+    const std::string folder = f.folder.path() + pathSeparator();
+    for (std::size_t at; (at = happened.find(folder)) != std::string::npos;) happened.erase(at, folder.size());
+    return happened;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(toUtf8(menuEntry(c.command).text));
+    const std::string happened = run(true, [&](FormFixture& f, const CommandDialogs& d) {
+      chooseCommand(*f.form, c.command, f.form->List1.selectedIndex(), d);
+    });
+    if (!c.button.empty()) {
+      EXPECT_FALSE(happened.empty());
+      EXPECT_EQ(happened, run(true, [&](FormFixture& f, const CommandDialogs&) {
+                  f.form->click(*static_cast<CommandButton*>(f.form->control(c.button)));
+                }));
+    } else {
+      EXPECT_TRUE(std::regex_search(happened, std::regex(c.expected))) << happened;
+    }
+  }
+  for (const Command command : {Command::Chart, Command::Check, Command::ExportPlace})
+    EXPECT_EQ(run(false, [&](FormFixture& f, const CommandDialogs& d) { chooseCommand(*f.form, command, -1, d); }),
+              "said:" + std::string(kNoPlaceChosen) + "|");
 }
 
 }  // namespace

@@ -179,15 +179,15 @@ TEST(ListMenu, AddsThePlaceChosenByNameAndReportsADialogThatFails) {
   Form1& form = *fixture.form;
   form.load();
   const auto failing = [] { throw Failure("无法打开对话框：测试"); };
-  chooseListMenuEntry(form, ListMenuEntry::AddByName, -1, {[] { return std::string("101210102"); }, failing});
+  chooseCommand(form, Command::AddByName, -1, {[] { return std::string("101210102"); }, failing});
   EXPECT_EQ(form.List1.selectedText(), u"萧山");
-  chooseListMenuEntry(form, ListMenuEntry::AddByName, -1, {[] { return std::string(); }, failing});
+  chooseCommand(form, Command::AddByName, -1, {[] { return std::string(); }, failing});
   EXPECT_EQ(form.List1.entryCount(), 1) << "a search left without a choice added a place";
   // Neither dialog's failure leaves the window's event: each is reported.
   fixture.report.messages.clear();
-  chooseListMenuEntry(form, ListMenuEntry::Schedule, -1, {[]() -> std::string { return {}; }, failing});
-  chooseListMenuEntry(form, ListMenuEntry::AddByName, -1,
-                      {[]() -> std::string { throw Failure("无法打开对话框：测试"); }, failing});
+  chooseCommand(form, Command::Schedule, -1, {[]() -> std::string { return {}; }, failing});
+  chooseCommand(form, Command::AddByName, -1,
+                {[]() -> std::string { throw Failure("无法打开对话框：测试"); }, failing});
   EXPECT_EQ(fixture.report.messages, std::vector<std::string>(2, "无法打开对话框：测试"));
   EXPECT_EQ(form.List1.entryCount(), 1);
 }

@@ -557,7 +557,7 @@ TEST(RecordingRunFailure, NoPlaceIsSaidAndTheFolderMadeWhetherItWasMissingOrEmpt
     EXPECT_TRUE(run.f.downloader.requested.empty());
     EXPECT_EQ(run.f.report.messages, std::vector<std::string>{noPlacesText(catalogue::folder(run.f.folder.path()))});
     EXPECT_TRUE(run.f.report.messages[0].starts_with("没有地名：")) << run.f.report.messages[0];
-    EXPECT_TRUE(contains(run.f.report.messages[0], "用 按名称添加地名… 或 vantoril --add 添加"));
+    EXPECT_TRUE(contains(run.f.report.messages[0], "请用菜单 地名 → 按名称添加… 或 vantoril --add 添加"));
     EXPECT_TRUE(std::filesystem::is_directory(run.f.website()));
     EXPECT_FALSE(std::filesystem::exists(run.f.weatherData()));
     EXPECT_EQ(run.f.form->lastRunExitCode(), 0);

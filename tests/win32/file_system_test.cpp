@@ -152,6 +152,18 @@ TEST(WindowsProcessStart, AProgramThatCannotBeStartedFailsNamingTheCommandLine) 
   ShellProcessStarter noBrowser(u"C:\\no\\such\\browser.exe");
   EXPECT_THROW(noBrowser.start(u"C:\\\\Program Files\\\\Internet Explorer\\\\IEXPLORE.exe ", WindowStyle::MinimizedFocus),
                Failure);
+  // What the shell cannot open is told, naming it: a missing page, a file
+  // no program opens (the protocol handler itself would say nothing).
+  TempFolder folder;
+  createNewFile(folder / "图表.vantoril-none", "x");
+  for (const std::string& path : {folder / "没有.html", folder / "图表.vantoril-none"}) {
+    try {
+      starter.start(u"rundll32 url.dll,FileProtocolHandler \"" + fromUtf8(path) + u"\"", WindowStyle::NormalFocus);
+      ADD_FAILURE() << path << " opened";
+    } catch (const Failure& e) {
+      EXPECT_TRUE(std::string(e.what()).starts_with("无法打开 " + path + "：")) << e.what();
+    }
+  }
 }
 
 TEST(WindowsPaths, TheDataFolderReachesTheShellAsAWindowsPathWithItsTrailingBackslash) {

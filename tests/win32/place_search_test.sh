@@ -40,13 +40,14 @@ printf 'http://127.0.0.1:9/none\r\n' >"$PROGRAM_FOLDER/WebSite/北京.txt"
 APP_PID=$!
 WINDOW=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vantoril v 1\.0$' | head -n 1)
 [ -n "$WINDOW" ] || fail "the window did not appear; program output: $(cat "$WORK/program.log")"
+measure_menu
 sleep 1
 
 # Below the one place the menu holds only the program's entries.
-xdotool mousemove --window "$WINDOW" 100 62 click 3
+pointer 100 62 click 3
 sleep 1
 screenshot win32-place-search-menu >/dev/null
-xdotool mousemove --window "$WINDOW" 120 72 click 1
+pointer 120 72 click 1
 dialog=$(wait_shown '按名称添加地名' 20) || fail "the menu did not open the search dialog"
 
 # The search box takes the keyboard after a click (and a Shift that only
