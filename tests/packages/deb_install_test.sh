@@ -19,8 +19,9 @@ fail() { echo "FAIL (deb_install_test): $*" >&2; exit 1; }
 for tool in debootstrap chroot mount dpkg-deb; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
-mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n1)
-[ -n "$mirror" ] || mirror=$(sed -n 's/^deb \(\[[^]]*\] \)\?\([^ ]*\) bookworm .*/\2/p' /etc/apt/sources.list 2>/dev/null | head -n1)
+# A system has one or the other list (a fresh debootstrap root only the old one).
+mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n1 || true)
+[ -n "$mirror" ] || mirror=$(sed -n 's/^deb \(\[[^]]*\] \)\?\([^ ]*\) bookworm .*/\2/p' /etc/apt/sources.list 2>/dev/null | head -n1 || true)
 [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
 version=$(dpkg-deb -f "$deb" Version)
 
