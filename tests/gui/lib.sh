@@ -77,6 +77,8 @@ make_program_folder() {
   cp "$PROGRAM" "$PROGRAM_FOLDER/vantoril"
   # The window module lies beside the program.
   cp "$(dirname "$PROGRAM")/vantoril-window.so" "$PROGRAM_FOLDER/" || fail "no window module beside $PROGRAM"
+  # And the user guide, which 作者博客 and 帮助 → 使用说明 open.
+  cp "$(dirname "$PROGRAM")/guide.html" "$PROGRAM_FOLDER/" || fail "no user guide beside $PROGRAM"
   local entry
   for entry in "$@"; do
     mkdir -p "$PROGRAM_FOLDER/WebSite"

@@ -85,7 +85,9 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndWhatIsRefusedIsNamed) {
       {{"--record", "--chart", "杭州"}, 2, false, false, "", "--chart"},
       {{"--chart"}, 2, false, false, "", "--chart 后面缺少地名"},
       {{"--find"}, 2, false, false, "", "--find 后面缺少文字"},
-      {{"--chart", "北京", "上海"}, 2, false, false, "", "不认识的选项或参数：上海"},
+      {{"--chart", "北京", "上海"}, 2, false, true, "", "没有这个地名：“上海”"},
+      {{"--daily"}, 2, false, false, "", "--daily 只能与 --export 一起用"},
+      {{"--export", "t.csv", "--daily", "--with-gaps"}, 2, false, false, "", "--daily 和 --with-gaps 不能一起用"},
       {{"--record=bad"}, 2, false, false, "", "无法读懂命令行：--record=bad"},
       // Places: one the program does not know is a bad argument.
       {{"--chart", "不存在"}, 2, false, true, "", "没有这个地名：“不存在”（地名列表里没有，也没有它的记录）"},
@@ -156,7 +158,7 @@ TEST(CommandLineModes, OnlyNoArgumentsOpensTheWindowAndWhatIsRefusedIsNamed) {
   CaughtOutput output;
   vantoril::runCommandLine({"--help"}, [] { return std::string(); }, [] { return 7; });
   const std::string help = output.outText.str();
-  EXPECT_EQ(englishLeft(help, {"vantoril", "Vantoril", "off", "csv", "tsv"}), "") << help;
+  EXPECT_EQ(englishLeft(help, {"vantoril", "Vantoril", "off", "csv", "tsv", "html"}), "") << help;
   for (const char* code : {"0 完成", "1 失败", "2 不认识", "3 定时记录"}) EXPECT_TRUE(contains(help, code)) << help;
 }
 

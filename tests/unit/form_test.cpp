@@ -490,8 +490,11 @@ TEST(MenuBar, EachCommandDoesWhatItsEntrySays) {
       {Command::OpenPage, "Command8", ""},     {Command::Record, "Command1", ""},
       {Command::OpenDataFolder, "Command3", ""}, {Command::Guide, "Command2", ""},
       {Command::AddByName, "", "dialog:place"}, {Command::Schedule, "", "dialog:schedule"},
-      {Command::Export, "", "said:已导出到 t.csv：0 行，0 个地名\n未能导出：\n上海：.+\n北京："},
-      {Command::ExportPlace, "", "said:已导出到 t.csv：0 行，0 个地名\n未能导出：\n北京：[^\n]+\\|"},
+      {Command::Export, "", "informed:已导出到 t.csv：0 行，0 个地名\n\n以下 2 个地名未能导出：\n2 个地名都在 .+ 中没有数据文件（上海"},
+      {Command::ExportPlace, "", "informed:已导出到 t.csv：0 行，0 个地名\n\n以下 1 个地名未能导出：\n北京：[^\n]+\\|"},
+      {Command::EditAddressHere, "", "asked:.*\\|"},
+      {Command::Overview, "", "started:.*一览\\.html"},
+      {Command::Compare, "", "said:要比较的地名都还没有记录"},
       {Command::Chart, "", "said:北京 还没有记录"},
       {Command::Check, "", "download:http://a/1"},
       {Command::Coverage, "", "informed:记录覆盖.*\n上海：还没有记录\n北京：还没有记录"},
@@ -534,7 +537,7 @@ TEST(MenuBar, EachCommandDoesWhatItsEntrySays) {
       EXPECT_TRUE(std::regex_search(happened, std::regex(c.expected))) << happened;
     }
   }
-  for (const Command command : {Command::Chart, Command::Check, Command::ExportPlace})
+  for (const Command command : {Command::Chart, Command::Check, Command::ExportPlace, Command::EditAddressHere})
     EXPECT_EQ(run(false, [&](FormFixture& f, const CommandDialogs& d) { chooseCommand(*f.form, command, -1, d); }),
               "said:" + std::string(kNoPlaceChosen) + "|");
 }

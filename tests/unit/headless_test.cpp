@@ -326,8 +326,8 @@ TEST(HeadlessRecord, ADataFileSavedAgainByASpreadsheetKeepsItsRecordsAndTheNextF
     EXPECT_EQ(exported.exitCode, 0) << exported.err;
     EXPECT_EQ(exported.out, std::vector<std::string>{"已写入 " + (r.program.folder / "t.tsv") + "：50 行，1 个地名"});
     const std::string table = test::readBytes(r.program.folder / "t.tsv");
-    EXPECT_TRUE(test::contains(table, "杭州\t2016-03-01T08:00+08:00\t-8\t0")) << table;
-    EXPECT_TRUE(test::contains(table, "杭州\t2014-06-19T14:00+08:00\t")) << table;
+    EXPECT_TRUE(test::contains(table, "杭州\t2016-03-01 08:00\t-8\t0")) << table;
+    EXPECT_TRUE(test::contains(table, "杭州\t2014-06-19 14:00\t")) << table;
   }
 }
 
@@ -422,10 +422,12 @@ TEST(HeadlessRecord, RecordsThatMoveBetweenFilesReachTheDiskInOrder) {
 // ----------------------------------------------------------------- Rename
 
 // The files of a folder, by name.
+// The files of a folder, less the overview page every run writes.
 std::set<std::string> namesIn(const std::string& folder) {
   std::set<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(test::fsPath(folder)))
     names.insert(test::utf8Path(e.path().filename()));
+  names.erase("一览.html");
   return names;
 }
 
