@@ -23,25 +23,7 @@ build_bench vantoril
 folder=$work/program
 mkdir -p "$folder/WebSite" "$folder/WeatherData"
 cp "$build/vantoril" "$folder/"
-python3 - "$folder" "$places" "$records" <<'PY'
-import datetime, os, shutil, sys
-folder, places, records = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-start = datetime.datetime(2025, 1, 1, 8)
-out = ["天气数据文件"]
-for n in range(records):
-    t = start + datetime.timedelta(hours=12 * n)
-    out += ["数据记录时间:" + t.strftime("%Y%m%d%H"), "整点\t气温\t降水\t湿度"]
-    for r in range(25):
-        h = t - datetime.timedelta(hours=24 - r)
-        out.append(f"{h.hour:02d}\t{(n * 7 + r * 3) % 400 / 10 - 5:.1f}\t{(r * n) % 13 / 10:.1f}\t{40 + (n + r) % 60}")
-    out.append("")
-first = f"{folder}/WeatherData/地点000-WeatherData.xls"
-open(first, "wb").write(("\r\n".join(out) + "\r\n").encode("gbk"))
-for p in range(places):
-    name = f"地点{p:03d}"
-    open(f"{folder}/WebSite/{name}.txt", "wb").write("http:\r\n".encode("gbk"))
-    if p: shutil.copyfile(first, f"{folder}/WeatherData/{name}-WeatherData.xls")
-PY
+make_recorded_places "$folder" "$places" "$records" "2025-01-01 08"
 bytes=$(cat "$folder"/WeatherData/*.xls | wc -c)
 say "== $places places × $records records: $((bytes / 1000000)) MB of data files"
 

@@ -140,3 +140,33 @@ page_folder() {
   fi
   printf '%s' "$folder"
 }
+
+# FOLDER with N places (地点000…) and their data files of RECORDS records,
+# twelve hours apart from START ("2025-01-01 08"), or ending at this hour
+# (Beijing time) when START is "now".
+make_recorded_places() {  # FOLDER N RECORDS START
+  mkdir -p "$1/WebSite" "$1/WeatherData"
+  python3 - "$@" <<'PY'
+import datetime, shutil, sys
+folder, places, records, start = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+if start == "now":
+    end = datetime.datetime.utcnow().replace(minute=0, second=0, microsecond=0) + datetime.timedelta(hours=8)
+    start = end - datetime.timedelta(hours=12 * (records - 1))
+else:
+    start = datetime.datetime.strptime(start, "%Y-%m-%d %H")
+out = ["天气数据文件"]
+for n in range(records):
+    t = start + datetime.timedelta(hours=12 * n)
+    out += ["数据记录时间:" + t.strftime("%Y%m%d%H"), "整点\t气温\t降水\t湿度"]
+    for r in range(25):
+        h = t - datetime.timedelta(hours=24 - r)
+        out.append(f"{h.hour:02d}\t{(n * 7 + r * 3) % 400 / 10 - 5:.1f}\t{(r * n) % 13 / 10:.1f}\t{40 + (n + r) % 60}")
+    out.append("")
+first = f"{folder}/WeatherData/地点000-WeatherData.xls"
+open(first, "wb").write(("\r\n".join(out) + "\r\n").encode("gbk"))
+for p in range(places):
+    name = f"地点{p:03d}"
+    open(f"{folder}/WebSite/{name}.txt", "wb").write("http:\r\n".encode("gbk"))
+    if p: shutil.copyfile(first, f"{folder}/WeatherData/{name}-WeatherData.xls")
+PY
+}

@@ -28,28 +28,8 @@ fi
 
 # A program folder of N places, their records ending at this hour (Beijing time).
 make_places() {  # folder count
-  mkdir -p "$1/WebSite" "$1/WeatherData"
+  make_recorded_places "$1" "$2" "$records" now
   cp "$program" "$1/vantoril"
-  python3 - "$1" "$2" "$records" <<'PY'
-import datetime, shutil, sys
-folder, places, records = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-end = datetime.datetime.utcnow().replace(minute=0, second=0, microsecond=0) + datetime.timedelta(hours=8)
-start = end - datetime.timedelta(hours=12 * (records - 1))
-out = ["天气数据文件"]
-for n in range(records):
-    t = start + datetime.timedelta(hours=12 * n)
-    out += ["数据记录时间:" + t.strftime("%Y%m%d%H"), "整点\t气温\t降水\t湿度"]
-    for r in range(25):
-        h = t - datetime.timedelta(hours=24 - r)
-        out.append(f"{h.hour:02d}\t{(n * 7 + r * 3) % 400 / 10 - 5:.1f}\t{(r * n) % 13 / 10:.1f}\t{40 + (n + r) % 60}")
-    out.append("")
-first = f"{folder}/WeatherData/地点000-WeatherData.xls"
-open(first, "wb").write(("\r\n".join(out) + "\r\n").encode("gbk"))
-for p in range(places):
-    name = f"地点{p:03d}"
-    open(f"{folder}/WebSite/{name}.txt", "wb").write("http:\r\n".encode("gbk"))
-    if p: shutil.copyfile(first, f"{folder}/WeatherData/{name}-WeatherData.xls")
-PY
 }
 
 many=$work/many
