@@ -223,8 +223,11 @@ screenshot win32-schedule-dialog "$dialog" >/dev/null
 xdotool mousemove --window "$dialog" 324 238 click 1  # 取消
 wait_gone '^定时记录$' 20 || fail "Cancel did not close the schedule's dialog"
 
-# "导出此地数据…" over 北京: the common save dialog opens in the data folder
-# at vantoril-<date>.csv; Enter takes it, and a message says where it went.
+# "导出此地数据…" over 北京: the common save dialog opens in the user's
+# documents folder at vantoril-<date>.csv; Enter takes it, and a message says
+# where it went.
+table=$(readlink -f "$WINEPREFIX/drive_c/users/$(id -un)/Documents")/vantoril-$(date +%Y-%m-%d).csv
+rm -f "$table"
 pointer 60 31 click 3
 sleep 1
 xdotool key Down Down Down Return
@@ -232,19 +235,19 @@ dialog=$(wait_shown '^导出数据$' 30 "$WINDOW") || fail "the menu's 导出此
 sleep 1
 screenshot win32-export-dialog "$dialog" >/dev/null
 xdotool key Return
-table=$PROGRAM_FOLDER/vantoril-$(date +%Y-%m-%d).csv
-timeout 20 bash -c "until [ -s '$table' ]; do sleep 0.2; done" || fail "no table $table; the folder holds: $(ls "$PROGRAM_FOLDER")"
+timeout 20 bash -c "until [ -s '$table' ]; do sleep 0.2; done" || fail "no table $table in the documents folder"
 box=$(wait_shown '^Vantoril v 1\.0$' 20 "$WINDOW") || fail "no message after the export"
 screenshot win32-export-done "$box" >/dev/null
 xdotool key Return
 python3 - "$table" <<'PY' || fail "the table of 北京 is not what it should be"
-import csv, sys
+import csv, re, sys
 data = open(sys.argv[1], "rb").read()
-assert data.startswith("\ufeff地名,时间,气温,降水,湿度,质量\r\n".encode()), data[:40]
+assert data.startswith("\ufeff地名,时间（北京时间）,气温,降水,湿度,质量\r\n".encode()), data[:40]
 rows = list(csv.reader(open(sys.argv[1], encoding="utf-8-sig", newline="")))[1:]
-assert rows and all(r[0] == "北京" and r[1].endswith(":00+08:00") for r in rows), rows[:2]
+assert rows and all(r[0] == "北京" and re.fullmatch(r"\d{4}-\d\d-\d\d \d\d:00", r[1]) for r in rows), rows[:2]
 assert [r[1] for r in rows] == sorted(set(r[1] for r in rows)), "hours out of order or twice"
 PY
+rm -f "$table"
 
 # Every command of the menu bar, by its access keys (Alt and the menu's,
 # then the entry's) and the usual shortcuts, with 北京 selected: the window
