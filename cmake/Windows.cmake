@@ -122,7 +122,7 @@ set_tests_properties(run_lock_user_test PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 
 # The window under wine inside Xvfb, from a program folder of its own.
 add_test(NAME window_test COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/window_test.sh
   $<TARGET_FILE:vantoril> ${CMAKE_BINARY_DIR}/artefacts ${CMAKE_BINARY_DIR})
-set_tests_properties(window_test PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
+set_tests_properties(window_test PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
 # The notification-area icon, in a wine session with a display.
 add_test(NAME tray_notification_test COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/tray_notification_test.sh
   $<TARGET_FILE:unit_tests> ${CMAKE_BINARY_DIR}/artefacts ${CMAKE_BINARY_DIR})
