@@ -33,6 +33,11 @@ case $action in
     "${in_locale[@]}" wine net start schedule </dev/null >/dev/null 2>&1 || true
     ;;
   run) exec "${in_locale[@]}" wine "$@" ;;
-  stop) wineserver -k </dev/null >/dev/null 2>&1 || true ;;
+  # Until the wineserver has gone: a wine started while it is going down
+  # may fail to start.
+  stop)
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    wineserver -w </dev/null >/dev/null 2>&1 || true
+    ;;
   *) echo "usage: $0 BUILD start|run PROG ARGS|stop" >&2; exit 2 ;;
 esac

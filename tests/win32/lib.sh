@@ -21,6 +21,11 @@ start_wine_x() {
   # installed Chinese face (Zen Hei's bitmap strikes lose strokes under wine).
   printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"SimSun"="WenQuanYi Micro Hei"\r\n"\xcb\xce\xcc\xe5"="WenQuanYi Micro Hei"\r\n' \
     >"$WORK/fonts.reg"
-  LC_ALL=zh_CN.UTF-8 wine regedit /S "Z:$WORK/fonts.reg" </dev/null >/dev/null 2>&1 ||
-    fail "cannot set the font replacement"
+  # The first wine of a session may meet the server of the last one going down.
+  local try
+  for try in 1 2 3; do
+    LC_ALL=zh_CN.UTF-8 wine regedit /S "Z:$WORK/fonts.reg" </dev/null >"$WORK/regedit.log" 2>&1 && break
+    [ "$try" -lt 3 ] || fail "cannot set the font replacement: $(cat "$WORK/regedit.log")"
+    sleep 1
+  done
 }
