@@ -96,7 +96,7 @@ out=$(in_root vantoril --record 2>&1) || fail "root's --record failed: $out"
 add_place /root/.local/share/vantoril
 out=$(in_root vantoril --record 2>&1) || fail "root's --record failed: $out"
 cmp "$target/root/.local/share/vantoril/WeatherData/北京-WeatherData.xls" "$expected" || fail "root's data file differs"
-[ "$(ls "$target/usr/lib/vantoril" | tr '\n' ' ')" = "vantoril vantoril-window.so " ] ||
+[ "$(ls "$target/usr/lib/vantoril" | tr '\n' ' ')" = "guide.html vantoril vantoril-window.so " ] ||
   fail "files beside the installed program: $(ls "$target/usr/lib/vantoril")"
 
 # The user's schedule (a crontab line: no user manager here), left on over
