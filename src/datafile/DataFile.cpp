@@ -6,6 +6,7 @@
 
 #include "datafile/FolderNames.h"
 #include "datafile/Format.h"
+#include "datafile/LastRecord.h"
 #include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
@@ -201,6 +202,54 @@ bool endsWith(const std::string& file, std::string_view bytes) {
   return size >= bytes.size() && readFileFrom(file, size - bytes.size()) == bytes;
 }
 
+// The data file as a place's turn finds it, read once: the newest record,
+// the check of its end and the append all take this one open (where the
+// file cannot be opened to be written, each of them goes its own way, and
+// the write says why it fails).
+struct DataEnd {
+  std::string path;
+  std::optional<OpenFile> open;
+  bool exists = false;
+  unsigned long long size = 0;
+  unsigned long long from = 0;  // where `end` starts
+  std::string end;
+
+  DataEnd(std::string file, const FolderNames* names)
+      : path(std::move(file)),
+        open(mayHold(names, path) ? OpenFile::forAppend(path) : std::nullopt),
+        exists(open || (mayHold(names, path) && fileExists(path))) {}
+
+  void read() {
+    if (!exists) return;
+    size = open ? open->size() : fileSize(path);
+    from = size > kEndRead ? size - kEndRead : 0;
+    end = open ? open->readFrom(from) : readFileFrom(path, from);
+  }
+
+  std::optional<long long> newestRecordHour() const {
+    if (!exists) return std::nullopt;
+    return lastRecordHourFrom(end, from, [&] { return open ? open->readFrom(0) : readWholeFile(path); });
+  }
+
+  void cut(unsigned long long to) {
+    if (open) open->truncate(to);
+    else truncateFile(path, to);
+  }
+
+  // Appends `bytes`, made when missing; on disk before the call returns
+  // when `durable`.
+  void append(std::string_view bytes, bool durable) {
+    if (open) {
+      OpenFile file = std::move(*open);
+      open.reset();
+      file.appendAndClose(bytes, durable);
+      return;
+    }
+    appendOrCreateFile(path, bytes);
+    if (durable) syncFile(path);
+  }
+};
+
 // Makes the data file end where a record may follow: a torn end (a write
 // cut short by a power cut or a crash, Format.h's tornFrom) is moved, byte
 // for byte, to the end of the place's ".damaged" file, on disk before it
@@ -212,38 +261,45 @@ bool endsWith(const std::string& file, std::string_view bytes) {
 // missing or empty (so that its next write starts it afresh), the line
 // break a last line without one lacks, else nothing. What was moved is said
 // in `repaired`.
-std::string mendEnd(const std::string& programFolder, std::u16string_view place, std::string& repaired,
-                    const FolderNames* names) {
-  const std::string file = path(programFolder, place), damaged = damagedPath(programFolder, place);
-  if (!mayHold(names, file) || !fileExists(file)) return headerBytes();
-  const unsigned long long size = fileSize(file);
-  if (size == 0) return headerBytes();
-  const unsigned long long from = size > kEndRead ? size - kEndRead : 0;
-  const std::string end = readFileFrom(file, from);
-  const std::optional<std::size_t> found = tornFrom(end, from == 0);
+std::string mendEnd(const std::string& programFolder, std::u16string_view place, DataEnd& data,
+                    std::string& repaired, const FolderNames* names) {
+  const std::string damaged = damagedPath(programFolder, place);
+  if (!data.exists || data.size == 0) return headerBytes();
+  const std::optional<std::size_t> found = tornFrom(data.end, data.from == 0);
   if (!found)
-    throw Failure("数据文件 " + file + " 的最后 " + std::to_string(kEndRead) +
+    throw Failure("数据文件 " + data.path + " 的最后 " + std::to_string(kEndRead) +
                   " 字节中没有换行，无法确定最后一条记录是否完整，请查看后再记录");
   const std::size_t torn = *found;
-  if (torn == end.size()) return std::string(missingLineBreak(end));
-  const std::string_view tail = std::string_view(end).substr(torn);
-  appendToFile(file, {});  // fails where the data file cannot be written, so not cut
+  if (torn == data.end.size()) return std::string(missingLineBreak(data.end));
+  const std::string_view tail = std::string_view(data.end).substr(torn);
+  // Fails where the data file cannot be written, so not cut.
+  if (!data.open) appendToFile(data.path, {});
   if (!endsWith(damaged, tail)) {
     const bool created = !mayHold(names, damaged) || !fileExists(damaged);
     appendOrCreateFile(damaged, tail);
     syncFile(damaged);
     if (created) syncFolder(folder(programFolder));
   }
-  truncateFile(file, from + torn);
+  data.cut(data.from + torn);
   repaired = "数据文件末尾有 " + std::to_string(tail.size()) + " 字节不完整的内容，已移到 " + damaged;
-  return from + torn == 0 ? headerBytes() : std::string();
+  return data.from + torn == 0 ? headerBytes() : std::string();
+}
+
+// The newest record's hour, for what the run tells its person; none where
+// the files cannot tell it.
+template <class Read>
+std::optional<long long> newestOrNone(Read&& read) {
+  try {
+    return read();
+  } catch (const Failure&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace
 
 Appended appendRecord(const std::string& programFolder, std::u16string_view place, std::u16string_view record,
                       const FolderNames* names) {
-  ensureFolder(folder(programFolder));
   const std::string file = path(programFolder, place);
   const std::string pending = pendingPath(programFolder, place);
   const std::string landing = landingPath(programFolder, place);
@@ -264,28 +320,37 @@ Appended appendRecord(const std::string& programFolder, std::u16string_view plac
     // The pending records are in the data file already: this one goes
     // alone, and where it cannot, it fails (the pending file, which still
     // holds records that landed, must take no more).
-    const std::string header = mendEnd(programFolder, place, appended.repaired, names);
-    appendOrCreateFile(file, header + bytes);
+    appended.before = newestOrNone([&] { return lastRecordHourIn(readWholeFile(pending), true); });
+    DataEnd data(file, names);
+    data.read();
+    if (!appended.before) appended.before = newestOrNone([&] { return data.newestRecordHour(); });
+    const std::string header = mendEnd(programFolder, place, data, appended.repaired, names);
+    data.append(header + bytes, false);
     return appended;
   }
   const std::optional<std::string> pendingBytes =
       mayHold(names, pending) ? readFileIfExists(pending) : std::optional<std::string>();
   const bool hadPending = pendingBytes.has_value();
   const std::string kept = pendingBytes.value_or(std::string());
+  if (hadPending) appended.before = lastRecordHourIn(kept, true);
+  DataEnd data(file, names);
+  // Mostly there: the folder is looked for only when the file is not.
+  if (!data.exists) ensureFolder(folder(programFolder));
   try {
-    const std::string header = mendEnd(programFolder, place, appended.repaired, names);
+    data.read();
+    if (!appended.before) appended.before = newestOrNone([&] { return data.newestRecordHour(); });
+    const std::string header = mendEnd(programFolder, place, data, appended.repaired, names);
     if (kept.empty()) {
-      appendOrCreateFile(file, header + bytes);
+      data.append(header + bytes, false);
     } else {
       // The pending records, then this one, in one write, noted first: the
       // note on disk before the write, the write on disk before the pending
       // file goes, its going on disk before the note goes.
-      const bool created = !fileExists(file);
+      const bool created = !data.exists;
       const std::string all = header + kept + bytes;
-      replaceFile(landing, (created ? std::string(kNewFile) : std::to_string(fileSize(file))) + "\r\n" + all);
+      replaceFile(landing, (created ? std::string(kNewFile) : std::to_string(data.size)) + "\r\n" + all);
       try {
-        appendOrCreateFile(file, all);
-        syncFile(file);
+        data.append(all, true);
         if (created) syncFolder(folder(programFolder));
       } catch (const Failure&) {
         // Nothing landed: the note goes (or the next call finds that out).

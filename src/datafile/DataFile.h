@@ -3,6 +3,7 @@
 // text with CR LF line ends, a header line and one 28-line record per run;
 // written and mended here, read as Format.h says.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,9 @@ struct Appended {
   bool kept = false;     // in the pending file, not (yet) in the data file
   std::string cause;     // why the data file could not take it
   std::string repaired;  // what was moved from the data file's torn end, if anything
+  // The hour (notify::siteHour) of the newest record before this one, as
+  // lastRecordHour finds it; none where the files hold none or cannot be read.
+  std::optional<long long> before;
 };
 
 // Creates the folder where it is missing, then appends the record followed

@@ -21,6 +21,13 @@ void FolderNames::look() {
   listed_ = false;
   keys_.clear();
   if (!changedAt || *changedAt >= now - kSettled) return;
+  listNow();
+  changedAt_ = changedAt;
+}
+
+void FolderNames::listNow() {
+  listed_ = false;
+  keys_.clear();
   try {
     for (const FolderEntry& entry : listFolder(folder_))
       if (!entry.isFolder) keys_.insert(ntfsNameKey(entry.name));
@@ -28,7 +35,6 @@ void FolderNames::look() {
     keys_.clear();  // every file looked for, as without a listing
     return;
   }
-  changedAt_ = changedAt;
   listed_ = true;
 }
 

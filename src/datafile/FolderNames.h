@@ -21,6 +21,10 @@ class FolderNames {
   // Changed a moment ago: not listed, every file may be there.
   void look();
 
+  // The folder listed now, whatever its time, for a use that is over
+  // before the folder changes again (a page written at a run's end).
+  void listNow();
+
   // Whether the file `path` (in the folder) may be there: false only where
   // the folder, as listed at a look, holds no name like its own, letters
   // of either case alike (as Windows finds a file).

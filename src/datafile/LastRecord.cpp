@@ -22,9 +22,8 @@ std::optional<long long> lastRecordHour(const std::string& programFolder, std::u
     // first, the whole file only when the end holds no record.
     const unsigned long long size = fileSize(path);
     const unsigned long long from = size > kTail ? size - kTail : 0;
-    if (const auto hour = lastRecordHourIn(readFileFrom(path, from), from == 0)) return hour;
-    if (from > 0)
-      if (const auto hour = lastRecordHourIn(readWholeFile(path), true)) return hour;
+    if (const auto hour = lastRecordHourFrom(readFileFrom(path, from), from, [&] { return readWholeFile(path); }))
+      return hour;
   }
   return std::nullopt;
 }

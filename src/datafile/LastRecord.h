@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "datafile/Format.h"
+
 namespace vantoril::datafile {
 
 class FolderNames;
@@ -15,5 +17,14 @@ class FolderNames;
 // With `names`, a file they say cannot be there is not looked for.
 std::optional<long long> lastRecordHour(const std::string& programFolder, std::u16string_view place,
                                         const FolderNames* names = nullptr);
+
+// The last record's hour in the file whose bytes from `from` on are `end`;
+// the whole file (`whole()`) is read only when its end holds none.
+template <class Whole>
+std::optional<long long> lastRecordHourFrom(std::string_view end, unsigned long long from, Whole&& whole) {
+  if (const auto hour = lastRecordHourIn(end, from == 0)) return hour;
+  if (from == 0) return std::nullopt;
+  return lastRecordHourIn(whole(), true);
+}
 
 }  // namespace vantoril::datafile

@@ -15,6 +15,7 @@
 #include "platform/Text.h"
 #include "quality/Quality.h"
 #include "datafile/DataFile.h"
+#include "datafile/FolderNames.h"
 #include "runlog/RunLog.h"
 
 namespace vantoril::overview {
@@ -79,11 +80,12 @@ std::unordered_map<std::string, LogState> logStates(std::string_view log) {
   return states;
 }
 
-chart::History recentHistory(const std::string& programFolder, std::u16string_view place, HourIndex since) {
-  const std::string data = datafile::path(programFolder, place);
-  std::optional<std::string> pending = readFileIfExists(datafile::pendingPath(programFolder, place));
+chart::History recentHistory(const std::string& programFolder, std::u16string_view place, HourIndex since,
+                             const datafile::FolderNames& names) {
+  const std::string data = datafile::path(programFolder, place), pendingFile = datafile::pendingPath(programFolder, place);
+  std::optional<std::string> pending = names.mayHold(pendingFile) ? readFileIfExists(pendingFile) : std::nullopt;
   std::u16string pendingText = pending ? cp936::decode(*pending) : std::u16string();
-  if (!fileExists(data)) return pending ? chart::readHistoryText(pendingText) : chart::History{};
+  if (!names.mayHold(data) || !fileExists(data)) return pending ? chart::readHistoryText(pendingText) : chart::History{};
   const unsigned long long size = fileSize(data);
   for (unsigned long long tail = kFirstTail;; tail *= 4) {
     const unsigned long long from = size > tail ? size - tail : 0;
@@ -120,12 +122,15 @@ std::string overviewText(const std::string& programFolder, const std::vector<std
   page += "</p>\n<table>\n<tr><th>地名</th><th>最新记录</th><th>状态</th><th>近 " + std::to_string(kStripDays) +
           " 天（" + dayLabel(firstDay) + "—" + dayLabel(today) +
           "）</th><th>昨天 最高/最低 (°C)</th><th>今天 最高/最低 (°C)</th><th>可疑读数</th></tr>\n";
+  // The data folder's names, listed once rather than each file looked for.
+  datafile::FolderNames names(datafile::folder(programFolder));
+  names.listNow();
   for (const std::u16string& place : places) {
     const std::string name = chart::escapedText(place);
     chart::History history;
     std::string failure;
     try {
-      history = recentHistory(programFolder, place, firstDay * 24 - 1);
+      history = recentHistory(programFolder, place, firstDay * 24 - 1, names);
     } catch (const std::exception& e) {
       failure = e.what();
     }
@@ -143,7 +148,8 @@ std::string overviewText(const std::string& programFolder, const std::vector<std
       if (d.day == today) dayNow = &d;
     }
     page += "<tr><td>";
-    if (fileExists(chart::pagePath(programFolder, place)))
+    const std::string chartPage = chart::pagePath(programFolder, place);
+    if (names.mayHold(chartPage) && fileExists(chartPage))
       page += "<a href=\"" + chart::relativeAddress(toUtf8(place) + "-WeatherData.html") + "\">" + name + "</a>";
     else
       page += name;

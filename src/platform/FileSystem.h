@@ -5,6 +5,7 @@
 // regular file nor a folder (socket, FIFO, device, broken link) counts as a
 // system entry, so it is never listed and is missing for the existence test.
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -109,6 +110,38 @@ std::string readFileFrom(const std::string& path, unsigned long long from);
 unsigned long long fileSize(const std::string& path);
 // Cuts the file to its first `size` bytes.
 void truncateFile(const std::string& path, unsigned long long size);
+
+// A regular file kept open to read its end, cut it and append to it, so
+// that the three take one open. Closed when the object goes.
+class OpenFile {
+ public:
+  // The file at `path` (through links) opened for reading and writing;
+  // nothing where fileExists finds no file or the file cannot be opened so
+  // (read-only, held by another program, no permission): each separate call
+  // above then says why.
+  static std::optional<OpenFile> forAppend(const std::string& path);
+  OpenFile(OpenFile&& other) noexcept;
+  OpenFile& operator=(OpenFile&&) = delete;
+  ~OpenFile();
+
+  // Its size when opened, or cut.
+  unsigned long long size() const { return size_; }
+  // readFileFrom's promise.
+  std::string readFrom(unsigned long long from) const;
+  // truncateFile's promise.
+  void truncate(unsigned long long size);
+  // appendToFile's promise, on disk before the call returns when
+  // `durable` (syncFile's promise); the file is closed then (a failed close
+  // cuts it back too) and the object does nothing more.
+  void appendAndClose(std::string_view bytes, bool durable = false);
+
+ private:
+  OpenFile(std::string path, std::intptr_t handle) : path_(std::move(path)), handle_(handle) {}
+  std::string path_;
+  std::intptr_t handle_;
+  unsigned long long size_ = 0;
+};
+
 // Renames within one folder; never replaces an existing file.
 void renameFile(const std::string& from, const std::string& to);
 // Renames `from` over `to` in one step, replacing the file `to` names.

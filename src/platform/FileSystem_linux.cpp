@@ -371,6 +371,63 @@ void truncateFile(const std::string& path, unsigned long long size) {
   if (::truncate(path.c_str(), static_cast<off_t>(size)) != 0) failWithErrno("无法截短文件 " + path, errno);
 }
 
+std::optional<OpenFile> OpenFile::forAppend(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  OpenFile file(path, fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  file.size_ = static_cast<unsigned long long>(st.st_size);
+  return file;
+}
+
+OpenFile::OpenFile(OpenFile&& other) noexcept
+    : path_(std::move(other.path_)), handle_(other.handle_), size_(other.size_) {
+  other.handle_ = -1;
+}
+
+OpenFile::~OpenFile() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+std::string OpenFile::readFrom(unsigned long long from) const {
+  std::string bytes;
+  char buffer[65536];
+  for (auto at = static_cast<off_t>(from);;) {
+    const ssize_t n = ::pread(static_cast<int>(handle_), buffer, sizeof buffer, at);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      failWithErrno("无法读取文件 " + path_, errno);
+    }
+    if (n == 0) return bytes;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+    at += n;
+  }
+}
+
+void OpenFile::truncate(unsigned long long size) {
+  if (::ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) != 0)
+    failWithErrno("无法截短文件 " + path_, errno);
+  size_ = size;
+}
+
+void OpenFile::appendAndClose(std::string_view bytes, bool durable) {
+  Fd fd(static_cast<int>(handle_));
+  handle_ = -1;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) failWithErrno("无法读取文件 " + path_, errno);
+  if (!writeAll(fd.get(), bytes) || (durable && ::fdatasync(fd.get()) != 0)) {
+    const int error = errno;
+    [[maybe_unused]] const int cut = ::ftruncate(fd.get(), st.st_size);
+    failWithErrno("无法写入文件 " + path_, error);
+  }
+  if (fd.close() != 0) {
+    const int error = errno;
+    [[maybe_unused]] const int cut = ::truncate(path_.c_str(), st.st_size);
+    failWithErrno("无法写入文件 " + path_, error);
+  }
+}
+
 void renameFile(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
   if (errno == EEXIST) throw Failure("无法改名：文件 " + to + " 已经存在");

@@ -320,6 +320,68 @@ void truncateFile(const std::string& path, unsigned long long size) {
     win32::fail("无法截短文件 " + path, ::GetLastError());
 }
 
+std::optional<OpenFile> OpenFile::forAppend(const std::string& path) {
+  if (!fileExists(path)) return std::nullopt;
+  HANDLE handle = ::CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  OpenFile file(path, reinterpret_cast<std::intptr_t>(handle));
+  LARGE_INTEGER size{};
+  if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileSizeEx(handle, &size)) return std::nullopt;
+  file.size_ = static_cast<unsigned long long>(size.QuadPart);
+  return file;
+}
+
+OpenFile::OpenFile(OpenFile&& other) noexcept
+    : path_(std::move(other.path_)), handle_(other.handle_), size_(other.size_) {
+  other.handle_ = 0;
+}
+
+OpenFile::~OpenFile() {
+  if (handle_) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::string OpenFile::readFrom(unsigned long long from) const {
+  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(from);
+  if (!::SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) win32::fail("无法读取文件 " + path_, ::GetLastError());
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(file, buffer, sizeof buffer, &n, nullptr)) win32::fail("无法读取文件 " + path_, ::GetLastError());
+    if (n == 0) return bytes;
+    bytes.append(buffer, n);
+  }
+}
+
+void OpenFile::truncate(unsigned long long size) {
+  if (!cutBack(reinterpret_cast<HANDLE>(handle_), static_cast<LONGLONG>(size)))
+    win32::fail("无法截短文件 " + path_, ::GetLastError());
+  size_ = size;
+}
+
+void OpenFile::appendAndClose(std::string_view bytes, bool durable) {
+  Handle file(reinterpret_cast<HANDLE>(handle_));
+  handle_ = 0;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.get(), &size) || !::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN))
+    win32::fail("无法读取文件 " + path_, ::GetLastError());
+  if (!writeAll(file.get(), bytes) || (durable && !::FlushFileBuffers(file.get()))) {
+    const DWORD error = ::GetLastError();
+    cutBack(file.get(), size.QuadPart);
+    win32::fail("无法写入文件 " + path_, error);
+  }
+  if (!file.close()) {
+    const DWORD error = ::GetLastError();
+    file.reset(::CreateFileW(wide(path_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.valid()) cutBack(file.get(), size.QuadPart);
+    win32::fail("无法写入文件 " + path_, error);
+  }
+}
+
 void renameFile(const std::string& from, const std::string& to) {
   // Without MOVEFILE_REPLACE_EXISTING an existing file is never replaced.
   if (::MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0)) return;

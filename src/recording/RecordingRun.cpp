@@ -203,7 +203,6 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
   // A place is named in the report by its name, an empty name by its place in the list.
   const auto label = [&] { return place.empty() ? "第 " + std::to_string(index + 1) + " 项（空地名）" : toUtf8(place); };
   const auto named = [&](const std::string& cause) { return label() + ": " + cause; };
-  std::optional<long long> before;
   try {
     List1.select(index);
     fill(Text15, List1.selectedText());
@@ -250,11 +249,6 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
 
     // What the data folder holds now, however long the page took.
     names.look();
-    try {
-      before = datafile::lastRecordHour(programFolder_, Text15.text(), &names);
-    } catch (const std::exception&) {
-      // Then the record cannot say what it follows; the append reports the file.
-    }
     const auto stale = notify::staleCause(time.time, services_.clock ? services_.clock() : std::chrono::system_clock::now());
     const datafile::Appended appended =
         datafile::appendRecord(programFolder_, Text15.text(), datafile::recordText(time.time, lists), &names);
@@ -263,15 +257,15 @@ Form1::PlaceOutcome Form1::recordPlace(int index, SeriesLists& lists, PagesAhead
       if (observer) observer->placeKept(place, time.time, appended.cause);
       const std::string kept = keptText(appended.cause);
       return {PlaceOutcome::Kept, place, named(kept), toUtf8(time.time) + " 暂存：" + kept, label(),
-              std::string(kKeptMessage), stale, before, time.time};
+              std::string(kKeptMessage), stale, appended.before, time.time};
     }
     if (observer) observer->placeRecorded(place, time.time);
     // A place recorded after its data file's torn end was moved aside has a
     // line in the report all the same.
     if (!appended.repaired.empty())
       return {PlaceOutcome::Recorded, place, named(appended.repaired), toUtf8(time.time) + " " + appended.repaired,
-              label(), appended.repaired, stale, before, time.time};
-    return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time), label(), {}, stale, before, time.time};
+              label(), appended.repaired, stale, appended.before, time.time};
+    return {PlaceOutcome::Recorded, place, {}, toUtf8(time.time), label(), {}, stale, appended.before, time.time};
   } catch (const SiteSilent& e) {
     // Reported once for the site, with the count of its places, at the end.
     lists.empty();

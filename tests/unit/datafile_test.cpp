@@ -433,6 +433,9 @@ TEST(LastRecord, ThePendingFilesLastThenTheDataFilesWhereverItStands) {
   while (blank.size() <= 64 * 1024) blank += "\t\t\t\n";
   appendToFile(examplePath(folder), blank);
   EXPECT_EQ(newest(), datafile::parseHour(u"2015061911"));
+  // The append finds it as well, in the one reading of the file it makes.
+  EXPECT_EQ(datafile::appendRecord(folder.path(), u"示例", datafile::recordText(u"2015061912", Example().lists)).before,
+            datafile::parseHour(u"2015061911"));
 }
 
 TEST(SeriesLists, EmptyingClearsEntriesOneTo25AndLeavesEntryZero) {

@@ -340,7 +340,7 @@ TEST(HeadlessRecord, ATornEndCopiedByARunKilledBeforeTheCutIsCopiedOnce) {
   writeWholeFile(r.data, r.once + torn);
   writeWholeFile(damaged, torn.substr(0, 3));
   const auto killed = r.program.run("--record", "ASAN_OPTIONS=\"${ASAN_OPTIONS:-}:detect_leaks=0\" strace -f -qq -o /dev/null "
-                                                "-e trace=truncate -e inject=truncate:signal=KILL");
+                                                "-e trace=truncate,ftruncate -e inject=truncate,ftruncate:signal=KILL");
   EXPECT_NE(killed.exitCode, 0) << "the run was not killed at the cut";
   EXPECT_EQ(test::readBytes(r.data), r.once + torn);
   EXPECT_EQ(test::readBytes(damaged), torn.substr(0, 3) + torn);
@@ -381,7 +381,7 @@ TEST(HeadlessRecord, RecordsThatMoveBetweenFilesReachTheDiskInOrder) {
   // traced program looks for no leaks (every other test does).
   const auto result = program.run("--record", "ASAN_OPTIONS=\"${ASAN_OPTIONS:-}:detect_leaks=0\" strace -f -qq -y -o '" +
                                                   trace +
-                                                  "' -e trace=write,fdatasync,fsync,rename,renameat,renameat2,unlink,unlinkat,truncate");
+                                                  "' -e trace=write,fdatasync,fsync,rename,renameat,renameat2,unlink,unlinkat,truncate,ftruncate");
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(test::contains(result.err, "杭州: 数据文件末尾有 3 字节不完整的内容，已移到 " + base + ".damaged")) << result.err;
   EXPECT_EQ(test::readBytes(r.data), r.once + r.record + r.record);
@@ -393,7 +393,7 @@ TEST(HeadlessRecord, RecordsThatMoveBetweenFilesReachTheDiskInOrder) {
     const char *call, *file, *step;
   } steps[] = {
       {"write(", ".damaged>", "write damaged"},   {"fdatasync(", ".damaged>", "sync damaged"},
-      {"fsync(", "/WeatherData>", "sync folder"}, {"truncate(", ".xls\"", "cut data"},
+      {"fsync(", "/WeatherData>", "sync folder"}, {"ftruncate(", ".xls>", "cut data"},
       {"write(", ".landing.tmp>", "write note"},  {"fdatasync(", ".landing.tmp>", "sync note"},
       {"rename", ".landing.tmp\"", "rename note"}, {"write(", ".xls>", "write data"},
       {"fdatasync(", ".xls>", "sync data"},       {"unlink", ".pending\"", "remove pending"},

@@ -825,6 +825,23 @@ TEST(RunReport, HoursLostAPlaceAboutToLoseHoursAndAStalePageAreToldAndLogged) {
   run.f.now = siteClock(2016, 6, 21, 21);
   EXPECT_TRUE(run.record());
   EXPECT_EQ(notesOf(), Lines{});
+  // Records kept while the data file cannot take them: the newest is the pending file's.
+  const std::filesystem::path data = test::fsPath(run.dataFile(p.name)), moved = test::fsPath(run.dataFile(u"moved"));
+  std::filesystem::rename(data, moved);
+  std::filesystem::create_directory(data);
+  for (const int hours : {0, 24, 52}) {
+    run.f.now = siteClock(2016, 6, 22, 20) + std::chrono::hours(hours);
+    p.od0 = hours == 0 ? u"20160622200000" : hours == 24 ? u"20160623200000" : u"20160625000000";
+    run.add(p);
+    EXPECT_TRUE(run.record());
+  }
+  const Lines notes = notesOf();
+  EXPECT_EQ(std::count(notes.begin(), notes.end(), "北京: 上次记录 6月23日 20时 之后缺了 3 小时"), 1) << notes.size();
+  std::filesystem::remove(data);
+  std::filesystem::rename(moved, data);
+  std::filesystem::remove(test::fsPath(run.f.weatherData("北京-WeatherData.pending")));
+  p.od0 = u"20160621210000";
+  run.add(p);
 
   // Failing 20 hours after the newest record: not yet; 21: the next miss loses hours.
   run.f.downloader.offline = true;
