@@ -52,6 +52,22 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// The bytes of the open file from byte `from` on.
+std::string readAt(int fd, unsigned long long from, const std::string& path) {
+  std::string bytes;
+  char buffer[65536];
+  for (auto at = static_cast<off_t>(from);;) {
+    const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      failWithErrno("无法读取文件 " + path, errno);
+    }
+    if (n == 0) return bytes;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+    at += n;
+  }
+}
+
 void writeNew(const std::string& path, std::string_view bytes, int flags) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644));
   if (fd.get() < 0) {
@@ -291,6 +307,22 @@ void createNewFile(const std::string& path, std::string_view bytes) { writeNew(p
 
 namespace {
 
+// Appends `bytes` to the file open on `fd` for appending, `size` bytes
+// long, on disk before the call returns when `durable`, and closes it; on
+// any failure the file is cut back to `size`.
+void appendAndClose(Fd& fd, off_t size, std::string_view bytes, bool durable, const std::string& path) {
+  if (!writeAll(fd.get(), bytes) || (durable && ::fdatasync(fd.get()) != 0)) {
+    const int error = errno;
+    [[maybe_unused]] const int cut = ::ftruncate(fd.get(), size);
+    failWithErrno("无法写入文件 " + path, error);
+  }
+  if (fd.close() != 0) {
+    const int error = errno;
+    [[maybe_unused]] const int cut = ::truncate(path.c_str(), size);
+    failWithErrno("无法写入文件 " + path, error);
+  }
+}
+
 // Appends; false, when `ifExists`, where fileExists finds no file.
 bool append(const std::string& path, std::string_view bytes, bool ifExists) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK));
@@ -305,16 +337,7 @@ bool append(const std::string& path, std::string_view bytes, bool ifExists) {
     if (ifExists) return false;
     throw Failure("无法追加数据：" + path + " 不是普通文件");
   }
-  if (!writeAll(fd.get(), bytes)) {
-    const int error = errno;
-    [[maybe_unused]] const int cut = ::ftruncate(fd.get(), st.st_size);
-    failWithErrno("无法写入文件 " + path, error);
-  }
-  if (fd.close() != 0) {
-    const int error = errno;
-    [[maybe_unused]] const int cut = ::truncate(path.c_str(), st.st_size);
-    failWithErrno("无法写入文件 " + path, error);
-  }
+  appendAndClose(fd, st.st_size, bytes, false, path);
   return true;
 }
 
@@ -347,18 +370,7 @@ void syncFolder(const std::string& path) {
 std::string readFileFrom(const std::string& path, unsigned long long from) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) failWithErrno("无法打开文件 " + path, errno);
-  std::string bytes;
-  char buffer[65536];
-  for (auto at = static_cast<off_t>(from);;) {
-    const ssize_t n = ::pread(fd.get(), buffer, sizeof buffer, at);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failWithErrno("无法读取文件 " + path, errno);
-    }
-    if (n == 0) return bytes;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-    at += n;
-  }
+  return readAt(fd.get(), from, path);
 }
 
 unsigned long long fileSize(const std::string& path) {
@@ -390,20 +402,7 @@ OpenFile::~OpenFile() {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
-std::string OpenFile::readFrom(unsigned long long from) const {
-  std::string bytes;
-  char buffer[65536];
-  for (auto at = static_cast<off_t>(from);;) {
-    const ssize_t n = ::pread(static_cast<int>(handle_), buffer, sizeof buffer, at);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failWithErrno("无法读取文件 " + path_, errno);
-    }
-    if (n == 0) return bytes;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-    at += n;
-  }
-}
+std::string OpenFile::readFrom(unsigned long long from) const { return readAt(static_cast<int>(handle_), from, path_); }
 
 void OpenFile::truncate(unsigned long long size) {
   if (::ftruncate(static_cast<int>(handle_), static_cast<off_t>(size)) != 0)
@@ -416,16 +415,7 @@ void OpenFile::appendAndClose(std::string_view bytes, bool durable) {
   handle_ = -1;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) failWithErrno("无法读取文件 " + path_, errno);
-  if (!writeAll(fd.get(), bytes) || (durable && ::fdatasync(fd.get()) != 0)) {
-    const int error = errno;
-    [[maybe_unused]] const int cut = ::ftruncate(fd.get(), st.st_size);
-    failWithErrno("无法写入文件 " + path_, error);
-  }
-  if (fd.close() != 0) {
-    const int error = errno;
-    [[maybe_unused]] const int cut = ::truncate(path_.c_str(), st.st_size);
-    failWithErrno("无法写入文件 " + path_, error);
-  }
+  vantoril::appendAndClose(fd, st.st_size, bytes, durable, path_);
 }
 
 void renameFile(const std::string& from, const std::string& to) {

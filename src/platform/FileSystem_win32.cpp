@@ -242,15 +242,16 @@ void replaceFile(const std::string& path, std::string_view bytes) {
 
 void createNewFile(const std::string& path, std::string_view bytes) { writeNew(path, bytes, true); }
 
-void appendToFile(const std::string& path, std::string_view bytes) {
-  Handle file(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) win32::fail("无法打开文件 " + path + " 以追加数据", ::GetLastError());
-  if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw Failure("无法追加数据：" + path + " 不是普通文件");
+namespace {
+
+// Appends `bytes` at the end of the open file, on disk before the call
+// returns when `durable`, and closes it; on any failure the file is cut
+// back to the size it had.
+void appendAndClose(Handle& file, std::string_view bytes, bool durable, const std::string& path) {
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.get(), &size) || !::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN))
     win32::fail("无法读取文件 " + path, ::GetLastError());
-  if (!writeAll(file.get(), bytes)) {
+  if (!writeAll(file.get(), bytes) || (durable && !::FlushFileBuffers(file.get()))) {
     const DWORD error = ::GetLastError();
     cutBack(file.get(), size.QuadPart);
     win32::fail("无法写入文件 " + path, error);
@@ -262,6 +263,31 @@ void appendToFile(const std::string& path, std::string_view bytes) {
     if (file.valid()) cutBack(file.get(), size.QuadPart);
     win32::fail("无法写入文件 " + path, error);
   }
+}
+
+// The bytes of the open file from byte `from` on.
+std::string readAt(HANDLE file, unsigned long long from, const std::string& path) {
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(from);
+  if (!::SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) win32::fail("无法读取文件 " + path, ::GetLastError());
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(file, buffer, sizeof buffer, &n, nullptr)) win32::fail("无法读取文件 " + path, ::GetLastError());
+    if (n == 0) return bytes;
+    bytes.append(buffer, n);
+  }
+}
+
+}  // namespace
+
+void appendToFile(const std::string& path, std::string_view bytes) {
+  Handle file(::CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) win32::fail("无法打开文件 " + path + " 以追加数据", ::GetLastError());
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw Failure("无法追加数据：" + path + " 不是普通文件");
+  appendAndClose(file, bytes, false, path);
 }
 
 bool appendToExistingFile(const std::string& path, std::string_view bytes) {
@@ -293,17 +319,7 @@ std::string readFileFrom(const std::string& path, unsigned long long from) {
   Handle file(::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) win32::fail("无法打开文件 " + path, ::GetLastError());
-  LARGE_INTEGER at{};
-  at.QuadPart = static_cast<LONGLONG>(from);
-  if (!::SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) win32::fail("无法读取文件 " + path, ::GetLastError());
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    DWORD n = 0;
-    if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) win32::fail("无法读取文件 " + path, ::GetLastError());
-    if (n == 0) return bytes;
-    bytes.append(buffer, n);
-  }
+  return readAt(file.get(), from, path);
 }
 
 unsigned long long fileSize(const std::string& path) {
@@ -342,18 +358,7 @@ OpenFile::~OpenFile() {
 }
 
 std::string OpenFile::readFrom(unsigned long long from) const {
-  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
-  LARGE_INTEGER at{};
-  at.QuadPart = static_cast<LONGLONG>(from);
-  if (!::SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) win32::fail("无法读取文件 " + path_, ::GetLastError());
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    DWORD n = 0;
-    if (!::ReadFile(file, buffer, sizeof buffer, &n, nullptr)) win32::fail("无法读取文件 " + path_, ::GetLastError());
-    if (n == 0) return bytes;
-    bytes.append(buffer, n);
-  }
+  return readAt(reinterpret_cast<HANDLE>(handle_), from, path_);
 }
 
 void OpenFile::truncate(unsigned long long size) {
@@ -365,21 +370,7 @@ void OpenFile::truncate(unsigned long long size) {
 void OpenFile::appendAndClose(std::string_view bytes, bool durable) {
   Handle file(reinterpret_cast<HANDLE>(handle_));
   handle_ = 0;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.get(), &size) || !::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN))
-    win32::fail("无法读取文件 " + path_, ::GetLastError());
-  if (!writeAll(file.get(), bytes) || (durable && !::FlushFileBuffers(file.get()))) {
-    const DWORD error = ::GetLastError();
-    cutBack(file.get(), size.QuadPart);
-    win32::fail("无法写入文件 " + path_, error);
-  }
-  if (!file.close()) {
-    const DWORD error = ::GetLastError();
-    file.reset(::CreateFileW(wide(path_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.valid()) cutBack(file.get(), size.QuadPart);
-    win32::fail("无法写入文件 " + path_, error);
-  }
+  vantoril::appendAndClose(file, bytes, durable, path_);
 }
 
 void renameFile(const std::string& from, const std::string& to) {
