@@ -24,8 +24,9 @@ using chart::HourIndex;
 
 namespace {
 
-// Some 70 records: 35 days at two runs a day.
-constexpr unsigned long long kFirstTail = 32 * 1024;
+// Some three records, enough where the newest is older than the strip; a
+// place recorded every hour needs some 200 KiB for its week (three reads).
+constexpr unsigned long long kFirstTail = 4 * 1024;
 
 HourIndex dayOf(HourIndex hour) { return hour >= 0 ? hour / 24 : (hour - 23) / 24; }
 
