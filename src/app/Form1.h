@@ -203,7 +203,7 @@ class Form1 {
   void recordAll(runlog::RunLog& log);
   // The overview page after a run; a failure to write it is told on stderr
   // and fails nothing (the run's own report says what the run did).
-  void writeRunOverview();
+  void writeRunOverview(runlog::RunLog& log);
   // The address check of one place and its one message; true when fine.
   bool checkAndReport(const std::u16string& place, const std::string& file);
   // The catalogue file "修改网址" opened last, and the address it held.

@@ -67,7 +67,7 @@ std::unordered_map<std::string, LogState> logStates(std::string_view log) {
     const std::string_view place = line.substr(tab1 + 1, tab2 - tab1 - 1);
     std::string_view what = line.substr(tab2 + 1);
     if (what.ends_with('\r')) what.remove_suffix(1);
-    if (place == runlog::kNoticeMark) continue;
+    if (place == runlog::kNoticeMark || place == runlog::kOverviewMark || place == runlog::kEndedMark) continue;
     LogState& s = states[std::string(place)];
     if (what.starts_with("错误：") || what.starts_with("跳过：")) {
       if (!s.failing) s.failingSince = std::string(line.substr(0, tab1));

@@ -168,7 +168,7 @@ void Form1::recordAll(runlog::RunLog& log) {
     log.summary(lastRun_, lastRunExitCode_, stopped ? "窗口关闭，记录中止" : "");
   }
   if (stopped) return;
-  writeRunOverview();
+  writeRunOverview(log);
   // The report is shown when a place was not recorded or was kept, or a
   // data file's torn end was moved aside; what else there is to say (stale
   // pages, lost hours) is said with it.
@@ -180,11 +180,14 @@ void Form1::recordAll(runlog::RunLog& log) {
   services_.errorReport.report(message);
 }
 
-void Form1::writeRunOverview() {
+void Form1::writeRunOverview(runlog::RunLog& log) {
   try {
     overview::writeOverview(programFolder_, services_.clock ? services_.clock() : std::chrono::system_clock::now());
   } catch (const std::exception& e) {
-    std::cerr << "无法写出一览页 " << overview::overviewPath(programFolder_) << "：" << e.what() << std::endl;
+    // The records are in; the log says why the page is old, and so does a terminal.
+    const std::string why = "无法写出一览页 " + overview::overviewPath(programFolder_) + "：" + e.what();
+    log.notice(why, runlog::kOverviewMark);
+    std::cerr << why << std::endl;
   }
 }
 

@@ -11,7 +11,8 @@
 // happened); a summary line has eight, and a ninth where something is said
 // about the run as a whole. A run the schedule started may add a line
 // about its notification (kNoticeMark in the place's field), and one that
-// outlived its run, that it was ended (kEndedMark). Tabs and line breaks inside a field become
+// outlived its run, that it was ended (kEndedMark); a run whose overview
+// page could not be written says so after its summary (kOverviewMark). Tabs and line breaks inside a field become
 // spaces. Past 1 MB, the older half is dropped at a line boundary.
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@ inline constexpr std::size_t kMostBytes = 1 << 20;
 inline constexpr std::string_view kSummaryMark = "运行结束";
 inline constexpr std::string_view kNoticeMark = "通知";
 inline constexpr std::string_view kEndedMark = "强制结束";
+inline constexpr std::string_view kOverviewMark = "一览";
 
 std::string logPath(const std::string& folder);
 

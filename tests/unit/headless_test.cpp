@@ -88,6 +88,13 @@ TEST(HeadlessRecord, RecordsEveryPlaceAndExitsWithZero) {
   if (!rootHadDataFolder) {
     EXPECT_FALSE(std::filesystem::exists("/WeatherData"));
   }
+  // An overview page that cannot be written takes nothing from the run: the log says why.
+  const std::string overview = program.folder / "WeatherData/一览.html";
+  std::filesystem::remove(test::fsPath(overview));
+  std::filesystem::create_directory(test::fsPath(overview));
+  EXPECT_EQ(program.record().exitCode, 0);
+  const std::string log = test::readBytes(program.folder / "vantoril.log");
+  EXPECT_TRUE(test::contains(log, "\t一览\t无法写出一览页 " + overview + "：")) << log;
 }
 
 // The list shows 北京, 哈尔滨, 杭州: the dead place is the middle one.
