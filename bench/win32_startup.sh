@@ -18,6 +18,15 @@
 # (default build-win and build beside this folder; both must be built). The
 # wine prefix is that of scripts/wine.sh in the Windows build folder.
 # Environment: BENCH_RUNS=N runs per measurement (default 9, after one warm-up).
+# BENCH_VARIANTS=1 also times, in the same rounds, what each part of the
+# manifest and the folder watch cost: the floor with the manifest's common
+# controls only, with its DPI awareness only, and with the whole manifest
+# and a watch of the catalogue begun once shown; the program with its
+# embedded manifest's DPI awareness, and its common controls, blanked out
+# (spaces over the same bytes). BENCH_ALSO=FILE also times another
+# vantoril.exe (a build with one part left out, say) over the catalogue.
+# Each of these is printed beside its base (the floor with 39 controls, or
+# the program) as the median of the rounds' differences.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
@@ -68,6 +77,42 @@ x86_64-w64-mingw32-gcc -O2 -mwindows -municode -Wall -Wextra -Werror -o "$work/f
 x86_64-w64-mingw32-windres -I "$root/resources" -O coff -o "$work/floor/manifest.o" "$here/win32_floor_window.rc"
 x86_64-w64-mingw32-gcc -O2 -mwindows -municode -Wall -Wextra -Werror -o "$work/floor/win32_floor_manifest.exe" \
   "$here/win32_floor_window.c" "$work/floor/manifest.o"
+# The measurements beside the seven: label, window title, folder, then the
+# command's words, the fields apart by the unit separator.
+extra=()
+add_extra() { local IFS=$'\x1f'; extra+=("$*"); }
+if [[ -n ${BENCH_ALSO:-} ]]; then
+  x86_64-w64-mingw32-strip -o "$work/full/also.exe" "$BENCH_ALSO"
+  add_extra "$(basename "$BENCH_ALSO") | program" "Vantoril v 1.0" "$work/full" env LC_ALL=zh_CN.UTF-8 wine also.exe
+fi
+if [[ -n ${BENCH_VARIANTS:-} ]]; then
+  # The manifest's parts, each blanked out with spaces of the same length:
+  # the program's embedded one can then be changed in place.
+  declare -A parts=([dpi]='<application xmlns="urn:schemas-microsoft-com:asm.v3">.*?</application>'
+                    [controls]='<dependency>.*?</dependency>')
+  without() {  # without PATTERN IN OUT: fails unless the part was there
+    perl -0777 -pe "\$n += s{$1}{' ' x length(\$&)}gse; END { exit(\$n != 1) }" "$2" >"$3"
+  }
+  for part in dpi controls; do
+    mkdir -p "$work/floor/$part"
+    without "${parts[$part]}" "$root/resources/vantoril.manifest" "$work/floor/$part/vantoril.manifest"
+    x86_64-w64-mingw32-windres -I "$work/floor/$part" -O coff -o "$work/floor/$part/manifest.o" "$here/win32_floor_window.rc"
+    x86_64-w64-mingw32-gcc -O2 -mwindows -municode -o "$work/floor/without_$part.exe" "$here/win32_floor_window.c" \
+      "$work/floor/$part/manifest.o"
+    without "${parts[$part]}" "$work/full/vantoril.exe" "$work/full/without_$part.exe"
+    chmod +x "$work/full/without_$part.exe"
+  done
+  add_extra "floor + manifest without its DPI | floor" "Vantoril floor" "$work/floor" \
+    env LC_ALL=zh_CN.UTF-8 wine without_dpi.exe "Vantoril floor" controls
+  add_extra "floor + manifest without v6 controls | floor" "Vantoril floor" "$work/floor" \
+    env LC_ALL=zh_CN.UTF-8 wine without_controls.exe "Vantoril floor" controls
+  add_extra "floor + manifest + the folder watch | floor" "Vantoril floor" "$work/floor" \
+    env LC_ALL=zh_CN.UTF-8 wine win32_floor_manifest.exe "Vantoril floor" controls 'Z:'"${work//\//\\}"'\full\WebSite'
+  add_extra "program without its DPI | program" "Vantoril v 1.0" "$work/full" \
+    env LC_ALL=zh_CN.UTF-8 wine without_dpi.exe
+  add_extra "program without v6 controls | program" "Vantoril v 1.0" "$work/full" \
+    env LC_ALL=zh_CN.UTF-8 wine without_controls.exe
+fi
 
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
@@ -88,7 +133,7 @@ export WINEPREFIX=$win_build/wine/prefix WINEDEBUG=-all LOCPATH=$win_build/wine/
 wine=(env LC_ALL=zh_CN.UTF-8 wine)
 caption="Vantoril v 1.0"
 floor=(win32_floor_window.exe "Vantoril floor")
-floor_manifest=(win32_floor_manifest.exe "${floor[1]}")
+floor_manifest_command=(win32_floor_manifest.exe "${floor[1]}")
 # What the X server does with the top-level windows: their maps among it
 # (menus and tooltips are mapped "override YES").
 mkfifo "$work/maps"
@@ -139,7 +184,7 @@ shown_after() {
 }
 # One start of each to warm up, then the seven in turn, so that a change of
 # the machine's load falls on all of them alike.
-wine_full_runs=() wine_empty_runs=() qt_full_runs=() qt_empty_runs=() floor_runs=() floor_controls_runs=() floor_manifest_runs=()
+extra_runs=() wine_full_runs=() wine_empty_runs=() qt_full_runs=() qt_empty_runs=() floor_runs=() floor_controls_runs=() floor_manifest_runs=()
 for ((i = 0; i <= runs; i++)); do
   shown_after "$caption" "$work/full" "${wine[@]}" vantoril.exe
   ((i == 0)) || wine_full_runs+=("$REPLY")
@@ -153,8 +198,13 @@ for ((i = 0; i <= runs; i++)); do
   ((i == 0)) || floor_runs+=("$REPLY")
   shown_after "${floor[1]}" "$work/floor" "${wine[@]}" "${floor[@]}" controls
   ((i == 0)) || floor_controls_runs+=("$REPLY")
-  shown_after "${floor[1]}" "$work/floor" "${wine[@]}" "${floor_manifest[@]}" controls
+  shown_after "${floor[1]}" "$work/floor" "${wine[@]}" "${floor_manifest_command[@]}" controls
   ((i == 0)) || floor_manifest_runs+=("$REPLY")
+  for ((k = 0; k < ${#extra[@]}; k++)); do
+    IFS=$'\x1f' read -r -a words <<<"${extra[k]}"
+    shown_after "${words[1]}" "${words[2]}" "${words[@]:3}"
+    ((i == 0)) || extra_runs[k]+=" $REPLY"
+  done
 done
 wine_full=$(median "${wine_full_runs[@]}")
 wine_empty=$(median "${wine_empty_runs[@]}")
@@ -201,3 +251,17 @@ printf '  %-42s %9s x   (pairs: %s x; target 1.40 x)\n' "Windows program / floor
 printf '  %-42s %9s x\n' "  the manifest's share of the floor" "$(ratio "$floor_manifest" "$floor_controls")"
 printf '  %-42s %9s ms   %6s x the floor\n' "  target, 2 x the Linux window" "$(ms $(( 2 * qt_full )))" \
   "$(ratio $(( 2 * qt_full )) "$floor_alone")"
+# Each variant beside its base: its median, and the median of the rounds'
+# differences (a burst of load falls on both).
+for ((k = 0; k < ${#extra[@]}; k++)); do
+  IFS=$'\x1f' read -r -a words <<<"${extra[k]}"
+  read -r -a times <<<"${extra_runs[k]}"
+  if [[ ${words[0]} == *"| floor" ]]; then base=("${floor_controls_runs[@]}"); else base=("${wine_full_runs[@]}"); fi
+  differences=()
+  for ((i = 0; i < runs; i++)); do differences+=($(( times[i] - base[i] ))); done
+  difference=$(median "${differences[@]}")
+  sign=+
+  (( difference >= 0 )) || { sign=-; difference=$(( -difference )); }
+  printf '  %-42s %9s ms   %s%s ms beside the %s\n' "${words[0]% |*}" "$(ms "$(median "${times[@]}")")" \
+    "$sign" "$(ms "$difference")" "${words[0]##*| }"
+done
