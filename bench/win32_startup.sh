@@ -23,8 +23,8 @@
 # controls only, with its DPI awareness only, and with the whole manifest
 # and a watch of the catalogue begun once shown; the program with its
 # embedded manifest's DPI awareness, and its common controls, blanked out
-# (spaces over the same bytes). BENCH_ALSO=FILE also times another
-# vantoril.exe (a build with one part left out, say) over the catalogue.
+# (spaces over the same bytes). BENCH_ALSO="FILE..." also times other
+# builds of vantoril.exe (with one part left out, say) over the catalogue.
 # Each of these is printed beside its base (the floor with 39 controls, or
 # the program) as the median of the rounds' differences.
 set -euo pipefail
@@ -81,10 +81,11 @@ x86_64-w64-mingw32-gcc -O2 -mwindows -municode -Wall -Wextra -Werror -o "$work/f
 # command's words, the fields apart by the unit separator.
 extra=()
 add_extra() { local IFS=$'\x1f'; extra+=("$*"); }
-if [[ -n ${BENCH_ALSO:-} ]]; then
-  x86_64-w64-mingw32-strip -o "$work/full/also.exe" "$BENCH_ALSO"
-  add_extra "$(basename "$BENCH_ALSO") | program" "Vantoril v 1.0" "$work/full" env LC_ALL=zh_CN.UTF-8 wine also.exe
-fi
+read -r -a also <<<"${BENCH_ALSO:-}"
+for ((k = 0; k < ${#also[@]}; k++)); do
+  x86_64-w64-mingw32-strip -o "$work/full/also$k.exe" "${also[k]}"
+  add_extra "$(basename "${also[k]}") | program" "Vantoril v 1.0" "$work/full" env LC_ALL=zh_CN.UTF-8 wine "also$k.exe"
+done
 if [[ -n ${BENCH_VARIANTS:-} ]]; then
   # The manifest's parts, each blanked out with spaces of the same length:
   # the program's embedded one can then be changed in place.
