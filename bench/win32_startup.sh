@@ -26,7 +26,10 @@
 # (spaces over the same bytes). BENCH_ALSO="FILE..." also times other
 # builds of vantoril.exe (with one part left out, say) over the catalogue.
 # Each of these is printed beside its base (the floor with 39 controls, or
-# the program) as the median of the rounds' differences.
+# the program) as the median of the rounds' differences. Last, for each, the
+# processor time its process had until its window was mapped (it is stopped
+# as the map is seen): what a start costs whatever else the machine runs,
+# which on a loaded machine the wall times do not tell apart.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
@@ -164,48 +167,64 @@ next_map() {  # waits up to $1 s for the next top-level window mapped; sets `map
 }
 next_map 60 || { echo "wine's desktop kept: no window" >&2; exit 1; }
 
+# µs of processor time this shell's finished children have had (`times`,
+# whose second line is theirs: user, then system, as 0m0.123s).
+seconds_us() { local t=${1%s} m s; m=${t%%m*}; s=${t#*m}; REPLY=$(( m * 60000000 + 10#${s%.*} * 1000000 + 10#${s#*.} * 1000 )); }
+children_cpu() {
+  local user system
+  times >"$work/times"
+  { read -r _; read -r user system; } <"$work/times"
+  seconds_us "$user"; CPU=$REPLY
+  seconds_us "$system"; CPU=$(( CPU + REPLY ))
+}
 # µs from the start of `$@` (run in folder $2) until its window, titled $1,
-# is mapped.
+# is mapped; and in CPU the processor time it had until then (stopped as
+# soon as the map is seen, so little of what it does after counts).
 shown_after() {
-  local title=$1 folder=$2 t0
+  local title=$1 folder=$2 t0 cpu0 shown
   shift 2
+  children_cpu; cpu0=$CPU
   now; t0=$REPLY
   (cd "$folder" && exec "$@") >"$work/program.log" 2>&1 &
   app=$!
   next_map 60 || { echo "no window from $*; its output: $(tail -n 5 "$work/program.log")" >&2; exit 1; }
-  now; REPLY=$(( REPLY - t0 ))
+  now; shown=$(( REPLY - t0 ))
+  kill -STOP "$app" 2>/dev/null || true
   # The window mapped is the one asked for.
   local name
   name=$(xprop -id "$mapped" WM_NAME 2>/dev/null)
   [[ $name == *"\"$title\""* ]] || { echo "the first window of $* is not \"$title\": $name" >&2; exit 1; }
   kill "$app" 2>/dev/null || true
+  kill -CONT "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
   app=""
+  children_cpu; CPU=$(( CPU - cpu0 )) REPLY=$shown
   # Nothing of this start is left to be mapped in the next one's time.
   while next_map 0.3; do :; done
 }
 # One start of each to warm up, then the seven in turn, so that a change of
 # the machine's load falls on all of them alike.
-extra_runs=() wine_full_runs=() wine_empty_runs=() qt_full_runs=() qt_empty_runs=() floor_runs=() floor_controls_runs=() floor_manifest_runs=()
+extra_runs=() extra_cpu=() wine_full_cpu=() wine_empty_cpu=() qt_full_cpu=() qt_empty_cpu=() floor_cpu=()
+floor_controls_cpu=() floor_manifest_cpu=() wine_full_runs=() wine_empty_runs=() qt_full_runs=() qt_empty_runs=() floor_runs=() floor_controls_runs=() floor_manifest_runs=()
 for ((i = 0; i <= runs; i++)); do
   shown_after "$caption" "$work/full" "${wine[@]}" vantoril.exe
-  ((i == 0)) || wine_full_runs+=("$REPLY")
+  ((i == 0)) || { wine_full_runs+=("$REPLY"); wine_full_cpu+=("$CPU"); }
   shown_after "$caption" "$work/empty" "${wine[@]}" vantoril.exe
-  ((i == 0)) || wine_empty_runs+=("$REPLY")
+  ((i == 0)) || { wine_empty_runs+=("$REPLY"); wine_empty_cpu+=("$CPU"); }
   shown_after "$caption" "$work/full" ./vantoril
-  ((i == 0)) || qt_full_runs+=("$REPLY")
+  ((i == 0)) || { qt_full_runs+=("$REPLY"); qt_full_cpu+=("$CPU"); }
   shown_after "$caption" "$work/empty" ./vantoril
-  ((i == 0)) || qt_empty_runs+=("$REPLY")
+  ((i == 0)) || { qt_empty_runs+=("$REPLY"); qt_empty_cpu+=("$CPU"); }
   shown_after "${floor[1]}" "$work/floor" "${wine[@]}" "${floor[@]}"
-  ((i == 0)) || floor_runs+=("$REPLY")
+  ((i == 0)) || { floor_runs+=("$REPLY"); floor_cpu+=("$CPU"); }
   shown_after "${floor[1]}" "$work/floor" "${wine[@]}" "${floor[@]}" controls
-  ((i == 0)) || floor_controls_runs+=("$REPLY")
+  ((i == 0)) || { floor_controls_runs+=("$REPLY"); floor_controls_cpu+=("$CPU"); }
   shown_after "${floor[1]}" "$work/floor" "${wine[@]}" "${floor_manifest_command[@]}" controls
-  ((i == 0)) || floor_manifest_runs+=("$REPLY")
+  ((i == 0)) || { floor_manifest_runs+=("$REPLY"); floor_manifest_cpu+=("$CPU"); }
   for ((k = 0; k < ${#extra[@]}; k++)); do
     IFS=$'\x1f' read -r -a words <<<"${extra[k]}"
     shown_after "${words[1]}" "${words[2]}" "${words[@]:3}"
-    ((i == 0)) || extra_runs[k]+=" $REPLY"
+    ((i == 0)) || { extra_runs[k]+=" $REPLY"; extra_cpu[k]+=" $CPU"; }
   done
 done
 wine_full=$(median "${wine_full_runs[@]}")
@@ -272,4 +291,21 @@ for ((k = 0; k < ${#extra[@]}; k++)); do
   printf '  %-42s %9s ms   %s%s ms beside the %s (fastest: %s ms beside %s ms)\n' "${words[0]% |*}" \
     "$(ms "$(median "${times[@]}")")" "$sign" "$(ms "$difference")" "${words[0]##*| }" \
     "$(ms "$(fastest "${times[@]}")")" "$(ms "$(fastest "${base[@]}")")"
+done
+# The processor time each had until its window was mapped: what a start
+# costs whatever else the machine does (the wine server's and the X
+# server's share left out).
+printf '\nProcessor time until shown (the process itself; medians, ms)\n'
+for row in "Windows program under wine|wine_full" "  wine, empty catalogue|wine_empty" "Linux, Qt window|qt_full" \
+  "  Linux, empty catalogue|qt_empty" "wine, a window and nothing else|floor" "wine floor + 39 controls|floor_controls" \
+  "wine floor + 39 controls + the manifest|floor_manifest"; do
+  declare -n cpu_times=${row#*|}_cpu
+  printf '  %-42s %9s ms\n' "${row%|*}" "$(ms "$(median "${cpu_times[@]}")")"
+done
+printf '  %-42s %9s x\n' "Windows program / floor + manifest" \
+  "$(ratio "$(median "${wine_full_cpu[@]}")" "$(median "${floor_manifest_cpu[@]}")")"
+for ((k = 0; k < ${#extra[@]}; k++)); do
+  IFS=$'\x1f' read -r -a words <<<"${extra[k]}"
+  read -r -a times <<<"${extra_cpu[k]}"
+  printf '  %-42s %9s ms\n' "${words[0]% |*}" "$(ms "$(median "${times[@]}")")"
 done
