@@ -2,14 +2,26 @@
  * title given, the size and style of the program's own, shown, and its
  * message loop; with a second argument "controls", also as many plain child
  * windows of each class as the program's window has, each with a few Chinese
- * characters (no layout, the system's font).
- *   win32_floor_window.exe TITLE [controls]
+ * characters (no layout, the system's font); with a third, a folder, that
+ * folder's tree watched for changes on a thread begun once the window is
+ * shown, as the program watches its place folder.
+ *   win32_floor_window.exe TITLE [controls [FOLDER]]
  * Built by bench/win32_startup.sh (x86_64-w64-mingw32-gcc -O2 -mwindows -municode). */
 #include <windows.h>
 
 static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DESTROY) PostQuitMessage(0);
   return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+static DWORD WINAPI watch(void* folder) {
+  HANDLE change = FindFirstChangeNotificationW((const wchar_t*)folder, TRUE,
+                                               FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
+                                                   FILE_NOTIFY_CHANGE_LAST_WRITE);
+  if (change == INVALID_HANDLE_VALUE) return 1;
+  while (WaitForSingleObject(change, INFINITE) == WAIT_OBJECT_0 && FindNextChangeNotification(change)) {
+  }
+  return 0;
 }
 
 int wmain(int argc, wchar_t** argv) {
@@ -48,6 +60,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   ShowWindow(hwnd, SW_SHOWNORMAL);
   UpdateWindow(hwnd);
+  if (argc > 3 && !CreateThread(NULL, 0, watch, argv[3], 0, NULL)) return 1;
   MSG msg;
   while (GetMessageW(&msg, NULL, 0, 0) > 0) {
     TranslateMessage(&msg);
