@@ -47,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const auto torn = datafile::tornFrom(bytes, true);
   CHECK(torn && *torn <= bytes.size());
-  CHECK(*torn == 0 || *torn == bytes.size() || bytes[*torn - 1] == '\n' || bytes[*torn - 1] == '\r');
+  // At a line's start: the file's first line starts after its byte-order mark.
+  CHECK(*torn == datafile::byteOrderMark(bytes) || *torn == bytes.size() || bytes[*torn - 1] == '\n' ||
+        bytes[*torn - 1] == '\r');
   if (from > 0 && from < bytes.size()) {
     const std::string_view end = bytes.substr(from);
     const auto tail = datafile::tornFrom(end, false);
