@@ -41,8 +41,10 @@ History readHistory(const std::vector<std::u16string>& lines);
 // splits them).
 History readHistoryText(std::u16string_view text);
 // The same from the file's GBK bytes, read as readHistoryText reads the
-// text they decode to, without decoding them: the marks and numbers of the
-// format are ASCII, which no GBK character is made of in part.
+// text they decode to, without decoding them: what the reader looks for
+// (tabs, line breaks, quotes, digits, point, minus, colon) is ASCII below
+// 0x40, which no byte of a GBK character is, and the fixed words are each
+// the decoding of one byte sequence alone.
 History readHistoryBytes(std::string_view bytes);
 
 // The hours of readHistoryText, by the same records and the same rule, with
