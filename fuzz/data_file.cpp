@@ -5,8 +5,10 @@
 //  - after the cut and the missing line break, a record appended is the
 //    file's last record, nothing is torn and no line break is missing, and
 //    the chart reads one record more than before;
-//  - the bytes (the newest record of a run) and the decoded text (the
-//    chart, the export) find records in the same files.
+//  - the bytes (the newest record of a run, the chart) and the decoded
+//    text (the export) find records in the same files, and the chart reads
+//    the same hours, values and counts from either.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,6 +31,8 @@ std::string record() {
   return text + "\r\n";
 }
 
+bool same(double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
+
 int records(std::string_view bytes) {
   return datafile::readHistoryText(cp936::decode(bytes.substr(datafile::byteOrderMark(bytes)))).records;
 }
@@ -43,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const auto torn = datafile::tornFrom(bytes, true);
   CHECK(torn && *torn <= bytes.size());
-  CHECK(*torn == 0 || *torn == bytes.size() || bytes[*torn - 1] == '\n' || bytes[*torn - 1] == '\r');
+  // At a line's start: the file's first line starts after its byte-order mark.
+  CHECK(*torn == datafile::byteOrderMark(bytes) || *torn == bytes.size() || bytes[*torn - 1] == '\n' ||
+        bytes[*torn - 1] == '\r');
   if (from > 0 && from < bytes.size()) {
     const std::string_view end = bytes.substr(from);
     const auto tail = datafile::tornFrom(end, false);
@@ -62,5 +68,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CHECK(records(mended) == records(kept) + 1);
 
   CHECK(datafile::lastRecordHourIn(bytes, true).has_value() == (records(bytes) > 0));
+
+  // The chart reads the bytes as it reads the text they decode to.
+  const std::string_view body = bytes.substr(datafile::byteOrderMark(bytes));
+  const datafile::History fromBytes = datafile::readHistoryBytes(body), fromText = datafile::readHistoryText(cp936::decode(body));
+  CHECK(fromBytes.records == fromText.records && fromBytes.skippedLines == fromText.skippedLines);
+  CHECK(fromBytes.nonNumbers == fromText.nonNumbers && fromBytes.lastObservation == fromText.lastObservation);
+  CHECK(fromBytes.hours.size() == fromText.hours.size());
+  for (std::size_t k = 0; k < fromBytes.hours.size() && k < fromText.hours.size(); ++k) {
+    const datafile::HourValues &a = fromBytes.hours[k], &b = fromText.hours[k];
+    CHECK(a.hour == b.hour && same(a.temperature, b.temperature) && same(a.precipitation, b.precipitation) &&
+          same(a.humidity, b.humidity));
+  }
   return 0;
 }

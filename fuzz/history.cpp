@@ -152,20 +152,24 @@ void checkBuilt(FuzzedDataProvider& in) {
       in.ConsumeIntegralInRange(-48, 48);
   for (int r = in.ConsumeIntegralInRange(0, 12); r > 0 && in.remaining_bytes() > 0; --r) addRecord(in, base, lines, expected);
 
-  const chart::History history = chart::readHistory(lines);
-  CHECK(history.records == expected.records);
-  CHECK(history.skippedLines == expected.skippedLines);
-  CHECK(history.nonNumbers == expected.nonNumbers);
-  CHECK(history.lastObservation == expected.lastObservation);
-  CHECK(history.hours.size() == expected.hours.size());
-  auto want = expected.hours.begin();
-  for (const chart::HourValues& got : history.hours) {
-    if (want == expected.hours.end()) break;
-    CHECK(got.hour == want->first);
-    CHECK(same(got.temperature, want->second.temperature));
-    CHECK(same(got.precipitation, want->second.precipitation));
-    CHECK(same(got.humidity, want->second.humidity));
-    ++want;
+  // The lines as given, and as the GBK bytes of a file read without decoding them.
+  std::u16string text;
+  for (const auto& line : lines) text += line + u"\r\n";
+  for (const chart::History& history : {chart::readHistory(lines), chart::readHistoryBytes(cp936::encode(text))}) {
+    CHECK(history.records == expected.records);
+    CHECK(history.skippedLines == expected.skippedLines);
+    CHECK(history.nonNumbers == expected.nonNumbers);
+    CHECK(history.lastObservation == expected.lastObservation);
+    CHECK(history.hours.size() == expected.hours.size());
+    auto want = expected.hours.begin();
+    for (const chart::HourValues& got : history.hours) {
+      if (want == expected.hours.end()) break;
+      CHECK(got.hour == want->first);
+      CHECK(same(got.temperature, want->second.temperature));
+      CHECK(same(got.precipitation, want->second.precipitation));
+      CHECK(same(got.humidity, want->second.humidity));
+      ++want;
+    }
   }
 }
 

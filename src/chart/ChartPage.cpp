@@ -483,9 +483,9 @@ std::string writePage(const std::string& programFolder, std::u16string_view plac
     throw Failure("“" + toUtf8(place) + "” 不是地名：地名不能为空，也不能含有 / 或 \\");
   const std::string data = datafile::path(programFolder, place);
   const std::string none = toUtf8(place) + " 还没有记录";
-  const std::optional<std::u16string> text = placeText(programFolder, place);
-  if (!text) throw Failure(none);
-  const History history = readHistoryText(*text);
+  const std::optional<std::string> bytes = placeBytes(programFolder, place);
+  if (!bytes) throw Failure(none);
+  const History history = readHistoryBytes(*bytes);
   if (history.hours.empty()) {
     if (history.skippedLines == 0) throw Failure(none);
     throw Failure(none + "：数据文件 " + data + " 中的 " + std::to_string(history.skippedLines) + " 行都无法读取");

@@ -15,9 +15,11 @@ using datafile::hourText;
 using datafile::HourValues;
 using datafile::isoHour;
 using datafile::parseHour;
+using datafile::placeBytes;
 using datafile::placeText;
 using datafile::plainNumber;
 using datafile::readHistory;
+using datafile::readHistoryBytes;
 using datafile::readHistoryText;
 using datafile::readHourTexts;
 

@@ -81,10 +81,13 @@ template <std::size_t N, class Char>
 std::size_t readCells(std::basic_string_view<Char> line, std::array<std::basic_string_view<Char>, N>& cells,
                       std::size_t* fields = nullptr) {
   std::size_t count = 0;
-  std::size_t start = 0;
+  const Char* start = line.data();
+  const Char* const end = start + line.size();
   for (std::size_t n = 0;; ++n) {
-    std::size_t tab = line.find(Char('\t'), start);
-    std::basic_string_view<Char> cell = line.substr(start, tab == line.npos ? line.npos : tab - start);
+    // Cells are short: a plain loop finds a tab sooner than a call would.
+    const Char* tab = start;
+    while (tab != end && *tab != Char('\t')) ++tab;
+    std::basic_string_view<Char> cell(start, static_cast<std::size_t>(tab - start));
     if (cell.size() >= 2 && cell.front() == Char('"') && cell.back() == Char('"') &&
         cell.find(Char('"'), 1) == cell.size() - 1)
       cell = cell.substr(1, cell.size() - 2);
@@ -94,7 +97,7 @@ std::size_t readCells(std::basic_string_view<Char> line, std::array<std::basic_s
       count = n + 1;
     }
     if (fields) *fields = n + 1;
-    if (tab == line.npos) break;
+    if (tab == end) break;
     start = tab + 1;
   }
   for (std::size_t n = count; n < N; ++n) cells[n] = {};

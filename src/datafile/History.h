@@ -40,6 +40,12 @@ History readHistory(const std::vector<std::u16string>& lines);
 // The same from the file's whole text, decoded at once (lines as Format.h
 // splits them).
 History readHistoryText(std::u16string_view text);
+// The same from the file's GBK bytes, read as readHistoryText reads the
+// text they decode to, without decoding them: what the reader looks for
+// (tabs, line breaks, quotes, digits, point, minus, colon) is ASCII below
+// 0x40, which no byte of a GBK character is, and the fixed words are each
+// the decoding of one byte sequence alone.
+History readHistoryBytes(std::string_view bytes);
 
 // The hours of readHistoryText, by the same records and the same rule, with
 // each value (temperature, precipitation, humidity) as the data file writes
@@ -55,9 +61,11 @@ struct HourTexts {
 };
 HourTexts readHourTexts(std::u16string_view text);
 
-// The records of a place as one text: its data file, then the records
-// waiting in its pending file, decoded from GBK. Nothing when neither file
-// exists; Failure when one cannot be read.
+// The records of a place as one text: its data file (its byte-order mark
+// passed over), then the records waiting in its pending file, on a line of
+// their own; as GBK bytes, or decoded. Nothing when neither file exists;
+// Failure when one cannot be read.
+std::optional<std::string> placeBytes(const std::string& programFolder, std::u16string_view place);
 std::optional<std::u16string> placeText(const std::string& programFolder, std::u16string_view place);
 
 struct CivilHour {

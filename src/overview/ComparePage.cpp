@@ -122,8 +122,9 @@ std::string writeComparePage(const std::string& programFolder, const std::vector
     }
     svg += "</g>\n";
     // Each series as lines of the means of its parts; a part without a value breaks the line.
-    for (const auto& [values, y] :
+    for (const auto& [values, scale] :
          {std::pair{&s.temperature, std::function<double(double)>(yT)}, std::pair{&s.humidity, std::function<double(double)>(yH)}}) {
+      const auto& y = scale;  // clang before 16 lets no lambda take a structured binding
       svg += "<g class=\"place\" fill=\"none\" stroke=\"" + colour + "\" stroke-width=\"1.5\"><title>" + name +
              "</title>\n<polyline points=\"";
       HourIndex partNow = -1, lastPart = -2;

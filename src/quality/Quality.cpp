@@ -103,8 +103,11 @@ std::string readingText(double v) {
 std::string oneDecimal(double v) {
   if (std::isnan(v)) return {};
   char buf[48];
-  std::snprintf(buf, sizeof buf, "%.1f", v);
-  return std::string(buf) == "-0.0" ? "0.0" : buf;
+  // As printf's "%.1f", which to_chars writes alike, only faster.
+  const auto r = std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::fixed, 1);
+  if (r.ec == std::errc()) *r.ptr = '\0';
+  else std::snprintf(buf, sizeof buf, "%.1f", v);
+  return std::string_view(buf) == "-0.0" ? "0.0" : buf;
 }
 
 }  // namespace vantoril::quality
