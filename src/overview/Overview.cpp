@@ -84,19 +84,17 @@ std::unordered_map<std::string, LogState> logStates(std::string_view log) {
 chart::History recentHistory(const std::string& programFolder, std::u16string_view place, HourIndex since,
                              const datafile::FolderNames& names) {
   const std::string data = datafile::path(programFolder, place), pendingFile = datafile::pendingPath(programFolder, place);
-  std::optional<std::string> pending = names.mayHold(pendingFile) ? readFileIfExists(pendingFile) : std::nullopt;
-  std::u16string pendingText = pending ? cp936::decode(*pending) : std::u16string();
-  if (!names.mayHold(data) || !fileExists(data)) return pending ? chart::readHistoryText(pendingText) : chart::History{};
+  const std::string pending = names.mayHold(pendingFile) ? readFileIfExists(pendingFile).value_or("") : "";
+  if (!names.mayHold(data) || !fileExists(data)) return chart::readHistoryBytes(pending);
   const unsigned long long size = fileSize(data);
   for (unsigned long long tail = kFirstTail;; tail *= 4) {
     const unsigned long long from = size > tail ? size - tail : 0;
     std::string bytes = readFileFrom(data, from);
-    // A line break is never part of a GBK character: the text starts whole after the first one.
+    // A line break is never part of a GBK character: the records start whole after the first one.
     if (from > 0) bytes.erase(0, std::min(bytes.size(), bytes.find('\n') + 1));
-    std::u16string text = cp936::decode(bytes);
-    if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') text += u"\r\n";
-    text += pendingText;
-    chart::History h = chart::readHistoryText(text);
+    if (!bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r') bytes += "\r\n";
+    bytes += pending;
+    chart::History h = chart::readHistoryBytes(bytes);
     if (from == 0 || (!h.hours.empty() && h.hours.front().hour <= since)) return h;
   }
 }
