@@ -234,6 +234,7 @@ struct DataEnd {
   void cut(unsigned long long to) {
     if (open) open->truncate(to);
     else truncateFile(path, to);
+    size = to;
   }
 
   // Appends `bytes`, made when missing; on disk before the call returns

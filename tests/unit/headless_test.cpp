@@ -393,6 +393,9 @@ TEST(HeadlessRecord, RecordsThatMoveBetweenFilesReachTheDiskInOrder) {
   EXPECT_TRUE(test::contains(result.err, "杭州: 数据文件末尾有 3 字节不完整的内容，已移到 " + base + ".damaged")) << result.err;
   EXPECT_EQ(test::readBytes(r.data), r.once + r.record + r.record);
   EXPECT_EQ(test::readBytes(base + ".damaged"), torn);
+  // The note says where the pending records start: the data file's size once its torn end is cut.
+  EXPECT_TRUE(test::contains(test::readBytes(trace), ".landing.tmp>, \"" + std::to_string(r.once.size()) + "\\r\\n"))
+      << test::readBytes(trace);
   EXPECT_FALSE(std::filesystem::exists(base + ".pending"));
   EXPECT_FALSE(std::filesystem::exists(base + ".landing"));
 
