@@ -24,8 +24,8 @@ using chart::HourIndex;
 
 namespace {
 
-// Some three records, enough where the newest is older than the strip; a
-// place recorded every hour needs some 200 KiB for its week (three reads).
+// Some ten records of 370 bytes, enough where the newest is older than the
+// strip; a place recorded every hour needs some 60 KiB for its week (four reads).
 constexpr unsigned long long kFirstTail = 4 * 1024;
 
 HourIndex dayOf(HourIndex hour) { return hour >= 0 ? hour / 24 : (hour - 23) / 24; }
