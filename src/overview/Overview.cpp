@@ -24,9 +24,8 @@ using chart::HourIndex;
 
 namespace {
 
-// Some ten records of 370 bytes, enough where the newest is older than the
-// strip; a place recorded every hour needs some 60 KiB for its week (four reads).
-constexpr unsigned long long kFirstTail = 4 * 1024;
+// Some 90 records of 370 bytes: the strip's 30 days at two runs a day, in one read.
+constexpr unsigned long long kFirstTail = 32 * 1024;
 
 HourIndex dayOf(HourIndex hour) { return hour >= 0 ? hour / 24 : (hour - 23) / 24; }
 

@@ -516,7 +516,7 @@ TEST(Overview, EachPlacesStateStripAndExtremesNamesEscaped) {
   // A week that reaches back beyond a file's last kilobytes is read further:
   // 戊's first record fills two days of the strip before its last two.
   std::u16string many = std::u16string(kHeader) + record(u"2026111018", 0);
-  for (int k = 0; k < 40; ++k) many += record(u"2026120718", 0);
+  for (int k = 0; k < 100; ++k) many += record(u"2026120718", 0);
   test::writeGbk(f.weatherData("戊-WeatherData.xls"), many);
   EXPECT_EQ(count(overview::overviewText(f.folder.path(), {u"戊"}, log, now), "class=\"empty\""), 26u);
   // A place whose chart page is written links to it.
