@@ -53,8 +53,8 @@ std::string writeComparePage(const std::string& programFolder, const std::vector
   HourIndex first = std::numeric_limits<HourIndex>::max(), last = std::numeric_limits<HourIndex>::min();
   double low = INFINITY, high = -INFINITY;
   for (const std::u16string& place : places) {
-    const std::optional<std::u16string> text = chart::placeText(programFolder, place);
-    chart::History history = text ? chart::readHistoryText(*text) : chart::History{};
+    const std::optional<std::string> bytes = chart::placeBytes(programFolder, place);
+    chart::History history = bytes ? chart::readHistoryBytes(*bytes) : chart::History{};
     if (history.hours.empty()) {
       without.push_back(place);
       continue;

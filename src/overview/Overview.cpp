@@ -9,7 +9,6 @@
 #include "export/Coverage.h"
 #include "export/Export.h"
 #include "notify/RunNews.h"
-#include "platform/Cp936.h"
 #include "platform/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
